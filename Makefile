@@ -1,0 +1,24 @@
+# Two commands for a fresh Debian 12 machine: `make run` and `make test`.
+BUILD_DIR ?= build
+WORK_DIR  ?= work
+JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: all deps build test run clean
+
+all: build
+
+deps:
+	@bash tools/install-deps.sh
+
+build: deps
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+test: build
+	@cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+run: build
+	@bash tools/make-run.sh $(BUILD_DIR) $(WORK_DIR)
+
+clean:
+	@rm -rf $(BUILD_DIR)

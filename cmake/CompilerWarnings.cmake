@@ -1,0 +1,9 @@
+# One INTERFACE target carries the warning set; every target links it PRIVATE.
+# -Wdouble-promotion matters here: a silent promotion to double breaks the simulators' 32-bit arithmetic.
+add_library(orvalis_warnings INTERFACE)
+if(MSVC)
+  target_compile_options(orvalis_warnings INTERFACE /W4 /permissive-)
+else()
+  target_compile_options(orvalis_warnings INTERFACE
+    -Wall -Wextra -Wpedantic -Wconversion -Wdouble-promotion)
+endif()

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, testing and running need, and only those that are
+# missing, so a second call costs a second. Works as root or through sudo.
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build make
+  libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev libgl-dev
+  fonts-liberation fonts-ipafont-gothic
+)
+if [ "${1:-}" = "--desktop" ]; then
+  # Running the windows on a machine without a display, and taking screenshots of them.
+  packages+=(xvfb xauth imagemagick)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if ! command -v apt-get >/dev/null 2>&1; then
+  echo "Missing packages: ${missing[*]} (no apt-get here: install them by hand)" >&2
+  exit 1
+fi
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
