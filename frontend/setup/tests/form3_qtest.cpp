@@ -32,6 +32,7 @@ class Form3Test : public QObject {
   void openerPreparesDepthDoseAndKernelSetUps();
   void scrollBarStepChangesBoxCurveAndName();
   void typingIntoTheNameBoxIsUndone();
+  void spectrumOverflowKeepsTheCurveAndTheArrays();
   void cursorReadsOutThePointLeftOfThePointer();
   void cursorHidesAtTheEdges();
   void deriveTurnsTheRangeIntoTheMaximumEnergy();
@@ -141,6 +142,23 @@ void Form3Test::scrollBarStepChangesBoxCurveAndName() {
   child<QLineEdit>("Text1")->setText("1");
   QCOMPARE(picture->buffer(), typed);
   QCOMPARE(alphaBar->value(), 79);
+}
+
+void Form3Test::spectrumOverflowKeepsTheCurveAndTheArrays() {
+  makeForm().prepare(SetupMode::DepthDose);
+  auto* picture = child<DrawingSurface>("Picture1");
+  const QImage curve = picture->buffer();
+  const auto relative = data_.SpecRelative;
+  // A typed alpha of -1000 makes 0.01^(-1001) overflow at the next scroll-bar change.
+  child<QLineEdit>("Text1")->setText("-1000");
+  child<QScrollBar>("VScroll2")->setValue(21);
+  QCOMPARE(text("Text2"), QString("2.1"));
+  QCOMPARE(text("Text3"), QString("9MeV-9.0_-1000-2.1"));  // the name is still recomposed
+  QCOMPARE(picture->buffer(), curve);
+  QVERIFY(data_.SpecRelative == relative);
+  QVERIFY(messages_.warnings.empty());  // quietly
+  child<QScrollBar>("VScroll1")->setValue(50);  // a usable alpha again redraws
+  QVERIFY(picture->buffer() != curve);
 }
 
 void Form3Test::typingIntoTheNameBoxIsUndone() {
