@@ -42,9 +42,9 @@ make run: there is no display here (neither DISPLAY nor WAYLAND_DISPLAY is set),
 Orvalis window cannot open. The work folder $work_dir/ is ready. To run it on a virtual display:
 
     bash tools/install-deps.sh --desktop     # installs xvfb
-    cd $work_dir && xvfb-run -n 99 -s "-screen 0 1280x1024x24" $orvalis_abs &
+    cd $work_dir && xvfb-run -n 99 -f /tmp/orvalis.xauth -s "-screen 0 1280x1024x24" $orvalis_abs &
 
-and look at it with: DISPLAY=:99 import -window root shot.png
+and look at it with: XAUTHORITY=/tmp/orvalis.xauth DISPLAY=:99 import -window root shot.png
 On a desktop, run 'make run' from a terminal in that desktop.
 MSG
   exit 1
