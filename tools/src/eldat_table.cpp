@@ -65,4 +65,16 @@ ScatteringTable buildScatteringTable() {
     return table;
 }
 
+engine::ElectronData toElectronData(const ScatteringTable& table) {
+    if (table.quantiles.size() != engine::ENERGY_ROWS || table.energyKeV.size() != engine::ENERGY_ROWS) {
+        throw std::runtime_error("the simulators read exactly 24 rows");
+    }
+    engine::ElectronData data;
+    for (std::size_t k = 0; k < table.quantiles.size(); ++k) {
+        for (std::size_t c = 0; c < table.quantiles[k].size(); ++c) data.deflectionQuantiles[k][c] = table.quantiles[k][c];
+        data.tableEnergyKeV[k] = static_cast<float>(table.energyKeV[k]);
+    }
+    return data;
+}
+
 }  // namespace tools

@@ -3,6 +3,8 @@
 // per energy, built from the Goudsmit-Saunderson step distribution.
 #include "tools/gs_scattering.h"
 
+#include "engine/electron_data.h"
+
 #include <array>
 #include <string>
 #include <vector>
@@ -36,5 +38,8 @@ double sampledMeanCosine(const QuantileRow& row);
 QuantileRow quantileRow(const StepDistribution& distribution);
 
 ScatteringTable buildScatteringTable();
+
+// The table as the simulators hold it (energies as 32-bit reals), ready for engine::saveElectronData.
+engine::ElectronData toElectronData(const ScatteringTable& table);
 
 }  // namespace tools
