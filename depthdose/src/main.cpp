@@ -10,7 +10,7 @@ int main() {
     engine::prepareConsoleStreams();
     engine::Console console(std::cin, std::cout, engine::consoleUsesShiftJis());
     try {
-        depthdose::runDepthDoseSimulation(std::filesystem::current_path(), console);
+        depthdose::runDepthDoseSimulation(std::filesystem::path(), console);  // files by plain name in the current folder
     } catch (const std::exception& error) {
         std::cout.flush();
         std::cerr << error.what() << "\r\n";

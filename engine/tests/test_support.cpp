@@ -3,10 +3,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <sstream>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
 
 namespace testing_support {
 
@@ -85,6 +90,20 @@ void writeBetaSpectrum(const std::filesystem::path& folder, double alpha, double
     text << title << "\r\n";
     for (int i = 1; i <= 100; ++i) text << spectrumLine(i / 100.0, density(i / 100.0) / largest) << "\r\n";
     writeFile(folder / "Nimbrola.txt", text.str());
+}
+
+int runProgram(const std::filesystem::path& program, const std::filesystem::path& folder, const std::string& input) {
+    writeFile(folder / "stdin.txt", input);
+#ifdef _WIN32
+    const std::string command = "cd /d \"" + folder.string() + "\" && \"" + program.string() +
+                                "\" < stdin.txt > stdout.txt 2> stderr.txt";
+    return std::system(command.c_str());
+#else
+    const std::string command = "cd '" + folder.string() + "' && '" + program.string() +
+                                "' < stdin.txt > stdout.txt 2> stderr.txt";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
 }
 
 }  // namespace testing_support

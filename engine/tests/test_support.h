@@ -39,4 +39,8 @@ std::string spectrumLine(double relativeEnergy, double weight);
 // largest density of x = j/100, j = 0..100.
 void writeBetaSpectrum(const std::filesystem::path& folder, double alpha, double beta);
 
+// Runs a program in `folder` with `input` on its standard input; its output goes to
+// folder/stdout.txt and folder/stderr.txt. Returns the exit status.
+int runProgram(const std::filesystem::path& program, const std::filesystem::path& folder, const std::string& input = "");
+
 }  // namespace testing_support
