@@ -94,7 +94,8 @@ void runDepthDoseSimulation(const std::filesystem::path& folder, Console& consol
     console.timeStamp(START_TIME_FORMAT, localTimeNow());
     console.line(WAIT_LINE);
 
-    auto grid = std::make_unique<KernelGrid>();
+    // The depth dose reads only the counter's rings, and no cell of them depends on the others.
+    auto grid = std::make_unique<KernelGrid>(AXIS_COUNTER_RINGS);
     runSpectrum(spectrum, counts, data, generator, *grid, sampleFieldSource, LeavesThroughSurface{});
 
     console.timeStamp(FINISH_TIME_FORMAT, localTimeNow());

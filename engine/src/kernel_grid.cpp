@@ -67,6 +67,9 @@ void KernelGrid::depositStep(const Point& start, const Point& end, float energyK
     // A step that is not a number anywhere would spread NaN over the grid: it scores nothing.
     if (!(std::isfinite(r0) && std::isfinite(r1) && std::isfinite(z0) && std::isfinite(z1) && std::isfinite(energyKeV)))
         return;
+    // A segment that stays beyond the scored rings leaves nothing in them: most steps of a broad
+    // field whose scorer keeps only the rings near the axis.
+    if (binOf(std::min(r0, r1)) > scoredRadialBins_) return;
     if (r0 == r1) {
         depositSameRadius(r0, z0, z1, energyKeV);
         return;

@@ -86,15 +86,19 @@ std::string resolveFileName(const std::string& nameVariable, Console& console);
 void writeFileAtomically(const std::filesystem::path& path, std::string_view content);
 
 // The history loop: bins in order, histories of a bin one after the other, one generator stream.
-// startState(energyKeV, generator) gives the start of each history.
+// startState(energyKeV, generator) gives the start of each history. The sampler is prepared once
+// per run and the energy ladder once per bin.
 template <class Scorer, class StartState, class LeavesRule>
 void runSpectrum(const Spectrum& spectrum, const HistoryCounts& counts, const ElectronData& data,
                  LaggedGenerator& generator, Scorer& scorer, StartState startState, LeavesRule leaves) {
+    const DeflectionSampler sampler(data);
     for (int bin = 0; bin < SPECTRUM_BINS; ++bin) {
         const auto index = static_cast<std::size_t>(bin);
+        if (counts[index] <= 0) continue;
         const float energyKeV = spectrum.binEnergyKeV[index];
+        const EnergyLadder ladder(energyKeV, data);
         for (std::int32_t history = 0; history < counts[index]; ++history)
-            runHistory(startState(energyKeV, generator), data, generator, scorer, leaves);
+            runHistory(startState(energyKeV, generator), ladder, sampler, generator, scorer, leaves);
     }
 }
 
