@@ -57,7 +57,8 @@ std::string counterCellsOfRun(const std::filesystem::path& folder) {
     normaliseSpectrum(spectrum, run.maxEnergyMeV);
     KernelGrid grid;
     runSpectrum(spectrum, historiesPerBin(spectrum, run.historyCount), data, generator, grid,
-                depthdose::sampleFieldSource, depthdose::LeavesThroughSurface{});
+                [](float energyKeV, auto& draws) { return depthdose::sampleFieldSource(energyKeV, draws); },
+                depthdose::LeavesThroughSurface{});
     return testing_support::gridBits(grid, depthdose::AXIS_COUNTER_RINGS);
 }
 

@@ -14,6 +14,7 @@ EnergyLadder::EnergyLadder(float startEnergyKeV, const ElectronData& data) {
         rung.lengthCm = step.lengthCm;
         rung.lossKeV = step.lossKeV;
         if (!step.isFinal) rung.deflection = bracketEnergy(data, energyKeV);
+        if (rung.deflection.deflects) drawsOfWholeLadder_ += 2;
         steps_.push_back(rung);
         pathLengthCm_ += step.lengthCm;
         if (step.isFinal) return;

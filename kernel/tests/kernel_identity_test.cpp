@@ -55,7 +55,7 @@ std::string gridOfRun(const std::filesystem::path& folder) {
     normaliseSpectrum(spectrum, run.maxEnergyMeV);
     KernelGrid grid;
     runSpectrum(spectrum, historiesPerBin(spectrum, run.historyCount), data, generator, grid,
-                [](float energyKeV, LaggedGenerator&) { return narrowBeamStart(energyKeV); }, NeverLeaves{});
+                [](float energyKeV, auto&) { return narrowBeamStart(energyKeV); }, NeverLeaves{});
     return testing_support::gridBits(grid, KernelGrid::RADIAL_BINS);
 }
 

@@ -16,10 +16,11 @@ public:
     explicit DeflectionSampler(const ElectronData& data);
 
     // The deflection after a step whose start energy lies at `bracket` (which must deflect):
-    // draws the column integer, then the azimuth integer.
-    Deflection sample(const EnergyBracket& bracket, LaggedGenerator& generator) const {
-        const ColumnPosition& at = columnOfDraw_[static_cast<std::size_t>(generator.nextInteger())];
-        const Azimuth& azimuth = azimuthOfDraw_[static_cast<std::size_t>(generator.nextInteger())];
+    // draws the column integer, then the azimuth integer (from a LaggedGenerator or a DrawCursor).
+    template <class Draws>
+    Deflection sample(const EnergyBracket& bracket, Draws& draws) const {
+        const ColumnPosition& at = columnOfDraw_[static_cast<std::size_t>(draws.nextInteger())];
+        const Azimuth& azimuth = azimuthOfDraw_[static_cast<std::size_t>(draws.nextInteger())];
         const Segment& upper = segments_[segmentIndex(bracket.upperRow, at.column)];
         const Segment& lower = segments_[segmentIndex(bracket.upperRow + 1, at.column)];
         const float cosChi = deflectionCosine(quantileBetween(upper.left, upper.rise, at.fraction),

@@ -27,9 +27,13 @@ public:
     // The sum of the step lengths (cm): no point of a history lies farther from its start.
     float pathLengthCm() const { return pathLengthCm_; }
 
+    // The integers a history draws when it runs the whole ladder: two per deflection.
+    std::size_t drawsOfWholeLadder() const { return drawsOfWholeLadder_; }
+
 private:
     std::vector<LadderStep> steps_;
     float pathLengthCm_ = 0.0f;
+    std::size_t drawsOfWholeLadder_ = 0;
 };
 
 }  // namespace engine

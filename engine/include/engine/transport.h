@@ -114,31 +114,38 @@ inline Point move(const Point& start, const Direction& direction, float lengthCm
 
 // The deflection after a step, drawn for the step's start energy. Below the table (and after the
 // final step) nothing is drawn; the previous azimuth is kept, it has no effect with sin chi 0.
-inline void deflect(ElectronState& state, const LadderStep& step, const DeflectionSampler& sampler,
-                    LaggedGenerator& generator) {
+template <class Draws>
+void deflect(ElectronState& state, const LadderStep& step, const DeflectionSampler& sampler, Draws& draws) {
     if (step.deflection.deflects) {
-        state.pending = sampler.sample(step.deflection, generator);
+        state.pending = sampler.sample(step.deflection, draws);
     } else {
         state.pending.cosChi = 1.0f;
         state.pending.sinChi = 0.0f;
     }
 }
 
+// One transport step: turn by the pending deflection, move, hand the segment to the scorer, draw
+// the deflection for the next step. Draws is a LaggedGenerator or a DrawCursor; Scorer needs
+// depositStep(const Point& start, const Point& end, float energyKeV).
+template <class Draws, class Scorer>
+void takeStep(ElectronState& state, const LadderStep& step, const DeflectionSampler& sampler, Draws& draws,
+              Scorer& scorer) {
+    const Direction turned = rotate(state.direction, state.pending);
+    const Point stepEnd = move(state.position, turned, step.lengthCm);
+    scorer.depositStep(state.position, stepEnd, step.lossKeV);
+    state.position = stepEnd;
+    state.direction = turned;
+    deflect(state, step, sampler, draws);
+}
+
 // Follows one electron from `state`, whose energy is the start of `ladder`, until its energy is
 // spent or `leaves(position)` reports, at the start of a step, that it has left the geometry.
-// Scorer needs depositStep(const Point& start, const Point& end, float energyKeV).
-template <class Scorer, class LeavesRule = NeverLeaves>
-void runHistory(ElectronState state, const EnergyLadder& ladder, const DeflectionSampler& sampler,
-                LaggedGenerator& generator, Scorer& scorer, LeavesRule leaves = LeavesRule{}) {
+template <class Draws, class Scorer, class LeavesRule = NeverLeaves>
+void runHistory(ElectronState state, const EnergyLadder& ladder, const DeflectionSampler& sampler, Draws& draws,
+                Scorer& scorer, LeavesRule leaves = LeavesRule{}) {
     for (const LadderStep& step : ladder.steps()) {
-        const Point stepStart = state.position;
-        if (leaves(stepStart)) return;
-        const Direction turned = rotate(state.direction, state.pending);
-        const Point stepEnd = move(stepStart, turned, step.lengthCm);
-        scorer.depositStep(stepStart, stepEnd, step.lossKeV);
-        state.position = stepEnd;
-        state.direction = turned;
-        deflect(state, step, sampler, generator);
+        if (leaves(state.position)) return;
+        takeStep(state, step, sampler, draws, scorer);
     }
 }
 
