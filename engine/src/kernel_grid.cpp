@@ -18,7 +18,11 @@ float face(int bin) { return KernelGrid::BIN_WIDTH_CM * static_cast<float>(bin);
 
 KernelGrid::KernelGrid(int scoredRadialBins)
     : cells_(static_cast<std::size_t>(DEPTH_BINS * RADIAL_BINS), 0.0f),
-      scoredRadialBins_(std::clamp(scoredRadialBins, 1, RADIAL_BINS)) {}
+      scoredRadialBins_(std::clamp(scoredRadialBins, 1, RADIAL_BINS)) {
+    // 0.1 mm beyond the outer face of the last scored ring: far above any rounding of a radius.
+    const float excludedRadiusCm = face(scoredRadialBins_) + 0.01f;
+    excludedRadiusSquared_ = excludedRadiusCm * excludedRadiusCm;
+}
 
 int KernelGrid::binOf(float valueCm) {
     const float scaled = BINS_PER_CM * valueCm;

@@ -34,8 +34,19 @@ struct HistoryInFlight {
     DrawCursor draws{nullptr};
     bool left = false;
     std::vector<Segment> segments;
+};
+
+// Keeps the segments of a history that can score anything; a scorer may say which cannot
+// (mayScore), so that they are neither kept nor offered to it.
+template <class Scorer>
+struct SegmentKeeper {
+    std::vector<Segment>& segments;
+    const Scorer& scorer;
 
     void depositStep(const Point& start, const Point& end, float energyKeV) {
+        if constexpr (requires { scorer.mayScore(start, end); }) {
+            if (!scorer.mayScore(start, end)) return;
+        }
         segments.push_back(Segment{start, end, energyKeV});
     }
 };
@@ -74,7 +85,8 @@ void runHistoriesOfBin(std::int32_t count, float energyKeV, const EnergyLadder& 
                     lane.left = true;
                     continue;
                 }
-                takeStep(lane.state, step, sampler, lane.draws, lane);
+                SegmentKeeper<Scorer> keeper{lane.segments, scorer};
+                takeStep(lane.state, step, sampler, lane.draws, keeper);
             }
         }
 
