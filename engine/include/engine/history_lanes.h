@@ -17,7 +17,7 @@
 
 namespace engine {
 
-constexpr int HISTORY_LANES = 4;
+constexpr int HISTORY_LANES = 8;
 constexpr std::size_t MAX_START_DRAWS = 8;  // integers a start state may draw (the field source draws 2)
 
 struct Segment {
