@@ -40,9 +40,23 @@ void KernelGrid::shareOverDepth(int radialBin, float lo, float hi, float energyK
     if (first > last) return;
     // Slabs outside 1..125 score nothing; start and stop the walk at the grid so that a runaway
     // depth cannot make it long. A slab after the first starts at its own inner face.
+    float* ring = cells_.data() + (radialBin - 1);
+    if (first >= 1 && last <= DEPTH_BINS && last - first <= 1) {
+        // One or two slabs inside the grid, by far the most common case, without a walk whose
+        // length the processor would have to guess: the values are picked by index, not by a
+        // branch, and the first slab's part is added as +0 when there is only one slab (a cell
+        // is never -0, so adding +0 leaves every bit as it was).
+        const auto single = static_cast<std::size_t>(first == last);
+        const float innerPart = (face(first) - lo) * energyKeV / (hi - lo);
+        const float lastStart[2] = {face(first), lo};
+        const float lastPart = (hi - lastStart[single]) * energyKeV / (hi - lo);
+        const float firstPart[2] = {innerPart, 0.0f};
+        ring[static_cast<std::size_t>((first - 1) * RADIAL_BINS)] += firstPart[single];
+        ring[static_cast<std::size_t>((last - 1) * RADIAL_BINS)] += lastPart;
+        return;
+    }
     const int from = std::max(first, 1);
     const int to = std::min(last, DEPTH_BINS);
-    float* ring = cells_.data() + (radialBin - 1);
     float previous = from == first ? lo : face(from - 1);
     const int lastInner = std::min(to, last - 1);  // every slab but the last ends at its outer face
     for (int j = from; j <= lastInner; ++j) {
@@ -89,30 +103,28 @@ void KernelGrid::depositStep(const Point& start, const Point& end, float energyK
     if (firstRing > lastRing) return;
     // Rings beyond the scored ones take their share without scoring it: stop the walk there.
     const int to = std::min(lastRing, scoredRadialBins_);
+    // Within a ring the segment covers the depths of the line between the ring's inner and outer
+    // face, kept within the step's own depths; which face is the shallower one is fixed for the
+    // step, and it is picked by index, not by a branch.
+    const auto shallowerOutward = static_cast<std::size_t>(!(z0 < z1));
+    const float zLow = z0 < z1 ? z0 : z1;
+    const float zHigh = z0 < z1 ? z1 : z0;
     float previousRadius = r0;
     for (int i = firstRing; i <= to; ++i) {
-        float share = 0.0f;
-        if (i < lastRing) {
-            share = (face(i) - previousRadius) * energyKeV / (r1 - r0);
-            previousRadius = face(i);
-        } else {
-            share = (r1 - previousRadius) * energyKeV / (r1 - r0);
-        }
+        // Every ring but the last of the step ends at its outer face.
+        const float shareEnd[2] = {face(i), r1};
+        const float share = (shareEnd[i == lastRing] - previousRadius) * energyKeV / (r1 - r0);
+        previousRadius = face(i);
         if (z0 == z1) {
             add(binOf(z0), i, share);
             continue;
         }
-        const float zInner = static_cast<float>(i - 1) * slope * BIN_WIDTH_CM + offset;
-        const float zOuter = static_cast<float>(i) * slope * BIN_WIDTH_CM + offset;
-        float lo = 0.0f;
-        float hi = 0.0f;
-        if (z0 < z1) {
-            lo = zInner < z0 ? z0 : zInner;
-            hi = zOuter > z1 ? z1 : zOuter;
-        } else {
-            hi = zInner > z0 ? z0 : zInner;
-            lo = zOuter < z1 ? z1 : zOuter;
-        }
+        const float faceDepths[2] = {static_cast<float>(i - 1) * slope * BIN_WIDTH_CM + offset,
+                                     static_cast<float>(i) * slope * BIN_WIDTH_CM + offset};
+        const float upper = faceDepths[shallowerOutward];
+        const float lower = faceDepths[1 - shallowerOutward];
+        const float lo = upper < zLow ? zLow : upper;
+        const float hi = lower > zHigh ? zHigh : lower;
         shareOverDepth(i, lo, hi, share);
     }
 }
