@@ -16,22 +16,22 @@ namespace orvalis::text {
 std::optional<double> parseNumberField(std::string_view field);
 
 class FieldReader {
-public:
-    explicit FieldReader(std::string text);
+ public:
+  explicit FieldReader(std::string text);
 
-    // The rest of the current line, without its line end; nullopt when the text is used up.
-    std::optional<std::string> readLine();
+  // The rest of the current line, without its line end; nullopt when the text is used up.
+  std::optional<std::string> readLine();
 
-    // The next field as a number; nullopt at the end of the text or when the field is no number.
-    std::optional<double> readNumber();
+  // The next field as a number; nullopt at the end of the text or when the field is no number.
+  std::optional<double> readNumber();
 
-    // True when only blanks and line ends remain: no further field can begin.
-    bool atEnd() const;
+  // True when only blanks and line ends remain: no further field can begin.
+  bool atEnd() const;
 
-private:
-    void skipBlanksAndLineEnds();
-    std::string text_;
-    std::size_t pos_ = 0;
+ private:
+  void skipBlanksAndLineEnds();
+  std::string text_;
+  std::size_t pos_ = 0;
 };
 
 // The bytes of a file, or nullopt when it cannot be opened or read.

@@ -12,12 +12,12 @@
 
 namespace orvalis::viewers {
 
-constexpr int PDD_TABLE_LAST = 150;            // tables run from index 0 (never written) to 150
+constexpr int PDD_TABLE_LAST = 150;  // tables run from index 0 (never written) to 150
 constexpr int MEASURED_RECORDS_MAX = 150;
 constexpr int CALCULATED_RECORD_COUNT = 125;
-constexpr int CALCULATED_DEPTH_OFFSET = 15;    // record i of a calculated file lies at depth i - 15 mm
-constexpr double PLOT_UNITS_PER_MM = 100.0;    // plot x is hundredths of a millimetre
-constexpr double PLOT_UNITS_PER_DOSE = 1000.0; // plot y is tenths of a percent
+constexpr int CALCULATED_DEPTH_OFFSET = 15;     // record i of a calculated file lies at depth i - 15 mm
+constexpr double PLOT_UNITS_PER_MM = 100.0;     // plot x is hundredths of a millimetre
+constexpr double PLOT_UNITS_PER_DOSE = 1000.0;  // plot y is tenths of a percent
 
 using PddSpan = std::span<double, PDD_TABLE_LAST + 1>;
 using ConstPddSpan = std::span<const double, PDD_TABLE_LAST + 1>;
@@ -29,16 +29,16 @@ constexpr std::array<RangeLevel, 4> RANGE_SEARCH_ORDER = {RangeLevel::R50, Range
 double levelFraction(RangeLevel level);
 
 struct RangeResult {
-    RangeLevel level;
-    double rangeMm;
+  RangeLevel level;
+  double rangeMm;
 };
 
 struct PddLoad {
-    int recordCount = 0;                  // records read: 125 for a calculated file, N for a measured one
-    std::optional<double> maxDose;        // the new PddMax, set once every record was read
-    bool curveDrawn = false;              // the maximum is above 0, so the curve can be drawn
-    std::vector<RangeResult> ranges;      // found before any failure, in search order
-    bool ok = false;                      // every step succeeded
+  int recordCount = 0;              // records read: 125 for a calculated file, N for a measured one
+  std::optional<double> maxDose;    // the new PddMax, set once every record was read
+  bool curveDrawn = false;          // the maximum is above 0, so the curve can be drawn
+  std::vector<RangeResult> ranges;  // found before any failure, in search order
+  bool ok = false;                  // every step succeeded
 };
 
 // Calculated file: two header lines, then 125 pairs; the depth of each pair is discarded and the
@@ -63,8 +63,8 @@ std::optional<double> calculatedRangeMm(ConstPddSpan dose, double maxDose, doubl
 std::optional<double> measuredRangeMm(ConstPddSpan depth, ConstPddSpan dose, double maxDose, double level);
 
 struct PlotPoint {
-    double x;
-    double y;
+  double x;
+  double y;
 };
 
 // The calculated curve: record 16 at 0.5 mm, then records 17 to 115 at their depths, 0 to 1000 upwards.
