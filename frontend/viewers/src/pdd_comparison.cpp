@@ -4,6 +4,8 @@
 #include <string>
 
 #include "common/free_format.h"
+#include "common/number_pattern.h"
+#include "common/text_value.h"
 
 namespace orvalis::viewers {
 namespace {
@@ -156,5 +158,41 @@ std::optional<double> readoutPercent(ConstPddSpan dose, double maxDose, int dept
   if (!(maxDose > 0.0) || k < 0 || k > PDD_TABLE_LAST) return std::nullopt;
   return 100.0 * at(dose, k) / maxDose;
 }
+
+std::string rangeText(double rangeMm) { return formatNumber(rangeMm, "##0.00"); }
+
+std::string differenceText(std::string_view measuredText, std::string_view calculatedText) {
+  return formatNumber(std::fabs(textValue(measuredText) - textValue(calculatedText)), "##0.00");
+}
+
+const std::array<PlotLabel, 12> WINDOW_PLOT_LABELS = {{
+    {"0", 0, -20},
+    {"25", 2400, -20},
+    {"50", 4900, -20},
+    {"75", 7350, -20},
+    {"100", 9600, -20},
+    {"Depth in water (mm)", 5400, -70},
+    {"100", -500, 1020},
+    {"90", -390, 920},
+    {"80", -390, 820},
+    {"50", -390, 520},
+    {"10", -390, 120},
+    {"0", -250, 25},
+}};
+
+const std::array<PlotLabel, 12> MAIN_MENU_PLOT_LABELS = {{
+    {"0", -30, -20},
+    {"25", 2350, -20},
+    {"50", 4850, -20},
+    {"75", 7300, -20},
+    {"100", 9500, -20},
+    {"Depth in water (mm)", 5400, -70},
+    {"100", -600, 1020},
+    {"90", -450, 920},
+    {"80", -450, 820},
+    {"50", -450, 520},
+    {"10", -450, 120},
+    {"0", -350, 25},
+}};
 
 }  // namespace orvalis::viewers

@@ -178,5 +178,16 @@ TEST(PddReadout, EdgesOfTheFrame) {
   EXPECT_FALSE(readoutPercent(dose, 0.0, 10).has_value());
 }
 
+TEST(RangeTable, DifferencesComeFromTheShownTexts) {
+  EXPECT_EQ(rangeText(50.0), "50.00");
+  EXPECT_EQ(rangeText(0.125), "0.13");
+  EXPECT_EQ(rangeText(110.8947368), "110.89");
+  EXPECT_EQ(differenceText("12.35", "12.34"), "0.01");
+  // Unrounded 12.346 and 12.344 differ by 0.002, but the table shows 12.35 and 12.34.
+  EXPECT_EQ(differenceText(rangeText(12.346), rangeText(12.344)), "0.01");
+  EXPECT_EQ(differenceText("40.00", "42.50"), "2.50");
+  EXPECT_EQ(differenceText("7.5 typed", ""), "7.50");  // a typed value takes part like a loaded one
+}
+
 }  // namespace
 }  // namespace orvalis::viewers

@@ -7,6 +7,7 @@
 #include <array>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -79,5 +80,24 @@ std::optional<int> readoutDepthMm(double plotX);
 // Percent depth dose of the calculated record at depthMm (record depthMm + 15); nullopt when the
 // maximum is not positive or the record is outside the table.
 std::optional<double> readoutPercent(ConstPddSpan dose, double maxDose, int depthMm);
+
+// A range as the table shows it: "##0.00".
+std::string rangeText(double rangeMm);
+
+// Difference of a measured and a calculated range from the texts shown in their fields (so from
+// the two-decimal values, or from what the user typed): |value(measured) - value(calculated)|,
+// "##0.00". 12.35 and 12.34 give "0.01" whatever the unrounded depths were.
+std::string differenceText(std::string_view measuredText, std::string_view calculatedText);
+
+// An axis label of the empty plot, printed with its top-left corner at (x, y).
+struct PlotLabel {
+  const char* text;
+  double x;
+  double y;
+};
+// Labels of the window's own reset ("Graph clear").
+extern const std::array<PlotLabel, 12> WINDOW_PLOT_LABELS;
+// Labels of the main menu's reset: the same texts, set a little further out.
+extern const std::array<PlotLabel, 12> MAIN_MENU_PLOT_LABELS;
 
 }  // namespace orvalis::viewers
