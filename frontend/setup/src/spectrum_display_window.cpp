@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStorageInfo>
 #include <QStyle>
 
 #include "common/free_format.h"
@@ -43,12 +44,15 @@ const char* fluenceMessage(setup::FluenceError error) {
 
 }  // namespace
 
-SpectrumDisplayWindow::SpectrumDisplayWindow(Module1& shared, MessageSink& messages, QWidget* parent)
+SpectrumDisplayWindow::SpectrumDisplayWindow(Module1& shared, MessageSink& messages,
+                                             const QString& startFolder, QWidget* parent)
     : QWidget(parent), shared_(shared), messages_(messages) {
   setObjectName(QStringLiteral("Form4"));
   setWindowTitle(QStringLiteral("Orvalis - Spectrum Display"));
   setFixedSize(twipsToPixels(14160), twipsToPixels(8040));
   buildControls();
+  dir1_->setPath(startFolder);
+  drive1_->setDrive(QStorageInfo(startFolder).rootPath());
   clearChart();
 }
 

@@ -70,12 +70,14 @@ QFrame* addPanel(QWidget* parent, QRect twips) {
 
 }  // namespace
 
-KernelViewerWindow::KernelViewerWindow(Module1& shared, MessageSink& messages, QWidget* parent)
+KernelViewerWindow::KernelViewerWindow(Module1& shared, MessageSink& messages, const QString& startFolder,
+                                       QWidget* parent)
     : QWidget(parent), shared_(shared), messages_(messages) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Electron Kernel for High-energy Electron beam"));
   setFixedSize(twipsToPixels(12210), twipsToPixels(10560));
   buildControls();
+  file1_->setPath(startFolder);  // where the simulators write their results
   buildMap();
   buildReadout();
   // What the window does when it is first created.
@@ -106,7 +108,6 @@ void KernelViewerWindow::buildControls() {
   file1_->setFont(timesFont(MAIN_FONT_PT));
   file1_->setGeometry(twipsRect(360, 1920, 2295, 5310));
   file1_->setPattern(QStringLiteral("*.elk"));
-  file1_->setPath(QDir::currentPath());  // where the simulators write their results
   connect(refresh, &QPushButton::clicked, file1_, &FileListBox::refresh);
 
   QPushButton* ok = addButton(this, "Command2", QStringLiteral("OK"), {480, 7440, 2055, 615}, 14.25,

@@ -67,12 +67,15 @@ QPushButton* addButton(QWidget* parent, const char* name, const QString& caption
 
 }  // namespace
 
-PddComparisonWindow::PddComparisonWindow(Module1& shared, MessageSink& messages, QWidget* parent)
+PddComparisonWindow::PddComparisonWindow(Module1& shared, MessageSink& messages, const QString& startFolder,
+                                         QWidget* parent)
     : QWidget(parent), shared_(shared), messages_(messages) {
   setObjectName(QStringLiteral("Form2"));
   setWindowTitle(QStringLiteral("Percentage Depth Dose Curve"));
   setFixedSize(twipsToPixels(15480), twipsToPixels(9225));
   buildControls();
+  dir1_->setPath(startFolder);
+  dir2_->setPath(startFolder);
   buildTable();
   buildPlot();
 }

@@ -23,6 +23,7 @@ class WidgetsTest : public QObject {
   void twipsBecomePixelsAtFifteenPerPixel();
   void launcherStartsADetachedProgramWithItsOutputInALog();
   void launcherReportsAMissingProgram();
+  void launcherPrefersTheFirstTerminalInItsList();
 };
 
 namespace {
@@ -162,6 +163,39 @@ void WidgetsTest::launcherReportsAMissingProgram() {
   const LaunchResult result = launcher.start("Brisella", own.path().toStdString());
   QVERIFY(!result.started);
   QVERIFY(QString::fromStdString(result.message).contains("Brisella"));
+}
+
+void WidgetsTest::launcherPrefersTheFirstTerminalInItsList() {
+#ifdef Q_OS_WIN
+  QSKIP("no terminals on Windows");
+#else
+  QTemporaryDir own;
+  QTemporaryDir bin;
+  QTemporaryDir work;
+  const auto writeScript = [](const QString& path, const QByteArray& body) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("#!/bin/sh\n" + body);
+    file.close();
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  };
+  writeScript(own.filePath("Brisella"), "exit 0\n");
+  // Fake terminals record how they were called and where.
+  writeScript(bin.filePath("xterm"), "echo xterm \"$@\" > \"$(pwd)/terminal.txt\"\n");
+  writeScript(bin.filePath("konsole"), "echo konsole \"$@\" > \"$(pwd)/terminal.txt\"\n");
+  QtProgramLauncher launcher(own.path().toStdString(), bin.path().toStdString());
+  QVERIFY(launcher.start("Brisella", work.path().toStdString()).started);
+  const auto recorded = [&] {
+    QFile file(work.filePath("terminal.txt"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+  };
+  QTRY_COMPARE(recorded(), "konsole -e " + own.filePath("Brisella"));
+  QFile::remove(work.filePath("terminal.txt"));
+  QFile::remove(bin.filePath("konsole"));
+  QVERIFY(launcher.start("Brisella", work.path().toStdString()).started);
+  QTRY_COMPARE(recorded(), "xterm -e " + own.filePath("Brisella"));
+  QVERIFY(!QFile::exists(work.filePath("Brisella.log")));  // output goes to the terminal
+#endif
 }
 
 }  // namespace orvalis

@@ -2,6 +2,7 @@
 // The spectrum display: fluence files of depth-dose runs chosen from drive, folder and file lists
 // and plotted as relative fluence over electron energy, each curve scaled to its own largest
 // fluence; curves accumulate until "Clear".
+#include <QDir>
 #include <QWidget>
 
 #include "common/message_sink.h"
@@ -19,7 +20,9 @@ class FileListBox;
 class SpectrumDisplayWindow : public QWidget {
   Q_OBJECT
  public:
-  SpectrumDisplayWindow(Module1& shared, MessageSink& messages, QWidget* parent = nullptr);
+  // The file lists start in startFolder (the program's current folder).
+  SpectrumDisplayWindow(Module1& shared, MessageSink& messages,
+                        const QString& startFolder = QDir::currentPath(), QWidget* parent = nullptr);
 
   // "Clear", and the main menu's reset before it shows the window: empty title, empty frame.
   void clearChart();

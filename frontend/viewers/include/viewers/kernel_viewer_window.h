@@ -2,6 +2,7 @@
 // "Electron Kernel for High-energy Electron beam": a kernel file as a grey map of depth against
 // radius with its legend, sum and maximum, the cross-hair read-out, erasing a file, and the way
 // to a new kernel calculation.
+#include <QDir>
 #include <QWidget>
 #include <array>
 
@@ -20,7 +21,9 @@ class FileListBox;
 class KernelViewerWindow : public QWidget {
   Q_OBJECT
  public:
-  KernelViewerWindow(Module1& shared, MessageSink& messages, QWidget* parent = nullptr);
+  // The file lists start in startFolder (the program's current folder).
+  KernelViewerWindow(Module1& shared, MessageSink& messages, const QString& startFolder = QDir::currentPath(),
+                     QWidget* parent = nullptr);
 
   DrawingSurface* map() const { return map_; }
   DrawingSurface* legend() const { return legend_; }

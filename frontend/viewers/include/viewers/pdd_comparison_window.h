@@ -1,6 +1,7 @@
 #pragma once
 // "Percentage Depth Dose Curve": a measured and a calculated depth dose side by side, their R90,
 // R80, R50 and R10 with differences, and the cursor read-out of the calculated curve.
+#include <QDir>
 #include <QWidget>
 #include <array>
 
@@ -20,7 +21,9 @@ class FileListBox;
 class PddComparisonWindow : public QWidget {
   Q_OBJECT
  public:
-  PddComparisonWindow(Module1& shared, MessageSink& messages, QWidget* parent = nullptr);
+  // The file lists start in startFolder (the program's current folder).
+  PddComparisonWindow(Module1& shared, MessageSink& messages,
+                      const QString& startFolder = QDir::currentPath(), QWidget* parent = nullptr);
 
   // The main menu's reset before it shows the window: both file lists refreshed, the empty plot
   // with the menu's label positions, markers and cursor hidden, the fields emptied, each file
