@@ -1,0 +1,111 @@
+#include "depthdose/depthdose_simulation.h"
+
+#include "engine/electron_data.h"
+#include "engine/record_io.h"
+
+#include <cmath>
+#include <memory>
+
+namespace depthdose {
+
+using namespace engine;
+
+ElectronState sampleFieldSource(float energyKeV, LaggedGenerator& generator) {
+    const float u1 = generator.nextUniform();
+    const float u2 = generator.nextUniform();
+    ElectronState state;
+    state.position.x = (0.5f - u1) * FIELD_SIDE_CM;
+    state.position.y = (0.5f - u2) * FIELD_SIDE_CM;
+    state.position.z = SURFACE_Z_CM;
+    // rho is never 0: no uniform equals 0.5 exactly.
+    const float rho = std::sqrt(state.position.x * state.position.x + state.position.y * state.position.y);
+    const float distance = std::sqrt(rho * rho + SOURCE_DISTANCE_SQUARED);
+    state.direction.cosTheta = SOURCE_DISTANCE_CM / distance;
+    state.direction.sinTheta = rho / distance;
+    state.direction.cosPhi = state.position.x / rho;
+    state.direction.sinPhi = state.position.y / rho;
+    state.energyKeV = energyKeV;
+    return state;
+}
+
+AxisDose reduceToAxisDose(const KernelGrid& grid, bool& counterEmpty) {
+    AxisDose dose{};
+    float largest = 0.0f;
+    for (int depth = 1; depth <= KernelGrid::DEPTH_BINS; ++depth) {
+        float sum = 0.0f;
+        for (int ring = 1; ring <= AXIS_COUNTER_RINGS; ++ring) sum = sum + grid.cell(depth, ring);
+        dose[static_cast<std::size_t>(depth - 1)] = sum;
+        if (sum > largest) largest = sum;
+    }
+    counterEmpty = !(largest > 0.0f);
+    if (counterEmpty) {
+        dose.fill(0.0f);
+        return dose;
+    }
+    for (float& value : dose) value = value / largest;
+    return dose;
+}
+
+std::string fluenceFileText(const std::string& fluenceNameVariable, const Spectrum& spectrum) {
+    std::string text = formatLines(RecordFormat(NAME_FORMAT), {std::string_view(fluenceNameVariable)});
+    text += formatLines(RecordFormat(FLUENCE_HEADING_FORMAT), {});
+    const RecordFormat rowFormat(FLUENCE_ROW_FORMAT);
+    for (int bin = 0; bin < SPECTRUM_BINS; ++bin) {
+        const auto index = static_cast<std::size_t>(bin);
+        text += formatLines(rowFormat, {spectrum.binEnergyKeV[index] * MEV_PER_KEV, spectrum.binWeight[index]});
+    }
+    return text;
+}
+
+std::string depthDoseFileText(const RunFile& run, const Spectrum& spectrum, const AxisDose& dose) {
+    std::string text = resultHeaderLines(run.maxEnergyMeV, spectrum, run.historyCount);
+    const RecordFormat rowFormat(DOSE_ROW_FORMAT);
+    for (int depth = 1; depth <= KernelGrid::DEPTH_BINS; ++depth)
+        text += formatLines(rowFormat, {static_cast<float>(depth - FIRST_LABEL_OFFSET_MM),
+                                        dose[static_cast<std::size_t>(depth - 1)]});
+    return text;
+}
+
+void runDepthDoseSimulation(const std::filesystem::path& folder, Console& console) {
+    LaggedGenerator generator;
+    generator.seed();
+    const ElectronData data = loadElectronData(folder / ELECTRON_DATA_FILE_NAME);
+
+    console.line("");
+    console.line("");
+    console.line(BANNER);
+    console.japaneseLine(TITLE_UTF8, TITLE_SHIFT_JIS);
+    console.japaneseLine(FIELD_LINE_UTF8, FIELD_LINE_SHIFT_JIS);
+
+    const RunFile run = readRunFile(folder / RUN_FILE_NAME, RunKind::DepthDose);
+    console.record(listDirectedRecord({std::string_view(HISTORY_LABEL), static_cast<std::int32_t>(run.historyCount)}));
+    Spectrum spectrum = readSpectrumFile(folder / SPECTRUM_FILE_NAME);
+    normaliseSpectrum(spectrum, run.maxEnergyMeV);
+    const HistoryCounts counts = historiesPerBin(spectrum, run.historyCount);
+
+    // The fluence file is complete before the first history, however the run ends.
+    const std::string fluenceName = resolveFileName(run.fluenceFileName, console);
+    writeFileAtomically(folder / fluenceName,
+                        fluenceFileText(trimTrailingBlanks(run.fluenceFileName).empty() ? toCharacterVariable(fluenceName)
+                                                                                       : run.fluenceFileName,
+                                        spectrum));
+
+    console.line(SIMULATION_LINE);
+    console.timeStamp(START_TIME_FORMAT, localTimeNow());
+    console.line(WAIT_LINE);
+
+    auto grid = std::make_unique<KernelGrid>();
+    runSpectrum(spectrum, counts, data, generator, *grid, sampleFieldSource, LeavesThroughSurface{});
+
+    console.timeStamp(FINISH_TIME_FORMAT, localTimeNow());
+    normaliseGrid(*grid, totalIncidentEnergy(spectrum, run.historyCount), console);
+    bool counterEmpty = false;
+    const AxisDose dose = reduceToAxisDose(*grid, counterEmpty);
+    if (counterEmpty)
+        console.line("The axis counter received no energy: the dose column is written as zeros.");
+    const std::string resultName = resolveFileName(run.resultFileName, console);
+    writeFileAtomically(folder / resultName, depthDoseFileText(run, spectrum, dose));
+    console.endOfRun();
+}
+
+}  // namespace depthdose

@@ -1,0 +1,101 @@
+#pragma once
+// What both simulators do around the histories: read the run and spectrum files, drop weights
+// below the floor and normalise, turn the weights into whole history counts per bin, run the
+// histories bin by bin, and write result files whole or not at all.
+#include "engine/console.h"
+#include "engine/electron_data.h"
+#include "engine/kernel_grid.h"
+#include "engine/lagged_generator.h"
+#include "engine/transport.h"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace engine {
+
+constexpr int SPECTRUM_BINS = 100;
+constexpr float WEIGHT_FLOOR = 0.001f;  // weights below it count as 0 (a weight of exactly 0.001 stays)
+constexpr float KEV_PER_MEV = 1000.0f;
+constexpr const char* RUN_FILE_NAME = "Nimbrola.dat";
+constexpr const char* SPECTRUM_FILE_NAME = "Nimbrola.txt";
+constexpr const char* NAME_FORMAT = "(A30)";
+constexpr const char* SPECTRUM_LINE_FORMAT = "(F5.2,E10.3)";
+constexpr const char* HEADER_FORMAT = "(F6.2,' MeV ',2A20)";
+constexpr const char* HISTORY_COUNT_FORMAT = "(F11.0)";
+constexpr const char* START_TIME_FORMAT = "(' ',' Start time =',I2,':',I2,':',I2)";
+constexpr const char* FINISH_TIME_FORMAT = "(' ',' Finish time =',I2,':',I2,':',I2)";
+constexpr std::string_view SIMULATION_LINE = " <<< Monte Carlo Simulation >>>";
+constexpr std::string_view WAIT_LINE = "    ***  Wait a long time  ***";
+
+// Which simulator reads the run file: the kernel run has three records, the depth-dose run a
+// fourth one with the fluence file name.
+enum class RunKind { Kernel, DepthDose };
+
+struct RunFile {
+    float maxEnergyMeV = 0.0f;
+    float historyCount = 0.0f;        // a real: only its products with the weights become counts
+    std::string resultFileName;       // 30 characters, blank-padded
+    std::string fluenceFileName;      // 30 characters; depth-dose runs only
+};
+
+struct Spectrum {
+    std::string titleLine1;  // 30 bytes each, copied unchanged into the result files
+    std::string titleLine2;
+    std::array<float, SPECTRUM_BINS> relativeEnergy{};
+    std::array<float, SPECTRUM_BINS> binWeight{};       // floored as read; normalised to sum 1 later
+    std::array<float, SPECTRUM_BINS> binEnergyKeV{};
+};
+
+using HistoryCounts = std::array<std::int32_t, SPECTRUM_BINS>;
+
+// Reads Nimbrola.dat: maximum energy and history count list-directed, the names with "(A30)".
+RunFile readRunFile(const std::filesystem::path& path, RunKind kind);
+
+// Reads Nimbrola.txt: two title lines with "(A30)", then 100 spectrum lines with "(F5.2,E10.3)";
+// each weight below the floor is set to 0 as soon as its line is read.
+Spectrum readSpectrumFile(const std::filesystem::path& path);
+
+// Divides the weights by their sum (accumulated from bin 1 to 100) and sets the bin energies.
+// Throws RunError when every weight fell below the floor.
+void normaliseSpectrum(Spectrum& spectrum, float maxEnergyMeV);
+
+// Histories per bin: weight x history count, truncated toward zero. Throws RunError when a count
+// would not fit a 32-bit integer.
+HistoryCounts historiesPerBin(const Spectrum& spectrum, float historyCount);
+
+// The energy requested, not the energy run: sum over the bins of energy x weight x history count.
+float totalIncidentEnergy(const Spectrum& spectrum, float historyCount);
+
+// Divides the grid by the total incident energy. A total that is not above 0 (nothing requested)
+// leaves the grid undivided and says so on the console instead of dividing by zero.
+void normaliseGrid(KernelGrid& grid, float totalIncidentEnergyKeV, Console& console);
+
+// The two header records shared by the kernel and depth-dose result files, each ended by CR LF.
+std::string resultHeaderLines(float maxEnergyMeV, const Spectrum& spectrum, float historyCount);
+
+// The name to write under: the variable without trailing blanks, or, when that is blank, the
+// answer to the console question.
+std::string resolveFileName(const std::string& nameVariable, Console& console);
+
+// Writes the whole content to a temporary file beside `path` and renames it into place, so that a
+// failed or interrupted run never leaves a half-written file and an older file stays intact until
+// the new one is complete. Throws RunError when the file cannot be created.
+void writeFileAtomically(const std::filesystem::path& path, std::string_view content);
+
+// The history loop: bins in order, histories of a bin one after the other, one generator stream.
+// startState(energyKeV, generator) gives the start of each history.
+template <class Scorer, class StartState, class LeavesRule>
+void runSpectrum(const Spectrum& spectrum, const HistoryCounts& counts, const ElectronData& data,
+                 LaggedGenerator& generator, Scorer& scorer, StartState startState, LeavesRule leaves) {
+    for (int bin = 0; bin < SPECTRUM_BINS; ++bin) {
+        const auto index = static_cast<std::size_t>(bin);
+        const float energyKeV = spectrum.binEnergyKeV[index];
+        for (std::int32_t history = 0; history < counts[index]; ++history)
+            runHistory(startState(energyKeV, generator), data, generator, scorer, leaves);
+    }
+}
+
+}  // namespace engine

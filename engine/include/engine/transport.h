@@ -1,0 +1,123 @@
+#pragma once
+// Condensed-history transport of one primary electron through unbounded water. Each ordinary step
+// loses a fixed fraction of the energy over the path that the collision stopping power gives; the
+// last step (at or below 305 keV) spends the rest over the remaining range. Between steps the
+// electron is deflected by an angle drawn from the scattering table. Every step is handed to the
+// scorer as a straight segment with its energy loss; transport knows nothing of what is scored.
+#include "engine/electron_data.h"
+#include "engine/lagged_generator.h"
+#include "engine/stopping_power.h"
+
+#include <cmath>
+
+namespace engine {
+
+constexpr float ENERGY_LOSS_FRACTION = 0.08299595f;   // 1 - 2^(-1/8): eight steps halve the energy
+constexpr float FINAL_STEP_THRESHOLD_KEV = 305.0f;    // at or below: the last step
+constexpr float FINAL_RANGE_FACTOR_CM = 0.407f;       // range in cm = 0.407 (E in MeV)^1.38
+constexpr float FINAL_RANGE_EXPONENT = 1.38f;
+constexpr float MEV_PER_KEV = 0.001f;
+constexpr float ENTRY_PLANE_Z_CM = 1.5f;              // the beam enters the water here
+
+struct Point {
+    float x = 0.0f;  // cm, lateral
+    float y = 0.0f;  // cm, lateral
+    float z = 0.0f;  // cm, depth along the beam axis
+};
+
+// Direction (sin t cos p, sin t sin p, cos t) as the cosines and sines of its polar angle t
+// against +z and its azimuth p.
+struct Direction {
+    float cosTheta = 1.0f;
+    float sinTheta = 0.0f;
+    float cosPhi = 1.0f;
+    float sinPhi = 0.0f;
+};
+
+struct ElectronState {
+    Point position;
+    Direction direction;
+    Deflection pending;  // drawn at the end of one step, applied at the start of the next
+    float energyKeV = 0.0f;
+};
+
+// The pencil beam: on the axis at the entry plane, along +z, no pending deflection.
+inline ElectronState narrowBeamStart(float energyKeV) {
+    ElectronState state;
+    state.position = Point{0.0f, 0.0f, ENTRY_PLANE_Z_CM};
+    state.energyKeV = energyKeV;
+    return state;
+}
+
+// The unbounded medium: a history never leaves before it has spent its energy.
+struct NeverLeaves {
+    bool operator()(const Point&) const { return false; }
+};
+
+struct StepLoss {
+    float lengthCm = 0.0f;
+    float lossKeV = 0.0f;
+    bool isFinal = false;  // the step spends all of the remaining energy
+};
+
+// Length and energy loss of the step that starts at energyKeV.
+inline StepLoss stepLengthAndLoss(float energyKeV) {
+    StepLoss step;
+    if (energyKeV > FINAL_STEP_THRESHOLD_KEV) {
+        step.lossKeV = ENERGY_LOSS_FRACTION * energyKeV;
+        step.lengthCm = step.lossKeV / collisionStoppingPower(energyKeV);
+    } else {
+        step.lengthCm = FINAL_RANGE_FACTOR_CM * std::pow(MEV_PER_KEV * energyKeV, FINAL_RANGE_EXPONENT);
+        step.lossKeV = energyKeV;
+        step.isFinal = true;
+    }
+    return step;
+}
+
+// The current direction turned by the pending deflection (angle chi, azimuth phi about the old
+// direction).
+Direction rotate(const Direction& current, const Deflection& pending);
+
+// The end point of a straight step of lengthCm from `start` along `direction`.
+inline Point move(const Point& start, const Direction& direction, float lengthCm) {
+    Point end;
+    end.z = direction.cosTheta * lengthCm + start.z;
+    end.x = direction.sinTheta * lengthCm * direction.cosPhi + start.x;
+    end.y = direction.sinTheta * lengthCm * direction.sinPhi + start.y;
+    return end;
+}
+
+// Keeps the previous azimuth when the table gives no deflection (it has no effect with sin chi 0).
+inline void deflect(ElectronState& state, const ElectronData& data, float stepStartEnergyKeV,
+                    LaggedGenerator& generator) {
+    const Deflection drawn = sampleDeflection(data, stepStartEnergyKeV, generator);
+    if (drawn.deflected) {
+        state.pending = drawn;
+    } else {
+        state.pending.cosChi = 1.0f;
+        state.pending.sinChi = 0.0f;
+    }
+}
+
+// Follows one electron from `state` until its energy is spent or `leaves(position)` reports, at the
+// start of a step, that it has left the geometry. Scorer needs
+// depositStep(const Point& start, const Point& end, float energyKeV).
+template <class Scorer, class LeavesRule = NeverLeaves>
+void runHistory(ElectronState state, const ElectronData& data, LaggedGenerator& generator, Scorer& scorer,
+                LeavesRule leaves = LeavesRule{}) {
+    for (;;) {
+        const Point stepStart = state.position;
+        if (leaves(stepStart)) return;
+        const StepLoss step = stepLengthAndLoss(state.energyKeV);
+        const Direction turned = rotate(state.direction, state.pending);
+        const Point stepEnd = move(stepStart, turned, step.lengthCm);
+        scorer.depositStep(stepStart, stepEnd, step.lossKeV);
+        state.position = stepEnd;
+        if (step.isFinal) return;
+        deflect(state, data, state.energyKeV, generator);
+        state.energyKeV = state.energyKeV - step.lossKeV;
+        state.direction = turned;
+    }
+}
+
+}  // namespace engine

@@ -1,0 +1,109 @@
+#include "test_support.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+namespace testing_support {
+
+TempFolder::TempFolder(const std::string& stem) {
+    std::random_device device;
+    path_ = std::filesystem::temp_directory_path() / (stem + "-" + std::to_string(device()));
+    std::filesystem::create_directories(path_);
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+namespace {
+engine::ElectronData withEnergies(engine::ElectronData data) {
+    for (int k = 0; k < engine::ENERGY_ROWS; ++k)
+        data.tableEnergyKeV[static_cast<std::size_t>(k)] = 20000.0f * std::pow(0.8f, static_cast<float>(k));
+    return data;
+}
+}  // namespace
+
+engine::ElectronData straightTable() {
+    engine::ElectronData data;
+    for (auto& row : data.deflectionQuantiles) row.fill(16384);
+    return withEnergies(data);
+}
+
+engine::ElectronData gaussianWidthTable() {
+    engine::ElectronData data = withEnergies(engine::ElectronData{});
+    for (int k = 0; k < engine::ENERGY_ROWS; ++k) {
+        const double energyKeV = data.tableEnergyKeV[static_cast<std::size_t>(k)];
+        const double width = std::min(0.9, 0.12 * std::pow(1000.0 / energyKeV, 0.9));
+        for (int c = 0; c < engine::QUANTILE_COLUMNS; ++c) {
+            const double p = std::min(c / 64.0, 0.999);
+            const double theta = std::min(width * std::sqrt(-2.0 * std::log(1.0 - p)), 3.14159);
+            data.deflectionQuantiles[static_cast<std::size_t>(k)][static_cast<std::size_t>(c)] =
+                static_cast<std::int32_t>(std::lround(16384.0 * std::cos(theta)));
+        }
+    }
+    return data;
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeFile(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+void writeRunFile(const std::filesystem::path& folder, const std::string& maxEnergy, const std::string& historyCount,
+                  const std::string& resultName, const std::string& fluenceName) {
+    std::string text = maxEnergy + "\r\n" + historyCount + "\r\n" + resultName + "\r\n";
+    if (!fluenceName.empty()) text += fluenceName + "\r\n";
+    writeFile(folder / "Nimbrola.dat", text);
+}
+
+std::string spectrumLine(double relativeEnergy, double weight) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%05.2f %.3E", relativeEnergy, weight);
+    return buffer;
+}
+
+void writeBetaSpectrum(const std::filesystem::path& folder, double alpha, double beta) {
+    auto density = [&](double x) { return std::pow(x, alpha - 1.0) * std::pow(1.0 - x, beta - 1.0); };
+    double largest = 0.0;
+    for (int j = 0; j <= 100; ++j) largest = std::max(largest, density(j / 100.0));
+    char title[32];
+    std::ostringstream text;
+    std::snprintf(title, sizeof title, "\x83\xbf=%.1f", alpha);
+    text << title << "\r\n";
+    std::snprintf(title, sizeof title, "\x83\xc0=%.1f", beta);
+    text << title << "\r\n";
+    for (int i = 1; i <= 100; ++i) text << spectrumLine(i / 100.0, density(i / 100.0) / largest) << "\r\n";
+    writeFile(folder / "Nimbrola.txt", text.str());
+}
+
+int runProgram(const std::filesystem::path& program, const std::filesystem::path& folder, const std::string& input) {
+    writeFile(folder / "stdin.txt", input);
+#ifdef _WIN32
+    const std::string command = "cd /d \"" + folder.string() + "\" && \"" + program.string() +
+                                "\" < stdin.txt > stdout.txt 2> stderr.txt";
+    return std::system(command.c_str());
+#else
+    const std::string command = "cd '" + folder.string() + "' && '" + program.string() +
+                                "' < stdin.txt > stdout.txt 2> stderr.txt";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+}
+
+}  // namespace testing_support

@@ -1,0 +1,46 @@
+#pragma once
+// Shared helpers of the engine and simulator tests: temporary folders, small scattering tables
+// and exchange files written the way the front end writes them.
+#include "engine/electron_data.h"
+
+#include <filesystem>
+#include <string>
+
+namespace testing_support {
+
+// A fresh folder under the system's temporary directory, removed with the object.
+class TempFolder {
+public:
+    explicit TempFolder(const std::string& stem);
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Energies 20000 keV x 0.8^k, k = 0..23 (down to about 118 keV).
+engine::ElectronData straightTable();       // every entry 16384: never deflects
+engine::ElectronData gaussianWidthTable();  // polar angle of a 2-D Gaussian whose width falls with energy
+
+std::string readFile(const std::filesystem::path& path);
+void writeFile(const std::filesystem::path& path, const std::string& text);
+
+// Nimbrola.dat as the front end writes it: " 9.0", "1000.", names; fluenceName empty = kernel run.
+void writeRunFile(const std::filesystem::path& folder, const std::string& maxEnergy, const std::string& historyCount,
+                  const std::string& resultName, const std::string& fluenceName = "");
+
+// One spectrum line "00.00 0.000E+00" of relative energy and weight.
+std::string spectrumLine(double relativeEnergy, double weight);
+
+// Nimbrola.txt of a Beta(alpha, beta) spectrum: titles in Shift_JIS, weights relative to the
+// largest density of x = j/100, j = 0..100.
+void writeBetaSpectrum(const std::filesystem::path& folder, double alpha, double beta);
+
+// Runs a program in `folder` with `input` on its standard input; its output goes to
+// folder/stdout.txt and folder/stderr.txt. Returns the exit status.
+int runProgram(const std::filesystem::path& program, const std::filesystem::path& folder, const std::string& input = "");
+
+}  // namespace testing_support

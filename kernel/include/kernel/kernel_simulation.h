@@ -1,0 +1,31 @@
+#pragma once
+// Brisella, the kernel simulator: a pencil beam of the run's spectrum enters water on the axis and
+// the energy deposited by depth and radius is written as the dose kernel.
+#include "engine/console.h"
+#include "engine/kernel_grid.h"
+#include "engine/run_frame.h"
+
+#include <filesystem>
+#include <string>
+
+namespace kernel {
+
+constexpr const char* BANNER = "  Monte Carlo Simulation  --- Brisella ---";
+// "        高エネルギー電子線のカーネルの計算", as UTF-8 and as Shift_JIS bytes.
+constexpr const char* TITLE_UTF8 =
+    "        \xe9\xab\x98\xe3\x82\xa8\xe3\x83\x8d\xe3\x83\xab\xe3\x82\xae\xe3\x83\xbc\xe9\x9b\xbb\xe5\xad\x90"
+    "\xe7\xb7\x9a\xe3\x81\xae\xe3\x82\xab\xe3\x83\xbc\xe3\x83\x8d\xe3\x83\xab\xe3\x81\xae\xe8\xa8\x88\xe7\xae\x97";
+constexpr const char* TITLE_SHIFT_JIS =
+    "        \x8d\x82\x83\x47\x83\x6c\x83\x8b\x83\x4d\x81\x5b\x93\x64\x8e\x71\x90\xfc\x82\xcc"
+    "\x83\x4a\x81\x5b\x83\x6c\x83\x8b\x82\xcc\x8c\x76\x8e\x5a";
+constexpr const char* ROW_FORMAT = "(F5.0,75E10.3)";
+constexpr int FIRST_LABEL_OFFSET_MM = 15;  // row label = depth bin - 15: the deeper face in mm below the entry plane
+
+// The 127-line result file: the header, then per depth bin its label and the 75 rings.
+std::string kernelResultText(const engine::RunFile& run, const engine::Spectrum& spectrum, const engine::KernelGrid& grid);
+
+// One whole run in `folder` (which holds ELDAT.dat, Nimbrola.dat and Nimbrola.txt): console lines,
+// histories, result file, end pause. Throws engine::RunError on any input or output failure.
+void runKernelSimulation(const std::filesystem::path& folder, engine::Console& console);
+
+}  // namespace kernel

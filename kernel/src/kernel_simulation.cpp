@@ -1,0 +1,57 @@
+#include "kernel/kernel_simulation.h"
+
+#include "engine/record_io.h"
+
+#include <memory>
+#include <vector>
+
+namespace kernel {
+
+using namespace engine;
+
+std::string kernelResultText(const RunFile& run, const Spectrum& spectrum, const KernelGrid& grid) {
+    std::string text = resultHeaderLines(run.maxEnergyMeV, spectrum, run.historyCount);
+    const RecordFormat rowFormat(ROW_FORMAT);
+    std::vector<OutputItem> row;
+    row.reserve(KernelGrid::RADIAL_BINS + 1);
+    for (int depth = 1; depth <= KernelGrid::DEPTH_BINS; ++depth) {
+        row.clear();
+        row.emplace_back(static_cast<float>(depth - FIRST_LABEL_OFFSET_MM));
+        for (int ring = 1; ring <= KernelGrid::RADIAL_BINS; ++ring) row.emplace_back(grid.cell(depth, ring));
+        for (const std::string& record : formatRecords(rowFormat, row)) text += record + "\r\n";
+    }
+    return text;
+}
+
+void runKernelSimulation(const std::filesystem::path& folder, Console& console) {
+    LaggedGenerator generator;
+    generator.seed();
+    const ElectronData data = loadElectronData(folder / ELECTRON_DATA_FILE_NAME);
+
+    console.line("");
+    console.line("");
+    console.line(BANNER);
+    console.japaneseLine(TITLE_UTF8, TITLE_SHIFT_JIS);
+    console.line("");
+
+    const RunFile run = readRunFile(folder / RUN_FILE_NAME, RunKind::Kernel);
+    Spectrum spectrum = readSpectrumFile(folder / SPECTRUM_FILE_NAME);
+    normaliseSpectrum(spectrum, run.maxEnergyMeV);
+    const HistoryCounts counts = historiesPerBin(spectrum, run.historyCount);
+
+    console.line(SIMULATION_LINE);
+    console.timeStamp(START_TIME_FORMAT, localTimeNow());
+    console.line(WAIT_LINE);
+
+    auto grid = std::make_unique<KernelGrid>();
+    runSpectrum(spectrum, counts, data, generator, *grid,
+                [](float energyKeV, LaggedGenerator&) { return narrowBeamStart(energyKeV); }, NeverLeaves{});
+
+    console.timeStamp(FINISH_TIME_FORMAT, localTimeNow());
+    normaliseGrid(*grid, totalIncidentEnergy(spectrum, run.historyCount), console);
+    const std::string resultName = resolveFileName(run.resultFileName, console);
+    writeFileAtomically(folder / resultName, kernelResultText(run, spectrum, *grid));
+    console.endOfRun();
+}
+
+}  // namespace kernel
