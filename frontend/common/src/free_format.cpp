@@ -61,7 +61,7 @@ std::optional<double> parseNumberField(std::string_view field) {
   return value;
 }
 
-FieldReader::FieldReader(std::string text) : text_(std::move(text)) {
+FieldReader::FieldReader(std::string text, JoinedNumbers joined) : text_(std::move(text)), joined_(joined) {
   if (std::string_view(text_).substr(0, UTF8_BYTE_ORDER_MARK.size()) == UTF8_BYTE_ORDER_MARK)
     pos_ = UTF8_BYTE_ORDER_MARK.size();
 }
@@ -97,6 +97,15 @@ std::optional<double> FieldReader::readNumber() {
   }
   while (pos_ < text_.size() && !endsField(text_[pos_])) ++pos_;
   const std::string_view field(text_.data() + start, pos_ - start);
+  if (joined_ == JoinedNumbers::Split && !parseNumberField(field)) {
+    for (std::size_t k = 1; k < field.size(); ++k) {
+      if ((field[k] != '-' && field[k] != '+') || !(isDigit(field[k - 1]) || field[k - 1] == '.')) continue;
+      const std::optional<double> head = parseNumberField(field.substr(0, k));
+      if (!head) break;
+      pos_ = start + k;  // the signed rest is the next field
+      return head;
+    }
+  }
   // A comma after the field (blanks around it allowed) belongs to this field's separator.
   std::size_t next = pos_;
   while (next < text_.size() && isBlank(text_[next])) ++next;

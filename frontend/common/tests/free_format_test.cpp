@@ -33,6 +33,14 @@ TEST(FieldReaderTest, LinesAndFieldsAcrossLineEnds) {
   EXPECT_FALSE(reader.readNumber().has_value());
   EXPECT_FALSE(reader.readLine().has_value());
 
+  FieldReader joined(" 0.785E-07-0.519E-07 -.5+2.", JoinedNumbers::Split);
+  for (double expected : {0.785E-07, -0.519E-07, -0.5, 2.0}) EXPECT_EQ(joined.readNumber(), expected);
+  EXPECT_TRUE(joined.atEnd());
+  EXPECT_FALSE(FieldReader("0.785E-07-0.519E-07").readNumber().has_value());  // refused unless asked
+  FieldReader junk("1-x", JoinedNumbers::Split);
+  EXPECT_EQ(junk.readNumber(), 1.0);
+  EXPECT_FALSE(junk.readNumber().has_value());  // what follows must still be a number
+
   FieldReader empties("1,,2");
   EXPECT_EQ(empties.readNumber(), 1.0);
   EXPECT_FALSE(empties.readNumber().has_value());  // an empty field is no number

@@ -21,7 +21,7 @@ constexpr double READOUT_MARGIN = 2.0;
 }  // namespace
 
 std::optional<KernelFile> readKernelFile(std::string_view textBytes) {
-  text::FieldReader reader{std::string(textBytes)};
+  text::FieldReader reader{std::string(textBytes), text::JoinedNumbers::Split};
   KernelFile file;
   std::optional<std::string> title = reader.readLine();
   if (!title || !reader.readNumber()) return std::nullopt;  // the history count is not used

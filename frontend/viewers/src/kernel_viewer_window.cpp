@@ -65,6 +65,7 @@ QFrame* addPanel(QWidget* parent, QRect twips) {
   panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
   panel->setLineWidth(3);
   panel->setGeometry(twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
+  panel->lower();  // behind the controls it holds and any that overlap its edge
   return panel;
 }
 

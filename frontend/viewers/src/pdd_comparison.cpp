@@ -90,7 +90,7 @@ std::optional<double> measuredRangeMm(ConstPddSpan depth, ConstPddSpan dose, dou
 
 PddLoad loadCalculatedPdd(std::string_view text, PddSpan dose) {
   PddLoad load;
-  text::FieldReader reader{std::string(text)};
+  text::FieldReader reader{std::string(text), text::JoinedNumbers::Split};
   if (!reader.readLine() || !reader.readLine()) return load;
   for (int i = 1; i <= CALCULATED_RECORD_COUNT; ++i) {
     if (!reader.readNumber()) return load;  // the depth, read and discarded

@@ -53,6 +53,18 @@ TEST(KernelFile, ReadsBothNumberFormsWithSumMaximumAndTitle) {
   }
 }
 
+TEST(KernelFile, ReadsANegativeCellThatFillsItsWholeColumn) {
+  std::string text = kernelFile(peaked, true);
+  const std::size_t row3 = text.find("\r\n", text.find("\r\n") + 2) + 2;  // first data row
+  const std::size_t cell2 = row3 + 5 + 10;
+  text.replace(cell2, 10, "-0.519E-07");  // joins the first cell: "0.000E+00-0.519E-07"
+  const std::optional<KernelFile> file = readKernelFile(text);
+  ASSERT_TRUE(file.has_value());
+  EXPECT_DOUBLE_EQ((*file->table)[1][2], -0.519E-07);
+  EXPECT_DOUBLE_EQ((*file->table)[1][3], 0.0001);
+  EXPECT_DOUBLE_EQ((*file->table)[125][75], 0.0);
+}
+
 TEST(KernelFile, RefusesShortUnreadableOrEmptyKernels) {
   EXPECT_FALSE(readKernelFile(kernelFile(peaked, true, 124)).has_value());
   EXPECT_FALSE(readKernelFile(kernelFile([](int, int) { return 0.0; }, true)).has_value());

@@ -15,9 +15,13 @@ namespace orvalis::text {
 // quotes are removed first. Anything else, an empty field included, is not a number.
 std::optional<double> parseNumberField(std::string_view field);
 
+// Fixed-width files of the simulators can run two numbers together when a negative value fills
+// its whole field ("0.785E-07-0.519E-07" in E10.3 columns). Split reads such a field as two.
+enum class JoinedNumbers { Refuse, Split };
+
 class FieldReader {
  public:
-  explicit FieldReader(std::string text);
+  explicit FieldReader(std::string text, JoinedNumbers joined = JoinedNumbers::Refuse);
 
   // The rest of the current line, without its line end; nullopt when the text is used up.
   std::optional<std::string> readLine();
@@ -32,6 +36,7 @@ class FieldReader {
   void skipBlanksAndLineEnds();
   std::string text_;
   std::size_t pos_ = 0;
+  JoinedNumbers joined_ = JoinedNumbers::Refuse;
 };
 
 // The bytes of a file, or nullopt when it cannot be opened or read.
