@@ -161,6 +161,13 @@ class PddComparisonWindowTest : public QObject {
     click("Command2");
     QCOMPARE(lastWarning(), std::string(" I can't read this calculated data file !"));
     QVERIFY(!shared_.CalcCurveShown);  // unchanged by the failure
+    writeFile(dir_.filePath("gone.pdd"), calculatedFile());
+    window_->findChild<FileListBox*>("File2")->refresh();
+    select("File2", "gone.pdd");
+    QVERIFY(QFile::remove(dir_.filePath("gone.pdd")));  // removed after it was listed
+    messages_.warnings.clear();
+    click("Command2");
+    QCOMPARE(lastWarning(), std::string(" I can't read this calculated data file !"));
     select("File2", "flat.pdd");
     click("Command2");
     QCOMPARE(lastWarning(), std::string(" I can't read this calculated data file !"));
