@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QStorageInfo>
 #include <QStyle>
 
@@ -115,6 +116,13 @@ void FileListBox::refresh() {
   dir.setSorting(QDir::Name | QDir::IgnoreCase);
   addItems(dir.entryList());
   if (!keep.isEmpty()) selectFile(keep);
+}
+
+void FileListBox::keyPressEvent(QKeyEvent* event) {
+  const QString before = fileName();
+  QListWidget::keyPressEvent(event);
+  const QString after = fileName();
+  if (!after.isEmpty() && after != before) emit fileClicked(after);
 }
 
 QString FileListBox::fileName() const {

@@ -49,6 +49,13 @@ class FileBrowserListsTest : public QObject {
     QCOMPARE(clicked.count(), 1);
     QCOMPARE(clicked.front().front().toString(), QStringLiteral("d.Csv"));
     QCOMPARE(files.fileName(), QStringLiteral("d.Csv"));
+    QTest::keyClick(&files, Qt::Key_Up);  // moving the selection by keyboard chooses a file too
+    QCOMPARE(clicked.count(), 2);
+    QCOMPARE(clicked.back().front().toString(), QStringLiteral("c.csv"));
+    QTest::keyClick(&files, Qt::Key_Up);  // already at the top: nothing new is chosen
+    QCOMPARE(clicked.count(), 2);
+    QTest::keyClick(&files, Qt::Key_Down);
+    QCOMPARE(files.fileName(), QStringLiteral("d.Csv"));
     touch(QStringLiteral("a.csv"));
     files.refresh();
     QCOMPARE(files.count(), 3);

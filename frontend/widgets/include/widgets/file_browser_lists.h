@@ -65,7 +65,11 @@ class FileListBox : public QListWidget {
   static QString joinPath(const QString& folder, const QString& name);
 
  signals:
+  // A file chosen by the mouse, by Enter, or by moving the selection with the keyboard.
   void fileClicked(const QString& name);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   QString path_;
