@@ -10,6 +10,9 @@
 #include "recorders.h"
 #include "setup/form3.h"
 #include "setup/form5.h"
+#include "setup/spectrum_display_window.h"
+#include "viewers/kernel_viewer_window.h"
+#include "viewers/pdd_comparison_window.h"
 #include "widgets/drawing_surface.h"
 
 namespace orvalis {
@@ -25,6 +28,9 @@ class AppTest : public QObject {
   void spectrumEstimationTwiceLeavesTheSameState();
   void backHidesTheSetUpAndKeepsItsBoxes();
   void exitEndsTheProgram();
+  void spectrumEstimationResetsTheComparison();
+  void kernelViewerOpensTheKernelSetUp();
+  void spectrumDisplayIsEmptiedWhenOpened();
 };
 
 namespace {
@@ -106,6 +112,75 @@ void AppTest::exitEndsTheProgram() {
   QVERIFY(!f.app.mainMenu().isVisible());
   QVERIFY(!f.app.setupWindow().isVisible());
   QVERIFY(f.messages.questions.empty());
+}
+
+void AppTest::spectrumEstimationResetsTheComparison() {
+  Fixture f;
+  f.app.start();
+  QVERIFY(!f.app.hasComparisonWindow());
+  f.click(f.app.mainMenu(), "Command1");
+  PddComparisonWindow& comparison = f.app.comparisonWindow();
+  QVERIFY(comparison.isVisible());
+  QCOMPARE(comparison.windowTitle(), QString("Percentage Depth Dose Curve"));
+  comparison.findChild<QLineEdit*>("Text9")->setText("50.00");
+  f.app.data().CalcCurveShown = true;
+  f.app.data().PddDose[20] = 0.5;
+  f.click(f.app.setupWindow(), "Command2");  // the set-up's back hides both
+  QVERIFY(!comparison.isVisible());
+  f.click(f.app.mainMenu(), "Command1");
+  QVERIFY(comparison.isVisible());
+  QVERIFY(comparison.findChild<QLineEdit*>("Text9")->text().isEmpty());
+  QVERIFY(!f.app.data().CalcCurveShown);
+  QCOMPARE(f.app.data().PddDose[20], 0.5);  // the loaded tables are not touched
+  // The main menu's labels sit further left than the window's own: "100" of the dose axis
+  // starts at -600 instead of -500.
+  DrawingSurface* plot = comparison.plot();
+  const auto inkBetween = [plot](double fromX, double toX) {
+    for (double x = fromX; x < toX; x += 5)
+      for (double y = 1015; y > 960; y -= 5)
+        if (plot->bufferColorAt(x, y) == QColor(0, 0, 0)) return true;
+    return false;
+  };
+  QVERIFY(inkBetween(-600, -500));
+  comparison.graphClear();
+  QVERIFY(!inkBetween(-600, -500));
+}
+
+void AppTest::kernelViewerOpensTheKernelSetUp() {
+  Fixture f;
+  f.app.start();
+  f.click(f.app.mainMenu(), "Command4");
+  KernelViewerWindow& viewer = f.app.kernelViewer();
+  QVERIFY(viewer.isVisible());
+  QCOMPARE(viewer.windowTitle(), QString("Electron Kernel for High-energy Electron beam"));
+  f.click(viewer, "Command5");
+  QVERIFY(f.app.setupWindow().isVisible());
+  QCOMPARE(f.text("Text8"), QString("1000000"));
+  QVERIFY(f.app.setupWindow().findChild<QPushButton*>("Command3")->isEnabled());
+  QVERIFY(!f.app.setupWindow().findChild<QPushButton*>("Command6")->isEnabled());
+  QVERIFY(!f.app.hasComparisonWindow());  // the kernel set-up leaves the comparison alone
+  f.click(f.app.mainMenu(), "Command1");
+  QVERIFY(f.app.comparisonWindow().isVisible());
+  f.click(viewer, "Command1");  // back: the viewer and the comparison are hidden
+  QVERIFY(!viewer.isVisible());
+  QVERIFY(!f.app.comparisonWindow().isVisible());
+  QVERIFY(f.app.mainMenu().isVisible());
+}
+
+void AppTest::spectrumDisplayIsEmptiedWhenOpened() {
+  Fixture f;
+  f.app.start();
+  f.click(f.app.mainMenu(), "Command3");
+  SpectrumDisplayWindow& display = f.app.spectrumDisplay();
+  QVERIFY(display.isVisible());
+  display.findChild<QLineEdit*>("Text1")->setText("old title");
+  display.chart()->line(1, 1, 19, 99, QColor(255, 0, 0));
+  f.click(display, "Command5");
+  QVERIFY(!display.isVisible());
+  f.click(f.app.mainMenu(), "Command3");
+  QVERIFY(display.isVisible());
+  QVERIFY(display.findChild<QLineEdit*>("Text1")->text().isEmpty());
+  QCOMPARE(display.chart()->bufferColorAt(10, 50), QColor(128, 128, 128));  // the empty frame's grid again
 }
 
 }  // namespace orvalis

@@ -17,6 +17,9 @@ namespace orvalis {
 
 class Form3;
 class Form5;
+class PddComparisonWindow;
+class KernelViewerWindow;
+class SpectrumDisplayWindow;
 
 class OrvalisApp : public QObject {
   Q_OBJECT
@@ -33,6 +36,12 @@ class OrvalisApp : public QObject {
   Form5& mainMenu();
   Form3& setupWindow();
   bool hasSetupWindow() const { return form3_ != nullptr; }
+  PddComparisonWindow& comparisonWindow();  // Form2
+  KernelViewerWindow& kernelViewer();        // Form1
+  SpectrumDisplayWindow& spectrumDisplay();  // Form4
+  bool hasComparisonWindow() const { return form2_ != nullptr; }
+  bool hasKernelViewer() const { return form1_ != nullptr; }
+  bool hasSpectrumDisplay() const { return form4_ != nullptr; }
   Module1& data() { return data_; }
   MessageSink& messages() { return messages_; }
   ProgramLauncher& launcher() { return launcher_; }
@@ -43,6 +52,12 @@ class OrvalisApp : public QObject {
   void openDepthDoseSetup();
   // The kernel viewer's "New Calculation": the set-up window in kernel mode.
   void openKernelSetup();
+  // "Spectrum Display ": the spectrum display emptied and shown.
+  void openSpectrumDisplay();
+  // "Electron Kernel": the kernel viewer shown as it was left.
+  void openKernelViewer();
+  // The kernel viewer's back button (it hides itself): the comparison window is hidden too.
+  void closeKernelViewer();
   // The set-up window's back button.
   void closeSetup();
   // "Exit": hides every window and ends the program without further questions.
@@ -56,6 +71,9 @@ class OrvalisApp : public QObject {
   Module1 data_;
   std::unique_ptr<Form5> form5_;
   std::unique_ptr<Form3> form3_;
+  std::unique_ptr<PddComparisonWindow> form2_;
+  std::unique_ptr<KernelViewerWindow> form1_;
+  std::unique_ptr<SpectrumDisplayWindow> form4_;
 };
 
 }  // namespace orvalis
