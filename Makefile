@@ -22,3 +22,9 @@ run: build
 
 clean:
 	@rm -rf $(BUILD_DIR)
+
+# Physics validation report (minutes): single-energy Tolvane runs against full-physics references,
+# written to docs/physics-validation.md.
+.PHONY: validate
+validate: deps
+	@bash bench/validate.sh $(BUILD_DIR)

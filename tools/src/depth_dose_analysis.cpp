@@ -1,0 +1,217 @@
+#include "tools/depth_dose_analysis.h"
+
+#include "engine/run_error.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace tools {
+namespace {
+
+constexpr int RESULT_RECORD_COUNT = 125;
+constexpr double SLAB_THICKNESS_MM = 1.0;
+constexpr double PEAK_WINDOW = 0.97;       // records above 97 % of the largest shape the peak
+constexpr std::size_t TANGENT_HALF_WIDTH = 3;  // records on each side of a fall-off tangent
+
+double straightLineSlope(const DepthDoseCurve& curve, std::size_t centre) {
+    double sx = 0.0, sy = 0.0, sxx = 0.0, sxy = 0.0;
+    for (std::size_t i = centre - TANGENT_HALF_WIDTH; i <= centre + TANGENT_HALF_WIDTH; ++i) {
+        const double u = curve.depthMm[i] - curve.depthMm[centre];
+        sx += u;
+        sy += curve.dose[i];
+        sxx += u * u;
+        sxy += u * curve.dose[i];
+    }
+    const double n = static_cast<double>(2 * TANGENT_HALF_WIDTH + 1);
+    return (n * sxy - sx * sy) / (n * sxx - sx * sx);
+}
+
+// Value and slope at x[centre] of the least-squares cubic through the records centre - 3 ..
+// centre + 3: unlike a straight-line fit it is not flattened by the curvature of an S-shaped
+// fall-off, and it still averages the noise of seven records.
+struct Tangent {
+    double depthMm = 0.0;
+    double dose = 0.0;
+    double slope = 0.0;
+};
+
+Tangent cubicTangent(const DepthDoseCurve& curve, std::size_t centre) {
+    double m[4][5] = {};
+    for (std::size_t i = centre - TANGENT_HALF_WIDTH; i <= centre + TANGENT_HALF_WIDTH; ++i) {
+        const double u = curve.depthMm[i] - curve.depthMm[centre];
+        const double powers[4] = {1.0, u, u * u, u * u * u};
+        for (int r = 0; r < 4; ++r) {
+            for (int c = 0; c < 4; ++c) m[r][c] += powers[r] * powers[c];
+            m[r][4] += powers[r] * curve.dose[i];
+        }
+    }
+    // Gaussian elimination with partial pivoting on the 4 x 4 normal equations.
+    for (int k = 0; k < 4; ++k) {
+        int pivot = k;
+        for (int r = k + 1; r < 4; ++r) {
+            if (std::abs(m[r][k]) > std::abs(m[pivot][k])) pivot = r;
+        }
+        for (int c = 0; c < 5; ++c) std::swap(m[k][c], m[pivot][c]);
+        for (int r = k + 1; r < 4; ++r) {
+            const double factor = m[r][k] / m[k][k];
+            for (int c = k; c < 5; ++c) m[r][c] -= factor * m[k][c];
+        }
+    }
+    double coefficient[4] = {};
+    for (int r = 3; r >= 0; --r) {
+        double sum = m[r][4];
+        for (int c = r + 1; c < 4; ++c) sum -= m[r][c] * coefficient[c];
+        coefficient[r] = sum / m[r][r];
+    }
+    return {curve.depthMm[centre], coefficient[0], coefficient[1]};
+}
+
+// The record at the centre of the largest 5-record moving average: the peak as noise cannot fake it.
+std::size_t smoothedPeakRecord(const DepthDoseCurve& curve) {
+    std::size_t best = 0;
+    double bestAverage = -1.0;
+    for (std::size_t i = 0; i < curve.dose.size(); ++i) {
+        const std::size_t first = i < 2 ? 0 : i - 2;
+        const std::size_t last = std::min(curve.dose.size() - 1, i + 2);
+        double sum = 0.0;
+        for (std::size_t j = first; j <= last; ++j) sum += curve.dose[j];
+        const double average = sum / static_cast<double>(last - first + 1);
+        if (average > bestAverage) {
+            bestAverage = average;
+            best = i;
+        }
+    }
+    return best;
+}
+
+// Least-squares parabola y = a + b x + c x^2 over a window symmetric about the peak record, as
+// wide as the curve stays within 3 % of that record on both sides (a one-sided window would be
+// pulled towards the flatter side). Returns false when there is no such window or no interior maximum.
+bool fitPeak(const DepthDoseCurve& curve, std::size_t largest, double& depthMm, double& peak) {
+    const double threshold = PEAK_WINDOW * curve.dose[largest];
+    std::size_t halfWidth = 0;
+    while (halfWidth < largest && largest + halfWidth + 1 < curve.dose.size() &&
+           curve.dose[largest - halfWidth - 1] >= threshold && curve.dose[largest + halfWidth + 1] >= threshold) {
+        ++halfWidth;
+    }
+    if (halfWidth < 2) return false;
+    const std::size_t first = largest - halfWidth;
+    const std::size_t last = largest + halfWidth;
+    // Normal equations in u = x - x_largest for conditioning.
+    double s[5] = {0, 0, 0, 0, 0};
+    double t[3] = {0, 0, 0};
+    for (std::size_t i = first; i <= last; ++i) {
+        const double u = curve.depthMm[i] - curve.depthMm[largest];
+        double power = 1.0;
+        for (int k = 0; k < 5; ++k) {
+            s[k] += power;
+            if (k < 3) t[k] += power * curve.dose[i];
+            power *= u;
+        }
+    }
+    // Cramer's rule on [[s0 s1 s2][s1 s2 s3][s2 s3 s4]] (a b c) = (t0 t1 t2).
+    auto det3 = [](double a11, double a12, double a13, double a21, double a22, double a23, double a31, double a32,
+                   double a33) {
+        return a11 * (a22 * a33 - a23 * a32) - a12 * (a21 * a33 - a23 * a31) + a13 * (a21 * a32 - a22 * a31);
+    };
+    const double d = det3(s[0], s[1], s[2], s[1], s[2], s[3], s[2], s[3], s[4]);
+    if (d == 0.0) return false;
+    const double a = det3(t[0], s[1], s[2], t[1], s[2], s[3], t[2], s[3], s[4]) / d;
+    const double b = det3(s[0], t[0], s[2], s[1], t[1], s[3], s[2], t[2], s[4]) / d;
+    const double c = det3(s[0], s[1], t[0], s[1], s[2], t[1], s[2], s[3], t[2]) / d;
+    if (!(c < 0.0)) return false;
+    const double u = -b / (2.0 * c);
+    if (u < curve.depthMm[first] - curve.depthMm[largest] || u > curve.depthMm[last] - curve.depthMm[largest]) {
+        return false;
+    }
+    depthMm = curve.depthMm[largest] + u;
+    peak = a + b * u + c * u * u;
+    return true;
+}
+
+}  // namespace
+
+DepthDoseCurve readDepthDoseResult(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw engine::RunError(path, 0, "cannot open the depth-dose result file");
+    std::string line;
+    for (int heading = 1; heading <= 2; ++heading) {
+        if (!std::getline(in, line)) throw engine::RunError(path, heading, "missing heading line");
+    }
+    DepthDoseCurve curve;
+    for (int record = 1; record <= RESULT_RECORD_COUNT; ++record) {
+        const int lineNumber = record + 2;
+        if (!std::getline(in, line)) throw engine::RunError(path, lineNumber, "fewer than 125 depth records");
+        std::replace(line.begin(), line.end(), ',', ' ');
+        std::istringstream fields(line);
+        std::string labelText, doseText;
+        if (!(fields >> labelText >> doseText)) throw engine::RunError(path, lineNumber, "expected depth and dose");
+        char* end = nullptr;
+        const double label = std::strtod(labelText.c_str(), &end);
+        if (*end != '\0') throw engine::RunError(path, lineNumber, "depth label is not a number");
+        const double dose = std::strtod(doseText.c_str(), &end);
+        if (*end != '\0') throw engine::RunError(path, lineNumber, "dose is not a number");
+        if (label < 1.0) continue;  // slabs in front of the water surface
+        curve.depthMm.push_back(label - 0.5 * SLAB_THICKNESS_MM);
+        curve.dose.push_back(dose);
+    }
+    return curve;
+}
+
+double depthAtLevel(const DepthDoseCurve& curve, double peakDose, double level) {
+    const double target = level * peakDose;
+    std::size_t i = curve.dose.size();
+    while (i > 0 && curve.dose[i - 1] <= target) --i;
+    if (i == 0 || i == curve.dose.size()) return std::nan("");
+    const std::size_t above = i - 1;  // deepest record still above the level
+    const double fraction = (curve.dose[above] - target) / (curve.dose[above] - curve.dose[i]);
+    return curve.depthMm[above] + fraction * (curve.depthMm[i] - curve.depthMm[above]);
+}
+
+BeamQuality analyseDepthDose(const DepthDoseCurve& curve) {
+    BeamQuality q;
+    if (curve.dose.size() < 2 * TANGENT_HALF_WIDTH + 1) return q;
+    const std::size_t largest = smoothedPeakRecord(curve);
+    if (!fitPeak(curve, largest, q.doseMaximumDepthMm, q.peakDose)) {
+        // A plateau or a peak at the surface: the largest record itself.
+        const auto top = std::max_element(curve.dose.begin(), curve.dose.end());
+        q.doseMaximumDepthMm = curve.depthMm[static_cast<std::size_t>(std::distance(curve.dose.begin(), top))];
+        q.peakDose = *top;
+    }
+    q.r90Mm = depthAtLevel(curve, q.peakDose, 0.9);
+    q.r80Mm = depthAtLevel(curve, q.peakDose, 0.8);
+    q.r50Mm = depthAtLevel(curve, q.peakDose, 0.5);
+    q.r10Mm = depthAtLevel(curve, q.peakDose, 0.1);
+
+    // The steepest point is where the straight-line slope over 7 records is largest (insensitive to
+    // single noisy records and to kinks); the tangent there comes from the local cubic.
+    double steepestLineSlope = 0.0;
+    Tangent steepest;
+    for (std::size_t centre = std::max(largest, TANGENT_HALF_WIDTH); centre + TANGENT_HALF_WIDTH < curve.dose.size();
+         ++centre) {
+        const double lineSlope = straightLineSlope(curve, centre);
+        if (lineSlope < steepestLineSlope) {
+            steepestLineSlope = lineSlope;
+            steepest = cubicTangent(curve, centre);
+        }
+    }
+    if (steepest.slope < 0.0) {
+        q.practicalRangeMm = steepest.depthMm - steepest.dose / steepest.slope;
+        q.steepestGradientPerMm = -100.0 * steepest.slope / q.peakDose;
+    } else {
+        q.practicalRangeMm = std::nan("");
+    }
+    return q;
+}
+
+double meanSurfaceEnergyMeV(double r50Mm) { return 2.33 * (0.1 * r50Mm); }
+
+double mostProbableSurfaceEnergyMeV(double practicalRangeMm) {
+    const double rpCm = 0.1 * practicalRangeMm;
+    return 0.22 + 1.98 * rpCm + 0.0025 * rpCm * rpCm;
+}
+
+}  // namespace tools
