@@ -1,0 +1,40 @@
+#pragma once
+// Free-format reading of the text files the front end loads (depth-dose, kernel and fluence
+// files, measured data people bring): whole lines on request, and numeric fields that end at a
+// comma, a blank or a line end. Files from other programs are accepted with a UTF-8 byte-order
+// mark, LF, CR LF or CR line ends, and numbers in double quotes.
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace orvalis::text {
+
+// The value of one whole field: an optional sign, digits with an optional decimal point (".100"
+// and "1." both count), an optional exponent E, e, D or d with optional sign. Surrounding double
+// quotes are removed first. Anything else, an empty field included, is not a number.
+std::optional<double> parseNumberField(std::string_view field);
+
+class FieldReader {
+ public:
+  explicit FieldReader(std::string text);
+
+  // The rest of the current line, without its line end; nullopt when the text is used up.
+  std::optional<std::string> readLine();
+
+  // The next field as a number; nullopt at the end of the text or when the field is no number.
+  std::optional<double> readNumber();
+
+  // True when only blanks and line ends remain: no further field can begin.
+  bool atEnd() const;
+
+ private:
+  void skipBlanksAndLineEnds();
+  std::string text_;
+  std::size_t pos_ = 0;
+};
+
+// The bytes of a file, or nullopt when it cannot be opened or read.
+std::optional<std::string> readWholeFile(const std::string& path);
+
+}  // namespace orvalis::text

@@ -1,0 +1,54 @@
+#pragma once
+// What the calculation set-up window does, without the window: the composed result name, the
+// cursor read-out of the spectrum plot, and a launch (exchange files, then the simulator).
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "common/beta_spectrum.h"
+#include "common/exchange_files.h"
+#include "common/message_sink.h"
+#include "common/module1.h"
+#include "common/program_launcher.h"
+
+namespace orvalis {
+
+// Result name without extension: nominal energy + "MeV-" + maximum energy + "_" + alpha + "-" +
+// beta, each box's text as it stands ("9MeV-9.0_8.0-2.0").
+std::string composeFileName(const std::string& nominalEnergyText, const std::string& maxEnergyText,
+                            const std::string& alphaText, const std::string& betaText);
+
+// The longest result name the simulators keep: they read the name in a 30-character field.
+inline constexpr std::size_t RESULT_NAME_FIELD_WIDTH = 30;
+
+struct SpectrumCursor {
+  bool shown = false;
+  double x = 0.0;       // abscissa of the vertical cursor line, plot units (0..1000)
+  double y = 0.0;       // ordinate of the horizontal cursor line, plot units (0..1000)
+  std::string xText;    // x read-out, "0.00"; empty when hidden
+  std::string valueText;  // relative density of the grid point at or left of x, "0.000"
+};
+
+// Pointer at (x, y) in the plot's units (x = 1000 * Beta variable, y = 1000 * relative density).
+// Shown only strictly inside 1 < x < 998 and 1 < y < 998.
+SpectrumCursor spectrumCursor(double x, double y, const SpectrumArray& relative);
+
+struct LaunchRequest {
+  CalculationKind kind = CalculationKind::DepthDose;
+  std::string maxEnergyText;
+  std::string historyText;
+  std::string fileNameText;
+  std::string alphaText;
+  std::string betaText;
+};
+
+// Checks the request, writes both exchange files into folder and starts the simulator there.
+// Any fault (a history count that is not a whole number, a name the simulator would cut, a file
+// that cannot be written, a program that cannot be started) goes to messages and nothing is
+// started; returns true when the simulator was started. afterWriting runs between writing and
+// starting (the window repaints there).
+bool launchCalculation(const LaunchRequest& request, const Module1& data,
+                       const std::filesystem::path& folder, MessageSink& messages,
+                       ProgramLauncher& launcher, const std::function<void()>& afterWriting = {});
+
+}  // namespace orvalis

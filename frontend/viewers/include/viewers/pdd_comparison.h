@@ -1,0 +1,103 @@
+#pragma once
+// Loading a calculated or a measured depth-dose curve into the shared tables, and the depths at
+// which each falls through 90, 80, 50 and 10 % of its maximum (R90, R80, R50, R10).
+//
+// Both loads write the same dose table, entry by entry as the file is read, so a load that fails
+// half-way leaves what it had read; the window shows what the load had done before the failure.
+#include <array>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvalis::viewers {
+
+constexpr int PDD_TABLE_LAST = 150;  // tables run from index 0 (never written) to 150
+constexpr int MEASURED_RECORDS_MAX = 150;
+constexpr int CALCULATED_RECORD_COUNT = 125;
+constexpr int CALCULATED_DEPTH_OFFSET = 15;     // record i of a calculated file lies at depth i - 15 mm
+constexpr double PLOT_UNITS_PER_MM = 100.0;     // plot x is hundredths of a millimetre
+constexpr double PLOT_UNITS_PER_DOSE = 1000.0;  // plot y is tenths of a percent
+
+using PddSpan = std::span<double, PDD_TABLE_LAST + 1>;
+using ConstPddSpan = std::span<const double, PDD_TABLE_LAST + 1>;
+
+// The four levels in the order they are searched.
+enum class RangeLevel { R50, R80, R90, R10 };
+constexpr std::array<RangeLevel, 4> RANGE_SEARCH_ORDER = {RangeLevel::R50, RangeLevel::R80, RangeLevel::R90,
+                                                          RangeLevel::R10};
+double levelFraction(RangeLevel level);
+
+struct RangeResult {
+  RangeLevel level;
+  double rangeMm;
+};
+
+struct PddLoad {
+  int recordCount = 0;              // records read: 125 for a calculated file, N for a measured one
+  std::optional<double> maxDose;    // the new PddMax, set once every record was read
+  bool curveDrawn = false;          // the maximum is above 0, so the curve can be drawn
+  std::vector<RangeResult> ranges;  // found before any failure, in search order
+  bool ok = false;                  // every step succeeded
+};
+
+// Calculated file: two header lines, then 125 pairs; the depth of each pair is discarded and the
+// dose stored in dose(1..125). Entries 126 to 150 are left as they are.
+PddLoad loadCalculatedPdd(std::string_view text, PddSpan dose);
+
+// Measured file: a header line, then depth/dose pairs up to the end of the file, at most 150,
+// into depth(1..N) and dose(1..N). The caller empties both tables first.
+PddLoad loadMeasuredPdd(std::string_view text, PddSpan depth, PddSpan dose);
+
+// Largest of dose(1..count), starting from 0.
+double pddMaximum(ConstPddSpan dose, int count);
+
+// Calculated range in mm: from record 125 down to the first record strictly above the level, then
+// linear interpolation of the record index against the next record (entry 126 unchanged at 125).
+// nullopt on an arithmetic fault (a zero maximum, no record above the level, a zero denominator).
+std::optional<double> calculatedRangeMm(ConstPddSpan dose, double maxDose, double level);
+
+// Measured range in mm: from entry 150 down (the zeroed entries beyond the last record are passed
+// over), then linear interpolation of the depth. nullopt when the crossing would need entry 151 or
+// on an arithmetic fault.
+std::optional<double> measuredRangeMm(ConstPddSpan depth, ConstPddSpan dose, double maxDose, double level);
+
+struct PlotPoint {
+  double x;
+  double y;
+};
+
+// The calculated curve: record 16 at 0.5 mm, then records 17 to 115 at their depths, 0 to 1000 upwards.
+std::vector<PlotPoint> calculatedCurvePoints(ConstPddSpan dose, double maxDose);
+
+// The measured curve: records 1 to N at their depths.
+std::vector<PlotPoint> measuredCurvePoints(ConstPddSpan depth, ConstPddSpan dose, double maxDose, int count);
+
+// Cursor read-out: the whole millimetre under plot x, or nullopt outside 0 < x < 10000.
+std::optional<int> readoutDepthMm(double plotX);
+
+// Percent depth dose of the calculated record at depthMm (record depthMm + 15); nullopt when the
+// maximum is not positive or the record is outside the table.
+std::optional<double> readoutPercent(ConstPddSpan dose, double maxDose, int depthMm);
+
+// A range as the table shows it: "##0.00".
+std::string rangeText(double rangeMm);
+
+// Difference of a measured and a calculated range from the texts shown in their fields (so from
+// the two-decimal values, or from what the user typed): |value(measured) - value(calculated)|,
+// "##0.00". 12.35 and 12.34 give "0.01" whatever the unrounded depths were.
+std::string differenceText(std::string_view measuredText, std::string_view calculatedText);
+
+// An axis label of the empty plot, printed with its top-left corner at (x, y).
+struct PlotLabel {
+  const char* text;
+  double x;
+  double y;
+};
+// Labels of the window's own reset ("Graph clear").
+extern const std::array<PlotLabel, 12> WINDOW_PLOT_LABELS;
+// Labels of the main menu's reset: the same texts, set a little further out.
+extern const std::array<PlotLabel, 12> MAIN_MENU_PLOT_LABELS;
+
+}  // namespace orvalis::viewers
