@@ -28,3 +28,9 @@ clean:
 .PHONY: validate
 validate: deps
 	@bash bench/validate.sh $(BUILD_DIR)
+
+# Speed benchmark (minutes): micro-benchmarks and the default runs against the build before the
+# speed work, written to docs/performance.md.
+.PHONY: bench
+bench: deps
+	@bash bench/speed/run-bench.sh $(BUILD_DIR)

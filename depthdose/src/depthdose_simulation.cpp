@@ -10,24 +10,6 @@ namespace depthdose {
 
 using namespace engine;
 
-ElectronState sampleFieldSource(float energyKeV, LaggedGenerator& generator) {
-    const float u1 = generator.nextUniform();
-    const float u2 = generator.nextUniform();
-    ElectronState state;
-    state.position.x = (0.5f - u1) * FIELD_SIDE_CM;
-    state.position.y = (0.5f - u2) * FIELD_SIDE_CM;
-    state.position.z = SURFACE_Z_CM;
-    // rho is never 0: no uniform equals 0.5 exactly.
-    const float rho = std::sqrt(state.position.x * state.position.x + state.position.y * state.position.y);
-    const float distance = std::sqrt(rho * rho + SOURCE_DISTANCE_SQUARED);
-    state.direction.cosTheta = SOURCE_DISTANCE_CM / distance;
-    state.direction.sinTheta = rho / distance;
-    state.direction.cosPhi = state.position.x / rho;
-    state.direction.sinPhi = state.position.y / rho;
-    state.energyKeV = energyKeV;
-    return state;
-}
-
 AxisDose reduceToAxisDose(const KernelGrid& grid, bool& counterEmpty) {
     AxisDose dose{};
     float largest = 0.0f;
@@ -94,8 +76,11 @@ void runDepthDoseSimulation(const std::filesystem::path& folder, Console& consol
     console.timeStamp(START_TIME_FORMAT, localTimeNow());
     console.line(WAIT_LINE);
 
-    auto grid = std::make_unique<KernelGrid>();
-    runSpectrum(spectrum, counts, data, generator, *grid, sampleFieldSource, LeavesThroughSurface{});
+    // The depth dose reads only the counter's rings, and no cell of them depends on the others.
+    auto grid = std::make_unique<KernelGrid>(AXIS_COUNTER_RINGS);
+    runSpectrum(
+        spectrum, counts, data, generator, *grid,
+        [](float energyKeV, auto& draws) { return sampleFieldSource(energyKeV, draws); }, LeavesThroughSurface{});
 
     console.timeStamp(FINISH_TIME_FORMAT, localTimeNow());
     normaliseGrid(*grid, totalIncidentEnergy(spectrum, run.historyCount), console);

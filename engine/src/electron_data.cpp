@@ -51,44 +51,34 @@ void saveElectronData(const std::filesystem::path& path, const ElectronData& dat
     if (!out) throw RunError(path.string(), 0, "cannot be written");
 }
 
-Deflection sampleDeflection(const ElectronData& data, float energyKeV, LaggedGenerator& generator) {
+EnergyBracket bracketEnergy(const ElectronData& data, float energyKeV) {
     const auto& energies = data.tableEnergyKeV;
     // The first row below the energy; rows m and m + 1 bracket it (m = 0 extrapolates above row 0).
     int below = 1;
     while (below < ENERGY_ROWS && !(energies[static_cast<std::size_t>(below)] < energyKeV)) ++below;
-    if (below == ENERGY_ROWS) return Deflection{};  // at or below the lowest energy: straight on
+    if (below == ENERGY_ROWS) return EnergyBracket{};  // at or below the lowest energy: straight on
     const auto m = static_cast<std::size_t>(below - 1);
+    return EnergyBracket{true, below - 1, (energyKeV - energies[m]) / (energies[m + 1] - energies[m])};
+}
 
+Deflection sampleDeflection(const ElectronData& data, float energyKeV, LaggedGenerator& generator) {
+    const EnergyBracket bracket = bracketEnergy(data, energyKeV);
+    if (!bracket.deflects) return Deflection{};
     const float u1 = generator.nextUniform();
     const float u2 = generator.nextUniform();
 
-    const float t = u1 * 64.0f;
-    const int n = static_cast<int>(t);
-    const float frac = t - static_cast<float>(n);
-    const auto c = static_cast<std::size_t>(n);
-    const auto& upperRow = data.deflectionQuantiles[m];
-    const auto& lowerRow = data.deflectionQuantiles[m + 1];
+    const ColumnPosition at = columnPosition(u1);
+    const auto c = static_cast<std::size_t>(at.column);
+    const auto& upperRow = data.deflectionQuantiles[static_cast<std::size_t>(bracket.upperRow)];
+    const auto& lowerRow = data.deflectionQuantiles[static_cast<std::size_t>(bracket.upperRow + 1)];
     const float upperLeft = static_cast<float>(upperRow[c]);
     const float lowerLeft = static_cast<float>(lowerRow[c]);
-    const float a = upperLeft + (static_cast<float>(upperRow[c + 1]) - upperLeft) * frac;
-    const float b = lowerLeft + (static_cast<float>(lowerRow[c + 1]) - lowerLeft) * frac;
+    const float a = quantileBetween(upperLeft, static_cast<float>(upperRow[c + 1]) - upperLeft, at.fraction);
+    const float b = quantileBetween(lowerLeft, static_cast<float>(lowerRow[c + 1]) - lowerLeft, at.fraction);
 
-    const float f = (energyKeV - energies[m]) / (energies[m + 1] - energies[m]);
-    const float value = a + (b - a) * f;
-
-    Deflection deflection;
-    deflection.deflected = true;
-    float cosChi = value * QUANTILE_TO_COSINE;
-    // -16384 x 6.10352E-5 is -1.0000006, and extrapolation can leave the range further:
-    // a cosine is kept within [-1, 1] so that the sine stays defined.
-    if (cosChi > 1.0f) cosChi = 1.0f;
-    if (cosChi < -1.0f) cosChi = -1.0f;
-    deflection.cosChi = cosChi;
-    deflection.sinChi = std::sqrt(1.0f - cosChi * cosChi);
-    const float azimuth = u2 * SINGLE_PI * 2.0f;
-    deflection.cosAzimuth = std::cos(azimuth);
-    deflection.sinAzimuth = std::sin(azimuth);
-    return deflection;
+    const float cosChi = deflectionCosine(a, b, bracket.energyFraction);
+    const float azimuth = azimuthAngle(u2);
+    return Deflection{true, cosChi, sineOf(cosChi), std::cos(azimuth), std::sin(azimuth)};
 }
 
 }  // namespace engine

@@ -18,7 +18,11 @@ float face(int bin) { return KernelGrid::BIN_WIDTH_CM * static_cast<float>(bin);
 
 KernelGrid::KernelGrid(int scoredRadialBins)
     : cells_(static_cast<std::size_t>(DEPTH_BINS * RADIAL_BINS), 0.0f),
-      scoredRadialBins_(std::clamp(scoredRadialBins, 1, RADIAL_BINS)) {}
+      scoredRadialBins_(std::clamp(scoredRadialBins, 1, RADIAL_BINS)) {
+    // 0.1 mm beyond the outer face of the last scored ring: far above any rounding of a radius.
+    const float excludedRadiusCm = face(scoredRadialBins_) + 0.01f;
+    excludedRadiusSquared_ = excludedRadiusCm * excludedRadiusCm;
+}
 
 int KernelGrid::binOf(float valueCm) {
     const float scaled = BINS_PER_CM * valueCm;
@@ -27,8 +31,8 @@ int KernelGrid::binOf(float valueCm) {
     return static_cast<int>(scaled) + 1;
 }
 
-// Shares energyKeV over the slabs from depth lo to depth hi in ring radialBin. A range that is
-// empty, reversed or not a number scores nothing.
+// Shares energyKeV over the slabs from depth lo to depth hi in ring radialBin (1 to the scored
+// rings). A range that is empty, reversed or not a number scores nothing.
 void KernelGrid::shareOverDepth(int radialBin, float lo, float hi, float energyKeV) {
     if (!(hi > lo)) return;
     const int first = binOf(lo);
@@ -38,15 +42,14 @@ void KernelGrid::shareOverDepth(int radialBin, float lo, float hi, float energyK
     // depth cannot make it long. A slab after the first starts at its own inner face.
     const int from = std::max(first, 1);
     const int to = std::min(last, DEPTH_BINS);
+    float* ring = cells_.data() + (radialBin - 1);
     float previous = from == first ? lo : face(from - 1);
-    for (int j = from; j <= to; ++j) {
-        if (j < last) {
-            add(j, radialBin, (face(j) - previous) * energyKeV / (hi - lo));
-            previous = face(j);
-        } else {
-            add(j, radialBin, (hi - previous) * energyKeV / (hi - lo));
-        }
+    const int lastInner = std::min(to, last - 1);  // every slab but the last ends at its outer face
+    for (int j = from; j <= lastInner; ++j) {
+        ring[static_cast<std::size_t>((j - 1) * RADIAL_BINS)] += (face(j) - previous) * energyKeV / (hi - lo);
+        previous = face(j);
     }
+    if (to == last && last >= from) ring[static_cast<std::size_t>((last - 1) * RADIAL_BINS)] += (hi - previous) * energyKeV / (hi - lo);
 }
 
 void KernelGrid::depositSameRadius(float radiusCm, float z0, float z1, float energyKeV) {
@@ -67,6 +70,9 @@ void KernelGrid::depositStep(const Point& start, const Point& end, float energyK
     // A step that is not a number anywhere would spread NaN over the grid: it scores nothing.
     if (!(std::isfinite(r0) && std::isfinite(r1) && std::isfinite(z0) && std::isfinite(z1) && std::isfinite(energyKeV)))
         return;
+    // A segment that stays beyond the scored rings leaves nothing in them: most steps of a broad
+    // field whose scorer keeps only the rings near the axis.
+    if (binOf(std::min(r0, r1)) > scoredRadialBins_) return;
     if (r0 == r1) {
         depositSameRadius(r0, z0, z1, energyKeV);
         return;

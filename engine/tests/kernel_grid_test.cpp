@@ -112,4 +112,33 @@ TEST(KernelGrid, InnerRingsAloneMatchTheFullGridAndNormaliseDivides) {
     EXPECT_EQ(full.cell(16, 1), before / 4.0f);
 }
 
+// A segment declared unscorable must add nothing to the grid, right up to the edge of the last
+// scored ring; segments that are not numbers are left to depositStep.
+TEST(KernelGrid, SegmentsItDeclaresUnscorableWouldAddNothing) {
+    engine::LaggedGenerator generator;
+    generator.seed();
+    for (int rings : {1, 5, 75}) {
+        KernelGrid grid(rings);
+        const float edgeCm = 0.1f * static_cast<float>(rings);
+        int excluded = 0;
+        for (int k = 0; k < 20000; ++k) {
+            // Start and end within 0.05 cm of the edge of the scored rings, in all directions.
+            const float angle = generator.nextUniform() * 6.2831853f;
+            const float r0 = edgeCm + (generator.nextUniform() - 0.5f) * 0.1f;
+            const float r1 = edgeCm + (generator.nextUniform() - 0.5f) * 0.1f;
+            const Point start{r0 * std::cos(angle), r0 * std::sin(angle), 2.0f};
+            const Point end{r1 * std::cos(angle + 0.01f), r1 * std::sin(angle + 0.01f), 2.0f + generator.nextUniform() * 0.3f};
+            if (grid.mayScore(start, end)) continue;
+            ++excluded;
+            KernelGrid probe(rings);
+            probe.depositStep(start, end, 10.0f);
+            ASSERT_EQ(gridSum(probe), 0.0f) << "r0 " << r0 << ", r1 " << r1;
+        }
+        EXPECT_GT(excluded, 2000) << rings;
+        EXPECT_TRUE(grid.mayScore(Point{0.0f, edgeCm - 0.001f, 1.0f}, Point{5.0f, 5.0f, 1.0f}));
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        EXPECT_TRUE(grid.mayScore(Point{nan, 9.0f, 1.0f}, Point{9.0f, 9.0f, 1.0f}));
+    }
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -55,6 +56,27 @@ engine::ElectronData gaussianWidthTable() {
     return data;
 }
 
+engine::ElectronData backscatterStressTable() {
+    engine::ElectronData data;
+    constexpr double PI = 3.14159265358979;
+    for (int k = 0; k < engine::ENERGY_ROWS; ++k) {
+        const auto row = static_cast<std::size_t>(k);
+        data.tableEnergyKeV[row] = 12000.0f * std::pow(0.88f, static_cast<float>(k));
+        const double exponent = 0.4 + 0.1 * k;  // 82 % of the cosines negative in row 1, 23 % in row 24
+        for (int c = 0; c < engine::QUANTILE_COLUMNS; ++c) {
+            const int position = k % 2 == 0 ? c : engine::QUANTILE_COLUMNS - 1 - c;
+            const double theta = PI * std::pow(position / 64.0, exponent);
+            data.deflectionQuantiles[row][static_cast<std::size_t>(c)] =
+                static_cast<std::int32_t>(std::lround(16384.0 * std::cos(theta)));
+        }
+    }
+    data.deflectionQuantiles[0][0] = 16400;
+    data.deflectionQuantiles[0][64] = -16500;
+    data.deflectionQuantiles[1][0] = -16390;
+    data.deflectionQuantiles[7][32] = 16384;
+    return data;
+}
+
 std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -90,6 +112,28 @@ void writeBetaSpectrum(const std::filesystem::path& folder, double alpha, double
     text << title << "\r\n";
     for (int i = 1; i <= 100; ++i) text << spectrumLine(i / 100.0, density(i / 100.0) / largest) << "\r\n";
     writeFile(folder / "Nimbrola.txt", text.str());
+}
+
+void writeSingleBinSpectrum(const std::filesystem::path& folder) {
+    std::string text = "single\r\nbin\r\n";
+    for (int i = 1; i <= 100; ++i) text += spectrumLine(i / 100.0, i == 100 ? 1.0 : 0.0) + "\r\n";
+    writeFile(folder / "Nimbrola.txt", text);
+}
+
+std::string gridBits(const engine::KernelGrid& grid, int rings) {
+    std::string text;
+    char word[16];
+    for (int depth = 1; depth <= engine::KernelGrid::DEPTH_BINS; ++depth) {
+        for (int ring = 1; ring <= rings; ++ring) {
+            std::uint32_t bits = 0;
+            const float value = grid.cell(depth, ring);
+            std::memcpy(&bits, &value, sizeof bits);
+            std::snprintf(word, sizeof word, ring == 1 ? "%08x" : " %08x", static_cast<unsigned>(bits));
+            text += word;
+        }
+        text += "\n";
+    }
+    return text;
 }
 
 int runProgram(const std::filesystem::path& program, const std::filesystem::path& folder, const std::string& input) {

@@ -2,6 +2,7 @@
 // Shared helpers of the engine and simulator tests: temporary folders, small scattering tables
 // and exchange files written the way the front end writes them.
 #include "engine/electron_data.h"
+#include "engine/kernel_grid.h"
 
 #include <filesystem>
 #include <string>
@@ -24,6 +25,10 @@ private:
 // Energies 20000 keV x 0.8^k, k = 0..23 (down to about 118 keV).
 engine::ElectronData straightTable();       // every entry 16384: never deflects
 engine::ElectronData gaussianWidthTable();  // polar angle of a 2-D Gaussian whose width falls with energy
+// Energies 12000 keV x 0.88^k (down to about 633 keV, so lower steps go undeflected); wide rows
+// whose cosines are mostly negative, every other row in ascending order, and a few quantiles
+// beyond +-16384 so that extrapolated and clamped cosines occur: electrons turn back often.
+engine::ElectronData backscatterStressTable();
 
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& text);
@@ -38,6 +43,14 @@ std::string spectrumLine(double relativeEnergy, double weight);
 // Nimbrola.txt of a Beta(alpha, beta) spectrum: titles in Shift_JIS, weights relative to the
 // largest density of x = j/100, j = 0..100.
 void writeBetaSpectrum(const std::filesystem::path& folder, double alpha, double beta);
+
+// Nimbrola.txt whose only non-zero weight is bin 100 (relative energy 1.00): every history starts
+// at the maximum energy.
+void writeSingleBinSpectrum(const std::filesystem::path& folder);
+
+// The bit patterns of the cells (depth bins 1..125, radial bins 1..rings) as hexadecimal words, one
+// line per depth bin: unlike the three digits of the result files, it shows a change in the last bit.
+std::string gridBits(const engine::KernelGrid& grid, int rings);
 
 // Runs a program in `folder` with `input` on its standard input; its output goes to
 // folder/stdout.txt and folder/stderr.txt. Returns the exit status.

@@ -45,7 +45,7 @@ void runKernelSimulation(const std::filesystem::path& folder, Console& console) 
 
     auto grid = std::make_unique<KernelGrid>();
     runSpectrum(spectrum, counts, data, generator, *grid,
-                [](float energyKeV, LaggedGenerator&) { return narrowBeamStart(energyKeV); }, NeverLeaves{});
+                [](float energyKeV, auto&) { return narrowBeamStart(energyKeV); }, NeverLeaves{});
 
     console.timeStamp(FINISH_TIME_FORMAT, localTimeNow());
     normaliseGrid(*grid, totalIncidentEnergy(spectrum, run.historyCount), console);

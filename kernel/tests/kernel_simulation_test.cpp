@@ -160,7 +160,7 @@ TEST(KernelRun, ASingleBinRunsOnlyItsHistoriesAtOneEnergy) {
     LaggedGenerator generator;
     generator.seed();
     runSpectrum(spectrum, counts, testing_support::straightTable(), generator, scorer,
-                [&](float energyKeV, LaggedGenerator&) {
+                [&](float energyKeV, auto&) {
                     startEnergies.push_back(energyKeV);
                     return narrowBeamStart(energyKeV);
                 },

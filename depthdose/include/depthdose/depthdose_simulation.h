@@ -10,6 +10,7 @@
 #include "engine/transport.h"
 
 #include <array>
+#include <cmath>
 #include <filesystem>
 #include <string>
 
@@ -43,8 +44,26 @@ constexpr const char* DOSE_ROW_FORMAT = "(F5.0,E10.3) ";
 using AxisDose = std::array<float, engine::KernelGrid::DEPTH_BINS>;
 
 // Start of one history: a point drawn uniformly over the field on the surface (u1 for x, then
-// u2 for y), moving straight away from the virtual source, no pending deflection.
-engine::ElectronState sampleFieldSource(float energyKeV, engine::LaggedGenerator& generator);
+// u2 for y), moving straight away from the virtual source, no pending deflection. Draws is a
+// LaggedGenerator or a DrawCursor.
+template <class Draws>
+engine::ElectronState sampleFieldSource(float energyKeV, Draws& draws) {
+    const float u1 = draws.nextUniform();
+    const float u2 = draws.nextUniform();
+    engine::ElectronState state;
+    state.position.x = (0.5f - u1) * FIELD_SIDE_CM;
+    state.position.y = (0.5f - u2) * FIELD_SIDE_CM;
+    state.position.z = SURFACE_Z_CM;
+    // rho is never 0: no uniform equals 0.5 exactly.
+    const float rho = std::sqrt(state.position.x * state.position.x + state.position.y * state.position.y);
+    const float distance = std::sqrt(rho * rho + SOURCE_DISTANCE_SQUARED);
+    state.direction.cosTheta = SOURCE_DISTANCE_CM / distance;
+    state.direction.sinTheta = rho / distance;
+    state.direction.cosPhi = state.position.x / rho;
+    state.direction.sinPhi = state.position.y / rho;
+    state.energyKeV = energyKeV;
+    return state;
+}
 
 // A history ends at the start of a step that begins in front of the surface.
 struct LeavesThroughSurface {

@@ -5,6 +5,7 @@
 #include "engine/lagged_generator.h"
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -46,10 +47,52 @@ struct Deflection {
     float sinAzimuth = 0.0f;
 };
 
+// Where an energy (keV) lies in the table: rows upperRow and upperRow + 1 (0-based) bracket it from
+// above and below, energyFraction is its position between them (negative above the highest row,
+// where the two top rows are extrapolated). At or below the lowest energy nothing is deflected.
+struct EnergyBracket {
+    bool deflects = false;
+    int upperRow = 0;
+    float energyFraction = 0.0f;
+};
+EnergyBracket bracketEnergy(const ElectronData& data, float energyKeV);
+
+// Position of the first uniform among the 64 intervals of a row: column 0..63 and the fraction
+// of the way to the next column.
+struct ColumnPosition {
+    int column = 0;
+    float fraction = 0.0f;
+};
+inline ColumnPosition columnPosition(float u1) {
+    const float t = u1 * 64.0f;
+    const int n = static_cast<int>(t);
+    return ColumnPosition{n, t - static_cast<float>(n)};
+}
+
+// A quantile between two columns: left + (right - left) x fraction, with rise = right - left.
+inline float quantileBetween(float left, float rise, float fraction) { return left + rise * fraction; }
+
+// The deflection cosine from the quantiles interpolated along the upper and the lower row.
+inline float deflectionCosine(float upperQuantile, float lowerQuantile, float energyFraction) {
+    const float value = upperQuantile + (lowerQuantile - upperQuantile) * energyFraction;
+    float cosChi = value * QUANTILE_TO_COSINE;
+    // -16384 x 6.10352E-5 is -1.0000006, and extrapolation can leave the range further:
+    // a cosine is kept within [-1, 1] so that the sine stays defined.
+    if (cosChi > 1.0f) cosChi = 1.0f;
+    if (cosChi < -1.0f) cosChi = -1.0f;
+    return cosChi;
+}
+
+inline float sineOf(float cosine) { return std::sqrt(1.0f - cosine * cosine); }
+
+// Azimuth of a deflection from the second uniform, with the engine's single-precision pi.
+inline float azimuthAngle(float u2) { return u2 * SINGLE_PI * 2.0f; }
+
 // Samples the deflection after a step that started at energyKeV. At or below the lowest table
 // energy nothing is drawn and no deflection results; otherwise two uniforms are drawn (column, then
 // azimuth), the quantiles are interpolated along the two bracketing rows and then in energy
-// (extrapolated above the highest energy).
+// (extrapolated above the highest energy). This is the definition; the transport uses the
+// prepared DeflectionSampler, which gives the very same numbers.
 Deflection sampleDeflection(const ElectronData& data, float energyKeV, LaggedGenerator& generator);
 
 }  // namespace engine

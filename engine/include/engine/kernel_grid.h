@@ -24,6 +24,15 @@ public:
     // outside the grid is dropped.
     void depositStep(const Point& start, const Point& end, float energyKeV);
 
+    // False when the segment start-end certainly stays beyond the scored rings, so that
+    // depositStep would add nothing: a test on the squared radii against a limit a little outside
+    // the last scored ring, so that no rounding can change the answer. A step whose coordinates
+    // are not numbers is never excluded here.
+    bool mayScore(const Point& start, const Point& end) const {
+        return !(start.y * start.y + start.x * start.x > excludedRadiusSquared_ &&
+                 end.y * end.y + end.x * end.x > excludedRadiusSquared_);
+    }
+
     // Divides every cell by the total incident energy (keV), depth in the outer loop.
     void normalise(float totalIncidentEnergyKeV);
 
@@ -46,6 +55,7 @@ private:
 
     std::vector<float> cells_;
     int scoredRadialBins_;
+    float excludedRadiusSquared_;
 };
 
 }  // namespace engine

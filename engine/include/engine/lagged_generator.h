@@ -38,7 +38,18 @@ public:
     }
 
     // Uniform in [0, 1): the next integer divided by 16384.1 in single precision.
-    float nextUniform() { return static_cast<float>(nextInteger()) / DIVISOR; }
+    float nextUniform() { return uniformOf(nextInteger()); }
+
+    // The uniform that belongs to an integer of the sequence (0 to 16383).
+    static float uniformOf(std::int32_t integer) { return static_cast<float>(integer) / DIVISOR; }
+
+    // The last 55 integers of the sequence, oldest first: x(n-55) ... x(n-1).
+    std::array<std::int32_t, TABLE_SIZE> recentIntegers() const;
+
+    // The state that drawing `drawCount` more integers one by one would leave, given the last 55 of
+    // them (or of the sequence up to them), oldest first. Lets integers produced elsewhere in
+    // blocks be handed back.
+    void skipAhead(std::int64_t drawCount, const std::array<std::int32_t, TABLE_SIZE>& recent);
 
     // Inspection for tests: table entry 1..55 and the two cursors (1..55).
     std::int32_t entry(int index) const { return table_[static_cast<std::size_t>(index - 1)]; }

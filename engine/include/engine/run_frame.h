@@ -4,6 +4,7 @@
 // histories bin by bin, and write result files whole or not at all.
 #include "engine/console.h"
 #include "engine/electron_data.h"
+#include "engine/history_lanes.h"
 #include "engine/kernel_grid.h"
 #include "engine/lagged_generator.h"
 #include "engine/transport.h"
@@ -86,16 +87,24 @@ std::string resolveFileName(const std::string& nameVariable, Console& console);
 void writeFileAtomically(const std::filesystem::path& path, std::string_view content);
 
 // The history loop: bins in order, histories of a bin one after the other, one generator stream.
-// startState(energyKeV, generator) gives the start of each history.
+// startState(energyKeV, draws) gives the start of each history, drawing from a LaggedGenerator
+// or a DrawCursor. The sampler is prepared once per run and the energy ladder once per bin; the
+// histories of a bin run side by side (history_lanes.h) with the very same draws and deposits as
+// one after the other, and the generator ends exactly after the run's last draw.
 template <class Scorer, class StartState, class LeavesRule>
 void runSpectrum(const Spectrum& spectrum, const HistoryCounts& counts, const ElectronData& data,
                  LaggedGenerator& generator, Scorer& scorer, StartState startState, LeavesRule leaves) {
+    const DeflectionSampler sampler(data);
+    DrawStream stream(generator);
+    HistoryLanes lanes;
     for (int bin = 0; bin < SPECTRUM_BINS; ++bin) {
         const auto index = static_cast<std::size_t>(bin);
+        if (counts[index] <= 0) continue;
         const float energyKeV = spectrum.binEnergyKeV[index];
-        for (std::int32_t history = 0; history < counts[index]; ++history)
-            runHistory(startState(energyKeV, generator), data, generator, scorer, leaves);
+        const EnergyLadder ladder(energyKeV, data);
+        runHistoriesOfBin(counts[index], energyKeV, ladder, sampler, stream, scorer, startState, leaves, lanes);
     }
+    stream.finish();
 }
 
 }  // namespace engine

@@ -1,0 +1,96 @@
+// Whole Tolvane runs against files written by the straightforward transport (one stopping power,
+// one table search and one cosine and sine per step, every ring scored): any change of the
+// history loop or the scoring must leave every byte of both files and every bit of the axis
+// counter's cells as they were. ORVALIS_UPDATE_GOLDEN=1 rewrites the files; do that only from a
+// build of the straightforward code.
+#include "depthdose/depthdose_simulation.h"
+
+#include "engine/run_frame.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+
+namespace {
+
+using namespace engine;
+using testing_support::readFile;
+using testing_support::TempFolder;
+
+const std::filesystem::path GOLDEN_DIR = std::filesystem::path(DEPTHDOSE_GOLDEN_DIR) / "identity";
+const std::filesystem::path COMMITTED_TABLE(COMMITTED_ELDAT);
+constexpr const char* RESULT = "identity.pdd";
+constexpr const char* FLUENCE = "identity.spct";
+
+enum class Table { Committed, BackscatterStress };
+enum class Source { Beta8And2, SingleBin };
+
+struct IdentityCase {
+    const char* name;
+    Table table;
+    const char* maxEnergyMeV;  // as the front end writes it
+    Source spectrum;
+    const char* historyCount;
+};
+
+void prepare(const IdentityCase& run, const std::filesystem::path& folder) {
+    if (run.table == Table::Committed)
+        std::filesystem::copy_file(COMMITTED_TABLE, folder / ELECTRON_DATA_FILE_NAME);
+    else
+        saveElectronData(folder / ELECTRON_DATA_FILE_NAME, testing_support::backscatterStressTable());
+    testing_support::writeRunFile(folder, run.maxEnergyMeV, run.historyCount, RESULT, FLUENCE);
+    if (run.spectrum == Source::Beta8And2)
+        testing_support::writeBetaSpectrum(folder, 8.0, 2.0);
+    else
+        testing_support::writeSingleBinSpectrum(folder);
+}
+
+// The axis counter's cells of the same run, before normalisation, through the engine's history loop.
+std::string counterCellsOfRun(const std::filesystem::path& folder) {
+    LaggedGenerator generator;
+    generator.seed();
+    const ElectronData data = loadElectronData(folder / ELECTRON_DATA_FILE_NAME);
+    const RunFile run = readRunFile(folder / RUN_FILE_NAME, RunKind::DepthDose);
+    Spectrum spectrum = readSpectrumFile(folder / SPECTRUM_FILE_NAME);
+    normaliseSpectrum(spectrum, run.maxEnergyMeV);
+    KernelGrid grid;
+    runSpectrum(spectrum, historiesPerBin(spectrum, run.historyCount), data, generator, grid,
+                [](float energyKeV, auto& draws) { return depthdose::sampleFieldSource(energyKeV, draws); },
+                depthdose::LeavesThroughSurface{});
+    return testing_support::gridBits(grid, depthdose::AXIS_COUNTER_RINGS);
+}
+
+void expectGolden(const std::string& actual, const std::filesystem::path& golden) {
+    if (std::getenv("ORVALIS_UPDATE_GOLDEN") != nullptr) testing_support::writeFile(golden, actual);
+    ASSERT_TRUE(std::filesystem::exists(golden)) << golden;
+    EXPECT_TRUE(actual == readFile(golden)) << golden.filename() << " differs";
+}
+
+class DepthDoseIdentity : public ::testing::TestWithParam<IdentityCase> {};
+
+TEST_P(DepthDoseIdentity, BothFilesAndTheCounterCellsMatchTheGoldenFilesBitForBit) {
+    const IdentityCase& run = GetParam();
+    TempFolder folder(std::string("depthdose-identity-") + run.name);
+    prepare(run, folder.path());
+    std::istringstream in;
+    std::ostringstream out;
+    Console console(in, out, false);
+    depthdose::runDepthDoseSimulation(folder.path(), console);
+    const std::string stem = (GOLDEN_DIR / run.name).string();
+    expectGolden(readFile(folder.path() / RESULT), stem + ".pdd");
+    expectGolden(readFile(folder.path() / FLUENCE), stem + ".spct");
+    expectGolden(counterCellsOfRun(folder.path()), stem + ".grid");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Spectra, DepthDoseIdentity,
+    ::testing::Values(IdentityCase{"committed_beta_9MeV", Table::Committed, " 9.0", Source::Beta8And2, "100000."},
+                      IdentityCase{"committed_single_1MeV", Table::Committed, " 1.0", Source::SingleBin, "100000."},
+                      IdentityCase{"committed_single_20MeV", Table::Committed, "20.0", Source::SingleBin, "50000."},
+                      IdentityCase{"stress_beta_9MeV", Table::BackscatterStress, " 9.0", Source::Beta8And2, "50000."},
+                      IdentityCase{"stress_single_20MeV", Table::BackscatterStress, "20.0", Source::SingleBin, "30000."}),
+    [](const ::testing::TestParamInfo<IdentityCase>& info) { return std::string(info.param.name); });
+
+}  // namespace

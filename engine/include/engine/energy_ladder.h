@@ -1,0 +1,39 @@
+#pragma once
+// Everything about a history's steps that depends only on its start energy: the energy ladder
+// (each ordinary step keeps the same fraction of the energy), the length and loss of every step
+// and where its start energy lies in the scattering table. All histories of a spectrum bin start
+// at the same energy, so the ladder is worked out once per bin instead of once per step.
+#include "engine/electron_data.h"
+
+#include <span>
+#include <vector>
+
+namespace engine {
+
+struct LadderStep {
+    float lengthCm = 0.0f;
+    float lossKeV = 0.0f;
+    // The deflection drawn after the step; the last step of the ladder never deflects.
+    EnergyBracket deflection;
+};
+
+class EnergyLadder {
+public:
+    // The steps from startEnergyKeV down to the final step that spends the rest.
+    EnergyLadder(float startEnergyKeV, const ElectronData& data);
+
+    std::span<const LadderStep> steps() const { return steps_; }
+
+    // The sum of the step lengths (cm): no point of a history lies farther from its start.
+    float pathLengthCm() const { return pathLengthCm_; }
+
+    // The integers a history draws when it runs the whole ladder: two per deflection.
+    std::size_t drawsOfWholeLadder() const { return drawsOfWholeLadder_; }
+
+private:
+    std::vector<LadderStep> steps_;
+    float pathLengthCm_ = 0.0f;
+    std::size_t drawsOfWholeLadder_ = 0;
+};
+
+}  // namespace engine

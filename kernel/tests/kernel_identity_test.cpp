@@ -1,0 +1,91 @@
+// Whole Brisella runs against files written by the straightforward transport (one stopping power,
+// one table search and one cosine and sine per step): any change of the history loop must leave
+// every byte of the result and every bit of the grid as it was. ORVALIS_UPDATE_GOLDEN=1 rewrites
+// the files; do that only from a build of the straightforward code.
+#include "kernel/kernel_simulation.h"
+
+#include "engine/run_frame.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+
+namespace {
+
+using namespace engine;
+using testing_support::readFile;
+using testing_support::TempFolder;
+
+const std::filesystem::path GOLDEN_DIR = std::filesystem::path(KERNEL_GOLDEN_DIR) / "identity";
+const std::filesystem::path COMMITTED_TABLE(COMMITTED_ELDAT);
+constexpr const char* RESULT = "identity.elk";
+
+enum class Table { Committed, BackscatterStress };
+enum class Source { Beta8And2, SingleBin };
+
+struct IdentityCase {
+    const char* name;
+    Table table;
+    const char* maxEnergyMeV;  // as the front end writes it
+    Source spectrum;
+    const char* historyCount;
+};
+
+void prepare(const IdentityCase& run, const std::filesystem::path& folder) {
+    if (run.table == Table::Committed)
+        std::filesystem::copy_file(COMMITTED_TABLE, folder / ELECTRON_DATA_FILE_NAME);
+    else
+        saveElectronData(folder / ELECTRON_DATA_FILE_NAME, testing_support::backscatterStressTable());
+    testing_support::writeRunFile(folder, run.maxEnergyMeV, run.historyCount, RESULT);
+    if (run.spectrum == Source::Beta8And2)
+        testing_support::writeBetaSpectrum(folder, 8.0, 2.0);
+    else
+        testing_support::writeSingleBinSpectrum(folder);
+}
+
+// The grid of the same run, before normalisation, through the engine's history loop.
+std::string gridOfRun(const std::filesystem::path& folder) {
+    LaggedGenerator generator;
+    generator.seed();
+    const ElectronData data = loadElectronData(folder / ELECTRON_DATA_FILE_NAME);
+    const RunFile run = readRunFile(folder / RUN_FILE_NAME, RunKind::Kernel);
+    Spectrum spectrum = readSpectrumFile(folder / SPECTRUM_FILE_NAME);
+    normaliseSpectrum(spectrum, run.maxEnergyMeV);
+    KernelGrid grid;
+    runSpectrum(spectrum, historiesPerBin(spectrum, run.historyCount), data, generator, grid,
+                [](float energyKeV, auto&) { return narrowBeamStart(energyKeV); }, NeverLeaves{});
+    return testing_support::gridBits(grid, KernelGrid::RADIAL_BINS);
+}
+
+void expectGolden(const std::string& actual, const std::filesystem::path& golden) {
+    if (std::getenv("ORVALIS_UPDATE_GOLDEN") != nullptr) testing_support::writeFile(golden, actual);
+    ASSERT_TRUE(std::filesystem::exists(golden)) << golden;
+    EXPECT_TRUE(actual == readFile(golden)) << golden.filename() << " differs";
+}
+
+class KernelIdentity : public ::testing::TestWithParam<IdentityCase> {};
+
+TEST_P(KernelIdentity, ResultFileAndGridMatchTheGoldenFilesBitForBit) {
+    const IdentityCase& run = GetParam();
+    TempFolder folder(std::string("kernel-identity-") + run.name);
+    prepare(run, folder.path());
+    std::istringstream in;
+    std::ostringstream out;
+    Console console(in, out, false);
+    kernel::runKernelSimulation(folder.path(), console);
+    expectGolden(readFile(folder.path() / RESULT), GOLDEN_DIR / (std::string(run.name) + ".elk"));
+    expectGolden(gridOfRun(folder.path()), GOLDEN_DIR / (std::string(run.name) + ".grid"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Spectra, KernelIdentity,
+    ::testing::Values(IdentityCase{"committed_beta_9MeV", Table::Committed, " 9.0", Source::Beta8And2, "50000."},
+                      IdentityCase{"committed_single_1MeV", Table::Committed, " 1.0", Source::SingleBin, "100000."},
+                      IdentityCase{"committed_single_20MeV", Table::Committed, "20.0", Source::SingleBin, "20000."},
+                      IdentityCase{"stress_beta_9MeV", Table::BackscatterStress, " 9.0", Source::Beta8And2, "30000."},
+                      IdentityCase{"stress_single_20MeV", Table::BackscatterStress, "20.0", Source::SingleBin, "20000."}),
+    [](const ::testing::TestParamInfo<IdentityCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
