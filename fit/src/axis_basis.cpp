@@ -1,6 +1,7 @@
 #include "fit/axis_basis.h"
 
 #include "depthdose/depthdose_simulation.h"
+#include "engine/energy_ladder.h"
 #include "engine/transport.h"
 #include "fit/beta_weights.h"
 
@@ -116,13 +117,22 @@ engine::ElectronState enlargedFieldStart(float energyKeV, engine::LaggedGenerato
 
 CounterCurve simulateCounterCurve(float energyKeV, std::int32_t histories, const engine::ElectronData& data,
                                   engine::LaggedGenerator& generator, const std::atomic<bool>* cancel) {
+    const engine::DeflectionSampler sampler(data);
+    return simulateCounterCurve(energyKeV, histories, data, sampler, generator, cancel);
+}
+
+CounterCurve simulateCounterCurve(float energyKeV, std::int32_t histories, const engine::ElectronData& data,
+                                  const engine::DeflectionSampler& sampler, engine::LaggedGenerator& generator,
+                                  const std::atomic<bool>* cancel) {
+    // Every history of the curve starts at the same energy: its steps are worked out once.
+    const engine::EnergyLadder ladder(energyKeV, data);
     auto counters = std::make_unique<CounterArray>();
     constexpr std::int32_t CANCEL_CHECK_INTERVAL = 256;
     for (std::int32_t history = 0; history < histories; ++history) {
         if (cancel && history % CANCEL_CHECK_INTERVAL == 0 && cancel->load(std::memory_order_relaxed)) break;
         const engine::ElectronState start = enlargedFieldStart(energyKeV, generator);
         counters->startHistory(start.position);
-        engine::runHistory(start, data, generator, *counters, depthdose::LeavesThroughSurface{});
+        engine::runHistory(start, ladder, sampler, generator, *counters, depthdose::LeavesThroughSurface{});
     }
     return counters->curve();
 }
@@ -169,6 +179,7 @@ bool simulateBasis(const engine::ElectronData& data, float centreMaxEnergyMeV, s
         if (cancel && cancel->load()) return false;
     }
 
+    const engine::DeflectionSampler sampler(data);
     std::atomic<int> next{0};
     std::atomic<int> done{0};
     std::mutex progressMutex;
@@ -180,7 +191,7 @@ bool simulateBasis(const engine::ElectronData& data, float centreMaxEnergyMeV, s
             const auto index = static_cast<std::size_t>(total - 1 - taken);
             engine::LaggedGenerator generator = streams[index];
             const CounterCurve result =
-                simulateCounterCurve(basis.energyKeV[index], historiesPerCurve, data, generator, cancel);
+                simulateCounterCurve(basis.energyKeV[index], historiesPerCurve, data, sampler, generator, cancel);
             if (cancel && cancel->load()) return;
             basis.curve[index] = result.energyPerHistoryKeV;
             const int finished = done.fetch_add(1) + 1;

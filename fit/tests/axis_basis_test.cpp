@@ -2,6 +2,7 @@
 
 #include "depthdose/depthdose_simulation.h"
 #include "engine/console.h"
+#include "engine/energy_ladder.h"
 #include "fit/beta_weights.h"
 #include "fit/model_curve.h"
 #include "test_support.h"
@@ -40,6 +41,9 @@ TEST(AxisBasis, RandomBlocksAreLongEnoughForEveryHistory) {
         const auto curve = fit::simulateCounterCurve(energy, 300, electronData(), generator);
         // Two source draws per history and at most two per step.
         EXPECT_LE(2 * 300 + 2 * curve.steps, fit::drawsPerHistoryBound(energy) * 300) << energy;
+        // The engine's own count for a whole history: two source draws and its deflections.
+        const engine::EnergyLadder ladder(energy, electronData());
+        EXPECT_LE(static_cast<std::int64_t>(2 + ladder.drawsOfWholeLadder()), fit::drawsPerHistoryBound(energy)) << energy;
     }
 }
 

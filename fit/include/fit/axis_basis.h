@@ -9,6 +9,7 @@
 // counter, histories start over a square enlarged by the array's reach, and a counter takes only the
 // histories that start inside the 15 cm x 15 cm square centred on it; the only difference left is
 // the slant of the directions, at most 3 cm / 100 cm, which changes depths by less than 0.05 %.
+#include "engine/deflection_sampler.h"
 #include "engine/electron_data.h"
 #include "engine/kernel_grid.h"
 #include "engine/lagged_generator.h"
@@ -44,6 +45,10 @@ engine::ElectronState enlargedFieldStart(float energyKeV, engine::LaggedGenerato
 // histories run so far) when `cancel` becomes true.
 CounterCurve simulateCounterCurve(float energyKeV, std::int32_t histories, const engine::ElectronData& data,
                                   engine::LaggedGenerator& generator, const std::atomic<bool>* cancel = nullptr);
+// The same with the deflection sampler prepared once for many curves (it is only read).
+CounterCurve simulateCounterCurve(float energyKeV, std::int32_t histories, const engine::ElectronData& data,
+                                  const engine::DeflectionSampler& sampler, engine::LaggedGenerator& generator,
+                                  const std::atomic<bool>* cancel = nullptr);
 
 // The basis: one curve per bin energy k/100 x Emax, k = 1..K, as the simulator would compute the
 // energy (relative energy read from its text, times Emax, times 1000, in 32-bit reals). K reaches
