@@ -4,7 +4,7 @@
 # the practical range of the simulated curve gives through water.csda (as the set-up window derives
 # it), and the parameters and R-values found are set against the true ones.
 #
-#   bench/fit-roundtrip.sh [build-dir] [Tolvane histories] [histories per basis curve]
+#   bench/fit-roundtrip.sh [build-dir] [Tolvane histories] [histories per basis curve] [Emax span %]
 #
 # A benchmark, not a test: with the defaults it runs for several minutes.
 set -euo pipefail
@@ -13,6 +13,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-build}
 histories=${2:-10000000}
 basis_histories=${3:-20000}
+span=${4:-10}
 case "$build" in /*) ;; *) build="$root/$build" ;; esac
 cases=("8.0 2.0 6.0" "8.0 2.0 9.0" "5.0 1.5 12.0" "12.0 3.0 16.0" "10.0 1.2 20.0" "3.0 1.0 9.0")
 
@@ -43,7 +44,7 @@ for c in "${cases[@]}"; do
   fi
   to_measured "$work/$name.pdd" "$work/$name.csv"
   start=$(date +%s.%N)
-  out=$(cd "$work" && "$build/bin/orvalis-fit" "$name.csv" --rp measured --histories "$basis_histories" \
+  out=$(cd "$work" && "$build/bin/orvalis-fit" "$name.csv" --rp measured --histories "$basis_histories" --span "$span" \
           --out "$name-fit.pdd" | grep -v '^PROGRESS')
   seconds=$(echo "$(date +%s.%N) - $start" | bc -l)
   echo "$out" > "$work/$name-fit.txt"

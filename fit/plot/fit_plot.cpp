@@ -62,12 +62,14 @@ bool writeFitPlot(const std::filesystem::path& file, const MeasuredCurve& measur
     image.fill(Qt::white);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    const double deepest = std::max(measured.depthMm.back(), std::isnan(result.measured[3]) ? 0.0 : result.measured[3]);
-    const Frame f{std::min(110.0, std::ceil(deepest * 1.15 / 10.0) * 10.0)};
+    // Up to a little beyond R10, where the fitted depths end.
+    const double deepest = std::isnan(result.measured[3]) ? measured.depthMm.back() : 1.3 * result.measured[3];
+    const Frame f{std::clamp(std::ceil(deepest / 10.0) * 10.0, 10.0, 110.0)};
     // The fitted depths, shaded.
     p.fillRect(QRectF(f.at(result.fromDepthMm, 105.0), f.at(result.toDepthMm, 0.0)), QColor(240, 240, 250));
     drawAxes(p, f);
 
+    p.setClipRect(QRectF(f.at(0.0, 105.0), f.at(f.depthMaxMm, 0.0)).adjusted(0, -2, 0, 2));
     const double largest = *std::max_element(measured.dose.begin(), measured.dose.end());
     QPainterPath measuredPath;
     for (std::size_t i = 0; i < measured.depthMm.size(); ++i) {
@@ -84,11 +86,12 @@ bool writeFitPlot(const std::filesystem::path& file, const MeasuredCurve& measur
         if (label == 1) fittedPath.moveTo(point);
         else fittedPath.lineTo(point);
     }
-    p.setPen(QPen(QColor(255, 0, 0), 2, Qt::DashLine));
+    p.setPen(QPen(QColor(0, 160, 0), 2, Qt::DashLine));  // the fit's colour in the comparison window
     p.drawPath(fittedPath);
 
+    p.setClipping(false);
     p.setPen(Qt::black);
-    const QString title = QString("measured (blue) and fitted (red dashed): alpha %1, beta %2, Emax %3 MeV, rms %4 %")
+    const QString title = QString("measured (blue) and fitted (green dashed): alpha %1, beta %2, Emax %3 MeV, rms %4 %")
                               .arg(result.onGrid.alpha, 0, 'f', 1)
                               .arg(result.onGrid.beta, 0, 'f', 1)
                               .arg(result.onGrid.maxEnergyMeV, 0, 'f', 1)

@@ -47,6 +47,9 @@ std::string reportText(const FitResult& r, MaxEnergyMode mode) {
             number("%11.1f", r.onGrid.maxEnergyMeV) + number("%12.3f", r.onGrid.rmsPercent) + "\n";
     text += "  continuous      " + number("%7.3f", r.continuous.alpha) + number("%8.3f", r.continuous.beta) +
             number("%11.3f", r.continuous.maxEnergyMeV) + number("%12.3f", r.continuous.rmsPercent) + "\n";
+    if (r.maxEnergyAtLimit)
+        text += "Note: the maximum energy stopped at the edge of the allowed span (+-" + number("%.0f", 100.0 * r.maxEnergySpan) +
+                " %); a wider --span may fit better.\n";
     text += "        measured  model(grid)  difference  model(cont.)  difference   (mm)\n";
     for (std::size_t k = 0; k < LEVELS.size(); ++k) {
         text += std::string("  ") + LEVEL_NAMES[k] + "  " + depthText(r.measured[k]) + "    " + depthText(r.onGrid.levels[k]) +

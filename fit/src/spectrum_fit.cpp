@@ -286,6 +286,8 @@ FitResult SpectrumFit::run(const FitProgress& progress) {
     result.toDepthMm = measuredLevels_[3];
     result.fittedPoints = static_cast<int>(depthMm_.size());
     result.evaluations = evaluations_;
+    result.maxEnergyAtLimit = options_.mode == MaxEnergyMode::Free && (gridBest.energy == energyLo || gridBest.energy == energyHi);
+    result.maxEnergySpan = options_.maxEnergySpan;
     return result;
 }
 

@@ -45,6 +45,15 @@ TEST(SpectrumFit, RecoversTheParametersOfItsOwnModelCurve) {
     EXPECT_NEAR(g.onGrid.maxEnergyMeV, 9.0, 0.1001);
     EXPECT_LT(g.onGrid.rmsPercent, 0.2);
     EXPECT_NEAR(g.onGrid.levels[2], g.measured[2], 0.1);
+    EXPECT_FALSE(g.maxEnergyAtLimit);
+
+    // Started 15 % low with a span of 5 %, it stops at the edge and says so.
+    fit::FitOptions narrow;
+    narrow.centreMaxEnergyMeV = 7.8;
+    narrow.maxEnergySpan = 0.05;
+    const fit::FitResult h = fit::SpectrumFit(model, measured, narrow).run();
+    EXPECT_TRUE(h.maxEnergyAtLimit);
+    EXPECT_DOUBLE_EQ(h.onGrid.maxEnergyMeV, 8.2);
 }
 
 TEST(SpectrumFit, ObjectiveRefusesWhatCannotBeRun) {

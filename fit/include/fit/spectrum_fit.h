@@ -52,6 +52,8 @@ struct FitResult {
     double toDepthMm = 0.0;            // R10 of the measurement
     int fittedPoints = 0;
     int evaluations = 0;
+    bool maxEnergyAtLimit = false;     // free mode: the grid optimum lies on the edge of the span
+    double maxEnergySpan = 0.0;
 };
 
 // A point of the 0.1 grid in tenths, with its cost.

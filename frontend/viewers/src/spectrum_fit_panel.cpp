@@ -147,6 +147,7 @@ void SpectrumFitPanel::startFit() {
   levels_.clear();
   pending_.clear();
   lastMessage_.clear();
+  note_.clear();
   cancelled_ = false;
   progress_->setValue(0);
   resultLabel_->setText(QStringLiteral("Fitting..."));
@@ -172,6 +173,7 @@ void SpectrumFitPanel::readOutput() {
     if (const auto percent = viewers::fitProgressPercent(line)) progress_->setValue(*percent);
     else if (const auto fitted = viewers::parseFitResult(line)) result_ = fitted;
     else if (const auto level = viewers::parseFitLevel(line)) levels_.push_back(*level);
+    else if (line.rfind("Note:", 0) == 0) note_ = QString::fromStdString(line);
     else if (!line.empty() && line.rfind("RESULT", 0) != 0) lastMessage_ = QString::fromStdString(line);
   }
 }
@@ -224,6 +226,7 @@ void SpectrumFitPanel::showResult() {
                 .arg(QString::fromStdString(level.name))
                 .arg(level.measuredMm, 0, 'f', 2)
                 .arg(level.fittedMm, 0, 'f', 2);
+  if (!note_.isEmpty()) text += QStringLiteral("\n") + note_;
   resultLabel_->setText(text);
 }
 

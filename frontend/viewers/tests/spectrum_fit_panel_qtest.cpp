@@ -85,6 +85,7 @@ class SpectrumFitPanelTest : public QObject {
     QCOMPARE(panel_->findChild<QProgressBar*>("FitProgress")->value(), 100);
     QVERIFY(resultText().startsWith("alpha 8.2   beta 2.1   Emax 9.4 MeV   rms 0.51 %"));
     QVERIFY(resultText().contains("R50: measured 50.25 mm, fitted 50.00 mm"));
+    QVERIFY(resultText().endsWith("a wider --span may fit better."));
     const QByteArray args = arguments();
     QVERIFY(args.contains("water.csv\n--rp\nmeasured\n--out\n"));
     QVERIFY(args.contains("fit-water.pdd"));

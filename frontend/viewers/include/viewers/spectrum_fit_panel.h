@@ -67,6 +67,7 @@ class SpectrumFitPanel : public QWidget {
   QString curvePath_;
   QByteArray pending_;
   QString lastMessage_;
+  QString note_;  // a "Note:" line of the fit, shown with the result
   std::optional<viewers::FittedSpectrum> result_;
   std::vector<viewers::FittedLevel> levels_;
   bool cancelled_ = false;
