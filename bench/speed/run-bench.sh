@@ -140,6 +140,8 @@ mkdir -p "$(dirname "$REPORT")"
     goal Tolvane 8 6
     goal Brisella 3 ""
     echo
+    cat "$ROOT/bench/speed/what-changed.md"
+    echo
     echo "## Micro-benchmarks (new build)"
     echo
     echo "GeneratorDraw and StreamDraw: one uniform from the generator, and 1024 from the block stream."

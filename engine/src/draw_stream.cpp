@@ -7,18 +7,22 @@ namespace engine {
 DrawStream::DrawStream(LaggedGenerator& generator) : generator_(generator) {
     const auto recent = generator.recentIntegers();
     values_.assign(recent.begin(), recent.end());
+    filled_ = HISTORY;
 }
 
 const std::int32_t* DrawStream::ahead(std::size_t count) {
-    if (used_ + count > values_.size()) {
+    if (used_ + count > filled_) {
         // Keep the 55 integers before the first unused one, which the recurrence needs, and
         // continue the sequence x(n) = x(n-24) + x(n-55) mod 2^14 behind those still ahead.
-        values_.erase(values_.begin(), values_.begin() + static_cast<std::ptrdiff_t>(used_ - HISTORY));
+        const std::size_t kept = filled_ - (used_ - HISTORY);
+        if (used_ > HISTORY)
+            std::copy(values_.begin() + static_cast<std::ptrdiff_t>(used_ - HISTORY),
+                      values_.begin() + static_cast<std::ptrdiff_t>(filled_), values_.begin());
         used_ = HISTORY;
-        std::size_t filled = values_.size();
-        values_.resize(used_ + count + BLOCK);
+        if (values_.size() < used_ + count + BLOCK) values_.resize(used_ + count + BLOCK);
         std::int32_t* x = values_.data();
-        for (std::size_t n = filled; n < values_.size(); ++n) x[n] = (x[n - 24] + x[n - 55]) % LaggedGenerator::MODULUS;
+        for (std::size_t n = kept; n < values_.size(); ++n) x[n] = (x[n - 24] + x[n - 55]) % LaggedGenerator::MODULUS;
+        filled_ = values_.size();
     }
     return values_.data() + used_;
 }
@@ -30,6 +34,7 @@ void DrawStream::finish() {
     usedTotal_ = 0;
     values_.assign(recent.begin(), recent.end());
     used_ = HISTORY;
+    filled_ = HISTORY;
 }
 
 }  // namespace engine

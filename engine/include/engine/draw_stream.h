@@ -46,8 +46,9 @@ private:
     static constexpr std::size_t BLOCK = 16384;
 
     LaggedGenerator& generator_;
-    std::vector<std::int32_t> values_;  // values_[used_ - 55 .. size): recent integers, then those ahead
+    std::vector<std::int32_t> values_;  // values_[used_ - 55 .. filled_): recent integers, then those ahead
     std::size_t used_ = HISTORY;        // index of the first unused integer
+    std::size_t filled_ = HISTORY;      // integers produced so far
     std::int64_t usedTotal_ = 0;
 };
 
