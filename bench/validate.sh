@@ -44,10 +44,10 @@ for energy in "${energies[@]}"; do
   seconds=()
   for count in "$full" "$quarter"; do
     write_exchange_files "$energy" "$count" "e$energy-n$count"
-    start=$(date +%s.%N)
+    start=$(date +%s%N)
     (cd "$work" && echo | "$build/bin/Tolvane" > "e$energy-n$count.log")
-    end=$(date +%s.%N)
-    seconds+=("$(echo "$end - $start" | bc -l)")
+    end=$(date +%s%N)
+    seconds+=("$(awk -v ns=$((end - start)) 'BEGIN { printf "%.1f", ns / 1e9 }')")
     echo "  $energy MeV, $count histories: ${seconds[-1]} s"
   done
   echo "$energy $full ${seconds[0]} $work/e$energy-n$full.pdd $work/e$energy-n$quarter.pdd" >> "$manifest"
@@ -55,4 +55,4 @@ done
 
 mkdir -p "$root/docs/images"
 "$build/bin/validation-report" "$manifest" "$root/docs/physics-validation.md" images/physics-validation.png
-QT_QPA_PLATFORM=offscreen "$build/bin/validation-plot" "$manifest" "$root/docs/images/physics-validation.png"
+XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$work} QT_QPA_PLATFORM=offscreen "$build/bin/validation-plot" "$manifest" "$root/docs/images/physics-validation.png"

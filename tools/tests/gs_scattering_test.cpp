@@ -111,9 +111,10 @@ struct ReferenceRow {
     int lastColumn;
 };
 
-// Reference rows computed with the same formulas and the engine's stopping power (physics
-// reference, section 2). Their "90 %" angle column is the quantile at probability 57/64 = 0.8906,
-// the one held by table column 58 (every reference figure sits at that probability, not at 0.9).
+// Reference rows computed independently with the same formulas and the engine's stopping power.
+// Their "90 %" angle column is the quantile at probability 57/64 = 0.8906, the one held by table
+// column 58: every one of those figures sits at that probability, and the true 90 % angles are
+// 2.7-3 % larger.
 const ReferenceRow REFERENCE_ROWS[] = {
     {0.35, 0.0126, 0.87708, 21.00, 42.47, {16384, 16186, 15951, 15663, 15296, 14793, 14017, 12438}, -8160},
     {1.0, 0.0442, 0.91175, 17.69, 35.16, {16384, 16242, 16074, 15869, 15610, 15257, 14718, 13636}, -4594},
