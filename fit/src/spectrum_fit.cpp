@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 namespace fit {
@@ -26,6 +27,100 @@ double fromTenths(long value) { return static_cast<double>(value) * PARAMETER_ST
 bool inRange(double parameter) { return parameter >= PARAMETER_MIN - 1e-9 && parameter <= PARAMETER_MAX + 1e-9; }
 
 bool onGrid(double value) { return std::fabs(value - fromTenths(tenths(value))) < 1e-9; }
+
+// Nelder-Mead simplex over the first `dims` parameters; the others stay as started. Points outside
+// the bounds cost infinity, so the simplex turns away from them.
+class Simplex {
+public:
+    using Cost = std::function<double(const Parameters&)>;
+
+    Simplex(const Parameters& start, int dims, Cost cost) : dims_(static_cast<std::size_t>(dims)), cost_(std::move(cost)) {
+        const Parameters initialStep = {0.2, 0.2, 0.05};
+        vertices_.assign(dims_ + 1, start);
+        for (std::size_t k = 0; k < dims_; ++k) {
+            Parameters& vertex = vertices_[k + 1];
+            vertex[k] += initialStep[k];
+            if (!std::isfinite(evaluate(vertex))) vertex[k] -= 2.0 * initialStep[k];
+        }
+        for (const Parameters& vertex : vertices_) values_.push_back(evaluate(vertex));
+    }
+
+    int evaluations() const { return evaluations_; }
+
+    // Largest distance of a vertex from the best one, in any parameter.
+    double spread() const {
+        const Parameters& best = vertices_[bestIndex()];
+        double spread = 0.0;
+        for (const Parameters& vertex : vertices_)
+            for (std::size_t k = 0; k < dims_; ++k) spread = std::max(spread, std::fabs(vertex[k] - best[k]));
+        return spread;
+    }
+
+    std::pair<Parameters, double> best() const { return {vertices_[bestIndex()], values_[bestIndex()]}; }
+
+    // Reflect the worst vertex through the centroid of the others; expand, contract or shrink.
+    void step() {
+        std::vector<std::size_t> order(vertices_.size());
+        for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+        std::sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) { return values_[x] < values_[y]; });
+        const std::size_t best = order.front();
+        const std::size_t worst = order.back();
+        const Parameters reflected = along(worst, -1.0);
+        const double reflectedCost = evaluate(reflected);
+        if (reflectedCost < values_[best]) {
+            const Parameters expanded = along(worst, -2.0);
+            const double expandedCost = evaluate(expanded);
+            if (expandedCost < reflectedCost) replace(worst, expanded, expandedCost);
+            else replace(worst, reflected, reflectedCost);
+        } else if (reflectedCost < values_[order[order.size() - 2]]) {
+            replace(worst, reflected, reflectedCost);
+        } else {
+            const Parameters contracted = along(worst, 0.5);
+            const double contractedCost = evaluate(contracted);
+            if (contractedCost < values_[worst]) replace(worst, contracted, contractedCost);
+            else shrinkTowards(best);
+        }
+    }
+
+private:
+    double evaluate(const Parameters& point) {
+        ++evaluations_;
+        return cost_(point);
+    }
+    std::size_t bestIndex() const {
+        return static_cast<std::size_t>(std::min_element(values_.begin(), values_.end()) - values_.begin());
+    }
+    // centroid + factor x (vertex - centroid), the centroid taken over all vertices but `vertex`.
+    Parameters along(std::size_t vertex, double factor) const {
+        Parameters point = vertices_[vertex];
+        for (std::size_t k = 0; k < dims_; ++k) {
+            double sum = 0.0;
+            for (std::size_t i = 0; i < vertices_.size(); ++i)
+                if (i != vertex) sum += vertices_[i][k];
+            const double centroid = sum / static_cast<double>(dims_);
+            point[k] = centroid + factor * (vertices_[vertex][k] - centroid);
+        }
+        return point;
+    }
+    void replace(std::size_t vertex, const Parameters& point, double value) {
+        vertices_[vertex] = point;
+        values_[vertex] = value;
+    }
+    void shrinkTowards(std::size_t best) {
+        for (std::size_t i = 0; i < vertices_.size(); ++i) {
+            if (i == best) continue;
+            for (std::size_t k = 0; k < dims_; ++k)
+                vertices_[i][k] = vertices_[best][k] + 0.5 * (vertices_[i][k] - vertices_[best][k]);
+            values_[i] = evaluate(vertices_[i]);
+        }
+    }
+
+    std::size_t dims_;
+    Cost cost_;
+    std::vector<Parameters> vertices_;
+    std::vector<double> values_;
+    int evaluations_ = 0;
+};
 
 }  // namespace
 
@@ -100,6 +195,11 @@ double SpectrumFit::objective(double alpha, double beta, double maxEnergyMeV) {
     ++evaluations_;
     if (!inRange(alpha) || !inRange(beta) || !(maxEnergyMeV > 0.0)) return INFINITE_COST;
     if (!model_.covers(static_cast<float>(maxEnergyMeV))) return INFINITE_COST;
+    // The span bounds the energy; its ends are those of the 0.1 MeV grid.
+    if (options_.mode == MaxEnergyMode::Free &&
+        (maxEnergyMeV < fromTenths(tenths(options_.centreMaxEnergyMeV * (1.0 - options_.maxEnergySpan))) - 1e-9 ||
+         maxEnergyMeV > fromTenths(tenths(options_.centreMaxEnergyMeV * (1.0 + options_.maxEnergySpan))) + 1e-9))
+        return INFINITE_COST;
     const engine::Spectrum* spectrum = spectrumFor(alpha, beta);
     if (!spectrum) return INFINITE_COST;
     const DepthCurve relative = relativeModelCurve(curvesFor(maxEnergyMeV), *spectrum);
@@ -177,77 +277,10 @@ GridPoint SpectrumFit::bestGridPointNear(const Parameters& optimum, long energyL
 }
 
 std::pair<Parameters, double> SpectrumFit::simplexSearch(const Parameters& start) {
-    const bool freeEnergy = options_.mode == MaxEnergyMode::Free;
-    const int dims = freeEnergy ? 3 : 2;
-    auto cost = [&](const Parameters& v) { return objective(v[0], v[1], v[2]); };
-    std::vector<Parameters> simplex(static_cast<std::size_t>(dims + 1), start);
-    const Parameters initialStep = {0.2, 0.2, 0.05};
-    for (int d = 0; d < dims; ++d) {
-        auto& vertex = simplex[static_cast<std::size_t>(d + 1)];
-        const auto k = static_cast<std::size_t>(d);
-        vertex[k] += initialStep[k];
-        if (!std::isfinite(cost(vertex))) vertex[k] -= 2.0 * initialStep[k];
-    }
-    std::vector<double> values;
-    for (const auto& vertex : simplex) values.push_back(cost(vertex));
-    for (int used = dims + 1; used < SIMPLEX_MAX_EVALUATIONS;) {
-        std::vector<std::size_t> order(simplex.size());
-        for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-        std::sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) { return values[x] < values[y]; });
-        const std::size_t best = order.front();
-        const std::size_t worst = order.back();
-        double spread = 0.0;
-        for (const auto& vertex : simplex)
-            for (std::size_t k = 0; k < static_cast<std::size_t>(dims); ++k)
-                spread = std::max(spread, std::fabs(vertex[k] - simplex[best][k]));
-        if (spread < SIMPLEX_TOLERANCE) break;
-        Parameters centroid = start;
-        for (std::size_t k = 0; k < static_cast<std::size_t>(dims); ++k) {
-            double sum = 0.0;
-            for (std::size_t i = 0; i < simplex.size(); ++i)
-                if (i != worst) sum += simplex[i][k];
-            centroid[k] = sum / dims;
-        }
-        auto along = [&](double factor) {
-            Parameters point = centroid;
-            for (std::size_t k = 0; k < static_cast<std::size_t>(dims); ++k)
-                point[k] = centroid[k] + factor * (simplex[worst][k] - centroid[k]);
-            return point;
-        };
-        auto replaceWorst = [&](const Parameters& point, double value) {
-            simplex[worst] = point;
-            values[worst] = value;
-        };
-        const Parameters reflected = along(-1.0);
-        const double reflectedCost = cost(reflected);
-        ++used;
-        if (reflectedCost < values[best]) {
-            const Parameters expanded = along(-2.0);
-            const double expandedCost = cost(expanded);
-            ++used;
-            if (expandedCost < reflectedCost) replaceWorst(expanded, expandedCost);
-            else replaceWorst(reflected, reflectedCost);
-        } else if (reflectedCost < values[order[order.size() - 2]]) {
-            replaceWorst(reflected, reflectedCost);
-        } else {
-            const Parameters contracted = along(0.5);
-            const double contractedCost = cost(contracted);
-            ++used;
-            if (contractedCost < values[worst]) {
-                replaceWorst(contracted, contractedCost);
-                continue;
-            }
-            for (std::size_t i = 0; i < simplex.size(); ++i) {  // shrink towards the best vertex
-                if (i == best) continue;
-                for (std::size_t k = 0; k < static_cast<std::size_t>(dims); ++k)
-                    simplex[i][k] = simplex[best][k] + 0.5 * (simplex[i][k] - simplex[best][k]);
-                values[i] = cost(simplex[i]);
-                ++used;
-            }
-        }
-    }
-    const auto best = static_cast<std::size_t>(std::min_element(values.begin(), values.end()) - values.begin());
-    return {simplex[best], values[best]};
+    const int dims = options_.mode == MaxEnergyMode::Free ? 3 : 2;
+    Simplex simplex(start, dims, [this](const Parameters& v) { return objective(v[0], v[1], v[2]); });
+    while (simplex.evaluations() < SIMPLEX_MAX_EVALUATIONS && simplex.spread() >= SIMPLEX_TOLERANCE) simplex.step();
+    return simplex.best();
 }
 
 FitResult SpectrumFit::run(const FitProgress& progress) {

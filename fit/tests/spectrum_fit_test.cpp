@@ -54,15 +54,23 @@ TEST(SpectrumFit, RecoversTheParametersOfItsOwnModelCurve) {
     const fit::FitResult h = fit::SpectrumFit(model, measured, narrow).run();
     EXPECT_TRUE(h.maxEnergyAtLimit);
     EXPECT_DOUBLE_EQ(h.onGrid.maxEnergyMeV, 8.2);
+    EXPECT_LE(h.continuous.maxEnergyMeV, 8.2 + 1e-9);  // the continuous optimum keeps to the span too
 }
 
 TEST(SpectrumFit, ObjectiveRefusesWhatCannotBeRun) {
     const fit::ModelBasis model(fit_testing::syntheticBasis(9.0f));
-    fit::SpectrumFit fit(model, modelMeasurement(model, 8.0, 2.0, 9.0f, 1.0), fit::FitOptions{});
+    const fit::MeasuredCurve measured = modelMeasurement(model, 8.0, 2.0, 9.0f, 1.0);
+    fit::SpectrumFit fit(model, measured, fit::FitOptions{});
     EXPECT_TRUE(std::isinf(fit.objective(0.05, 2.0, 9.0)));   // below the scroll bar
     EXPECT_TRUE(std::isinf(fit.objective(8.0, 20.5, 9.0)));   // above it
-    EXPECT_TRUE(std::isinf(fit.objective(8.0, 2.0, 10.2)));   // beyond the basis
-    EXPECT_TRUE(std::isfinite(fit.objective(8.0, 2.0, 10.0)));
+    EXPECT_TRUE(std::isinf(fit.objective(8.0, 2.0, 10.0)));   // beyond the span of +-10 %
+    EXPECT_TRUE(std::isinf(fit.objective(8.0, 2.0, 8.05)));
+    EXPECT_TRUE(std::isfinite(fit.objective(8.0, 2.0, 9.9)));
+    fit::FitOptions wide;
+    wide.maxEnergySpan = 0.2;
+    fit::SpectrumFit wideFit(model, measured, wide);
+    EXPECT_TRUE(std::isinf(wideFit.objective(8.0, 2.0, 10.2)));  // beyond the basis
+    EXPECT_TRUE(std::isfinite(wideFit.objective(8.0, 2.0, 10.0)));
 }
 
 TEST(SpectrumFit, RefusesMeasurementsWithoutAFallOffToFit) {
