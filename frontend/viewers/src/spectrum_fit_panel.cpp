@@ -67,7 +67,10 @@ void SpectrumFitPanel::buildControls() {
     raise();
     startFit();
   });
+  buildPanel();
+}
 
+void SpectrumFitPanel::buildPanel() {
   auto* grid = new QGridLayout(this);
   fileLabel_ = new QLabel(this);
   fileLabel_->setObjectName(QStringLiteral("FitFile"));
@@ -90,32 +93,39 @@ void SpectrumFitPanel::buildControls() {
     maxEnergy_->setEnabled(!fromRange);
     fixed_->setEnabled(!fromRange);
   });
+  grid->addWidget(new QLabel(QStringLiteral("Emax span (+- %)"), this), 3, 0);
+  span_ = new QLineEdit(QStringLiteral("10"), this);
+  span_->setObjectName(QStringLiteral("FitSpan"));
+  span_->setAccessibleName(QStringLiteral("How far the maximum energy may move, percent"));
+  grid->addWidget(span_, 3, 1);
+  connect(fixed_, &QCheckBox::toggled, span_, [this](bool fixed) { span_->setEnabled(!fixed); });
   start_ = new QPushButton(QStringLiteral("Start fit"), this);
   start_->setObjectName(QStringLiteral("FitStart"));
   connect(start_, &QPushButton::clicked, this, &SpectrumFitPanel::startFit);
-  grid->addWidget(start_, 3, 0);
+  grid->addWidget(start_, 4, 0);
   progress_ = new QProgressBar(this);
   progress_->setObjectName(QStringLiteral("FitProgress"));
   progress_->setRange(0, 100);
   progress_->setValue(0);
-  grid->addWidget(progress_, 3, 1);
+  grid->addWidget(progress_, 4, 1);
   cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
   cancel_->setObjectName(QStringLiteral("FitCancel"));
   cancel_->setEnabled(false);
   connect(cancel_, &QPushButton::clicked, this, &SpectrumFitPanel::cancelFit);
-  grid->addWidget(cancel_, 3, 2);
+  grid->addWidget(cancel_, 4, 2);
   resultLabel_ = new QLabel(this);
   resultLabel_->setObjectName(QStringLiteral("FitResult"));
   resultLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   resultLabel_->setMinimumWidth(360);
-  grid->addWidget(resultLabel_, 4, 0, 1, 3);
+  resultLabel_->setWordWrap(true);
+  grid->addWidget(resultLabel_, 5, 0, 1, 3);
   apply_ = new QPushButton(QStringLiteral("Set alpha, beta and Emax in the set-up window"), this);
   apply_->setObjectName(QStringLiteral("FitApply"));
   apply_->setEnabled(false);
   connect(apply_, &QPushButton::clicked, this, [this] {
     if (result_ && applyToSetup_) applyToSetup_(*result_);
   });
-  grid->addWidget(apply_, 5, 0, 1, 3);
+  grid->addWidget(apply_, 6, 0, 1, 3);
 }
 
 void SpectrumFitPanel::measuredLoaded(const QString& path) {
@@ -141,6 +151,12 @@ void SpectrumFitPanel::startFit() {
     request.maxEnergyMeV = energy;
     request.fixedMaxEnergy = fixed_->isChecked();
   }
+  const double span = textValue(span_->text().toStdString());
+  if (!(span >= 1.0 && span <= 30.0)) {
+    resultLabel_->setText(QStringLiteral("The span of the maximum energy must lie between 1 and 30 %."));
+    return;
+  }
+  request.spanPercent = span;
   QStringList arguments;
   for (const std::string& argument : viewers::fitArguments(request)) arguments << QString::fromStdString(argument);
   result_.reset();
@@ -228,6 +244,7 @@ void SpectrumFitPanel::showResult() {
                 .arg(level.fittedMm, 0, 'f', 2);
   if (!note_.isEmpty()) text += QStringLiteral("\n") + note_;
   resultLabel_->setText(text);
+  adjustSize();  // room for the lines just shown
 }
 
 }  // namespace orvalis

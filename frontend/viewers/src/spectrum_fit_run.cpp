@@ -15,6 +15,7 @@ constexpr int SCAN_PERCENT = 8;
 constexpr int SCROLL_MIN = 1;
 constexpr int SCROLL_MAX = 200;
 constexpr double SCROLL_PER_PARAMETER = 10.0;
+constexpr double DEFAULT_SPAN_PERCENT = 10.0;  // the fit program's own default
 
 bool readNumber(const std::string& text, double& value) {
   char* end = nullptr;
@@ -38,6 +39,8 @@ std::vector<std::string> fitArguments(const FitRequest& request) {
   } else {
     arguments.insert(arguments.end(), {"--rp", "measured"});
   }
+  if (!request.fixedMaxEnergy && request.spanPercent != DEFAULT_SPAN_PERCENT)
+    arguments.insert(arguments.end(), {"--span", oneDecimal(request.spanPercent)});
   arguments.insert(arguments.end(), {"--out", request.curvePath});
   return arguments;
 }

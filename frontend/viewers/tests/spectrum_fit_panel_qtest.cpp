@@ -115,6 +115,14 @@ class SpectrumFitPanelTest : public QObject {
     panel_->findChild<QCheckBox*>("FitFixed")->setChecked(true);
     QVERIFY(runFit(button(window_, "FitSpectrum")));
     QVERIFY(arguments().contains("--emax\n12.3\n--fixed-emax\n"));
+    panel_->findChild<QCheckBox*>("FitFixed")->setChecked(false);
+    panel_->findChild<QLineEdit*>("FitSpan")->setText("20");
+    QVERIFY(runFit(button(panel_, "FitStart")));
+    QVERIFY(arguments().contains("--emax\n12.3\n--span\n20.0\n--out\n"));
+    panel_->findChild<QLineEdit*>("FitSpan")->setText("50");
+    QTest::mouseClick(button(panel_, "FitStart"), Qt::LeftButton);
+    QVERIFY(!panel_->isRunning());
+    QVERIFY(resultText().startsWith("The span of the maximum energy must lie between"));
   }
 
   void failureAndCancelLeaveNoResult() {

@@ -12,8 +12,10 @@ TEST(FitRun, ArgumentsFollowTheChosenStartOfTheMaximumEnergy) {
   EXPECT_EQ(fitArguments(request), (std::vector<std::string>{"/w/m.csv", "--rp", "measured", "--out", "/w/fit-m.pdd"}));
   request.maxEnergyMeV = 9.04;
   EXPECT_EQ(fitArguments(request), (std::vector<std::string>{"/w/m.csv", "--emax", "9.0", "--out", "/w/fit-m.pdd"}));
-  request.fixedMaxEnergy = true;
-  EXPECT_EQ(fitArguments(request)[3], "--fixed-emax");
+  request.spanPercent = 20.0;
+  EXPECT_EQ(fitArguments(request), (std::vector<std::string>{"/w/m.csv", "--emax", "9.0", "--span", "20.0", "--out", "/w/fit-m.pdd"}));
+  request.fixedMaxEnergy = true;  // a fixed energy has no span
+  EXPECT_EQ(fitArguments(request), (std::vector<std::string>{"/w/m.csv", "--emax", "9.0", "--fixed-emax", "--out", "/w/fit-m.pdd"}));
 }
 
 TEST(FitRun, ProgressAndResultLines) {

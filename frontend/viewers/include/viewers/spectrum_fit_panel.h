@@ -51,6 +51,7 @@ class SpectrumFitPanel : public QWidget {
 
  private:
   void buildControls();
+  void buildPanel();
   void measuredLoaded(const QString& path);
   void readOutput();
   void processFinished(int exitCode, QProcess::ExitStatus status);
@@ -77,6 +78,7 @@ class SpectrumFitPanel : public QWidget {
   QCheckBox* fromRange_ = nullptr;
   QLineEdit* maxEnergy_ = nullptr;
   QCheckBox* fixed_ = nullptr;
+  QLineEdit* span_ = nullptr;
   QPushButton* start_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QPushButton* cancel_ = nullptr;

@@ -18,6 +18,7 @@ struct FitRequest {
   std::string curvePath;                  // where the fitted curve is written (depth-dose layout)
   std::optional<double> maxEnergyMeV;     // empty: from the practical range of the measurement
   bool fixedMaxEnergy = false;            // fit alpha and beta only (needs maxEnergyMeV)
+  double spanPercent = 10.0;              // how far a free maximum energy may move, +- percent
 };
 std::vector<std::string> fitArguments(const FitRequest& request);
 
