@@ -1,14 +1,21 @@
 #include "app/orvalis_app.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QScreen>
+#include <QScrollBar>
+#include <QStandardPaths>
 #include <utility>
 
 #include "setup/form3.h"
 #include "setup/form5.h"
 #include "setup/spectrum_display_window.h"
 #include "viewers/kernel_viewer_window.h"
+#include "common/number_pattern.h"
+#include "common/text_value.h"
 #include "viewers/pdd_comparison_window.h"
+#include "viewers/spectrum_fit_panel.h"
 
 namespace orvalis {
 namespace {
@@ -62,6 +69,7 @@ PddComparisonWindow& OrvalisApp::comparisonWindow() {
   if (!form2_) {
     form2_ = std::make_unique<PddComparisonWindow>(data_, messages_, QString::fromStdString(workFolder_.string()));
     centreOnScreen(*form2_);
+    installSpectrumFit();
   }
   return *form2_;
 }
@@ -95,6 +103,28 @@ void OrvalisApp::closeKernelViewer() {
   if (form2_) form2_->hide();
 }
 
+// The fit program lies beside the front end, like the simulators.
+void OrvalisApp::installSpectrumFit() {
+  QString program = QStandardPaths::findExecutable(QStringLiteral("orvalis-fit"), {QCoreApplication::applicationDirPath()});
+  if (program.isEmpty()) program = QStringLiteral("orvalis-fit");
+  auto setupMaxEnergy = [this]() -> std::optional<double> {
+    if (!form3_) return std::nullopt;
+    const auto* box = form3_->findChild<QLineEdit*>(QStringLiteral("Text4"));
+    return box ? std::optional<double>(textValue(box->text().toStdString())) : std::nullopt;
+  };
+  // Setting the scroll bars recomputes the spectrum and the file name as a user's move would.
+  auto applyToSetup = [this](const viewers::FittedSpectrum& fitted) {
+    Form3& setup = setupWindow();
+    if (auto* box = setup.findChild<QLineEdit*>(QStringLiteral("Text4")))
+      box->setText(QString::fromStdString(formatNumber(fitted.maxEnergyMeV, "#0.0")));
+    if (auto* bar = setup.findChild<QScrollBar*>(QStringLiteral("VScroll1"))) bar->setValue(viewers::scrollBarValue(fitted.alpha));
+    if (auto* bar = setup.findChild<QScrollBar*>(QStringLiteral("VScroll2"))) bar->setValue(viewers::scrollBarValue(fitted.beta));
+    showOnTop(setup);
+  };
+  fitPanel_ = std::make_unique<SpectrumFitPanel>(*form2_, program, QString::fromStdString(workFolder_.string()),
+                                                 setupMaxEnergy, applyToSetup);
+}
+
 void OrvalisApp::openDepthDoseSetup() {
   Form3& setup = setupWindow();
   setup.prepare(SetupMode::DepthDose);
@@ -115,12 +145,14 @@ void OrvalisApp::openKernelSetup() {
 }
 
 void OrvalisApp::closeSetup() {
+  if (fitPanel_) fitPanel_->hide();
   if (form2_) form2_->hide();
   if (form3_) form3_->hide();
 }
 
 void OrvalisApp::exitProgram() {
-  for (QWidget* window : std::initializer_list<QWidget*>{form1_.get(), form2_.get(), form3_.get(), form4_.get()})
+  for (QWidget* window :
+       std::initializer_list<QWidget*>{form1_.get(), form2_.get(), form3_.get(), form4_.get(), fitPanel_.get()})
     if (window) window->hide();
   if (form5_) form5_->hide();
   if (quit_) quit_();

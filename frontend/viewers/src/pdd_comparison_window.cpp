@@ -292,6 +292,7 @@ void PddComparisonWindow::loadMeasured() {
       !text_[10]->text().isEmpty())
     fillDifferences();
   shared_.CalcCurveShown = false;
+  emit measuredLoaded(selectedPath(dir1_, file1_));
 }
 
 void PddComparisonWindow::showReadout(double x) {

@@ -20,6 +20,7 @@ class Form5;
 class PddComparisonWindow;
 class KernelViewerWindow;
 class SpectrumDisplayWindow;
+class SpectrumFitPanel;
 
 class OrvalisApp : public QObject {
   Q_OBJECT
@@ -42,6 +43,8 @@ class OrvalisApp : public QObject {
   bool hasComparisonWindow() const { return form2_ != nullptr; }
   bool hasKernelViewer() const { return form1_ != nullptr; }
   bool hasSpectrumDisplay() const { return form4_ != nullptr; }
+  // The spectrum fit beside the comparison window (created with it).
+  SpectrumFitPanel* spectrumFit() const { return fitPanel_.get(); }
   Module1& data() { return data_; }
   MessageSink& messages() { return messages_; }
   ProgramLauncher& launcher() { return launcher_; }
@@ -64,6 +67,8 @@ class OrvalisApp : public QObject {
   void exitProgram();
 
  private:
+  void installSpectrumFit();
+
   MessageSink& messages_;
   ProgramLauncher& launcher_;
   std::filesystem::path workFolder_;
@@ -74,6 +79,7 @@ class OrvalisApp : public QObject {
   std::unique_ptr<PddComparisonWindow> form2_;
   std::unique_ptr<KernelViewerWindow> form1_;
   std::unique_ptr<SpectrumDisplayWindow> form4_;
+  std::unique_ptr<SpectrumFitPanel> fitPanel_;  // after form2_: it goes first
 };
 
 }  // namespace orvalis

@@ -35,6 +35,10 @@ class PddComparisonWindow : public QWidget {
   double pddMax() const { return pddMax_; }
   DrawingSurface* plot() const { return plot_; }
 
+ signals:
+  // A measured file was loaded without error (the path as selected).
+  void measuredLoaded(const QString& path);
+
  private:
   void buildControls();
   void buildTable();

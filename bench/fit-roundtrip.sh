@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Round trip of the spectrum fit: Tolvane simulates depth doses of known Beta spectra (alpha, beta,
+# maximum energy), each curve is fitted back by orvalis-fit, started from the maximum energy that
+# the practical range of the simulated curve gives through water.csda (as the set-up window derives
+# it), and the parameters and R-values found are set against the true ones.
+#
+#   bench/fit-roundtrip.sh [build-dir] [Tolvane histories] [histories per basis curve] [Emax span %]
+#
+# A benchmark, not a test: with the defaults it runs for several minutes.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-build}
+histories=${2:-10000000}
+basis_histories=${3:-20000}
+span=${4:-10}
+case "$build" in /*) ;; *) build="$root/$build" ;; esac
+cases=("8.0 2.0 6.0" "8.0 2.0 9.0" "5.0 1.5 12.0" "12.0 3.0 16.0" "10.0 1.2 20.0" "3.0 1.0 9.0")
+
+if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+cmake --build "$build" --target Tolvane orvalis-fit fit-exchange >/dev/null
+
+work=${FIT_WORK:-$(mktemp -d "${TMPDIR:-/tmp}/orvalis-fit-roundtrip.XXXXXX")}
+mkdir -p "$work"
+cp "$root/data/ELDAT.dat" "$root/data/water.csda" "$work/"
+echo "work folder: $work"
+
+# The simulated curve as a measured file: the slabs in water at their label depths, as the
+# comparison window places them.
+to_measured() { awk 'NR > 2 && $1 + 0 >= 1 { printf "%d, %s\n", $1, $2 }' "$1" | sed '1i depth (mm), dose' > "$2"; }
+field() { sed -n "s/.*$2=\([^ ]*\).*/\1/p" <<< "$1"; }
+
+printf '| true alpha, beta, Emax | Rp start (MeV) | fitted (0.1 grid) | continuous | rms %% | R90 meas/fit | R80 meas/fit | R50 meas/fit | R10 meas/fit | fit time (s) |\n'
+printf '|---|---|---|---|---|---|---|---|---|---|\n'
+for c in "${cases[@]}"; do
+  read -r alpha beta emax <<< "$c"
+  name="rt-$alpha-$beta-$emax"
+  # A curve simulated before in the same work folder (FIT_WORK) is used again.
+  if [ ! -s "$work/$name.pdd" ] || ! grep -q "^ *$histories\.\s*$" <(sed -n 2p "$work/$name.pdd" | tr -d '\r'); then
+    (cd "$work" && "$build/bin/fit-exchange" "$alpha" "$beta" "$emax" "$histories" "$name" \
+       && echo | "$build/bin/Tolvane" > "$name.log")
+  fi
+  to_measured "$work/$name.pdd" "$work/$name.csv"
+  start=$(date +%s.%N)
+  out=$(cd "$work" && "$build/bin/orvalis-fit" "$name.csv" --rp measured --histories "$basis_histories" --span "$span" \
+          --out "$name-fit.pdd" | grep -v '^PROGRESS')
+  seconds=$(echo "$(date +%s.%N) - $start" | bc -l)
+  echo "$out" > "$work/$name-fit.txt"
+  start_energy=$(sed -n 's/^Maximum energy from the practical range .*: \(.*\) MeV$/\1/p' <<< "$out")
+  grid=$(grep '^RESULT grid' <<< "$out"); cont=$(grep '^RESULT continuous' <<< "$out")
+  row="| $alpha, $beta, $emax | $start_energy | $(field "$grid" alpha), $(field "$grid" beta), $(field "$grid" emax)"
+  row+=" | $(field "$cont" alpha), $(field "$cont" beta), $(field "$cont" emax) | $(field "$grid" rms)"
+  for level in R90 R80 R50 R10; do
+    line=$(grep "^RESULT $level " <<< "$out")
+    row+=" | $(printf '%.2f / %.2f' "$(field "$line" measured)" "$(field "$line" grid)")"
+  done
+  printf '%s | %.1f |\n' "$row" "$seconds"
+done

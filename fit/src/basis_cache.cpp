@@ -1,0 +1,124 @@
+#include "fit/basis_cache.h"
+
+#include "engine/run_error.h"
+#include "engine/run_frame.h"
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace fit {
+
+namespace {
+
+constexpr std::uint64_t FNV_OFFSET = 14695981039346656037ULL;
+constexpr std::uint64_t FNV_PRIME = 1099511628211ULL;
+constexpr const char* TITLE = "Orvalis fit basis: axis counter energy per history (keV), layout 1";
+
+std::string hex(std::uint64_t value) {
+    char text[20];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+    return text;
+}
+
+std::string layoutLine(std::size_t curveCount) {
+    return "counters " + std::to_string(COUNTERS_PER_SIDE) + "x" + std::to_string(COUNTERS_PER_SIDE) + " curves " +
+           std::to_string(curveCount) + " slabs " + std::to_string(DEPTH_BINS);
+}
+
+std::string energyText(float maxEnergyMeV) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(maxEnergyMeV));
+    return text;
+}
+
+}  // namespace
+
+std::uint64_t contentHash(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw engine::RunError(path.filename().string(), 0, "cannot be opened for reading");
+    std::uint64_t hash = FNV_OFFSET;
+    for (std::istreambuf_iterator<char> it(in), end; it != end; ++it) {
+        hash ^= static_cast<unsigned char>(*it);
+        hash *= FNV_PRIME;
+    }
+    return hash;
+}
+
+std::string basisCacheFileName(float centreMaxEnergyMeV) { return "fit-basis-" + energyText(centreMaxEnergyMeV) + "MeV.txt"; }
+
+std::string basisCacheText(const AxisBasis& basis, std::uint64_t eldatHash) {
+    std::string text = std::string(TITLE) + "\n";
+    text += "ELDAT.dat " + hex(eldatHash) + "\n";
+    text += "maximum energy MeV " + energyText(basis.centreMaxEnergyMeV) + "\n";
+    text += "histories per curve " + std::to_string(basis.historiesPerCurve) + "\n";
+    text += layoutLine(basis.curve.size()) + "\n";
+    char number[32];
+    for (std::size_t k = 0; k < basis.curve.size(); ++k) {
+        std::snprintf(number, sizeof number, "%.9g", static_cast<double>(basis.energyKeV[k]));
+        text += number;
+        for (double value : basis.curve[k]) {
+            std::snprintf(number, sizeof number, " %.17g", value);
+            text += number;
+        }
+        text += "\n";
+    }
+    return text;
+}
+
+void saveBasis(const std::filesystem::path& path, const AxisBasis& basis, std::uint64_t eldatHash) {
+    engine::writeFileAtomically(path, basisCacheText(basis, eldatHash));
+}
+
+std::optional<AxisBasis> loadBasis(const std::filesystem::path& path, float centreMaxEnergyMeV,
+                                   std::int32_t historiesPerCurve, int curveCount, std::uint64_t eldatHash,
+                                   std::string& reason) {
+    std::ifstream in(path);
+    if (!in) {
+        reason = "no basis file yet";
+        return std::nullopt;
+    }
+    std::string line;
+    const std::string expected[] = {TITLE, "ELDAT.dat " + hex(eldatHash), "maximum energy MeV " + energyText(centreMaxEnergyMeV),
+                                    "histories per curve " + std::to_string(historiesPerCurve),
+                                    layoutLine(static_cast<std::size_t>(curveCount))};
+    const char* mismatch[] = {"not a basis file of this layout", "made with another ELDAT.dat",
+                              "made for another maximum energy", "made with another number of histories",
+                              "made with another scoring layout or span"};
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        if (!std::getline(in, line) || line != expected[i]) {
+            reason = mismatch[i];
+            return std::nullopt;
+        }
+    }
+    AxisBasis basis;
+    basis.centreMaxEnergyMeV = centreMaxEnergyMeV;
+    basis.historiesPerCurve = historiesPerCurve;
+    for (int k = 1; k <= curveCount; ++k) {
+        if (!std::getline(in, line)) {
+            reason = "damaged: it ends early";
+            return std::nullopt;
+        }
+        std::istringstream fields(line);
+        float energy = 0.0f;
+        DepthCurve curve{};
+        fields >> energy;
+        for (double& value : curve) fields >> value;
+        if (fields.fail() || energy != basisEnergyKeV(centreMaxEnergyMeV, k)) {
+            reason = "damaged: curve " + std::to_string(k) + " cannot be read";
+            return std::nullopt;
+        }
+        for (double value : curve)
+            if (!std::isfinite(value) || value < 0.0) {
+                reason = "damaged: curve " + std::to_string(k) + " holds an impossible value";
+                return std::nullopt;
+            }
+        basis.energyKeV.push_back(energy);
+        basis.curve.push_back(curve);
+    }
+    return basis;
+}
+
+}  // namespace fit

@@ -1,0 +1,176 @@
+#include "fit/fit_command.h"
+
+#include "engine/electron_data.h"
+#include "engine/run_error.h"
+#include "engine/run_frame.h"
+#include "fit/basis_cache.h"
+#include "fit/fit_report.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace fit {
+
+namespace {
+
+constexpr const char* CSDA_FILE_NAME = "water.csda";
+constexpr double LOWEST_MAX_ENERGY_MEV = 1.0;
+constexpr double HIGHEST_MAX_ENERGY_MEV = 50.0;  // the scattering table reaches 60 MeV; the basis 1.12 x
+
+double numberArgument(const std::string& name, const std::string& text) {
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || *end != '\0' || !std::isfinite(value))
+        throw std::invalid_argument(name + " needs a number, not \"" + text + "\"");
+    return value;
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+std::string seconds(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", value);
+    return text;
+}
+
+// The basis from the cache when it matches, otherwise simulated (and cached). Empty when cancelled.
+std::optional<AxisBasis> obtainBasis(const CommandOptions& o, float centreMeV, std::ostream& out,
+                                     const std::atomic<bool>* cancel) {
+    const std::filesystem::path eldat = o.workFolder / engine::ELECTRON_DATA_FILE_NAME;
+    const std::uint64_t hash = contentHash(eldat);
+    const std::filesystem::path cacheFile = o.workFolder / basisCacheFileName(centreMeV);
+    const int curveCount = basisCurveCount(o.maxEnergySpan);
+    std::string reason = "not used (--no-cache)";
+    if (o.useCache) {
+        if (auto cached = loadBasis(cacheFile, centreMeV, o.historiesPerCurve, curveCount, hash, reason)) {
+            out << "Basis read from " << cacheFile.filename().string() << "\n" << std::flush;
+            return cached;
+        }
+    }
+    out << "Basis " << cacheFile.filename().string() << ": " << reason << "; simulating " << curveCount
+        << " curves of " << o.historiesPerCurve << " histories on " << o.threads << " threads\n" << std::flush;
+    const engine::ElectronData data = engine::loadElectronData(eldat);
+    const auto start = std::chrono::steady_clock::now();
+    AxisBasis basis;
+    const bool complete = simulateBasis(data, centreMeV, o.historiesPerCurve, curveCount, o.threads, basis,
+                                        [&out](int done, int total) { out << progressLine("basis", done, total) << std::flush; },
+                                        cancel);
+    if (!complete) return std::nullopt;
+    out << "Basis simulated in " << seconds(secondsSince(start)) << "\n" << std::flush;
+    if (o.useCache) saveBasis(cacheFile, basis, hash);
+    return basis;
+}
+
+}  // namespace
+
+std::string usageText() {
+    return "usage: orvalis-fit MEASURED.csv (--emax MeV | --rp cm | --rp measured) [--fixed-emax] [--span %]\n"
+           "                   [--histories N] [--from mm] [--threads N] [--out FILE.pdd] [--plot FILE.png]\n"
+           "                   [--no-cache]\n";
+}
+
+CommandOptions parseArguments(const std::vector<std::string>& arguments) {
+    CommandOptions o;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& a = arguments[i];
+        auto value = [&]() -> const std::string& {
+            if (i + 1 >= arguments.size()) throw std::invalid_argument(a + " needs a value");
+            return arguments[++i];
+        };
+        if (a == "--emax") o.maxEnergyMeV = numberArgument(a, value());
+        else if (a == "--rp") {
+            const std::string& text = value();
+            if (text == "measured") o.practicalRangeFromMeasurement = true;
+            else o.practicalRangeCm = numberArgument(a, text);
+        }
+        else if (a == "--fixed-emax") o.mode = MaxEnergyMode::Fixed;
+        else if (a == "--span") {
+            const double percent = numberArgument(a, value());
+            if (!(percent >= 1.0 && percent <= 30.0)) throw std::invalid_argument("--span needs 1 to 30 (percent)");
+            o.maxEnergySpan = percent / 100.0;
+        }
+        else if (a == "--histories") {
+            const double n = numberArgument(a, value());
+            if (!(n >= 100.0 && n <= 1.0e8) || n != std::floor(n))
+                throw std::invalid_argument("--histories needs a whole number from 100 to 100000000");
+            o.historiesPerCurve = static_cast<std::int32_t>(n);
+        } else if (a == "--from") o.fromDepthMm = numberArgument(a, value());
+        else if (a == "--threads") {
+            const double n = numberArgument(a, value());
+            if (!(n >= 1.0 && n <= 64.0)) throw std::invalid_argument("--threads needs 1 to 64");
+            o.threads = static_cast<int>(n);
+        } else if (a == "--out") o.curveFile = value();
+        else if (a == "--plot") o.plotFile = value();
+        else if (a == "--no-cache") o.useCache = false;
+        else if (!a.empty() && a[0] == '-') throw std::invalid_argument("unknown option " + a);
+        else if (o.measuredFile.empty()) o.measuredFile = a;
+        else throw std::invalid_argument("only one measured file, not also \"" + a + "\"");
+    }
+    if (o.measuredFile.empty()) throw std::invalid_argument("no measured file given");
+    const int energySources = (o.maxEnergyMeV ? 1 : 0) + (o.practicalRangeCm ? 1 : 0) + (o.practicalRangeFromMeasurement ? 1 : 0);
+    if (energySources != 1)
+        throw std::invalid_argument("give one of --emax or --rp");
+    if (o.maxEnergyMeV && !(*o.maxEnergyMeV >= LOWEST_MAX_ENERGY_MEV && *o.maxEnergyMeV <= HIGHEST_MAX_ENERGY_MEV))
+        throw std::invalid_argument("--emax must lie between 1 and 50 MeV");
+    if (o.practicalRangeCm && !(*o.practicalRangeCm > 0.0)) throw std::invalid_argument("--rp must be positive");
+    return o;
+}
+
+int runFitCommand(const CommandOptions& o, std::ostream& out, const PlotWriter& plot, const std::atomic<bool>* cancel) {
+    const auto start = std::chrono::steady_clock::now();
+    const MeasuredCurve measured = readMeasuredCurve(o.measuredFile);
+    double centre = o.maxEnergyMeV.value_or(0.0);
+    std::optional<double> rangeCm = o.practicalRangeCm;
+    if (o.practicalRangeFromMeasurement) {
+        const auto rangeMm = practicalRangeMm(measured);
+        if (!rangeMm) throw engine::RunError(o.measuredFile.filename().string(), 0, "has no fall-off to take a practical range from");
+        rangeCm = *rangeMm / 10.0;
+        out << "Practical range of the measurement: " << *rangeCm << " cm\n";
+    }
+    if (rangeCm) {
+        const auto derived = maxEnergyFromPracticalRange(readCsdaTable(o.workFolder / CSDA_FILE_NAME), *rangeCm);
+        if (!derived || !(*derived >= LOWEST_MAX_ENERGY_MEV && *derived <= HIGHEST_MAX_ENERGY_MEV))
+            throw engine::RunError(std::string(CSDA_FILE_NAME), 0, "gives no usable maximum energy for this practical range");
+        centre = *derived;
+        out << "Maximum energy from the practical range " << *rangeCm << " cm: " << centre << " MeV\n";
+    }
+    // The run uses the energy as its box shows it, to 0.1 MeV.
+    const float centreMeV = static_cast<float>(std::round(centre * 10.0) / 10.0);
+
+    const auto basis = obtainBasis(o, centreMeV, out, cancel);
+    if (!basis) {
+        out << "Cancelled: no basis was kept.\n";
+        return 2;
+    }
+    const ModelBasis model(*basis);
+    FitOptions options;
+    options.mode = o.mode;
+    options.centreMaxEnergyMeV = centreMeV;
+    options.fromDepthMm = o.fromDepthMm;
+    options.maxEnergySpan = o.maxEnergySpan;
+    SpectrumFit fit(model, measured, options);
+    const FitResult result = fit.run([&out](const std::string& stage, int done, int total) {
+        out << progressLine(stage, done, total) << std::flush;
+    });
+    out << reportText(result, o.mode);
+    out << "Time " << seconds(secondsSince(start)) << "\n";
+    if (!o.curveFile.empty()) {
+        const double histories = static_cast<double>(basis->historiesPerCurve) * static_cast<double>(basis->curve.size());
+        engine::writeFileAtomically(o.curveFile, fittedCurveFileText(result.onGrid, histories));
+        out << "Fitted curve written to " << o.curveFile.string() << "\n";
+    }
+    if (!o.plotFile.empty()) {
+        if (!plot) out << "This build draws no plots (Qt 6 Gui missing); " << o.plotFile.string() << " not written\n";
+        else if (!plot(o.plotFile, measured, result)) out << "The plot " << o.plotFile.string() << " could not be written\n";
+        else out << "Plot written to " << o.plotFile.string() << "\n";
+    }
+    out << resultLines(result) << std::flush;
+    return 0;
+}
+
+}  // namespace fit

@@ -1,0 +1,110 @@
+#include "fit/fit_command.h"
+
+#include "engine/run_error.h"
+#include "fit/fit_report.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <stdexcept>
+
+namespace {
+
+using testing_support::TempFolder;
+
+TEST(FitArguments, ReadsTheOptionsAndRefusesWhatIsMissingOrWrong) {
+    const fit::CommandOptions o = fit::parseArguments(
+        {"m.csv", "--rp", "4.5", "--fixed-emax", "--histories", "5000", "--out", "f.pdd", "--span", "15", "--no-cache"});
+    EXPECT_EQ(o.measuredFile, "m.csv");
+    EXPECT_EQ(*o.practicalRangeCm, 4.5);
+    EXPECT_EQ(o.mode, fit::MaxEnergyMode::Fixed);
+    EXPECT_EQ(o.historiesPerCurve, 5000);
+    EXPECT_EQ(o.curveFile, "f.pdd");
+    EXPECT_DOUBLE_EQ(o.maxEnergySpan, 0.15);
+    EXPECT_FALSE(o.useCache);
+    EXPECT_TRUE(fit::parseArguments({"m.csv", "--rp", "measured"}).practicalRangeFromMeasurement);
+
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"m.csv"}, {"--emax", "9"}, {"m.csv", "--emax", "9", "--rp", "4"},
+          {"m.csv", "--emax", "nine"}, {"m.csv", "--emax", "0.5"}, {"m.csv", "--emax", "9", "--histories", "12.5"},
+          {"m.csv", "--emax"}, {"m.csv", "--emax", "9", "--colour"}, {"m.csv", "n.csv", "--emax", "9"}})
+        EXPECT_THROW(fit::parseArguments(bad), std::invalid_argument) << bad.size();
+}
+
+TEST(FitReport, ResultLinesReadBackAndCurveFileHasTheResultLayout) {
+    fit::FitResult r;
+    r.onGrid.alpha = 8.0;
+    r.onGrid.beta = 2.3;
+    r.onGrid.maxEnergyMeV = 9.4;
+    r.onGrid.rmsPercent = 0.5123;
+    r.continuous = r.onGrid;
+    r.continuous.alpha = 8.0417;
+    const std::string lines = fit::resultLines(r);
+    std::istringstream in(lines);
+    std::string first;
+    std::string second;
+    std::getline(in, first);
+    std::getline(in, second);
+    const auto grid = fit::parseResultLine(first, "grid");
+    ASSERT_TRUE(grid.has_value()) << first;
+    EXPECT_EQ(grid->beta, 2.3);
+    EXPECT_EQ(grid->maxEnergyMeV, 9.4);
+    EXPECT_EQ(fit::parseResultLine(second, "continuous")->alpha, 8.042);
+    EXPECT_FALSE(fit::parseResultLine(second, "grid").has_value());
+    EXPECT_FALSE(fit::parseResultLine("RESULT grid alpha=8 beta=x emax=9 rms=1", "grid").has_value());
+    EXPECT_EQ(fit::progressLine("basis", 3, 112), "PROGRESS basis 3 112\n");
+
+    r.onGrid.relative[40] = 1.0;
+    r.onGrid.relative[41] = 0.5;
+    const std::string file = fit::fittedCurveFileText(r.onGrid, 2240000.0);
+    EXPECT_EQ(file.substr(0, 53), "  9.40 MeV fit alpha=8.0       beta=2.3            \r\n");
+    EXPECT_NE(file.find("\r\n   2240000.\r\n"), std::string::npos);
+    EXPECT_NE(file.find("\r\n  26. 0.100E+01\r\n  27. 0.500E+00\r\n"), std::string::npos);
+    EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 127);
+}
+
+// A whole command on a tiny basis: the first run simulates and caches, the second reads the cache.
+TEST(FitCommand, SimulatesOnceThenReadsTheCachedBasis) {
+    TempFolder folder("fit-command");
+    testing_support::writeFile(folder.path() / "ELDAT.dat", testing_support::readFile(ELDAT_PATH));
+    std::string measured = "depth, dose\n";
+    for (int d = 1; d <= 30; ++d) measured += std::to_string(d) + ", " + std::to_string(d < 10 ? 80 + 2 * d : std::max(0, 100 - 10 * (d - 10))) + "\n";
+    testing_support::writeFile(folder.path() / "m.csv", measured);
+    fit::CommandOptions o = fit::parseArguments({(folder.path() / "m.csv").string(), "--emax", "3.0", "--histories", "100",
+                                                 "--out", (folder.path() / "f.pdd").string(), "--fixed-emax"});
+    o.workFolder = folder.path();
+    std::ostringstream first;
+    ASSERT_EQ(fit::runFitCommand(o, first), 0);
+    EXPECT_NE(first.str().find("no basis file yet; simulating 112 curves of 100 histories"), std::string::npos);
+    EXPECT_NE(first.str().find("PROGRESS basis 112 112\n"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(folder.path() / "fit-basis-3.0MeV.txt"));
+    EXPECT_EQ(testing_support::readFile(folder.path() / "f.pdd").size(), 53u + 13u + 125u * 17u);
+
+    std::ostringstream second;
+    ASSERT_EQ(fit::runFitCommand(o, second), 0);
+    EXPECT_NE(second.str().find("Basis read from fit-basis-3.0MeV.txt"), std::string::npos);
+    // The same basis gives the same fit.
+    auto resultOf = [](const std::string& text) { return text.substr(text.find("RESULT grid")); };
+    EXPECT_EQ(resultOf(first.str()), resultOf(second.str()));
+
+    o.plotFile = folder.path() / "p.png";
+    std::ostringstream noPlot;
+    fit::runFitCommand(o, noPlot);
+    EXPECT_NE(noPlot.str().find("draws no plots"), std::string::npos);
+}
+
+TEST(FitCommand, ReportsUnusableInputsAsRunErrors) {
+    TempFolder folder("fit-command-bad");
+    fit::CommandOptions o = fit::parseArguments({(folder.path() / "none.csv").string(), "--emax", "9"});
+    o.workFolder = folder.path();
+    std::ostringstream out;
+    EXPECT_THROW(fit::runFitCommand(o, out), engine::RunError);
+    testing_support::writeFile(folder.path() / "m.csv", "h\n1, 100\n2, 50\n3, 0\n");
+    o = fit::parseArguments({(folder.path() / "m.csv").string(), "--rp", "4.5"});
+    o.workFolder = folder.path();  // no water.csda there
+    EXPECT_THROW(fit::runFitCommand(o, out), engine::RunError);
+}
+
+}  // namespace

@@ -1,0 +1,62 @@
+// fit-demo: the spectrum-fit workflow played on the real windows for the README's screenshot.
+// Run in a work folder (ELDAT.dat, water.csda, the measured file) on a display:
+//   fit-demo MEASURED.csv SCREENSHOT.png
+// opens "Spectrum Estimation", loads the measured file, presses "Fit spectrum", waits for the fit,
+// sets the set-up window from it, and takes the screenshot with ImageMagick's import.
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+
+#include <iostream>
+
+#include "app/orvalis_app.h"
+#include "setup/form3.h"
+#include "viewers/pdd_comparison_window.h"
+#include "viewers/spectrum_fit_panel.h"
+#include "widgets/file_browser_lists.h"
+#include "widgets/qt_message_sink.h"
+#include "widgets/qt_program_launcher.h"
+
+int main(int argc, char* argv[]) {
+  QApplication application(argc, argv);
+  if (argc != 3) {
+    std::cerr << "usage: fit-demo MEASURED.csv SCREENSHOT.png\n";
+    return 1;
+  }
+  const QString measured = QFileInfo(QString::fromLocal8Bit(argv[1])).fileName();
+  const QString screenshot = QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath();
+  QApplication::setQuitOnLastWindowClosed(false);
+  orvalis::QtMessageSink messages;
+  orvalis::QtProgramLauncher launcher;
+  orvalis::OrvalisApp app(messages, launcher, QDir::currentPath().toStdString(), [] {});
+  app.start();
+  app.openDepthDoseSetup();
+  orvalis::PddComparisonWindow& comparison = app.comparisonWindow();
+  comparison.move(0, 0);
+  app.setupWindow().move(comparison.frameGeometry().width() + 8, 0);
+  if (!comparison.findChild<orvalis::FileListBox*>(QStringLiteral("File1"))->selectFile(measured)) {
+    std::cerr << "fit-demo: " << measured.toStdString() << " is not in the measured file list\n";
+    return 1;
+  }
+  comparison.findChild<QPushButton*>(QStringLiteral("Command4"))->click();
+  orvalis::SpectrumFitPanel* panel = app.spectrumFit();
+  QObject::connect(panel, &orvalis::SpectrumFitPanel::fitFinished, [&](bool succeeded) {
+    if (!succeeded) {
+      std::cerr << "fit-demo: the fit did not succeed\n";
+      QCoreApplication::exit(1);
+      return;
+    }
+    panel->findChild<QPushButton*>(QStringLiteral("FitApply"))->click();
+    panel->move(0, comparison.frameGeometry().height() + 8);
+    panel->raise();
+    QTimer::singleShot(1500, [&] {
+      const int status = QProcess::execute(QStringLiteral("import"), {"-window", "root", screenshot});
+      QCoreApplication::exit(status == 0 ? 0 : 1);
+    });
+  });
+  panel->fitButton()->click();
+  return QApplication::exec();
+}
