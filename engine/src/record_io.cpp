@@ -189,10 +189,13 @@ std::string rightJustify(const std::string& text, int width) {
 }
 
 // Chooses the form with the optional zero before the point when it fits, the form without it
-// otherwise, asterisks when neither fits.
+// otherwise, asterisks when neither fits. A negative value keeps a blank in front: the readers of
+// our files split numbers at blanks, and a tiny negative kernel cell written as "-0.519E-07"
+// would fill its E10.3 field and run into the number before it; "-.519E-07" keeps them apart.
 std::string fitWithOptionalZero(const std::string& sign, const std::string& afterPoint, int width) {
     const std::string withZero = sign + "0." + afterPoint;
-    if (static_cast<int>(withZero.size()) <= width) return rightJustify(withZero, width);
+    const int room = sign.empty() ? width : width - 1;
+    if (static_cast<int>(withZero.size()) <= room) return rightJustify(withZero, width);
     return rightJustify(sign + "." + afterPoint, width);
 }
 

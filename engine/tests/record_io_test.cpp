@@ -21,7 +21,10 @@ TEST(RecordOutput, RealFieldsRoundTheExactValueHalvesAwayFromZero) {
     const OutputCase cases[] = {
         {"(E10.3)", 1.0f, " 0.100E+01"},
         {"(E10.3)", 0.0f, " 0.000E+00"},
-        {"(E10.3)", -1.0f, "-0.100E+01"},
+        {"(E10.3)", -1.0f, " -.100E+01"},  // no optional zero where it would leave no blank in front
+        {"(E10.3)", -5.19e-8f, " -.519E-07"},
+        {"(F5.2)", -0.5f, " -.50"},
+        {"(F6.2)", -0.5f, " -0.50"},
         {"(E10.3)", 0.0009995f, " 0.100E-02"},   // the float lies just above the half: carries into the exponent
         {"(E10.3)", 0.0044999998f, " 0.450E-02"},
         {"(E10.3)", 0.99951172f, " 0.100E+01"},  // 0x3F7FE000 = 0.99951171875 exactly: carries
