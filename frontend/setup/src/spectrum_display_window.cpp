@@ -11,6 +11,7 @@
 #include "setup/fluence_file.h"
 #include "widgets/drawing_surface.h"
 #include "widgets/file_browser_lists.h"
+#include "widgets/form_controls.h"
 #include "widgets/twips.h"
 
 namespace orvalis {
@@ -19,16 +20,6 @@ namespace {
 const QColor GRID_GREY(128, 128, 128);
 const QColor CURVE_RED(255, 0, 0);
 constexpr double MAIN_FONT_PT = 12.0;
-
-QPushButton* addButton(QWidget* parent, const char* name, const QString& caption, QRect twips,
-                       const QString& accessible) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(QString::fromLatin1(name));
-  button->setAccessibleName(accessible);
-  button->setFont(timesFont(MAIN_FONT_PT));
-  button->setGeometry(twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
-  return button;
-}
 
 const char* fluenceMessage(setup::FluenceError error) {
   switch (error) {
@@ -86,13 +77,13 @@ void SpectrumDisplayWindow::buildControls() {
   text1_->setAccessibleName(QStringLiteral("Title line of the loaded file"));
   text1_->setGeometry(twipsRect(240, 6720, 3855, 375));
 
-  QPushButton* back = addButton(this, "Command5", QString(), {120, 7320, 495, 495}, QStringLiteral("Back"));
+  QPushButton* back = addButton(this, "Command5", QString(), {120, 7320, 495, 495}, MAIN_FONT_PT, QStringLiteral("Back"));
   back->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
   connect(back, &QPushButton::clicked, this, &QWidget::hide);
-  QPushButton* ok = addButton(this, "Command1", QStringLiteral("OK"), {1080, 7320, 1335, 495},
+  QPushButton* ok = addButton(this, "Command1", QStringLiteral("OK"), {1080, 7320, 1335, 495}, MAIN_FONT_PT,
                               QStringLiteral("Plot the loaded spectrum"));
   connect(ok, &QPushButton::clicked, this, &SpectrumDisplayWindow::plotLoaded);
-  QPushButton* clear = addButton(this, "Command2", QStringLiteral("Clear"), {2640, 7320, 1335, 495},
+  QPushButton* clear = addButton(this, "Command2", QStringLiteral("Clear"), {2640, 7320, 1335, 495}, MAIN_FONT_PT,
                                  QStringLiteral("Clear the chart"));
   connect(clear, &QPushButton::clicked, this, &SpectrumDisplayWindow::clearChart);
 

@@ -17,6 +17,7 @@
 #include "common/title_decoding.h"
 #include "widgets/drawing_surface.h"
 #include "widgets/file_browser_lists.h"
+#include "widgets/form_controls.h"
 #include "widgets/twips.h"
 
 namespace orvalis {
@@ -32,24 +33,6 @@ constexpr double MAP_HEIGHT = 950.0;
 constexpr double MAIN_FONT_PT = 12.0;
 constexpr const char* KERNEL_READ_ERROR = " I can't read this kernel data file !";
 constexpr const char* ERASE_ERROR = " I can't erase this file !";
-
-QLabel* addLabel(QWidget* parent, const QString& text, int leftTwips, int topTwips, const QFont& font) {
-  auto* label = new QLabel(text, parent);
-  label->setFont(font);
-  label->move(twipsToPixels(leftTwips), twipsToPixels(topTwips));
-  label->adjustSize();
-  return label;
-}
-
-QPushButton* addButton(QWidget* parent, const char* name, const QString& caption, QRect twips,
-                       double pointSize, const QString& accessible) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(QString::fromLatin1(name));
-  button->setAccessibleName(accessible);
-  button->setFont(timesFont(pointSize));
-  button->setGeometry(twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
-  return button;
-}
 
 QLineEdit* addField(QWidget* parent, int number, QRect twips, const QString& accessible) {
   auto* field = new QLineEdit(parent);

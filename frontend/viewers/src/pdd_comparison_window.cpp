@@ -10,6 +10,7 @@
 #include "common/text_value.h"
 #include "widgets/drawing_surface.h"
 #include "widgets/file_browser_lists.h"
+#include "widgets/form_controls.h"
 #include "widgets/twips.h"
 
 namespace orvalis {
@@ -46,23 +47,6 @@ const TableRow& rowOf(RangeLevel level) {
   for (const TableRow& row : TABLE_ROWS)
     if (row.level == level) return row;
   return TABLE_ROWS.front();
-}
-
-QLabel* addLabel(QWidget* parent, const QString& text, int leftTwips, int topTwips, const QFont& font) {
-  auto* label = new QLabel(text, parent);
-  label->setFont(font);
-  label->move(twipsToPixels(leftTwips), twipsToPixels(topTwips));
-  label->adjustSize();
-  return label;
-}
-
-QPushButton* addButton(QWidget* parent, const char* name, const QString& caption, QRect twips,
-                       double pointSize) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(QString::fromLatin1(name));
-  button->setFont(timesFont(pointSize));
-  button->setGeometry(twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
-  return button;
 }
 
 }  // namespace
