@@ -80,7 +80,10 @@ TEST(DepthDoseAnalysis, SurfaceEnergiesUseCentimetres) {
 
 class DepthDoseFile : public ::testing::Test {
 protected:
-    std::string path_ = (std::filesystem::temp_directory_path() / "orvalis-analysis-test.pdd").string();
+    // One file per test: ctest runs the tests of this fixture side by side.
+    std::string path_ = (std::filesystem::temp_directory_path() /
+                         ("orvalis-analysis-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".pdd"))
+                            .string();
     void TearDown() override { std::filesystem::remove(path_); }
     void write(int records, const std::string& badLine = "") {
         std::ofstream out(path_, std::ios::binary);

@@ -21,7 +21,10 @@ protected:
     void TearDown() override { std::filesystem::remove(path_); }
 
     static tools::ScatteringTable* table_;
-    std::string path_ = (std::filesystem::temp_directory_path() / "orvalis-eldat-test.dat").string();
+    // One file per test: ctest runs the tests of this fixture side by side.
+    std::string path_ = (std::filesystem::temp_directory_path() /
+                         ("orvalis-eldat-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".dat"))
+                            .string();
 };
 tools::ScatteringTable* GeneratedTableFile::table_ = nullptr;
 

@@ -39,7 +39,9 @@ TEST(FullPhysicsReference, RowsAreConsistentWithTheirEnergies) {
 
 class ValidationFiles : public ::testing::Test {
 protected:
-    fs::path folder_ = fs::temp_directory_path() / "orvalis-validation-test";
+    // One folder per test: ctest runs the tests of this fixture side by side.
+    fs::path folder_ = fs::temp_directory_path() /
+                       ("orvalis-validation-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     void SetUp() override { fs::create_directories(folder_); }
     void TearDown() override { fs::remove_all(folder_); }
 
