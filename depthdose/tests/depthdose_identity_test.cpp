@@ -24,28 +24,9 @@ const std::filesystem::path COMMITTED_TABLE(COMMITTED_ELDAT);
 constexpr const char* RESULT = "identity.pdd";
 constexpr const char* FLUENCE = "identity.spct";
 
-enum class Table { Committed, BackscatterStress };
-enum class Source { Beta8And2, SingleBin };
-
-struct IdentityCase {
-    const char* name;
-    Table table;
-    const char* maxEnergyMeV;  // as the front end writes it
-    Source spectrum;
-    const char* historyCount;
-};
-
-void prepare(const IdentityCase& run, const std::filesystem::path& folder) {
-    if (run.table == Table::Committed)
-        std::filesystem::copy_file(COMMITTED_TABLE, folder / ELECTRON_DATA_FILE_NAME);
-    else
-        saveElectronData(folder / ELECTRON_DATA_FILE_NAME, testing_support::backscatterStressTable());
-    testing_support::writeRunFile(folder, run.maxEnergyMeV, run.historyCount, RESULT, FLUENCE);
-    if (run.spectrum == Source::Beta8And2)
-        testing_support::writeBetaSpectrum(folder, 8.0, 2.0);
-    else
-        testing_support::writeSingleBinSpectrum(folder);
-}
+using testing_support::IdentityCase;
+using Table = testing_support::IdentityTable;
+using Source = testing_support::IdentitySpectrum;
 
 // The axis counter's cells of the same run, before normalisation, through the engine's history loop.
 std::string counterCellsOfRun(const std::filesystem::path& folder) {
@@ -73,7 +54,7 @@ class DepthDoseIdentity : public ::testing::TestWithParam<IdentityCase> {};
 TEST_P(DepthDoseIdentity, BothFilesAndTheCounterCellsMatchTheGoldenFilesBitForBit) {
     const IdentityCase& run = GetParam();
     TempFolder folder(std::string("depthdose-identity-") + run.name);
-    prepare(run, folder.path());
+    testing_support::prepareIdentityRun(run, folder.path(), COMMITTED_TABLE, RESULT, FLUENCE);
     std::istringstream in;
     std::ostringstream out;
     Console console(in, out, false);

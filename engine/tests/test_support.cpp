@@ -150,4 +150,18 @@ int runProgram(const std::filesystem::path& program, const std::filesystem::path
 #endif
 }
 
+void prepareIdentityRun(const IdentityCase& run, const std::filesystem::path& folder,
+                        const std::filesystem::path& committedTable, const std::string& resultName,
+                        const std::string& fluenceName) {
+    if (run.table == IdentityTable::Committed)
+        std::filesystem::copy_file(committedTable, folder / engine::ELECTRON_DATA_FILE_NAME);
+    else
+        engine::saveElectronData(folder / engine::ELECTRON_DATA_FILE_NAME, backscatterStressTable());
+    writeRunFile(folder, run.maxEnergyMeV, run.historyCount, resultName, fluenceName);
+    if (run.spectrum == IdentitySpectrum::Beta8And2)
+        writeBetaSpectrum(folder, 8.0, 2.0);
+    else
+        writeSingleBinSpectrum(folder);
+}
+
 }  // namespace testing_support

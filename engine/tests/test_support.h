@@ -56,4 +56,21 @@ std::string gridBits(const engine::KernelGrid& grid, int rings);
 // folder/stdout.txt and folder/stderr.txt. Returns the exit status.
 int runProgram(const std::filesystem::path& program, const std::filesystem::path& folder, const std::string& input = "");
 
+// One whole-run case of the identity tests: which scattering table, which spectrum, how many histories.
+enum class IdentityTable { Committed, BackscatterStress };
+enum class IdentitySpectrum { Beta8And2, SingleBin };
+struct IdentityCase {
+    const char* name;
+    IdentityTable table;
+    const char* maxEnergyMeV;  // as the front end writes it
+    IdentitySpectrum spectrum;
+    const char* historyCount;
+};
+
+// Writes ELDAT.dat (a copy of committedTable, or the backscatter stress table) and the exchange
+// files of `run` into folder; fluenceName empty = kernel run.
+void prepareIdentityRun(const IdentityCase& run, const std::filesystem::path& folder,
+                        const std::filesystem::path& committedTable, const std::string& resultName,
+                        const std::string& fluenceName = "");
+
 }  // namespace testing_support
