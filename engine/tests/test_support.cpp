@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -25,6 +27,15 @@ TempFolder::TempFolder(const std::string& stem) {
 TempFolder::~TempFolder() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
+}
+
+std::vector<std::string> splitRecords(const std::string& text) {
+    std::vector<std::string> records;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        records.push_back(text.substr(start, end - start));
+    EXPECT_EQ(start, text.size()) << "text after the last CR LF";
+    return records;
 }
 
 namespace {

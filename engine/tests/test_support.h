@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -29,6 +30,9 @@ engine::ElectronData gaussianWidthTable();  // polar angle of a 2-D Gaussian who
 // whose cosines are mostly negative, every other row in ascending order, and a few quantiles
 // beyond +-16384 so that extrapolated and clamped cosines occur: electrons turn back often.
 engine::ElectronData backscatterStressTable();
+
+// The records of a file written with CR LF line ends; text after the last CR LF is a test failure.
+std::vector<std::string> splitRecords(const std::string& text);
 
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& text);

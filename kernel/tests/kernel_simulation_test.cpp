@@ -14,6 +14,7 @@ namespace {
 
 using namespace engine;
 using testing_support::readFile;
+using testing_support::splitRecords;
 using testing_support::TempFolder;
 
 const std::filesystem::path GOLDEN = std::filesystem::path(KERNEL_GOLDEN_DIR) / "small_run.elk";
@@ -24,15 +25,6 @@ void prepareSmallRun(const std::filesystem::path& folder, const std::string& his
     saveElectronData(folder / "ELDAT.dat", testing_support::gaussianWidthTable());
     testing_support::writeRunFile(folder, " 9.0", historyCount, RESULT);
     testing_support::writeBetaSpectrum(folder, 8.0, 2.0);
-}
-
-std::vector<std::string> splitRecords(const std::string& text) {
-    std::vector<std::string> records;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        records.push_back(text.substr(start, end - start));
-    EXPECT_EQ(start, text.size()) << "text after the last CR LF";
-    return records;
 }
 
 std::string runInProcess(const std::filesystem::path& folder, const std::string& input = "") {
