@@ -47,8 +47,8 @@ const std::vector<Segment>& kernelSegments() {
 }
 
 void perStep(benchmark::State& state, double stepsPerIteration) {
-    state.counters["ns_per_step"] =
-        benchmark::Counter(stepsPerIteration, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_step"] = benchmark::Counter(
+        stepsPerIteration, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void GeneratorDraw(benchmark::State& state) {

@@ -43,8 +43,8 @@ std::string depthDoseFileText(const RunFile& run, const Spectrum& spectrum, cons
     std::string text = resultHeaderLines(run.maxEnergyMeV, spectrum, run.historyCount);
     const RecordFormat rowFormat(DOSE_ROW_FORMAT);
     for (int depth = 1; depth <= KernelGrid::DEPTH_BINS; ++depth)
-        text += formatLines(rowFormat, {static_cast<float>(depth - FIRST_LABEL_OFFSET_MM),
-                                        dose[static_cast<std::size_t>(depth - 1)]});
+        text += formatLines(
+            rowFormat, {static_cast<float>(depth - FIRST_LABEL_OFFSET_MM), dose[static_cast<std::size_t>(depth - 1)]});
     return text;
 }
 
@@ -67,10 +67,10 @@ void runDepthDoseSimulation(const std::filesystem::path& folder, Console& consol
 
     // The fluence file is complete before the first history, however the run ends.
     const std::string fluenceName = resolveFileName(run.fluenceFileName, console);
-    writeFileAtomically(folder / fluenceName,
-                        fluenceFileText(trimTrailingBlanks(run.fluenceFileName).empty() ? toCharacterVariable(fluenceName)
-                                                                                       : run.fluenceFileName,
-                                        spectrum));
+    writeFileAtomically(folder / fluenceName, fluenceFileText(trimTrailingBlanks(run.fluenceFileName).empty()
+                                                                  ? toCharacterVariable(fluenceName)
+                                                                  : run.fluenceFileName,
+                                                              spectrum));
 
     console.line(SIMULATION_LINE);
     console.timeStamp(START_TIME_FORMAT, localTimeNow());
@@ -86,8 +86,7 @@ void runDepthDoseSimulation(const std::filesystem::path& folder, Console& consol
     normaliseGrid(*grid, totalIncidentEnergy(spectrum, run.historyCount), console);
     bool counterEmpty = false;
     const AxisDose dose = reduceToAxisDose(*grid, counterEmpty);
-    if (counterEmpty)
-        console.line("The axis counter received no energy: the dose column is written as zeros.");
+    if (counterEmpty) console.line("The axis counter received no energy: the dose column is written as zeros.");
     const std::string resultName = resolveFileName(run.resultFileName, console);
     writeFileAtomically(folder / resultName, depthDoseFileText(run, spectrum, dose));
     console.endOfRun();

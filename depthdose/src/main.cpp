@@ -1,7 +1,7 @@
 // Tolvane: the depth dose on the axis of a broad electron field in water. Runs in the current folder.
+#include "depthdose/depthdose_simulation.h"
 #include "engine/console.h"
 #include "engine/run_error.h"
-#include "depthdose/depthdose_simulation.h"
 
 #include <filesystem>
 #include <iostream>
@@ -10,7 +10,8 @@ int main() {
     engine::prepareConsoleStreams();
     engine::Console console(std::cin, std::cout, engine::consoleUsesShiftJis());
     try {
-        depthdose::runDepthDoseSimulation(std::filesystem::path(), console);  // files by plain name in the current folder
+        depthdose::runDepthDoseSimulation(std::filesystem::path(),
+                                          console);  // files by plain name in the current folder
     } catch (const std::exception& error) {
         std::cout.flush();
         std::cerr << error.what() << "\r\n";

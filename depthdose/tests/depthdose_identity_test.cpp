@@ -37,9 +37,10 @@ std::string counterCellsOfRun(const std::filesystem::path& folder) {
     Spectrum spectrum = readSpectrumFile(folder / SPECTRUM_FILE_NAME);
     normaliseSpectrum(spectrum, run.maxEnergyMeV);
     KernelGrid grid;
-    runSpectrum(spectrum, historiesPerBin(spectrum, run.historyCount), data, generator, grid,
-                [](float energyKeV, auto& draws) { return depthdose::sampleFieldSource(energyKeV, draws); },
-                depthdose::LeavesThroughSurface{});
+    runSpectrum(
+        spectrum, historiesPerBin(spectrum, run.historyCount), data, generator, grid,
+        [](float energyKeV, auto& draws) { return depthdose::sampleFieldSource(energyKeV, draws); },
+        depthdose::LeavesThroughSurface{});
     return testing_support::gridBits(grid, depthdose::AXIS_COUNTER_RINGS);
 }
 
@@ -71,7 +72,8 @@ INSTANTIATE_TEST_SUITE_P(
                       IdentityCase{"committed_single_1MeV", Table::Committed, " 1.0", Source::SingleBin, "100000."},
                       IdentityCase{"committed_single_20MeV", Table::Committed, "20.0", Source::SingleBin, "50000."},
                       IdentityCase{"stress_beta_9MeV", Table::BackscatterStress, " 9.0", Source::Beta8And2, "50000."},
-                      IdentityCase{"stress_single_20MeV", Table::BackscatterStress, "20.0", Source::SingleBin, "30000."}),
+                      IdentityCase{"stress_single_20MeV", Table::BackscatterStress, "20.0", Source::SingleBin,
+                                   "30000."}),
     [](const ::testing::TestParamInfo<IdentityCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

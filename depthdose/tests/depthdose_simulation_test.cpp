@@ -50,7 +50,8 @@ TEST(FieldSource, FirstPointAndDirectionPointAwayFromTheVirtualSource) {
     EXPECT_NEAR(start.position.y, 6.514f, 0.001f);
     EXPECT_EQ(start.position.z, 1.5f);
     EXPECT_EQ(start.energyKeV, 9000.0f);
-    const double norm = std::sqrt(static_cast<double>(start.position.x * start.position.x + start.position.y * start.position.y) + 10000.0);
+    const double norm = std::sqrt(
+        static_cast<double>(start.position.x * start.position.x + start.position.y * start.position.y) + 10000.0);
     const Direction& d = start.direction;
     EXPECT_NEAR(static_cast<double>(d.sinTheta * d.cosPhi), static_cast<double>(start.position.x) / norm, 1e-6);
     EXPECT_NEAR(static_cast<double>(d.sinTheta * d.sinPhi), static_cast<double>(start.position.y) / norm, 1e-6);
@@ -83,7 +84,7 @@ TEST(SurfaceRule, ABackscatteredElectronEndsAtItsNextStepButItsLastStepStillScor
     ASSERT_EQ(scorer.starts.size(), 1u);  // the second step starts in front of the surface
     float inFront = 0.0f;
     for (int j = 1; j <= 15; ++j) inFront += scorer.grid.cell(j, 1);
-    EXPECT_GT(inFront, 300.0f);          // most of the 415 keV step lies in front of z = 1.5
+    EXPECT_GT(inFront, 300.0f);  // most of the 415 keV step lies in front of z = 1.5
     EXPECT_GT(scorer.grid.cell(16, 1), 0.0f);
     EXPECT_TRUE(depthdose::LeavesThroughSurface{}(Point{0.0f, 0.0f, 1.4999999f}));
     EXPECT_FALSE(depthdose::LeavesThroughSurface{}(Point{0.0f, 0.0f, 1.5f}));
@@ -169,7 +170,10 @@ TEST(DepthDoseRun, SmallRunMatchesTheGoldenFilesAndItsLayout) {
     const auto lines = splitRecords(console);
     ASSERT_EQ(lines.size(), 13u);
     EXPECT_EQ(lines[2], "   Monte Carlo Simulation  --- Tolvane ---");
-    EXPECT_EQ(lines[4], "        15\xc3\x97" "15 field   \xe3\x82\xab\xe3\x82\xa6\xe3\x83\xb3\xe3\x82\xbf   1cm\xcf\x86\xc3\x97" "1mm ");
+    EXPECT_EQ(lines[4],
+              "        15\xc3\x97"
+              "15 field   \xe3\x82\xab\xe3\x82\xa6\xe3\x83\xb3\xe3\x82\xbf   1cm\xcf\x86\xc3\x97"
+              "1mm ");
     EXPECT_EQ(lines[5], "  History=       20000");
     EXPECT_EQ(lines[6], "  <<< Monte Carlo Simulation >>>");
     EXPECT_EQ(lines[12], "Stop - Program terminated.");

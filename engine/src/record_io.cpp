@@ -39,7 +39,8 @@ public:
             }
             if (peek() == ')') break;
             // A literal may follow another item without a comma, as in "(1X'text')".
-            if (peek() == '\'' || std::isdigit(static_cast<unsigned char>(peek())) || std::isalpha(static_cast<unsigned char>(peek())))
+            if (peek() == '\'' || std::isdigit(static_cast<unsigned char>(peek())) ||
+                std::isalpha(static_cast<unsigned char>(peek())))
                 continue;
             fail("expected ',' or ')'");
         }
@@ -242,7 +243,8 @@ std::string fieldAt(const std::string& record, std::size_t position, int width) 
 // ---- RecordFormat -----------------------------------------------------------------------------
 
 RecordFormat::RecordFormat(std::string_view literal) : descriptors_(FormatParser(literal).parse()) {
-    hasData_ = std::any_of(descriptors_.begin(), descriptors_.end(), [](const EditDescriptor& d) { return d.isData(); });
+    hasData_ = std::any_of(descriptors_.begin(), descriptors_.end(),
+                           [](const EditDescriptor& d) { return d.isData(); });
 }
 
 // ---- output -----------------------------------------------------------------------------------
@@ -319,7 +321,8 @@ std::vector<std::string> formatRecords(const RecordFormat& format, std::span<con
         case EditKind::Skip: record.append(static_cast<std::size_t>(d.width), ' '); break;
         case EditKind::Literal: record += d.text; break;
         case EditKind::Integer:
-            if (!std::holds_alternative<std::int32_t>(items[item])) throw std::invalid_argument("I edit needs an integer");
+            if (!std::holds_alternative<std::int32_t>(items[item]))
+                throw std::invalid_argument("I edit needs an integer");
             record += formatIntegerField(std::get<std::int32_t>(items[item++]), d.width);
             break;
         case EditKind::Fixed:
@@ -327,11 +330,12 @@ std::vector<std::string> formatRecords(const RecordFormat& format, std::span<con
             if (!std::holds_alternative<float>(items[item])) throw std::invalid_argument("F/E edit needs a real");
             const float value = std::get<float>(items[item++]);
             record += d.kind == EditKind::Fixed ? formatFixedField(value, d.width, d.digits)
-                                                 : formatExponentField(value, d.width, d.digits);
+                                                : formatExponentField(value, d.width, d.digits);
             break;
         }
         case EditKind::Character:
-            if (!std::holds_alternative<std::string_view>(items[item])) throw std::invalid_argument("A edit needs text");
+            if (!std::holds_alternative<std::string_view>(items[item]))
+                throw std::invalid_argument("A edit needs text");
             record += formatCharacterField(std::get<std::string_view>(items[item++]), d.width);
             break;
         }
@@ -427,8 +431,10 @@ bool parseRealField(std::string_view field, int digits, float& value) {
     std::string exponent;
     if (pos < text.size()) {
         const char c = upper(text[pos]);
-        if (c == 'E' || c == 'D') ++pos;
-        else if (c != '+' && c != '-') return false;
+        if (c == 'E' || c == 'D')
+            ++pos;
+        else if (c != '+' && c != '-')
+            return false;
         if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) exponent += text[pos++];
         const std::size_t start = pos;
         while (pos < text.size() && isDigit(text[pos])) exponent += text[pos++];
@@ -436,7 +442,8 @@ bool parseRealField(std::string_view field, int digits, float& value) {
     }
     if (!hasPoint) {
         // No point in the field: its last `digits` digits are the fraction.
-        if (static_cast<int>(whole.size()) < digits) whole.insert(0, static_cast<std::size_t>(digits) - whole.size(), '0');
+        if (static_cast<int>(whole.size()) < digits)
+            whole.insert(0, static_cast<std::size_t>(digits) - whole.size(), '0');
         fraction = whole.substr(whole.size() - static_cast<std::size_t>(digits));
         whole.resize(whole.size() - static_cast<std::size_t>(digits));
     }
@@ -486,8 +493,8 @@ void readFormatted(LineReader& reader, const RecordFormat& format, std::span<con
         } else {
             if (!std::holds_alternative<std::string*>(target)) throw std::invalid_argument("A edit needs text");
             const std::string_view text(field);
-            *std::get<std::string*>(target) =
-                toCharacterVariable(d.width > CHARACTER_LENGTH ? text.substr(text.size() - CHARACTER_LENGTH) : text);
+            *std::get<std::string*>(target) = toCharacterVariable(
+                d.width > CHARACTER_LENGTH ? text.substr(text.size() - CHARACTER_LENGTH) : text);
         }
     }
 }

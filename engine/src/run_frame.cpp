@@ -37,8 +37,9 @@ Spectrum readSpectrumFile(const std::filesystem::path& path) {
     for (int bin = 0; bin < SPECTRUM_BINS; ++bin) {
         const auto index = static_cast<std::size_t>(bin);
         float& weight = spectrum.binWeight[index];
-        readFormatted(reader, lineFormat, {&spectrum.relativeEnergy[index], &weight},
-                      "spectrum line " + std::to_string(bin + 1) + " of 100 (relative energy and weight, \"(F5.2,E10.3)\")");
+        readFormatted(
+            reader, lineFormat, {&spectrum.relativeEnergy[index], &weight},
+            "spectrum line " + std::to_string(bin + 1) + " of 100 (relative energy and weight, \"(F5.2,E10.3)\")");
         if (weight < WEIGHT_FLOOR) weight = 0.0f;
     }
     return spectrum;

@@ -25,7 +25,8 @@ LaggedGenerator drawingNext(std::int32_t column, std::int32_t azimuth) {
 
 bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-void expectSameDeflection(const Deflection& prepared, const Deflection& reference, std::int32_t integer, float energyKeV) {
+void expectSameDeflection(const Deflection& prepared, const Deflection& reference, std::int32_t integer,
+                          float energyKeV) {
     ASSERT_TRUE(prepared.deflected == reference.deflected && sameBits(prepared.cosChi, reference.cosChi) &&
                 sameBits(prepared.sinChi, reference.sinChi) && sameBits(prepared.cosAzimuth, reference.cosAzimuth) &&
                 sameBits(prepared.sinAzimuth, reference.sinAzimuth))
@@ -36,7 +37,8 @@ void expectSameDeflection(const Deflection& prepared, const Deflection& referenc
 // rows of two tables (one with quantiles beyond +-16384): the prepared sampler must give the very
 // bits of the defining sampleDeflection.
 TEST(DeflectionSampler, EveryIntegerGivesTheBitsOfTheDefiningSample) {
-    for (const ElectronData& data : {testing_support::gaussianWidthTable(), testing_support::backscatterStressTable()}) {
+    for (const ElectronData& data :
+         {testing_support::gaussianWidthTable(), testing_support::backscatterStressTable()}) {
         const DeflectionSampler sampler(data);
         const float energies[] = {data.tableEnergyKeV[0] * 1.7f, data.tableEnergyKeV[0], data.tableEnergyKeV[3] * 0.97f,
                                   data.tableEnergyKeV[11], data.tableEnergyKeV[22] * 1.01f};

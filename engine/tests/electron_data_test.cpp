@@ -49,7 +49,8 @@ TEST_F(ElectronDataFile, WrittenTableReadsBackIn222Lines) {
     const ElectronData loaded = loadElectronData(path);
     EXPECT_EQ(loaded.deflectionQuantiles, data.deflectionQuantiles);
     for (int k = 0; k < ENERGY_ROWS; ++k)  // E15.7 keeps 7 significant digits: within 2 float ulps
-        EXPECT_NEAR(loaded.tableEnergyKeV[static_cast<std::size_t>(k)], data.tableEnergyKeV[static_cast<std::size_t>(k)],
+        EXPECT_NEAR(loaded.tableEnergyKeV[static_cast<std::size_t>(k)],
+                    data.tableEnergyKeV[static_cast<std::size_t>(k)],
                     data.tableEnergyKeV[static_cast<std::size_t>(k)] * 5e-7f);
 }
 

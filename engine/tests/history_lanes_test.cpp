@@ -15,7 +15,9 @@ using namespace engine;
 
 struct RecordingScorer {
     std::vector<Segment> segments;
-    void depositStep(const Point& start, const Point& end, float energyKeV) { segments.push_back({start, end, energyKeV}); }
+    void depositStep(const Point& start, const Point& end, float energyKeV) {
+        segments.push_back({start, end, energyKeV});
+    }
 };
 
 // A recorder that, like the grid of the depth-dose run, declares the segments far from the axis
@@ -49,7 +51,7 @@ struct LeavesBelowEntry {
 // Returns how many histories ended before their last step.
 template <class Scorer, class Source, class Leaves>
 int compareWithOneAfterTheOther(const ElectronData& data, float energyKeV, std::int32_t count, Source source,
-                                 Leaves leaves) {
+                                Leaves leaves) {
     const DeflectionSampler sampler(data);
     const EnergyLadder ladder(energyKeV, data);
     Scorer sequential;
@@ -79,22 +81,25 @@ int compareWithOneAfterTheOther(const ElectronData& data, float energyKeV, std::
     }
     EXPECT_GT(sequential.segments.size(), 0u);
     EXPECT_TRUE(sameSegments(sideBySide.segments, sequential.segments))
-        << sideBySide.segments.size() << " segments side by side, " << sequential.segments.size() << " one after the other";
+        << sideBySide.segments.size() << " segments side by side, " << sequential.segments.size()
+        << " one after the other";
     EXPECT_EQ(lanesGenerator.nextInteger(), one.nextInteger());
     EXPECT_EQ(lanesGenerator.updatedCursor(), one.updatedCursor());
     return endedEarly;
 }
 
 TEST(HistoryLanes, NarrowBeamGivesTheSegmentsAndDrawsOfOneHistoryAfterTheOther) {
-    compareWithOneAfterTheOther<RecordingScorer>(testing_support::gaussianWidthTable(), 7000.0f, 37,
-                                                 [](float e, auto&) { return narrowBeamStart(e); }, NeverLeaves{});
+    compareWithOneAfterTheOther<RecordingScorer>(
+        testing_support::gaussianWidthTable(), 7000.0f, 37, [](float e, auto&) { return narrowBeamStart(e); },
+        NeverLeaves{});
 }
 
 // With the stress table many electrons turn back and leave early, so many histories begin
 // elsewhere than guessed and are run again; the order of segments and draws must not change.
 TEST(HistoryLanes, HistoriesThatLeaveEarlyAreRunAgainFromTheRightDraw) {
     const ElectronData data = testing_support::backscatterStressTable();
-    EXPECT_GT((compareWithOneAfterTheOther<RecordingScorer>(data, 9000.0f, 203, TiltedSource{}, LeavesBelowEntry{})), 20);
+    EXPECT_GT((compareWithOneAfterTheOther<RecordingScorer>(data, 9000.0f, 203, TiltedSource{}, LeavesBelowEntry{})),
+              20);
     EXPECT_GT((compareWithOneAfterTheOther<AxisRecorder>(data, 15000.0f, 64, TiltedSource{}, LeavesBelowEntry{})), 5);
     compareWithOneAfterTheOther<RecordingScorer>(data, 300.0f, 9, TiltedSource{}, LeavesBelowEntry{});
 }

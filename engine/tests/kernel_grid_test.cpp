@@ -75,7 +75,7 @@ TEST(DepositStep, RunawayCoordinatesScoreNothingOrOnlyInsideTheGrid) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
     KernelGrid grid;
-    grid.depositStep({0.0f, 0.0f, 1.5f}, {0.0f, 0.0f, huge}, 100.0f);      // along the axis to far depth
+    grid.depositStep({0.0f, 0.0f, 1.5f}, {0.0f, 0.0f, huge}, 100.0f);  // along the axis to far depth
     grid.depositStep({0.0f, 0.0f, -huge}, {0.0f, 0.0f, huge}, 100.0f);
     grid.depositStep({huge, 0.0f, 2.0f}, {0.0f, huge, 3.0f}, 100.0f);
     grid.depositStep({0.0f, 0.0f, 2.0f}, {huge, 0.0f, 2.0f + huge}, 100.0f);
@@ -98,7 +98,8 @@ TEST(KernelGrid, InnerRingsAloneMatchTheFullGridAndNormaliseDivides) {
     KernelGrid full;
     KernelGrid inner(5);
     for (int k = 0; k < 3000; ++k) {
-        const Point start{generator.nextUniform() - 0.5f, generator.nextUniform() - 0.5f, generator.nextUniform() * 3.0f};
+        const Point start{generator.nextUniform() - 0.5f, generator.nextUniform() - 0.5f,
+                          generator.nextUniform() * 3.0f};
         const Point end{start.x + generator.nextUniform() - 0.5f, start.y, start.z + generator.nextUniform() * 0.3f};
         full.depositStep(start, end, 10.0f);
         inner.depositStep(start, end, 10.0f);
@@ -127,7 +128,8 @@ TEST(KernelGrid, SegmentsItDeclaresUnscorableWouldAddNothing) {
             const float r0 = edgeCm + (generator.nextUniform() - 0.5f) * 0.1f;
             const float r1 = edgeCm + (generator.nextUniform() - 0.5f) * 0.1f;
             const Point start{r0 * std::cos(angle), r0 * std::sin(angle), 2.0f};
-            const Point end{r1 * std::cos(angle + 0.01f), r1 * std::sin(angle + 0.01f), 2.0f + generator.nextUniform() * 0.3f};
+            const Point end{r1 * std::cos(angle + 0.01f), r1 * std::sin(angle + 0.01f),
+                            2.0f + generator.nextUniform() * 0.3f};
             if (grid.mayScore(start, end)) continue;
             ++excluded;
             KernelGrid probe(rings);

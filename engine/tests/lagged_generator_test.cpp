@@ -9,7 +9,8 @@ using engine::LaggedGenerator;
 TEST(LaggedGenerator, SeedTableHoldsTheDoublingSequence) {
     const auto table = LaggedGenerator::seedTable();
     const int firstThirteen[] = {3783, 7568, 15139, 13898, 11417, 6456, 12919, 9462, 2549, 5108, 10227, 4082, 8177};
-    for (int i = 1; i <= 13; ++i) EXPECT_EQ(table[static_cast<std::size_t>(i - 1)], firstThirteen[i - 1]) << "entry " << i;
+    for (int i = 1; i <= 13; ++i)
+        EXPECT_EQ(table[static_cast<std::size_t>(i - 1)], firstThirteen[i - 1]) << "entry " << i;
     // From entry 14 on the doubling saturates: entry i = 16382 - i.
     for (int i = 14; i <= 55; ++i) EXPECT_EQ(table[static_cast<std::size_t>(i - 1)], 16382 - i) << "entry " << i;
 }

@@ -25,14 +25,14 @@ TEST(RecordOutput, RealFieldsRoundTheExactValueHalvesAwayFromZero) {
         {"(E10.3)", -5.19e-8f, " -.519E-07"},
         {"(F5.2)", -0.5f, " -.50"},
         {"(F6.2)", -0.5f, " -0.50"},
-        {"(E10.3)", 0.0009995f, " 0.100E-02"},   // the float lies just above the half: carries into the exponent
+        {"(E10.3)", 0.0009995f, " 0.100E-02"},  // the float lies just above the half: carries into the exponent
         {"(E10.3)", 0.0044999998f, " 0.450E-02"},
         {"(E10.3)", 0.99951172f, " 0.100E+01"},  // 0x3F7FE000 = 0.99951171875 exactly: carries
         {"(E10.3)", 1.125f, " 0.113E+01"},       // exactly half of the last digit: up, not to even
         {"(E10.3)", 1.1875f, " 0.119E+01"},
         {"(E10.3)", 3.0e-12f, " 0.300E-11"},
         {"(E9.3)", 1.0f, "0.100E+01"},
-        {"(E8.3)", 1.0f, ".100E+01"},            // the optional zero goes when the field is full
+        {"(E8.3)", 1.0f, ".100E+01"},  // the optional zero goes when the field is full
         {"(E7.3)", 1.0f, "*******"},
         {"(E10.4)", 0.09f, "0.9000E-01"},
         {"(E15.7)", 20000.0f, "  0.2000000E+05"},
@@ -41,12 +41,12 @@ TEST(RecordOutput, RealFieldsRoundTheExactValueHalvesAwayFromZero) {
         {"(F3.0)", -14.0f, "***"},
         {"(F5.0)", 110.0f, " 110."},
         {"(F5.0)", 0.0f, "   0."},
-        {"(F5.0)", 2.5f, "   3."},                // half away from zero
+        {"(F5.0)", 2.5f, "   3."},  // half away from zero
         {"(F5.0)", -2.5f, "  -3."},
         {"(F6.2)", 12.0f, " 12.00"},
         {"(F6.2)", 0.125f, "  0.13"},
-        {"(F6.2)", 0.145f, "  0.14"},             // the float 0.145 is 0.14499999...
-        {"(F6.2)", 0.135f, "  0.14"},             // the float 0.135 is 0.13500000...
+        {"(F6.2)", 0.145f, "  0.14"},  // the float 0.145 is 0.14499999...
+        {"(F6.2)", 0.135f, "  0.14"},  // the float 0.135 is 0.13500000...
         {"(F6.2)", 2.675f, "  2.67"},
         {"(F6.2)", 1000.0f, "******"},
         {"(F4.3)", 0.5f, ".500"},
@@ -81,7 +81,8 @@ TEST(RecordOutput, LiteralsTextRepeatAndReversion) {
     EXPECT_EQ(rows[0], "  16384 16383 16382 16381 16380 16379 16378 16377");
     EXPECT_EQ(rows[8], "  16320");
 
-    EXPECT_EQ(formatLines(RecordFormat("(A30)"), {std::string_view("x.spct")}), "x.spct" + std::string(24, ' ') + "\r\n");
+    EXPECT_EQ(formatLines(RecordFormat("(A30)"), {std::string_view("x.spct")}),
+              "x.spct" + std::string(24, ' ') + "\r\n");
     EXPECT_EQ(listDirectedRecord({std::string_view(" History="), std::int32_t{100000}}), "  History=      100000");
     EXPECT_EQ(listDirectedRecord({std::string_view("")}), " ");
     EXPECT_THROW(RecordFormat("(F5)"), std::invalid_argument);

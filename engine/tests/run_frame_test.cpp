@@ -42,9 +42,10 @@ TEST(SpectrumInput, WeightFloorNormalisationCountsAndTotalEnergy) {
     EXPECT_EQ(spectrum.binEnergyKeV[49], 5000.0f);
     const HistoryCounts counts = historiesPerBin(spectrum, 100000.0f);
     EXPECT_EQ(counts[9], 0);
-    EXPECT_EQ(counts[19], 99);   // 0.000999 x 100000 = 99.9 truncated
+    EXPECT_EQ(counts[19], 99);  // 0.000999 x 100000 = 99.9 truncated
     EXPECT_EQ(counts[49], 99900);
-    EXPECT_NEAR(totalIncidentEnergy(spectrum, 100000.0f), 2000.0f * 0.000999f * 1e5f + 5000.0f * 0.999001f * 1e5f, 100.0f);
+    EXPECT_NEAR(totalIncidentEnergy(spectrum, 100000.0f), 2000.0f * 0.000999f * 1e5f + 5000.0f * 0.999001f * 1e5f,
+                100.0f);
 
     Spectrum single;
     single.binWeight[0] = 0.00149f;

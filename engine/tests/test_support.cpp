@@ -77,8 +77,8 @@ engine::ElectronData backscatterStressTable() {
         for (int c = 0; c < engine::QUANTILE_COLUMNS; ++c) {
             const int position = k % 2 == 0 ? c : engine::QUANTILE_COLUMNS - 1 - c;
             const double theta = PI * std::pow(position / 64.0, exponent);
-            data.deflectionQuantiles[row][static_cast<std::size_t>(c)] =
-                static_cast<std::int32_t>(std::lround(16384.0 * std::cos(theta)));
+            data.deflectionQuantiles[row][static_cast<std::size_t>(c)] = static_cast<std::int32_t>(
+                std::lround(16384.0 * std::cos(theta)));
         }
     }
     data.deflectionQuantiles[0][0] = 16400;

@@ -58,7 +58,8 @@ std::string gridBits(const engine::KernelGrid& grid, int rings);
 
 // Runs a program in `folder` with `input` on its standard input; its output goes to
 // folder/stdout.txt and folder/stderr.txt. Returns the exit status.
-int runProgram(const std::filesystem::path& program, const std::filesystem::path& folder, const std::string& input = "");
+int runProgram(const std::filesystem::path& program, const std::filesystem::path& folder,
+               const std::string& input = "");
 
 // One whole-run case of the identity tests: which scattering table, which spectrum, how many histories.
 enum class IdentityTable { Committed, BackscatterStress };

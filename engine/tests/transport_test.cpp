@@ -19,7 +19,9 @@ struct Deposit {
 
 struct RecordingScorer {
     std::vector<Deposit> deposits;
-    void depositStep(const Point& start, const Point& end, float energyKeV) { deposits.push_back({start, end, energyKeV}); }
+    void depositStep(const Point& start, const Point& end, float energyKeV) {
+        deposits.push_back({start, end, energyKeV});
+    }
 };
 
 int drawsBetween(LaggedGenerator before, const LaggedGenerator& after) {
@@ -135,7 +137,8 @@ TEST(Rotation, TurnsByTheDeflectionAngleAndHandlesTheAxis) {
         const float chi = generator.nextUniform() * 3.0f;
         const float azimuth = generator.nextUniform() * 6.2f;
         const Direction current{std::cos(theta), std::sin(theta), std::cos(phi), std::sin(phi)};
-        const Direction turned = rotate(current, Deflection{true, std::cos(chi), std::sin(chi), std::cos(azimuth), std::sin(azimuth)});
+        const Direction turned = rotate(
+            current, Deflection{true, std::cos(chi), std::sin(chi), std::cos(azimuth), std::sin(azimuth)});
         const auto a = vec(current);
         const auto b = vec(turned);
         const double dot = a[0] * b[0] + a[1] * b[1] + a[2] * b[2];

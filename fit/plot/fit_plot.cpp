@@ -74,8 +74,10 @@ bool writeFitPlot(const std::filesystem::path& file, const MeasuredCurve& measur
     QPainterPath measuredPath;
     for (std::size_t i = 0; i < measured.depthMm.size(); ++i) {
         const QPointF point = f.at(measured.depthMm[i], 100.0 * measured.dose[i] / largest);
-        if (i == 0) measuredPath.moveTo(point);
-        else measuredPath.lineTo(point);
+        if (i == 0)
+            measuredPath.moveTo(point);
+        else
+            measuredPath.lineTo(point);
     }
     p.setPen(QPen(QColor(0, 0, 255), 2));
     p.drawPath(measuredPath);
@@ -83,8 +85,10 @@ bool writeFitPlot(const std::filesystem::path& file, const MeasuredCurve& measur
     QPainterPath fittedPath;
     for (int label = 1; label <= static_cast<int>(f.depthMaxMm); ++label) {
         const QPointF point = f.at(label, 100.0 * resultCurveAt(result.onGrid.relative, label));
-        if (label == 1) fittedPath.moveTo(point);
-        else fittedPath.lineTo(point);
+        if (label == 1)
+            fittedPath.moveTo(point);
+        else
+            fittedPath.lineTo(point);
     }
     p.setPen(QPen(QColor(0, 160, 0), 2, Qt::DashLine));  // the fit's colour in the comparison window
     p.drawPath(fittedPath);

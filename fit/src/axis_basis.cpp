@@ -16,7 +16,8 @@ namespace {
 
 constexpr int COUNTER_COUNT = COUNTERS_PER_SIDE * COUNTERS_PER_SIDE;
 constexpr float HALF_FIELD_CM = 0.5f * depthdose::FIELD_SIDE_CM;
-constexpr float ENLARGED_SIDE_CM = depthdose::FIELD_SIDE_CM + 2.0f * static_cast<float>(COUNTER_REACH) * COUNTER_PITCH_CM;
+constexpr float ENLARGED_SIDE_CM = depthdose::FIELD_SIDE_CM +
+                                   2.0f * static_cast<float>(COUNTER_REACH) * COUNTER_PITCH_CM;
 constexpr float FAR_CM = 1000.0f;  // beyond this a step is nowhere near a counter
 
 // True when a field of the simulator's size centred on counter index `c` holds the start coordinate.
@@ -59,7 +60,8 @@ public:
         for (const engine::KernelGrid& grid : grids_)
             for (int depth = 1; depth <= DEPTH_BINS; ++depth)
                 for (int ring = 1; ring <= depthdose::AXIS_COUNTER_RINGS; ++ring)
-                    result.energyPerHistoryKeV[static_cast<std::size_t>(depth - 1)] += static_cast<double>(grid.cell(depth, ring));
+                    result.energyPerHistoryKeV[static_cast<std::size_t>(depth - 1)] += static_cast<double>(
+                        grid.cell(depth, ring));
         if (owned_ > 0)
             for (double& value : result.energyPerHistoryKeV) value /= static_cast<double>(owned_);
         result.ownedHistories = owned_;
@@ -139,7 +141,8 @@ CounterCurve simulateCounterCurve(float energyKeV, std::int32_t histories, const
 
 int basisCurveCount(double maxEnergySpan) {
     constexpr int MARGIN_BINS = 2;
-    return engine::SPECTRUM_BINS + static_cast<int>(std::ceil(engine::SPECTRUM_BINS * maxEnergySpan - 1e-9)) + MARGIN_BINS;
+    return engine::SPECTRUM_BINS + static_cast<int>(std::ceil(engine::SPECTRUM_BINS * maxEnergySpan - 1e-9)) +
+           MARGIN_BINS;
 }
 
 float basisEnergyKeV(float maxEnergyMeV, int bin) {
@@ -151,8 +154,10 @@ std::int64_t drawsPerHistoryBound(float energyKeV) {
     // threshold is known in advance; each is followed by at most one deflection of two draws.
     std::int64_t ordinarySteps = 0;
     if (energyKeV > engine::FINAL_STEP_THRESHOLD_KEV)
-        ordinarySteps = static_cast<std::int64_t>(std::log(static_cast<double>(energyKeV) / static_cast<double>(engine::FINAL_STEP_THRESHOLD_KEV)) /
-                                                  -std::log1p(-static_cast<double>(engine::ENERGY_LOSS_FRACTION))) + 2;
+        ordinarySteps = static_cast<std::int64_t>(std::log(static_cast<double>(energyKeV) /
+                                                           static_cast<double>(engine::FINAL_STEP_THRESHOLD_KEV)) /
+                                                  -std::log1p(-static_cast<double>(engine::ENERGY_LOSS_FRACTION))) +
+                        2;
     return SOURCE_DRAWS + DRAWS_PER_DEFLECTION * (ordinarySteps + 1);
 }
 
@@ -190,8 +195,8 @@ bool simulateBasis(const engine::ElectronData& data, float centreMaxEnergyMeV, s
             if (taken >= total) return;
             const auto index = static_cast<std::size_t>(total - 1 - taken);
             engine::LaggedGenerator generator = streams[index];
-            const CounterCurve result =
-                simulateCounterCurve(basis.energyKeV[index], historiesPerCurve, data, sampler, generator, cancel);
+            const CounterCurve result = simulateCounterCurve(basis.energyKeV[index], historiesPerCurve, data, sampler,
+                                                             generator, cancel);
             if (cancel && cancel->load()) return;
             basis.curve[index] = result.energyPerHistoryKeV;
             const int finished = done.fetch_add(1) + 1;

@@ -47,7 +47,9 @@ std::uint64_t contentHash(const std::filesystem::path& path) {
     return hash;
 }
 
-std::string basisCacheFileName(float centreMaxEnergyMeV) { return "fit-basis-" + energyText(centreMaxEnergyMeV) + "MeV.txt"; }
+std::string basisCacheFileName(float centreMaxEnergyMeV) {
+    return "fit-basis-" + energyText(centreMaxEnergyMeV) + "MeV.txt";
+}
 
 std::string basisCacheText(const AxisBasis& basis, std::uint64_t eldatHash) {
     std::string text = std::string(TITLE) + "\n";
@@ -81,9 +83,9 @@ std::optional<AxisBasis> loadBasis(const std::filesystem::path& path, float cent
         return std::nullopt;
     }
     std::string line;
-    const std::string expected[] = {TITLE, "ELDAT.dat " + hex(eldatHash), "maximum energy MeV " + energyText(centreMaxEnergyMeV),
-                                    "histories per curve " + std::to_string(historiesPerCurve),
-                                    layoutLine(static_cast<std::size_t>(curveCount))};
+    const std::string expected[] = {
+        TITLE, "ELDAT.dat " + hex(eldatHash), "maximum energy MeV " + energyText(centreMaxEnergyMeV),
+        "histories per curve " + std::to_string(historiesPerCurve), layoutLine(static_cast<std::size_t>(curveCount))};
     const char* mismatch[] = {"not a basis file of this layout", "made with another ELDAT.dat",
                               "made for another maximum energy", "made with another number of histories",
                               "made with another scoring layout or span"};

@@ -79,8 +79,8 @@ std::string weightText(double relativeWeight) {
     const Rounded r = roundToFourDigits(relativeWeight);
     if (r.mantissa == 0) return "0.000E+00";
     char text[32];
-    std::snprintf(text, sizeof text, "%d.%03dE%c%02d", r.mantissa / 1000, r.mantissa % 1000,
-                  r.exponent < 0 ? '-' : '+', std::abs(r.exponent));
+    std::snprintf(text, sizeof text, "%d.%03dE%c%02d", r.mantissa / 1000, r.mantissa % 1000, r.exponent < 0 ? '-' : '+',
+                  std::abs(r.exponent));
     return text;
 }
 

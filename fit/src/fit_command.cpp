@@ -52,14 +52,15 @@ std::optional<AxisBasis> obtainBasis(const CommandOptions& o, float centreMeV, s
             return cached;
         }
     }
-    out << "Basis " << cacheFile.filename().string() << ": " << reason << "; simulating " << curveCount
-        << " curves of " << o.historiesPerCurve << " histories on " << o.threads << " threads\n" << std::flush;
+    out << "Basis " << cacheFile.filename().string() << ": " << reason << "; simulating " << curveCount << " curves of "
+        << o.historiesPerCurve << " histories on " << o.threads << " threads\n"
+        << std::flush;
     const engine::ElectronData data = engine::loadElectronData(eldat);
     const auto start = std::chrono::steady_clock::now();
     AxisBasis basis;
-    const bool complete = simulateBasis(data, centreMeV, o.historiesPerCurve, curveCount, o.threads, basis,
-                                        [&out](int done, int total) { out << progressLine("basis", done, total) << std::flush; },
-                                        cancel);
+    const bool complete = simulateBasis(
+        data, centreMeV, o.historiesPerCurve, curveCount, o.threads, basis,
+        [&out](int done, int total) { out << progressLine("basis", done, total) << std::flush; }, cancel);
     if (!complete) return std::nullopt;
     out << "Basis simulated in " << seconds(secondsSince(start)) << "\n" << std::flush;
     if (o.useCache) saveBasis(cacheFile, basis, hash);
@@ -82,39 +83,48 @@ CommandOptions parseArguments(const std::vector<std::string>& arguments) {
             if (i + 1 >= arguments.size()) throw std::invalid_argument(a + " needs a value");
             return arguments[++i];
         };
-        if (a == "--emax") o.maxEnergyMeV = numberArgument(a, value());
+        if (a == "--emax")
+            o.maxEnergyMeV = numberArgument(a, value());
         else if (a == "--rp") {
             const std::string& text = value();
-            if (text == "measured") o.practicalRangeFromMeasurement = true;
-            else o.practicalRangeCm = numberArgument(a, text);
-        }
-        else if (a == "--fixed-emax") o.mode = MaxEnergyMode::Fixed;
+            if (text == "measured")
+                o.practicalRangeFromMeasurement = true;
+            else
+                o.practicalRangeCm = numberArgument(a, text);
+        } else if (a == "--fixed-emax")
+            o.mode = MaxEnergyMode::Fixed;
         else if (a == "--span") {
             const double percent = numberArgument(a, value());
             if (!(percent >= 1.0 && percent <= 30.0)) throw std::invalid_argument("--span needs 1 to 30 (percent)");
             o.maxEnergySpan = percent / 100.0;
-        }
-        else if (a == "--histories") {
+        } else if (a == "--histories") {
             const double n = numberArgument(a, value());
             if (!(n >= 100.0 && n <= 1.0e8) || n != std::floor(n))
                 throw std::invalid_argument("--histories needs a whole number from 100 to 100000000");
             o.historiesPerCurve = static_cast<std::int32_t>(n);
-        } else if (a == "--from") o.fromDepthMm = numberArgument(a, value());
+        } else if (a == "--from")
+            o.fromDepthMm = numberArgument(a, value());
         else if (a == "--threads") {
             const double n = numberArgument(a, value());
             if (!(n >= 1.0 && n <= 64.0)) throw std::invalid_argument("--threads needs 1 to 64");
             o.threads = static_cast<int>(n);
-        } else if (a == "--out") o.curveFile = value();
-        else if (a == "--plot") o.plotFile = value();
-        else if (a == "--no-cache") o.useCache = false;
-        else if (!a.empty() && a[0] == '-') throw std::invalid_argument("unknown option " + a);
-        else if (o.measuredFile.empty()) o.measuredFile = a;
-        else throw std::invalid_argument("only one measured file, not also \"" + a + "\"");
+        } else if (a == "--out")
+            o.curveFile = value();
+        else if (a == "--plot")
+            o.plotFile = value();
+        else if (a == "--no-cache")
+            o.useCache = false;
+        else if (!a.empty() && a[0] == '-')
+            throw std::invalid_argument("unknown option " + a);
+        else if (o.measuredFile.empty())
+            o.measuredFile = a;
+        else
+            throw std::invalid_argument("only one measured file, not also \"" + a + "\"");
     }
     if (o.measuredFile.empty()) throw std::invalid_argument("no measured file given");
-    const int energySources = (o.maxEnergyMeV ? 1 : 0) + (o.practicalRangeCm ? 1 : 0) + (o.practicalRangeFromMeasurement ? 1 : 0);
-    if (energySources != 1)
-        throw std::invalid_argument("give one of --emax or --rp");
+    const int energySources = (o.maxEnergyMeV ? 1 : 0) + (o.practicalRangeCm ? 1 : 0) +
+                              (o.practicalRangeFromMeasurement ? 1 : 0);
+    if (energySources != 1) throw std::invalid_argument("give one of --emax or --rp");
     if (o.maxEnergyMeV && !(*o.maxEnergyMeV >= LOWEST_MAX_ENERGY_MEV && *o.maxEnergyMeV <= HIGHEST_MAX_ENERGY_MEV))
         throw std::invalid_argument("--emax must lie between 1 and 50 MeV");
     if (o.practicalRangeCm && !(*o.practicalRangeCm > 0.0)) throw std::invalid_argument("--rp must be positive");
@@ -128,14 +138,17 @@ int runFitCommand(const CommandOptions& o, std::ostream& out, const PlotWriter& 
     std::optional<double> rangeCm = o.practicalRangeCm;
     if (o.practicalRangeFromMeasurement) {
         const auto rangeMm = practicalRangeMm(measured);
-        if (!rangeMm) throw engine::RunError(o.measuredFile.filename().string(), 0, "has no fall-off to take a practical range from");
+        if (!rangeMm)
+            throw engine::RunError(o.measuredFile.filename().string(), 0,
+                                   "has no fall-off to take a practical range from");
         rangeCm = *rangeMm / 10.0;
         out << "Practical range of the measurement: " << *rangeCm << " cm\n";
     }
     if (rangeCm) {
         const auto derived = maxEnergyFromPracticalRange(readCsdaTable(o.workFolder / CSDA_FILE_NAME), *rangeCm);
         if (!derived || !(*derived >= LOWEST_MAX_ENERGY_MEV && *derived <= HIGHEST_MAX_ENERGY_MEV))
-            throw engine::RunError(std::string(CSDA_FILE_NAME), 0, "gives no usable maximum energy for this practical range");
+            throw engine::RunError(std::string(CSDA_FILE_NAME), 0,
+                                   "gives no usable maximum energy for this practical range");
         centre = *derived;
         out << "Maximum energy from the practical range " << *rangeCm << " cm: " << centre << " MeV\n";
     }
@@ -160,14 +173,18 @@ int runFitCommand(const CommandOptions& o, std::ostream& out, const PlotWriter& 
     out << reportText(result, o.mode);
     out << "Time " << seconds(secondsSince(start)) << "\n";
     if (!o.curveFile.empty()) {
-        const double histories = static_cast<double>(basis->historiesPerCurve) * static_cast<double>(basis->curve.size());
+        const double histories = static_cast<double>(basis->historiesPerCurve) *
+                                 static_cast<double>(basis->curve.size());
         engine::writeFileAtomically(o.curveFile, fittedCurveFileText(result.onGrid, histories));
         out << "Fitted curve written to " << o.curveFile.string() << "\n";
     }
     if (!o.plotFile.empty()) {
-        if (!plot) out << "This build draws no plots (Qt 6 Gui missing); " << o.plotFile.string() << " not written\n";
-        else if (!plot(o.plotFile, measured, result)) out << "The plot " << o.plotFile.string() << " could not be written\n";
-        else out << "Plot written to " << o.plotFile.string() << "\n";
+        if (!plot)
+            out << "This build draws no plots (Qt 6 Gui missing); " << o.plotFile.string() << " not written\n";
+        else if (!plot(o.plotFile, measured, result))
+            out << "The plot " << o.plotFile.string() << " could not be written\n";
+        else
+            out << "Plot written to " << o.plotFile.string() << "\n";
     }
     out << resultLines(result) << std::flush;
     return 0;

@@ -48,13 +48,14 @@ std::string reportText(const FitResult& r, MaxEnergyMode mode) {
     text += "  continuous      " + number("%7.3f", r.continuous.alpha) + number("%8.3f", r.continuous.beta) +
             number("%11.3f", r.continuous.maxEnergyMeV) + number("%12.3f", r.continuous.rmsPercent) + "\n";
     if (r.maxEnergyAtLimit)
-        text += "Note: the maximum energy stopped at the edge of the allowed span (+-" + number("%.0f", 100.0 * r.maxEnergySpan) +
-                " %); a wider --span may fit better.\n";
+        text += "Note: the maximum energy stopped at the edge of the allowed span (+-" +
+                number("%.0f", 100.0 * r.maxEnergySpan) + " %); a wider --span may fit better.\n";
     text += "        measured  model(grid)  difference  model(cont.)  difference   (mm)\n";
     for (std::size_t k = 0; k < LEVELS.size(); ++k) {
-        text += std::string("  ") + LEVEL_NAMES[k] + "  " + depthText(r.measured[k]) + "    " + depthText(r.onGrid.levels[k]) +
-                "     " + differenceText(r.onGrid.levels[k], r.measured[k]) + "      " +
-                depthText(r.continuous.levels[k]) + "     " + differenceText(r.continuous.levels[k], r.measured[k]) + "\n";
+        text += std::string("  ") + LEVEL_NAMES[k] + "  " + depthText(r.measured[k]) + "    " +
+                depthText(r.onGrid.levels[k]) + "     " + differenceText(r.onGrid.levels[k], r.measured[k]) + "      " +
+                depthText(r.continuous.levels[k]) + "     " + differenceText(r.continuous.levels[k], r.measured[k]) +
+                "\n";
     }
     return text;
 }
@@ -63,7 +64,8 @@ std::string resultLines(const FitResult& r) {
     std::string text = parameterLine("grid", r.onGrid) + parameterLine("continuous", r.continuous);
     for (std::size_t k = 0; k < LEVELS.size(); ++k)
         text += std::string("RESULT ") + LEVEL_NAMES[k] + " measured=" + number("%.3f", r.measured[k]) +
-                " grid=" + number("%.3f", r.onGrid.levels[k]) + " continuous=" + number("%.3f", r.continuous.levels[k]) + "\n";
+                " grid=" + number("%.3f", r.onGrid.levels[k]) +
+                " continuous=" + number("%.3f", r.continuous.levels[k]) + "\n";
     return text;
 }
 
@@ -82,10 +84,14 @@ std::optional<ResultParameters> parseResultLine(const std::string& line, const s
         const std::string valueText = field.substr(equals + 1);
         const double value = std::strtod(valueText.c_str(), &end);
         if (end == valueText.c_str() || *end != '\0' || !std::isfinite(value)) return std::nullopt;
-        if (key == "alpha") p.alpha = value, found |= 1;
-        else if (key == "beta") p.beta = value, found |= 2;
-        else if (key == "emax") p.maxEnergyMeV = value, found |= 4;
-        else if (key == "rms") p.rmsPercent = value, found |= 8;
+        if (key == "alpha")
+            p.alpha = value, found |= 1;
+        else if (key == "beta")
+            p.beta = value, found |= 2;
+        else if (key == "emax")
+            p.maxEnergyMeV = value, found |= 4;
+        else if (key == "rms")
+            p.rmsPercent = value, found |= 8;
     }
     if (found != 15) return std::nullopt;
     return p;

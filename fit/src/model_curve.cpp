@@ -11,13 +11,14 @@ namespace fit {
 
 namespace {
 
-constexpr int FIRST_WATER_SLAB = 16;          // slab index (1-based) of the first millimetre of water
+constexpr int FIRST_WATER_SLAB = 16;  // slab index (1-based) of the first millimetre of water
 constexpr double SLAB_MM = 1.0;
 constexpr int RANGE_INTEGRATION_POINTS = 64;  // Simpson points in log energy; ample for a smooth 1/S
 
 double finalStepRangeCm(double energyKeV) {
     return static_cast<double>(engine::FINAL_RANGE_FACTOR_CM) *
-           std::pow(energyKeV * static_cast<double>(engine::MEV_PER_KEV), static_cast<double>(engine::FINAL_RANGE_EXPONENT));
+           std::pow(energyKeV * static_cast<double>(engine::MEV_PER_KEV),
+                    static_cast<double>(engine::FINAL_RANGE_EXPONENT));
 }
 
 double inverseStoppingPower(double energyKeV) {
@@ -31,7 +32,7 @@ double valueAtDepth(const DepthCurve& curve, double depthMm) {
     if (position <= 1.0) return curve[FIRST_WATER_SLAB - 1];
     const auto lower = static_cast<std::size_t>(std::floor(position));  // label
     const double t = position - static_cast<double>(lower);
-    const std::size_t index = lower + FIRST_WATER_SLAB - 2;             // 0-based slab of that label
+    const std::size_t index = lower + FIRST_WATER_SLAB - 2;  // 0-based slab of that label
     if (index + 1 >= curve.size()) return index < curve.size() ? curve[index] * (1.0 - t) : 0.0;
     return curve[index] * (1.0 - t) + curve[index + 1] * t;
 }

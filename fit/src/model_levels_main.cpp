@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
             const auto spectrum = fit::simulatorSpectrum(alpha, beta, maxEnergy);
             if (!spectrum) continue;
             const fit::RangeLevels r = fit::resultCurveLevels(fit::relativeModelCurve(curves, *spectrum));
-            std::printf("alpha %.1f beta %.1f: R90 %.3f R80 %.3f R50 %.3f R10 %.3f\n", alpha, beta, r[0], r[1], r[2], r[3]);
+            std::printf("alpha %.1f beta %.1f: R90 %.3f R80 %.3f R50 %.3f R10 %.3f\n", alpha, beta, r[0], r[1], r[2],
+                        r[3]);
         }
     } catch (const engine::RunError& e) {
         std::cerr << "fit-model-levels: " << e.what() << "\n";

@@ -53,7 +53,8 @@ RangeLevels measuredLevels(const MeasuredCurve& curve) {
 double resultCurveAt(const DepthCurve& relative, double depthMm) {
     const double position = depthMm + LABEL_OFFSET;  // 1-based slab index, fractional
     if (position <= 1.0) return relative.front();
-    if (position >= DEPTH_BINS) return position > DEPTH_BINS + 1.0 ? 0.0 : relative.back() * (DEPTH_BINS + 1.0 - position);
+    if (position >= DEPTH_BINS)
+        return position > DEPTH_BINS + 1.0 ? 0.0 : relative.back() * (DEPTH_BINS + 1.0 - position);
     const auto lower = static_cast<std::size_t>(std::floor(position));
     const double t = position - static_cast<double>(lower);
     return relative[lower - 1] * (1.0 - t) + relative[lower] * t;

@@ -15,9 +15,9 @@ namespace {
 
 constexpr double INFINITE_COST = std::numeric_limits<double>::infinity();
 constexpr double COARSE_STEP = 0.5;
-constexpr int COARSE_STARTS = 4;          // best coarse points refined on the 0.1 grid
+constexpr int COARSE_STARTS = 4;  // best coarse points refined on the 0.1 grid
 constexpr int SIMPLEX_MAX_EVALUATIONS = 400;
-constexpr double SIMPLEX_TOLERANCE = 1e-4; // parameter spread at which the simplex stops
+constexpr double SIMPLEX_TOLERANCE = 1e-4;  // parameter spread at which the simplex stops
 constexpr int SIMPLEX_ROUNDS = 2;
 constexpr double PERCENT = 100.0;
 
@@ -34,7 +34,8 @@ class Simplex {
 public:
     using Cost = std::function<double(const Parameters&)>;
 
-    Simplex(const Parameters& start, int dims, Cost cost) : dims_(static_cast<std::size_t>(dims)), cost_(std::move(cost)) {
+    Simplex(const Parameters& start, int dims, Cost cost)
+        : dims_(static_cast<std::size_t>(dims)), cost_(std::move(cost)) {
         const Parameters initialStep = {0.2, 0.2, 0.05};
         vertices_.assign(dims_ + 1, start);
         for (std::size_t k = 0; k < dims_; ++k) {
@@ -70,15 +71,19 @@ public:
         if (reflectedCost < values_[best]) {
             const Parameters expanded = along(worst, -2.0);
             const double expandedCost = evaluate(expanded);
-            if (expandedCost < reflectedCost) replace(worst, expanded, expandedCost);
-            else replace(worst, reflected, reflectedCost);
+            if (expandedCost < reflectedCost)
+                replace(worst, expanded, expandedCost);
+            else
+                replace(worst, reflected, reflectedCost);
         } else if (reflectedCost < values_[order[order.size() - 2]]) {
             replace(worst, reflected, reflectedCost);
         } else {
             const Parameters contracted = along(worst, 0.5);
             const double contractedCost = evaluate(contracted);
-            if (contractedCost < values_[worst]) replace(worst, contracted, contractedCost);
-            else shrinkTowards(best);
+            if (contractedCost < values_[worst])
+                replace(worst, contracted, contractedCost);
+            else
+                shrinkTowards(best);
         }
     }
 
@@ -129,7 +134,8 @@ SpectrumFit::SpectrumFit(const ModelBasis& model, const MeasuredCurve& measured,
     measuredLevels_ = measuredLevels(measured);
     const double r10 = measuredLevels_[3];
     if (std::isnan(r10))
-        throw engine::RunError("measured depth dose", 0, "the dose never falls to 10 % of its maximum: no R10 to fit up to");
+        throw engine::RunError("measured depth dose", 0,
+                               "the dose never falls to 10 % of its maximum: no R10 to fit up to");
     const double largest = *std::max_element(measured.dose.begin(), measured.dose.end());
     for (std::size_t i = 0; i < measured.depthMm.size(); ++i) {
         if (measured.depthMm[i] < options_.fromDepthMm || measured.depthMm[i] > r10) continue;
@@ -137,9 +143,9 @@ SpectrumFit::SpectrumFit(const ModelBasis& model, const MeasuredCurve& measured,
         relative_.push_back(measured.dose[i] / largest);
     }
     if (depthMm_.size() < 3)
-        throw engine::RunError("measured depth dose", 0,
-                               "fewer than three records between " + std::to_string(options_.fromDepthMm) +
-                                   " mm and R10: nothing to fit");
+        throw engine::RunError(
+            "measured depth dose", 0,
+            "fewer than three records between " + std::to_string(options_.fromDepthMm) + " mm and R10: nothing to fit");
 }
 
 std::vector<double> SpectrumFit::energyGrid() const {
@@ -175,7 +181,9 @@ const engine::Spectrum* SpectrumFit::spectrumFor(double alpha, double beta) {
         const auto key = std::make_pair(tenths(alpha), tenths(beta));
         auto found = gridSpectra_.find(key);
         if (found == gridSpectra_.end())
-            found = gridSpectra_.emplace(key, simulatorSpectrum(fromTenths(key.first), fromTenths(key.second), ANY_ENERGY_MEV)).first;
+            found = gridSpectra_
+                        .emplace(key, simulatorSpectrum(fromTenths(key.first), fromTenths(key.second), ANY_ENERGY_MEV))
+                        .first;
         return found->second ? &*found->second : nullptr;
     }
     scratchSpectrum_ = simulatorSpectrum(alpha, beta, ANY_ENERGY_MEV);
@@ -229,7 +237,8 @@ std::vector<GridPoint> SpectrumFit::coarseScan(const std::vector<double>& energi
                 const GridPoint c{a, b, tenths(energies[e]), objective(fromTenths(a), fromTenths(b), energies[e])};
                 if (best.size() == COARSE_STARTS && !(c.cost < best.back().cost)) continue;
                 best.push_back(c);
-                std::sort(best.begin(), best.end(), [](const GridPoint& x, const GridPoint& y) { return x.cost < y.cost; });
+                std::sort(best.begin(), best.end(),
+                          [](const GridPoint& x, const GridPoint& y) { return x.cost < y.cost; });
                 if (best.size() > COARSE_STARTS) best.pop_back();
             }
         if (progress) progress("scan", static_cast<int>(e + 1), static_cast<int>(energies.size()));
@@ -319,7 +328,8 @@ FitResult SpectrumFit::run(const FitProgress& progress) {
     result.toDepthMm = measuredLevels_[3];
     result.fittedPoints = static_cast<int>(depthMm_.size());
     result.evaluations = evaluations_;
-    result.maxEnergyAtLimit = options_.mode == MaxEnergyMode::Free && (gridBest.energy == energyLo || gridBest.energy == energyHi);
+    result.maxEnergyAtLimit = options_.mode == MaxEnergyMode::Free &&
+                              (gridBest.energy == energyLo || gridBest.energy == energyHi);
     result.maxEnergySpan = options_.maxEnergySpan;
     return result;
 }

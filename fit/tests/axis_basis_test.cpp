@@ -43,7 +43,8 @@ TEST(AxisBasis, RandomBlocksAreLongEnoughForEveryHistory) {
         EXPECT_LE(2 * 300 + 2 * curve.steps, fit::drawsPerHistoryBound(energy) * 300) << energy;
         // The engine's own count for a whole history: two source draws and its deflections.
         const engine::EnergyLadder ladder(energy, electronData());
-        EXPECT_LE(static_cast<std::int64_t>(2 + ladder.drawsOfWholeLadder()), fit::drawsPerHistoryBound(energy)) << energy;
+        EXPECT_LE(static_cast<std::int64_t>(2 + ladder.drawsOfWholeLadder()), fit::drawsPerHistoryBound(energy))
+            << energy;
     }
 }
 
@@ -98,7 +99,8 @@ TEST(AxisBasis, ModelAgreesWithTheSimulatorWithinItsNoise) {
     fit::AxisBasis basis;
     ASSERT_TRUE(fit::simulateBasis(electronData(), 5.0f, 1500, fit::basisCurveCount(), 2, basis));
     const fit::ModelBasis model(basis);
-    const fit::DepthCurve m = fit::relativeModelCurve(model.binCurves(5.0f), *fit::simulatorSpectrum(ALPHA, BETA, 5.0f));
+    const fit::DepthCurve m = fit::relativeModelCurve(model.binCurves(5.0f),
+                                                      *fit::simulatorSpectrum(ALPHA, BETA, 5.0f));
     const fit::DepthCurve t = runTolvane(ALPHA, BETA, " 5.0", 400000);
 
     // Slabs from label 3 to where the simulator's dose falls below 10 %.

@@ -84,12 +84,14 @@ TEST(SimulatorSpectrum, ReadBackOfItsOwnTextWithAnInfiniteEnd) {
     const auto relative = fit::relativeBetaDensity(0.5, 3.7);
     std::string text = "a\r\nb\r\n";
     for (int bin = 1; bin <= 100; ++bin)
-        text += testing_support::spectrumLine(bin / 100.0, 0.0).substr(0, 6) + fit::weightText((*relative)[static_cast<std::size_t>(bin)]) + "\r\n";
+        text += testing_support::spectrumLine(bin / 100.0, 0.0).substr(0, 6) +
+                fit::weightText((*relative)[static_cast<std::size_t>(bin)]) + "\r\n";
     testing_support::writeFile(folder.path() / "Nimbrola.txt", text);
     engine::Spectrum read = engine::readSpectrumFile(folder.path() / "Nimbrola.txt");
     engine::normaliseSpectrum(read, 6.0f);
     const auto computed = fit::simulatorSpectrum(0.5, 3.7, 6.0f);
-    for (std::size_t bin = 0; bin < read.binWeight.size(); ++bin) EXPECT_EQ(computed->binWeight[bin], read.binWeight[bin]);
+    for (std::size_t bin = 0; bin < read.binWeight.size(); ++bin)
+        EXPECT_EQ(computed->binWeight[bin], read.binWeight[bin]);
     EXPECT_GT(computed->binWeight[0], computed->binWeight[1]);  // the density falls from its infinite end
 }
 

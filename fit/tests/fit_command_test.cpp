@@ -15,8 +15,8 @@ namespace {
 using testing_support::TempFolder;
 
 TEST(FitArguments, ReadsTheOptionsAndRefusesWhatIsMissingOrWrong) {
-    const fit::CommandOptions o = fit::parseArguments(
-        {"m.csv", "--rp", "4.5", "--fixed-emax", "--histories", "5000", "--out", "f.pdd", "--span", "15", "--no-cache"});
+    const fit::CommandOptions o = fit::parseArguments({"m.csv", "--rp", "4.5", "--fixed-emax", "--histories", "5000",
+                                                       "--out", "f.pdd", "--span", "15", "--no-cache"});
     EXPECT_EQ(o.measuredFile, "m.csv");
     EXPECT_EQ(*o.practicalRangeCm, 4.5);
     EXPECT_EQ(o.mode, fit::MaxEnergyMode::Fixed);
@@ -26,10 +26,15 @@ TEST(FitArguments, ReadsTheOptionsAndRefusesWhatIsMissingOrWrong) {
     EXPECT_FALSE(o.useCache);
     EXPECT_TRUE(fit::parseArguments({"m.csv", "--rp", "measured"}).practicalRangeFromMeasurement);
 
-    for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"m.csv"}, {"--emax", "9"}, {"m.csv", "--emax", "9", "--rp", "4"},
-          {"m.csv", "--emax", "nine"}, {"m.csv", "--emax", "0.5"}, {"m.csv", "--emax", "9", "--histories", "12.5"},
-          {"m.csv", "--emax"}, {"m.csv", "--emax", "9", "--colour"}, {"m.csv", "n.csv", "--emax", "9"}})
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"m.csv"},
+                                                {"--emax", "9"},
+                                                {"m.csv", "--emax", "9", "--rp", "4"},
+                                                {"m.csv", "--emax", "nine"},
+                                                {"m.csv", "--emax", "0.5"},
+                                                {"m.csv", "--emax", "9", "--histories", "12.5"},
+                                                {"m.csv", "--emax"},
+                                                {"m.csv", "--emax", "9", "--colour"},
+                                                {"m.csv", "n.csv", "--emax", "9"}})
         EXPECT_THROW(fit::parseArguments(bad), std::invalid_argument) << bad.size();
 }
 
@@ -70,10 +75,12 @@ TEST(FitCommand, SimulatesOnceThenReadsTheCachedBasis) {
     TempFolder folder("fit-command");
     testing_support::writeFile(folder.path() / "ELDAT.dat", testing_support::readFile(ELDAT_PATH));
     std::string measured = "depth, dose\n";
-    for (int d = 1; d <= 30; ++d) measured += std::to_string(d) + ", " + std::to_string(d < 10 ? 80 + 2 * d : std::max(0, 100 - 10 * (d - 10))) + "\n";
+    for (int d = 1; d <= 30; ++d)
+        measured += std::to_string(d) + ", " + std::to_string(d < 10 ? 80 + 2 * d : std::max(0, 100 - 10 * (d - 10))) +
+                    "\n";
     testing_support::writeFile(folder.path() / "m.csv", measured);
-    fit::CommandOptions o = fit::parseArguments({(folder.path() / "m.csv").string(), "--emax", "3.0", "--histories", "100",
-                                                 "--out", (folder.path() / "f.pdd").string(), "--fixed-emax"});
+    fit::CommandOptions o = fit::parseArguments({(folder.path() / "m.csv").string(), "--emax", "3.0", "--histories",
+                                                 "100", "--out", (folder.path() / "f.pdd").string(), "--fixed-emax"});
     o.workFolder = folder.path();
     std::ostringstream first;
     ASSERT_EQ(fit::runFitCommand(o, first), 0);

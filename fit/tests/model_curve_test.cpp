@@ -45,7 +45,8 @@ TEST(ModelBasis, InterpolatesOtherEnergiesByRangeStretching) {
             if (bin < 40) continue;
             const double peak = *std::max_element(exact.begin(), exact.end());
             for (std::size_t slab = 15; slab < exact.size(); ++slab)
-                ASSERT_NEAR(curve[slab], exact[slab], 0.01 * peak) << maxEnergy << " MeV, bin " << bin << ", slab " << slab;
+                ASSERT_NEAR(curve[slab], exact[slab], 0.01 * peak)
+                    << maxEnergy << " MeV, bin " << bin << ", slab " << slab;
         }
     }
 }

@@ -13,7 +13,8 @@ namespace {
 // A "measurement" made by the model itself at given parameters, at the label depths 1..110 mm.
 fit::MeasuredCurve modelMeasurement(const fit::ModelBasis& model, double alpha, double beta, float maxEnergy,
                                     double scale) {
-    const fit::DepthCurve curve = fit::relativeModelCurve(model.binCurves(maxEnergy), *fit::simulatorSpectrum(alpha, beta, maxEnergy));
+    const fit::DepthCurve curve = fit::relativeModelCurve(model.binCurves(maxEnergy),
+                                                          *fit::simulatorSpectrum(alpha, beta, maxEnergy));
     fit::MeasuredCurve measured;
     for (int label = 1; label <= 110; ++label) {
         measured.depthMm.push_back(label);
@@ -61,9 +62,9 @@ TEST(SpectrumFit, ObjectiveRefusesWhatCannotBeRun) {
     const fit::ModelBasis model(fit_testing::syntheticBasis(9.0f));
     const fit::MeasuredCurve measured = modelMeasurement(model, 8.0, 2.0, 9.0f, 1.0);
     fit::SpectrumFit fit(model, measured, fit::FitOptions{});
-    EXPECT_TRUE(std::isinf(fit.objective(0.05, 2.0, 9.0)));   // below the scroll bar
-    EXPECT_TRUE(std::isinf(fit.objective(8.0, 20.5, 9.0)));   // above it
-    EXPECT_TRUE(std::isinf(fit.objective(8.0, 2.0, 10.0)));   // beyond the span of +-10 %
+    EXPECT_TRUE(std::isinf(fit.objective(0.05, 2.0, 9.0)));  // below the scroll bar
+    EXPECT_TRUE(std::isinf(fit.objective(8.0, 20.5, 9.0)));  // above it
+    EXPECT_TRUE(std::isinf(fit.objective(8.0, 2.0, 10.0)));  // beyond the span of +-10 %
     EXPECT_TRUE(std::isinf(fit.objective(8.0, 2.0, 8.05)));
     EXPECT_TRUE(std::isfinite(fit.objective(8.0, 2.0, 9.9)));
     fit::FitOptions wide;

@@ -44,8 +44,9 @@ void runKernelSimulation(const std::filesystem::path& folder, Console& console) 
     console.line(WAIT_LINE);
 
     auto grid = std::make_unique<KernelGrid>();
-    runSpectrum(spectrum, counts, data, generator, *grid,
-                [](float energyKeV, auto&) { return narrowBeamStart(energyKeV); }, NeverLeaves{});
+    runSpectrum(
+        spectrum, counts, data, generator, *grid, [](float energyKeV, auto&) { return narrowBeamStart(energyKeV); },
+        NeverLeaves{});
 
     console.timeStamp(FINISH_TIME_FORMAT, localTimeNow());
     normaliseGrid(*grid, totalIncidentEnergy(spectrum, run.historyCount), console);

@@ -35,8 +35,9 @@ std::string gridOfRun(const std::filesystem::path& folder) {
     Spectrum spectrum = readSpectrumFile(folder / SPECTRUM_FILE_NAME);
     normaliseSpectrum(spectrum, run.maxEnergyMeV);
     KernelGrid grid;
-    runSpectrum(spectrum, historiesPerBin(spectrum, run.historyCount), data, generator, grid,
-                [](float energyKeV, auto&) { return narrowBeamStart(energyKeV); }, NeverLeaves{});
+    runSpectrum(
+        spectrum, historiesPerBin(spectrum, run.historyCount), data, generator, grid,
+        [](float energyKeV, auto&) { return narrowBeamStart(energyKeV); }, NeverLeaves{});
     return testing_support::gridBits(grid, KernelGrid::RADIAL_BINS);
 }
 
@@ -66,7 +67,8 @@ INSTANTIATE_TEST_SUITE_P(
                       IdentityCase{"committed_single_1MeV", Table::Committed, " 1.0", Source::SingleBin, "100000."},
                       IdentityCase{"committed_single_20MeV", Table::Committed, "20.0", Source::SingleBin, "20000."},
                       IdentityCase{"stress_beta_9MeV", Table::BackscatterStress, " 9.0", Source::Beta8And2, "30000."},
-                      IdentityCase{"stress_single_20MeV", Table::BackscatterStress, "20.0", Source::SingleBin, "20000."}),
+                      IdentityCase{"stress_single_20MeV", Table::BackscatterStress, "20.0", Source::SingleBin,
+                                   "20000."}),
     [](const ::testing::TestParamInfo<IdentityCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

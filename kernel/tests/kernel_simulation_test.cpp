@@ -151,12 +151,13 @@ TEST(KernelRun, ASingleBinRunsOnlyItsHistoriesAtOneEnergy) {
     } scorer;
     LaggedGenerator generator;
     generator.seed();
-    runSpectrum(spectrum, counts, testing_support::straightTable(), generator, scorer,
-                [&](float energyKeV, auto&) {
-                    startEnergies.push_back(energyKeV);
-                    return narrowBeamStart(energyKeV);
-                },
-                NeverLeaves{});
+    runSpectrum(
+        spectrum, counts, testing_support::straightTable(), generator, scorer,
+        [&](float energyKeV, auto&) {
+            startEnergies.push_back(energyKeV);
+            return narrowBeamStart(energyKeV);
+        },
+        NeverLeaves{});
     EXPECT_EQ(startEnergies, std::vector<float>(37, 4000.0f));
 }
 

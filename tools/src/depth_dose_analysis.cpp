@@ -13,7 +13,7 @@ namespace {
 
 constexpr int RESULT_RECORD_COUNT = 125;
 constexpr double SLAB_THICKNESS_MM = 1.0;
-constexpr double PEAK_WINDOW = 0.97;       // records above 97 % of the largest shape the peak
+constexpr double PEAK_WINDOW = 0.97;           // records above 97 % of the largest shape the peak
 constexpr std::size_t TANGENT_HALF_WIDTH = 3;  // records on each side of a fall-off tangent
 
 double straightLineSlope(const DepthDoseCurve& curve, std::size_t centre) {

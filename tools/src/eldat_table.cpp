@@ -71,7 +71,8 @@ engine::ElectronData toElectronData(const ScatteringTable& table) {
     }
     engine::ElectronData data;
     for (std::size_t k = 0; k < table.quantiles.size(); ++k) {
-        for (std::size_t c = 0; c < table.quantiles[k].size(); ++c) data.deflectionQuantiles[k][c] = table.quantiles[k][c];
+        for (std::size_t c = 0; c < table.quantiles[k].size(); ++c)
+            data.deflectionQuantiles[k][c] = table.quantiles[k][c];
         data.tableEnergyKeV[k] = static_cast<float>(table.energyKeV[k]);
     }
     return data;

@@ -14,7 +14,7 @@ namespace {
 
 constexpr double WATER_MOLAR_MASS_G = 18.015;
 constexpr double WATER_DENSITY_G_PER_CM3 = 1.0;
-constexpr double BC_CONSTANT_CM2_PER_G = 7821.6;     // includes the factor 1.16699 over the older constant
+constexpr double BC_CONSTANT_CM2_PER_G = 7821.6;  // includes the factor 1.16699 over the older constant
 constexpr double CHI_CC_CONSTANT_CM2_MEV2_PER_G = 0.1569;
 constexpr double WATER_RADIATION_LENGTH_CM = 36.08;
 constexpr double NEGLIGIBLE_WEIGHT = 1e-16;  // exp(-G_l) below this no longer changes F or its integral
@@ -96,9 +96,7 @@ std::vector<double> screenedRutherfordTransportFactors(double eta, int maxOrder)
     return factors;
 }
 
-double firstTransportFactorClosedForm(double eta) {
-    return 2.0 * eta * ((1.0 + eta) * std::log1p(1.0 / eta) - 1.0);
-}
+double firstTransportFactorClosedForm(double eta) { return 2.0 * eta * ((1.0 + eta) * std::log1p(1.0 / eta) - 1.0); }
 
 StepDistribution::StepDistribution(double startEnergyKeV, std::vector<double> transportIntegrals, double pathLengthCm)
     : startEnergyKeV_(startEnergyKeV), g_(std::move(transportIntegrals)), pathLengthCm_(pathLengthCm) {
@@ -111,7 +109,7 @@ double StepDistribution::meanCosine() const { return weight_[1]; }
 
 void StepDistribution::evaluate(double cosine, double& probabilityAbove, double& density) const {
     // Term by term: integral from mu to 1 of P_l = (P_(l-1)(mu) - P_(l+1)(mu)) / (2l + 1) for l >= 1.
-    double pPrevious = 1.0;  // P_(l-1)
+    double pPrevious = 1.0;    // P_(l-1)
     double pCurrent = cosine;  // P_l
     double above = 0.5 * (1.0 - cosine);
     double f = 0.5 + 1.5 * weight_[1] * cosine;
@@ -191,13 +189,14 @@ StepDistribution computeStepDistribution(double startEnergyKeV) {
             const std::vector<double> factors = screenedRutherfordTransportFactors(nodeEta[i], maxOrder);
             for (std::size_t l = 1; l < g.size(); ++l) g[l] += nodeScale[i] * factors[l];
         }
-        const auto negligible =
-            std::find_if(g.begin() + 1, g.end(), [](double gl) { return std::exp(-gl) < NEGLIGIBLE_WEIGHT; });
+        const auto negligible = std::find_if(g.begin() + 1, g.end(),
+                                             [](double gl) { return std::exp(-gl) < NEGLIGIBLE_WEIGHT; });
         if (negligible != g.end()) {
             g.erase(negligible + 1, g.end());
             return StepDistribution(startEnergyKeV, std::move(g), pathLengthCm);
         }
-        if (maxOrder > (1 << 22)) throw std::runtime_error("Legendre series of the step distribution does not converge");
+        if (maxOrder > (1 << 22))
+            throw std::runtime_error("Legendre series of the step distribution does not converge");
     }
 }
 

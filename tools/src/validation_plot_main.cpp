@@ -32,18 +32,20 @@ QPointF toPixels(double depthMm, double dosePercent) {
 
 void drawAxes(QPainter& painter) {
     painter.setPen(QPen(QColor(210, 210, 210), 1.0));
-    for (int depth = 0; depth <= 110; depth += 10) painter.drawLine(toPixels(depth, 0), toPixels(depth, MAX_DOSE_PERCENT));
+    for (int depth = 0; depth <= 110; depth += 10)
+        painter.drawLine(toPixels(depth, 0), toPixels(depth, MAX_DOSE_PERCENT));
     for (int dose = 0; dose <= 110; dose += 10) painter.drawLine(toPixels(0, dose), toPixels(MAX_DEPTH_MM, dose));
     painter.setPen(QPen(Qt::black, 1.5));
     painter.drawLine(toPixels(0, 0), toPixels(MAX_DEPTH_MM, 0));
     painter.drawLine(toPixels(0, 0), toPixels(0, MAX_DOSE_PERCENT));
     painter.setFont(QFont("Liberation Sans", 11));
     for (int depth = 0; depth <= 110; depth += 10) {
-        painter.drawText(QRectF(toPixels(depth, 0) + QPointF(-30, 6), QSizeF(60, 20)), Qt::AlignCenter, QString::number(depth));
+        painter.drawText(QRectF(toPixels(depth, 0) + QPointF(-30, 6), QSizeF(60, 20)), Qt::AlignCenter,
+                         QString::number(depth));
     }
     for (int dose = 0; dose <= 110; dose += 10) {
-        painter.drawText(QRectF(toPixels(0, dose) + QPointF(-50, -10), QSizeF(42, 20)), Qt::AlignRight | Qt::AlignVCenter,
-                         QString::number(dose));
+        painter.drawText(QRectF(toPixels(0, dose) + QPointF(-50, -10), QSizeF(42, 20)),
+                         Qt::AlignRight | Qt::AlignVCenter, QString::number(dose));
     }
     painter.drawText(QRectF(LEFT_PX, HEIGHT_PX - 30, WIDTH_PX - LEFT_PX - RIGHT_PX, 24), Qt::AlignCenter,
                      "depth in water (mm, slab centres)");
@@ -57,8 +59,9 @@ void drawAxes(QPainter& painter) {
 }
 
 void drawReferenceMarkers(QPainter& painter, const tools::ReferenceDepthDose& ref, const QColor& colour) {
-    const double points[][2] = {{ref.doseMaximumDepthCm, 100.0}, {ref.r90Cm, 90.0}, {ref.r80Cm, 80.0},
-                                {ref.r50Cm, 50.0},             {ref.r10Cm, 10.0}, {ref.practicalRangeCm, 0.0}};
+    const double points[][2] = {
+        {ref.doseMaximumDepthCm, 100.0}, {ref.r90Cm, 90.0}, {ref.r80Cm, 80.0}, {ref.r50Cm, 50.0}, {ref.r10Cm, 10.0},
+        {ref.practicalRangeCm, 0.0}};
     painter.setPen(QPen(colour.darker(130), 2.0));
     painter.setBrush(Qt::NoBrush);
     for (const auto& point : points) {
@@ -71,12 +74,16 @@ void drawRun(QPainter& painter, const tools::ValidationRun& run, const QColor& c
     QPainterPath path;
     for (std::size_t i = 0; i < run.curve.depthMm.size(); ++i) {
         const QPointF p = toPixels(run.curve.depthMm[i], 100.0 * run.curve.dose[i] / run.quality.peakDose);
-        if (i == 0) path.moveTo(p); else path.lineTo(p);
+        if (i == 0)
+            path.moveTo(p);
+        else
+            path.lineTo(p);
     }
     painter.setPen(QPen(colour, 2.0));
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(path);
-    if (const tools::ReferenceDepthDose* ref = tools::findReference(run.energyMeV)) drawReferenceMarkers(painter, *ref, colour);
+    if (const tools::ReferenceDepthDose* ref = tools::findReference(run.energyMeV))
+        drawReferenceMarkers(painter, *ref, colour);
     const QPointF legend(WIDTH_PX - RIGHT_PX - 230, TOP_PX + 20 + 24.0 * legendIndex);
     painter.setPen(QPen(colour, 3.0));
     painter.drawLine(legend, legend + QPointF(30, 0));
@@ -99,8 +106,8 @@ int main(int argc, char** argv) {
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
         drawAxes(painter);
-        const QColor colours[] = {QColor(200, 30, 30), QColor(230, 120, 0), QColor(40, 150, 40), QColor(30, 90, 200),
-                                  QColor(140, 40, 170), QColor(90, 90, 90)};
+        const QColor colours[] = {QColor(200, 30, 30), QColor(230, 120, 0),  QColor(40, 150, 40),
+                                  QColor(30, 90, 200), QColor(140, 40, 170), QColor(90, 90, 90)};
         for (std::size_t i = 0; i < runs.size(); ++i) drawRun(painter, runs[i], colours[i % 6], static_cast<int>(i));
         const QPointF legend(WIDTH_PX - RIGHT_PX - 230, TOP_PX + 20 + 24.0 * static_cast<double>(runs.size()));
         painter.setPen(QPen(Qt::black, 2.0));

@@ -98,8 +98,8 @@ void appendFindings(std::ostringstream& md, const std::vector<ValidationRun>& ru
        << " times the reference width, so R90 lies " << r90.text(1) << " mm and Rp " << rp.text(1)
        << " mm from the reference.\n";
     md << "- d_max: " << dmax.text(1) << " mm; surface dose: " << surface.text(1) << " percentage points.\n";
-    md << "- Energies from our curves minus the nominal energy: E0 = 2.33 R50 " << e0.text(2)
-       << " MeV; Ep,0 from Rp " << ep0.text(2) << " MeV.\n\n";
+    md << "- Energies from our curves minus the nominal energy: E0 = 2.33 R50 " << e0.text(2) << " MeV; Ep,0 from Rp "
+       << ep0.text(2) << " MeV.\n\n";
     md << "These are the differences the engine's simplified physics is expected to give, and they are\n"
           "reported as measured, not tuned away. The engine loses energy only by collisions (no\n"
           "bremsstrahlung), so its electrons keep the energy that full physics radiates away and reach\n"
@@ -155,7 +155,8 @@ std::vector<ValidationRun> loadValidationRuns(const std::string& manifestPath) {
         ValidationRun run;
         std::string fullPath, quarterPath;
         if (!(fields >> run.energyMeV >> run.histories >> run.seconds >> fullPath >> quarterPath)) {
-            throw engine::RunError(manifestPath, lineNumber, "expected energy, histories, seconds and two result files");
+            throw engine::RunError(manifestPath, lineNumber,
+                                   "expected energy, histories, seconds and two result files");
         }
         run.curve = readDepthDoseResult(fullPath);
         run.quality = analyseDepthDose(run.curve);
@@ -192,7 +193,8 @@ std::string formatValidationReport(const std::vector<ValidationRun>& runs, const
     md << "## Depths (mm): ours beside the full-physics reference\n\n";
     appendRangeTable(md, runs);
     const double sigma = pooledR50UncertaintyMm(runs);
-    md << "\nStatistical uncertainty of our R50 (1 sigma): **" << fixed(sigma, 3) << " mm**. Measured by\n"
+    md << "\nStatistical uncertainty of our R50 (1 sigma): **" << fixed(sigma, 3)
+       << " mm**. Measured by\n"
           "repeating every run with a quarter of the histories: the generator restarts from its fixed seed,\n"
           "so a quarter run is the first quarter of the full one and var(R50(N/4) - R50(N)) = 3 var(R50(N));\n"
           "pooled over the energies. R50 of the quarter run minus R50 of the full run:";

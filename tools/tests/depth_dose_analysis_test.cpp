@@ -45,8 +45,8 @@ TEST(DepthDoseAnalysis, LinearFallOffGivesExactRangesAndPracticalRange) {
 // A rounded peak: the parabola through the records about the maximum finds its depth and height
 // between records.
 TEST(DepthDoseAnalysis, PeakIsFittedBetweenRecords) {
-    const DepthDoseCurve curve =
-        sampleAtSlabCentres([](double z) { return std::max(0.0, 80.0 - 0.05 * (z - 23.3) * (z - 23.3)); });
+    const DepthDoseCurve curve = sampleAtSlabCentres(
+        [](double z) { return std::max(0.0, 80.0 - 0.05 * (z - 23.3) * (z - 23.3)); });
     const tools::BeamQuality q = tools::analyseDepthDose(curve);
     EXPECT_NEAR(q.doseMaximumDepthMm, 23.3, 1e-6);
     EXPECT_NEAR(q.peakDose, 80.0, 1e-6);
@@ -56,7 +56,8 @@ TEST(DepthDoseAnalysis, PeakIsFittedBetweenRecords) {
 // -100/8 per mm, so its tangent meets zero dose at 49 mm; the records nearest it (44.5, 45.5 mm)
 // have slope 12.3 per mm.
 TEST(DepthDoseAnalysis, TangentIsTakenAtTheSteepestPoint) {
-    const DepthDoseCurve curve = sampleAtSlabCentres([](double z) { return 100.0 / (1.0 + std::exp((z - 45.0) / 2.0)); });
+    const DepthDoseCurve curve = sampleAtSlabCentres(
+        [](double z) { return 100.0 / (1.0 + std::exp((z - 45.0) / 2.0)); });
     const tools::BeamQuality q = tools::analyseDepthDose(curve);
     EXPECT_NEAR(q.r50Mm, 45.0, 0.01);
     EXPECT_NEAR(q.practicalRangeMm, 49.0, 0.1);
@@ -65,7 +66,8 @@ TEST(DepthDoseAnalysis, TangentIsTakenAtTheSteepestPoint) {
 
 // Statistical dips: the crossing is the deepest one, as the front end's range search finds it.
 TEST(DepthDoseAnalysis, LevelCrossingIsTheDeepestOne) {
-    DepthDoseCurve curve = sampleAtSlabCentres([](double z) { return z < 40.0 ? 100.0 : std::max(0.0, 100.0 - 10.0 * (z - 40.0)); });
+    DepthDoseCurve curve = sampleAtSlabCentres(
+        [](double z) { return z < 40.0 ? 100.0 : std::max(0.0, 100.0 - 10.0 * (z - 40.0)); });
     curve.dose[10] = 45.0;  // a spurious dip at 10.5 mm
     EXPECT_NEAR(tools::depthAtLevel(curve, 100.0, 0.5), 45.0, 1e-9);
     EXPECT_TRUE(std::isnan(tools::depthAtLevel(curve, 100.0, 1.5)));
@@ -82,7 +84,8 @@ class DepthDoseFile : public ::testing::Test {
 protected:
     // One file per test: ctest runs the tests of this fixture side by side.
     std::string path_ = (std::filesystem::temp_directory_path() /
-                         ("orvalis-analysis-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".pdd"))
+                         ("orvalis-analysis-" +
+                          std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".pdd"))
                             .string();
     void TearDown() override { std::filesystem::remove(path_); }
     void write(int records, const std::string& badLine = "") {

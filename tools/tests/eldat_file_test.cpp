@@ -23,7 +23,8 @@ protected:
     static tools::ScatteringTable* table_;
     // One file per test: ctest runs the tests of this fixture side by side.
     std::string path_ = (std::filesystem::temp_directory_path() /
-                         ("orvalis-eldat-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".dat"))
+                         ("orvalis-eldat-" +
+                          std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".dat"))
                             .string();
 };
 tools::ScatteringTable* GeneratedTableFile::table_ = nullptr;
@@ -47,7 +48,8 @@ TEST_F(GeneratedTableFile, ReadsBackThroughTheEngineLoaderUnchanged) {
     for (std::size_t k = 0; k < 24; ++k) {
         EXPECT_EQ(loaded.tableEnergyKeV[k], static_cast<float>(table_->energyKeV[k])) << "row " << k + 1;
         for (std::size_t c = 0; c < 65; ++c) {
-            ASSERT_EQ(loaded.deflectionQuantiles[k][c], table_->quantiles[k][c]) << "row " << k + 1 << " column " << c + 1;
+            ASSERT_EQ(loaded.deflectionQuantiles[k][c], table_->quantiles[k][c])
+                << "row " << k + 1 << " column " << c + 1;
         }
     }
 }

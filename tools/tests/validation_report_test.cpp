@@ -41,7 +41,8 @@ class ValidationFiles : public ::testing::Test {
 protected:
     // One folder per test: ctest runs the tests of this fixture side by side.
     fs::path folder_ = fs::temp_directory_path() /
-                       ("orvalis-validation-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+                       ("orvalis-validation-" +
+                        std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     void SetUp() override { fs::create_directories(folder_); }
     void TearDown() override { fs::remove_all(folder_); }
 
@@ -53,7 +54,8 @@ protected:
         for (int j = 1; j <= 125; ++j) {
             const double centre = j - 15 - 0.5;
             double dose = 0.0;
-            if (centre >= 0.0) dose = centre <= plateauEndMm ? 1.0 : std::max(0.0, (zeroMm - centre) / (zeroMm - plateauEndMm));
+            if (centre >= 0.0)
+                dose = centre <= plateauEndMm ? 1.0 : std::max(0.0, (zeroMm - centre) / (zeroMm - plateauEndMm));
             char line[32];
             std::snprintf(line, sizeof line, "%4d.%10.3E\r\n", j - 15, dose);
             out << line;
@@ -68,7 +70,8 @@ TEST_F(ValidationFiles, ReportComparesOurRangesWithTheReference) {
     const std::string full = writeResult("full.pdd", 30.67, 44.67);
     const std::string quarter = writeResult("quarter.pdd", 30.97, 44.97);
     const fs::path manifest = folder_ / "manifest.txt";
-    std::ofstream(manifest) << "# energy histories seconds full quarter\n9 1000000 12.5 " << full << " " << quarter << "\n";
+    std::ofstream(manifest) << "# energy histories seconds full quarter\n9 1000000 12.5 " << full << " " << quarter
+                            << "\n";
 
     const std::vector<tools::ValidationRun> runs = tools::loadValidationRuns(manifest.string());
     ASSERT_EQ(runs.size(), 1u);

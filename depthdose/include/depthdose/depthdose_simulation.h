@@ -25,16 +25,20 @@ constexpr const char* TITLE_SHIFT_JIS =
     "        \x8d\x82\x83\x47\x83\x6c\x83\x8b\x83\x4d\x81\x5b\x93\x64\x8e\x71\x90\xfc\x82\xcc"
     "\x82\x6f\x82\x63\x82\x63\x8c\x76\x8e\x5a";
 constexpr const char* FIELD_LINE_UTF8 =
-    "       15\xc3\x97" "15 field   \xe3\x82\xab\xe3\x82\xa6\xe3\x83\xb3\xe3\x82\xbf   1cm\xcf\x86\xc3\x97" "1mm ";
+    "       15\xc3\x97"
+    "15 field   \xe3\x82\xab\xe3\x82\xa6\xe3\x83\xb3\xe3\x82\xbf   1cm\xcf\x86\xc3\x97"
+    "1mm ";
 constexpr const char* FIELD_LINE_SHIFT_JIS =
-    "       15\x81\x7e" "15 field   \x83\x4a\x83\x45\x83\x93\x83\x5e   1cm\x83\xd3\x81\x7e" "1mm ";
+    "       15\x81\x7e"
+    "15 field   \x83\x4a\x83\x45\x83\x93\x83\x5e   1cm\x83\xd3\x81\x7e"
+    "1mm ";
 constexpr const char* HISTORY_LABEL = " History=";
 
 constexpr float FIELD_SIDE_CM = 15.0f;
-constexpr float SOURCE_DISTANCE_CM = 100.0f;       // virtual source in front of the surface
+constexpr float SOURCE_DISTANCE_CM = 100.0f;  // virtual source in front of the surface
 constexpr float SOURCE_DISTANCE_SQUARED = 10000.0f;
 constexpr float SURFACE_Z_CM = 1.5f;
-constexpr int AXIS_COUNTER_RINGS = 5;               // r < 0.5 cm: the counter of 1 cm diameter
+constexpr int AXIS_COUNTER_RINGS = 5;  // r < 0.5 cm: the counter of 1 cm diameter
 constexpr float MEV_PER_KEV = 0.001f;
 constexpr int FIRST_LABEL_OFFSET_MM = 15;
 constexpr const char* FLUENCE_HEADING_FORMAT = "(' ','[MeV] ,  Fluence')";

@@ -94,7 +94,8 @@ void runHistoriesOfBin(std::int32_t count, float energyKeV, const EnergyLadder& 
         const std::int32_t* end = begin;
         for (int k = 0; k < active && lanes[static_cast<std::size_t>(k)].firstDraw == end; ++k) {
             const HistoryInFlight& lane = lanes[static_cast<std::size_t>(k)];
-            for (const Segment& segment : lane.segments) scorer.depositStep(segment.start, segment.end, segment.energyKeV);
+            for (const Segment& segment : lane.segments)
+                scorer.depositStep(segment.start, segment.end, segment.energyKeV);
             end = lane.draws.position();
             ++done;
         }

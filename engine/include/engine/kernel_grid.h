@@ -108,7 +108,8 @@ inline void KernelGrid::shareOverDepth(int radialBin, float lo, float hi, float 
         ring[static_cast<std::size_t>((j - 1) * RADIAL_BINS)] += (faceCm(j) - previous) * energyKeV / (hi - lo);
         previous = faceCm(j);
     }
-    if (to == last && last >= from) ring[static_cast<std::size_t>((last - 1) * RADIAL_BINS)] += (hi - previous) * energyKeV / (hi - lo);
+    if (to == last && last >= from)
+        ring[static_cast<std::size_t>((last - 1) * RADIAL_BINS)] += (hi - previous) * energyKeV / (hi - lo);
 }
 
 inline void KernelGrid::depositSameRadius(float radiusCm, float z0, float z1, float energyKeV) {

@@ -10,9 +10,9 @@ namespace engine {
 
 class LaggedGenerator {
 public:
-    static constexpr int TABLE_SIZE = 55;              // the long lag
-    static constexpr int LAGGING_CURSOR_START = 24;    // the short lag
-    static constexpr std::int32_t MODULUS = 16384;     // 2^14
+    static constexpr int TABLE_SIZE = 55;            // the long lag
+    static constexpr int LAGGING_CURSOR_START = 24;  // the short lag
+    static constexpr std::int32_t MODULUS = 16384;   // 2^14
     static constexpr std::int32_t FIRST_SEED = 3783;
     static constexpr int WARM_UP_DRAWS = 1000;
     // Dividing by slightly more than 2^14 keeps every uniform strictly below 1.

@@ -26,8 +26,8 @@ enum class EditKind { Skip, Integer, Fixed, Exponent, Character, Literal };
 
 struct EditDescriptor {
     EditKind kind = EditKind::Skip;
-    int width = 0;   // nX: columns; Iw/Fw.d/Ew.d/Aw: field width
-    int digits = 0;  // d of Fw.d and Ew.d
+    int width = 0;     // nX: columns; Iw/Fw.d/Ew.d/Aw: field width
+    int digits = 0;    // d of Fw.d and Ew.d
     std::string text;  // the quoted text of a literal
 
     bool isData() const { return kind != EditKind::Skip && kind != EditKind::Literal; }

@@ -37,16 +37,16 @@ enum class RunKind { Kernel, DepthDose };
 
 struct RunFile {
     float maxEnergyMeV = 0.0f;
-    float historyCount = 0.0f;        // a real: only its products with the weights become counts
-    std::string resultFileName;       // 30 characters, blank-padded
-    std::string fluenceFileName;      // 30 characters; depth-dose runs only
+    float historyCount = 0.0f;    // a real: only its products with the weights become counts
+    std::string resultFileName;   // 30 characters, blank-padded
+    std::string fluenceFileName;  // 30 characters; depth-dose runs only
 };
 
 struct Spectrum {
     std::string titleLine1;  // 30 bytes each, copied unchanged into the result files
     std::string titleLine2;
     std::array<float, SPECTRUM_BINS> relativeEnergy{};
-    std::array<float, SPECTRUM_BINS> binWeight{};       // floored as read; normalised to sum 1 later
+    std::array<float, SPECTRUM_BINS> binWeight{};  // floored as read; normalised to sum 1 later
     std::array<float, SPECTRUM_BINS> binEnergyKeV{};
 };
 

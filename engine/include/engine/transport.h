@@ -14,12 +14,12 @@
 
 namespace engine {
 
-constexpr float ENERGY_LOSS_FRACTION = 0.08299595f;   // 1 - 2^(-1/8): eight steps halve the energy
-constexpr float FINAL_STEP_THRESHOLD_KEV = 305.0f;    // at or below: the last step
-constexpr float FINAL_RANGE_FACTOR_CM = 0.407f;       // range in cm = 0.407 (E in MeV)^1.38
+constexpr float ENERGY_LOSS_FRACTION = 0.08299595f;  // 1 - 2^(-1/8): eight steps halve the energy
+constexpr float FINAL_STEP_THRESHOLD_KEV = 305.0f;   // at or below: the last step
+constexpr float FINAL_RANGE_FACTOR_CM = 0.407f;      // range in cm = 0.407 (E in MeV)^1.38
 constexpr float FINAL_RANGE_EXPONENT = 1.38f;
 constexpr float MEV_PER_KEV = 0.001f;
-constexpr float ENTRY_PLANE_Z_CM = 1.5f;              // the beam enters the water here
+constexpr float ENTRY_PLANE_Z_CM = 1.5f;  // the beam enters the water here
 
 struct Point {
     float x = 0.0f;  // cm, lateral
@@ -96,7 +96,8 @@ inline Direction rotate(const Direction& current, const Deflection& pending) {
         turned.cosPhi = -pending.cosAzimuth;
     } else {
         const float sinDelta = pending.sinAzimuth * pending.sinChi / turned.sinTheta;
-        const float cosDelta = (pending.cosChi - current.cosTheta * turned.cosTheta) / (current.sinTheta * turned.sinTheta);
+        const float cosDelta = (pending.cosChi - current.cosTheta * turned.cosTheta) /
+                               (current.sinTheta * turned.sinTheta);
         turned.sinPhi = cosDelta * current.sinPhi + current.cosPhi * sinDelta;
         turned.cosPhi = cosDelta * current.cosPhi - current.sinPhi * sinDelta;
     }

@@ -22,11 +22,11 @@
 
 namespace fit {
 
-constexpr int DEPTH_BINS = engine::KernelGrid::DEPTH_BINS;   // 125 slabs of 1 mm, labels -14..110
-constexpr int COUNTER_REACH = 3;                             // counters at -3..3 cm in x and y
+constexpr int DEPTH_BINS = engine::KernelGrid::DEPTH_BINS;  // 125 slabs of 1 mm, labels -14..110
+constexpr int COUNTER_REACH = 3;                            // counters at -3..3 cm in x and y
 constexpr int COUNTERS_PER_SIDE = 2 * COUNTER_REACH + 1;
-constexpr float COUNTER_PITCH_CM = 1.0f;                     // disks of 0.5 cm radius never overlap
-constexpr double DEFAULT_MAX_ENERGY_SPAN = 0.10;             // the fit moves Emax by +-10 %
+constexpr float COUNTER_PITCH_CM = 1.0f;          // disks of 0.5 cm radius never overlap
+constexpr double DEFAULT_MAX_ENERGY_SPAN = 0.10;  // the fit moves Emax by +-10 %
 
 using DepthCurve = std::array<double, DEPTH_BINS>;
 
@@ -56,8 +56,8 @@ CounterCurve simulateCounterCurve(float energyKeV, std::int32_t histories, const
 struct AxisBasis {
     float centreMaxEnergyMeV = 0.0f;
     std::int32_t historiesPerCurve = 0;
-    std::vector<float> energyKeV;      // ascending
-    std::vector<DepthCurve> curve;     // keV per history in the axis counter
+    std::vector<float> energyKeV;   // ascending
+    std::vector<DepthCurve> curve;  // keV per history in the axis counter
 };
 
 int basisCurveCount(double maxEnergySpan = DEFAULT_MAX_ENERGY_SPAN);

@@ -2,7 +2,8 @@
 // The orvalis-fit command: arguments, the basis from the cache or the engine, the fit, the report
 // and the optional curve file and plot.
 //
-//   orvalis-fit MEASURED.csv (--emax MeV | --rp cm | --rp measured) [--fixed-emax] [--span %] [--histories N] [--from mm]
+//   orvalis-fit MEASURED.csv (--emax MeV | --rp cm | --rp measured) [--fixed-emax] [--span %] [--histories N] [--from
+//   mm]
 //               [--threads N] [--out FILE.pdd] [--plot FILE.png] [--no-cache]
 #include "fit/measured_data.h"
 #include "fit/spectrum_fit.h"
@@ -31,8 +32,8 @@ struct CommandOptions {
     std::int32_t historiesPerCurve = DEFAULT_HISTORIES_PER_CURVE;
     double fromDepthMm = 5.0;
     int threads = DEFAULT_THREADS;
-    std::filesystem::path curveFile;   // empty: not written
-    std::filesystem::path plotFile;    // empty: not drawn
+    std::filesystem::path curveFile;  // empty: not written
+    std::filesystem::path plotFile;   // empty: not drawn
     bool useCache = true;
     std::filesystem::path workFolder = ".";  // ELDAT.dat, water.csda and the basis cache
 };
@@ -43,8 +44,8 @@ std::string usageText();
 CommandOptions parseArguments(const std::vector<std::string>& arguments);
 
 // Draws measured against fitted into a picture file; returns false when it could not be written.
-using PlotWriter = std::function<bool(const std::filesystem::path& file, const MeasuredCurve& measured,
-                                      const FitResult& result)>;
+using PlotWriter =
+    std::function<bool(const std::filesystem::path& file, const MeasuredCurve& measured, const FitResult& result)>;
 
 // Runs the whole command, writing progress and results to `out`. Returns the exit status.
 // Throws engine::RunError for unreadable inputs. A set `cancel` stops the basis without caching it.

@@ -14,14 +14,14 @@
 #include <array>
 #include <functional>
 #include <limits>
-#include <optional>
-#include <utility>
 #include <map>
+#include <optional>
 #include <string>
+#include <utility>
 
 namespace fit {
 
-constexpr double PARAMETER_MIN = 0.1;   // the scroll bars' range, alpha and beta alike
+constexpr double PARAMETER_MIN = 0.1;  // the scroll bars' range, alpha and beta alike
 constexpr double PARAMETER_MAX = 20.0;
 constexpr double PARAMETER_STEP = 0.1;
 constexpr double MAX_ENERGY_STEP_MEV = 0.1;
@@ -30,29 +30,29 @@ enum class MaxEnergyMode { Free, Fixed };
 
 struct FitOptions {
     MaxEnergyMode mode = MaxEnergyMode::Free;
-    double centreMaxEnergyMeV = 9.0;   // the start, e.g. from the practical range
+    double centreMaxEnergyMeV = 9.0;                 // the start, e.g. from the practical range
     double maxEnergySpan = DEFAULT_MAX_ENERGY_SPAN;  // free mode: +- this fraction around the centre
-    double fromDepthMm = 5.0;          // start of the fitted depths below the surface
+    double fromDepthMm = 5.0;                        // start of the fitted depths below the surface
 };
 
 struct FitPoint {
     double alpha = 0.0;
     double beta = 0.0;
     double maxEnergyMeV = 0.0;
-    double rmsPercent = 0.0;           // rms of (model - measured) over the fitted depths, % of the maximum
-    DepthCurve relative{};             // the model curve, largest slab 1
+    double rmsPercent = 0.0;  // rms of (model - measured) over the fitted depths, % of the maximum
+    DepthCurve relative{};    // the model curve, largest slab 1
     RangeLevels levels{};
 };
 
 struct FitResult {
-    FitPoint onGrid;                   // alpha, beta on the scroll bars' 0.1 grid, energy to 0.1 MeV
+    FitPoint onGrid;  // alpha, beta on the scroll bars' 0.1 grid, energy to 0.1 MeV
     FitPoint continuous;
     RangeLevels measured{};
     double fromDepthMm = 0.0;
-    double toDepthMm = 0.0;            // R10 of the measurement
+    double toDepthMm = 0.0;  // R10 of the measurement
     int fittedPoints = 0;
     int evaluations = 0;
-    bool maxEnergyAtLimit = false;     // free mode: the grid optimum lies on the edge of the span
+    bool maxEnergyAtLimit = false;  // free mode: the grid optimum lies on the edge of the span
     double maxEnergySpan = 0.0;
 };
 
@@ -96,8 +96,8 @@ private:
     const ModelBasis& model_;
     FitOptions options_;
     RangeLevels measuredLevels_{};
-    std::vector<double> depthMm_;    // fitted measured points
-    std::vector<double> relative_;   // their dose relative to the measured maximum
+    std::vector<double> depthMm_;   // fitted measured points
+    std::vector<double> relative_;  // their dose relative to the measured maximum
     std::map<long, BinCurves> curvesByTenthMeV_;
     BinCurves scratchCurves_;
     // Weights do not depend on the energy: kept per (alpha, beta) of the 0.1 grid, in tenths.

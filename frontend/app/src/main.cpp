@@ -7,14 +7,13 @@
 #include "widgets/qt_program_launcher.h"
 
 int main(int argc, char* argv[]) {
-  QApplication application(argc, argv);
-  QApplication::setApplicationName("Orvalis");
-  // Windows are hidden, never closed, so the program ends only through "Exit".
-  QApplication::setQuitOnLastWindowClosed(false);
-  orvalis::QtMessageSink messages;
-  orvalis::QtProgramLauncher launcher;
-  orvalis::OrvalisApp app(messages, launcher, QDir::currentPath().toStdString(),
-                          [] { QCoreApplication::exit(0); });
-  app.start();
-  return QApplication::exec();
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("Orvalis");
+    // Windows are hidden, never closed, so the program ends only through "Exit".
+    QApplication::setQuitOnLastWindowClosed(false);
+    orvalis::QtMessageSink messages;
+    orvalis::QtProgramLauncher launcher;
+    orvalis::OrvalisApp app(messages, launcher, QDir::currentPath().toStdString(), [] { QCoreApplication::exit(0); });
+    app.start();
+    return QApplication::exec();
 }

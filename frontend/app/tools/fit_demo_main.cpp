@@ -21,42 +21,42 @@
 #include "widgets/qt_program_launcher.h"
 
 int main(int argc, char* argv[]) {
-  QApplication application(argc, argv);
-  if (argc != 3) {
-    std::cerr << "usage: fit-demo MEASURED.csv SCREENSHOT.png\n";
-    return 1;
-  }
-  const QString measured = QFileInfo(QString::fromLocal8Bit(argv[1])).fileName();
-  const QString screenshot = QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath();
-  QApplication::setQuitOnLastWindowClosed(false);
-  orvalis::QtMessageSink messages;
-  orvalis::QtProgramLauncher launcher;
-  orvalis::OrvalisApp app(messages, launcher, QDir::currentPath().toStdString(), [] {});
-  app.start();
-  app.openDepthDoseSetup();
-  orvalis::PddComparisonWindow& comparison = app.comparisonWindow();
-  comparison.move(0, 0);
-  app.setupWindow().move(comparison.frameGeometry().width() + 8, 0);
-  if (!comparison.findChild<orvalis::FileListBox*>(QStringLiteral("File1"))->selectFile(measured)) {
-    std::cerr << "fit-demo: " << measured.toStdString() << " is not in the measured file list\n";
-    return 1;
-  }
-  comparison.findChild<QPushButton*>(QStringLiteral("Command4"))->click();
-  orvalis::SpectrumFitPanel* panel = app.spectrumFit();
-  QObject::connect(panel, &orvalis::SpectrumFitPanel::fitFinished, [&](bool succeeded) {
-    if (!succeeded) {
-      std::cerr << "fit-demo: the fit did not succeed\n";
-      QCoreApplication::exit(1);
-      return;
+    QApplication application(argc, argv);
+    if (argc != 3) {
+        std::cerr << "usage: fit-demo MEASURED.csv SCREENSHOT.png\n";
+        return 1;
     }
-    panel->findChild<QPushButton*>(QStringLiteral("FitApply"))->click();
-    panel->move(0, comparison.frameGeometry().height() + 8);
-    panel->raise();
-    QTimer::singleShot(1500, [&] {
-      const int status = QProcess::execute(QStringLiteral("import"), {"-window", "root", screenshot});
-      QCoreApplication::exit(status == 0 ? 0 : 1);
+    const QString measured = QFileInfo(QString::fromLocal8Bit(argv[1])).fileName();
+    const QString screenshot = QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath();
+    QApplication::setQuitOnLastWindowClosed(false);
+    orvalis::QtMessageSink messages;
+    orvalis::QtProgramLauncher launcher;
+    orvalis::OrvalisApp app(messages, launcher, QDir::currentPath().toStdString(), [] {});
+    app.start();
+    app.openDepthDoseSetup();
+    orvalis::PddComparisonWindow& comparison = app.comparisonWindow();
+    comparison.move(0, 0);
+    app.setupWindow().move(comparison.frameGeometry().width() + 8, 0);
+    if (!comparison.findChild<orvalis::FileListBox*>(QStringLiteral("File1"))->selectFile(measured)) {
+        std::cerr << "fit-demo: " << measured.toStdString() << " is not in the measured file list\n";
+        return 1;
+    }
+    comparison.findChild<QPushButton*>(QStringLiteral("Command4"))->click();
+    orvalis::SpectrumFitPanel* panel = app.spectrumFit();
+    QObject::connect(panel, &orvalis::SpectrumFitPanel::fitFinished, [&](bool succeeded) {
+        if (!succeeded) {
+            std::cerr << "fit-demo: the fit did not succeed\n";
+            QCoreApplication::exit(1);
+            return;
+        }
+        panel->findChild<QPushButton*>(QStringLiteral("FitApply"))->click();
+        panel->move(0, comparison.frameGeometry().height() + 8);
+        panel->raise();
+        QTimer::singleShot(1500, [&] {
+            const int status = QProcess::execute(QStringLiteral("import"), {"-window", "root", screenshot});
+            QCoreApplication::exit(status == 0 ? 0 : 1);
+        });
     });
-  });
-  panel->fitButton()->click();
-  return QApplication::exec();
+    panel->fitButton()->click();
+    return QApplication::exec();
 }

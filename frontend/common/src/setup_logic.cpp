@@ -16,70 +16,69 @@ constexpr double PLOT_UNITS_PER_POINT = 10.0;  // Beta points every 10 plot unit
 constexpr double PLOT_FULL_SCALE = 1000.0;
 
 bool isWholeCount(const std::string& text) {
-  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 std::string programFor(CalculationKind kind) {
-  return kind == CalculationKind::Kernel ? KERNEL_PROGRAM : DEPTH_DOSE_PROGRAM;
+    return kind == CalculationKind::Kernel ? KERNEL_PROGRAM : DEPTH_DOSE_PROGRAM;
 }
 
 }  // namespace
 
 std::string composeFileName(const std::string& nominalEnergyText, const std::string& maxEnergyText,
                             const std::string& alphaText, const std::string& betaText) {
-  return nominalEnergyText + "MeV-" + maxEnergyText + "_" + alphaText + "-" + betaText;
+    return nominalEnergyText + "MeV-" + maxEnergyText + "_" + alphaText + "-" + betaText;
 }
 
 SpectrumCursor spectrumCursor(double x, double y, const SpectrumArray& relative) {
-  SpectrumCursor cursor;
-  const auto inside = [](double v) { return v > CURSOR_EDGE_LOW && v < CURSOR_EDGE_HIGH; };
-  if (!inside(x) || !inside(y)) return cursor;
-  cursor.shown = true;
-  cursor.x = x;
-  cursor.xText = formatNumber(x / PLOT_FULL_SCALE, "0.00");
-  const auto k = static_cast<std::size_t>(std::floor(x / PLOT_UNITS_PER_POINT));
-  cursor.y = PLOT_FULL_SCALE * relative[k];
-  cursor.valueText = formatNumber(relative[k], "0.000");
-  return cursor;
+    SpectrumCursor cursor;
+    const auto inside = [](double v) { return v > CURSOR_EDGE_LOW && v < CURSOR_EDGE_HIGH; };
+    if (!inside(x) || !inside(y)) return cursor;
+    cursor.shown = true;
+    cursor.x = x;
+    cursor.xText = formatNumber(x / PLOT_FULL_SCALE, "0.00");
+    const auto k = static_cast<std::size_t>(std::floor(x / PLOT_UNITS_PER_POINT));
+    cursor.y = PLOT_FULL_SCALE * relative[k];
+    cursor.valueText = formatNumber(relative[k], "0.000");
+    return cursor;
 }
 
-bool launchCalculation(const LaunchRequest& request, const Module1& data,
-                       const std::filesystem::path& folder, MessageSink& messages,
-                       ProgramLauncher& launcher, const std::function<void()>& afterWriting) {
-  if (!isWholeCount(request.historyText)) {
-    messages.warn(" The number of histories must be a whole number (\"" + request.historyText +
-                  "\"). Nothing was started.");
-    return false;
-  }
-  const std::string longestExtension =
-      request.kind == CalculationKind::DepthDose ? FLUENCE_EXTENSION : resultExtension(request.kind);
-  if (request.fileNameText.size() + longestExtension.size() > RESULT_NAME_FIELD_WIDTH) {
-    messages.warn(" The file name \"" + request.fileNameText + longestExtension + "\" is longer than " +
-                  std::to_string(RESULT_NAME_FIELD_WIDTH) +
-                  " characters; the simulator would cut it. Nothing was started.");
-    return false;
-  }
-  ExchangeContent content;
-  content.kind = request.kind;
-  content.maxEnergyMeV = textValue(request.maxEnergyText);
-  content.historyText = request.historyText;
-  content.resultBaseName = request.fileNameText;
-  content.alpha = textValue(request.alphaText);
-  content.beta = textValue(request.betaText);
-  content.specRelative = data.SpecRelative;
-  try {
-    writeExchangeFiles(folder, content);
-  } catch (const FileError& error) {
-    messages.warn(std::string(" ") + error.what() + ". Nothing was started.");
-    return false;
-  }
-  if (afterWriting) afterWriting();
-  const LaunchResult result = launcher.start(programFor(request.kind), folder);
-  if (!result.started) {
-    messages.warn(" " + result.message);
-    return false;
-  }
-  return true;
+bool launchCalculation(const LaunchRequest& request, const Module1& data, const std::filesystem::path& folder,
+                       MessageSink& messages, ProgramLauncher& launcher, const std::function<void()>& afterWriting) {
+    if (!isWholeCount(request.historyText)) {
+        messages.warn(" The number of histories must be a whole number (\"" + request.historyText +
+                      "\"). Nothing was started.");
+        return false;
+    }
+    const std::string longestExtension = request.kind == CalculationKind::DepthDose ? FLUENCE_EXTENSION
+                                                                                    : resultExtension(request.kind);
+    if (request.fileNameText.size() + longestExtension.size() > RESULT_NAME_FIELD_WIDTH) {
+        messages.warn(" The file name \"" + request.fileNameText + longestExtension + "\" is longer than " +
+                      std::to_string(RESULT_NAME_FIELD_WIDTH) +
+                      " characters; the simulator would cut it. Nothing was started.");
+        return false;
+    }
+    ExchangeContent content;
+    content.kind = request.kind;
+    content.maxEnergyMeV = textValue(request.maxEnergyText);
+    content.historyText = request.historyText;
+    content.resultBaseName = request.fileNameText;
+    content.alpha = textValue(request.alphaText);
+    content.beta = textValue(request.betaText);
+    content.specRelative = data.SpecRelative;
+    try {
+        writeExchangeFiles(folder, content);
+    } catch (const FileError& error) {
+        messages.warn(std::string(" ") + error.what() + ". Nothing was started.");
+        return false;
+    }
+    if (afterWriting) afterWriting();
+    const LaunchResult result = launcher.start(programFor(request.kind), folder);
+    if (!result.started) {
+        messages.warn(" " + result.message);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace orvalis

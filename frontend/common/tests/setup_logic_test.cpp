@@ -18,150 +18,148 @@ using orvalis::testing::RecordingMessages;
 using orvalis::testing::TestFolder;
 
 TEST(FileName, ComposesTheBoxTextsAsTheyStand) {
-  EXPECT_EQ(composeFileName("9", "9.0", "8.0", "2.0"), "9MeV-9.0_8.0-2.0");
-  EXPECT_EQ(composeFileName("9", "9.0", "8", "2"), "9MeV-9.0_8-2");
-  EXPECT_EQ(composeFileName("", " 12.25", "x", ""), "MeV- 12.25_x-");
+    EXPECT_EQ(composeFileName("9", "9.0", "8.0", "2.0"), "9MeV-9.0_8.0-2.0");
+    EXPECT_EQ(composeFileName("9", "9.0", "8", "2"), "9MeV-9.0_8-2");
+    EXPECT_EQ(composeFileName("", " 12.25", "x", ""), "MeV- 12.25_x-");
 }
 
 TEST(SpectrumCursor, ReadsTheGridPointAtOrLeftOfThePointer) {
-  Module1 data;
-  SpectrumArray density{};
-  ASSERT_EQ(updateSpectrum(8.0, 2.0, density, data.SpecRelative), SpectrumUpdate::Completed);
-  const SpectrumCursor c = spectrumCursor(576.0, 500.0, data.SpecRelative);
-  ASSERT_TRUE(c.shown);
-  EXPECT_EQ(c.xText, "0.58");
-  EXPECT_DOUBLE_EQ(c.x, 576.0);
-  EXPECT_DOUBLE_EQ(c.y, 1000.0 * data.SpecRelative[57]);
-  EXPECT_EQ(c.valueText, formatNumber(data.SpecRelative[57], "0.000"));
-  EXPECT_NE(data.SpecRelative[57], data.SpecRelative[58]);
+    Module1 data;
+    SpectrumArray density{};
+    ASSERT_EQ(updateSpectrum(8.0, 2.0, density, data.SpecRelative), SpectrumUpdate::Completed);
+    const SpectrumCursor c = spectrumCursor(576.0, 500.0, data.SpecRelative);
+    ASSERT_TRUE(c.shown);
+    EXPECT_EQ(c.xText, "0.58");
+    EXPECT_DOUBLE_EQ(c.x, 576.0);
+    EXPECT_DOUBLE_EQ(c.y, 1000.0 * data.SpecRelative[57]);
+    EXPECT_EQ(c.valueText, formatNumber(data.SpecRelative[57], "0.000"));
+    EXPECT_NE(data.SpecRelative[57], data.SpecRelative[58]);
 
-  const SpectrumCursor top = spectrumCursor(875.0, 10.0, data.SpecRelative);
-  EXPECT_EQ(top.valueText, "1.000");
-  EXPECT_DOUBLE_EQ(top.y, 1000.0);
-  EXPECT_EQ(spectrumCursor(1.5, 1.5, data.SpecRelative).xText, "0.00");
-  EXPECT_EQ(spectrumCursor(997.9, 500.0, data.SpecRelative).valueText,
-            formatNumber(data.SpecRelative[99], "0.000"));
+    const SpectrumCursor top = spectrumCursor(875.0, 10.0, data.SpecRelative);
+    EXPECT_EQ(top.valueText, "1.000");
+    EXPECT_DOUBLE_EQ(top.y, 1000.0);
+    EXPECT_EQ(spectrumCursor(1.5, 1.5, data.SpecRelative).xText, "0.00");
+    EXPECT_EQ(spectrumCursor(997.9, 500.0, data.SpecRelative).valueText, formatNumber(data.SpecRelative[99], "0.000"));
 }
 
 TEST(SpectrumCursor, HiddenWithinOneUnitOfAnEdge) {
-  const SpectrumArray flat{};
-  for (const auto& [x, y] : {std::pair{998.0, 500.0}, {1200.0, 500.0}, {500.0, 998.0}, {1.0, 500.0},
-                             {500.0, 1.0}, {-5.0, -5.0}}) {
-    const SpectrumCursor c = spectrumCursor(x, y, flat);
-    EXPECT_FALSE(c.shown) << x << ", " << y;
-    EXPECT_TRUE(c.xText.empty());
-    EXPECT_TRUE(c.valueText.empty());
-  }
+    const SpectrumArray flat{};
+    for (const auto& [x, y] :
+         {std::pair{998.0, 500.0}, {1200.0, 500.0}, {500.0, 998.0}, {1.0, 500.0}, {500.0, 1.0}, {-5.0, -5.0}}) {
+        const SpectrumCursor c = spectrumCursor(x, y, flat);
+        EXPECT_FALSE(c.shown) << x << ", " << y;
+        EXPECT_TRUE(c.xText.empty());
+        EXPECT_TRUE(c.valueText.empty());
+    }
 }
 
 class Launch : public ::testing::Test {
- protected:
-  Launch() {
-    SpectrumArray density{};
-    updateSpectrum(8.0, 2.0, density, data.SpecRelative);
-    request.maxEnergyText = "9.0";
-    request.historyText = "10000000";
-    request.fileNameText = "9MeV-9.0_8.0-2.0";
-    request.alphaText = "8.0";
-    request.betaText = "2.0";
-  }
-  Module1 data;
-  LaunchRequest request;
-  RecordingMessages messages;
-  RecordingLauncher launcher;
-  TestFolder folder;
+protected:
+    Launch() {
+        SpectrumArray density{};
+        updateSpectrum(8.0, 2.0, density, data.SpecRelative);
+        request.maxEnergyText = "9.0";
+        request.historyText = "10000000";
+        request.fileNameText = "9MeV-9.0_8.0-2.0";
+        request.alphaText = "8.0";
+        request.betaText = "2.0";
+    }
+    Module1 data;
+    LaunchRequest request;
+    RecordingMessages messages;
+    RecordingLauncher launcher;
+    TestFolder folder;
 };
 
 TEST_F(Launch, WritesBothFilesThenStartsTheSimulator) {
-  bool filesThereBeforeStart = false;
-  EXPECT_TRUE(launchCalculation(request, data, folder.path(), messages, launcher, [&] {
-    filesThereBeforeStart = std::filesystem::exists(folder.path() / "Nimbrola.dat") &&
-                            std::filesystem::exists(folder.path() / "Nimbrola.txt");
-  }));
-  EXPECT_TRUE(filesThereBeforeStart);
-  ASSERT_EQ(launcher.programs, std::vector<std::string>{"Tolvane"});
-  EXPECT_EQ(launcher.folders[0], folder.path());
-  EXPECT_TRUE(messages.warnings.empty());
-  EXPECT_EQ(folder.read("Nimbrola.dat"),
-            " 9.0\r\n10000000.\r\n9MeV-9.0_8.0-2.0.pdd\r\n9MeV-9.0_8.0-2.0.spct\r\n");
+    bool filesThereBeforeStart = false;
+    EXPECT_TRUE(launchCalculation(request, data, folder.path(), messages, launcher, [&] {
+        filesThereBeforeStart = std::filesystem::exists(folder.path() / "Nimbrola.dat") &&
+                                std::filesystem::exists(folder.path() / "Nimbrola.txt");
+    }));
+    EXPECT_TRUE(filesThereBeforeStart);
+    ASSERT_EQ(launcher.programs, std::vector<std::string>{"Tolvane"});
+    EXPECT_EQ(launcher.folders[0], folder.path());
+    EXPECT_TRUE(messages.warnings.empty());
+    EXPECT_EQ(folder.read("Nimbrola.dat"), " 9.0\r\n10000000.\r\n9MeV-9.0_8.0-2.0.pdd\r\n9MeV-9.0_8.0-2.0.spct\r\n");
 
-  request.kind = CalculationKind::Kernel;
-  request.historyText = "1000000";
-  request.alphaText = "0.5";  // typed into the box: the title follows the text, the lines the arrays
-  EXPECT_TRUE(launchCalculation(request, data, folder.path(), messages, launcher));
-  EXPECT_EQ(launcher.programs.back(), "Brisella");
-  EXPECT_EQ(folder.read("Nimbrola.dat"), " 9.0\r\n1000000.\r\n9MeV-9.0_8.0-2.0.elk\r\n");
-  EXPECT_EQ(folder.read("Nimbrola.txt").substr(0, 7), "\x83\xBF=.5\r\n");
+    request.kind = CalculationKind::Kernel;
+    request.historyText = "1000000";
+    request.alphaText = "0.5";  // typed into the box: the title follows the text, the lines the arrays
+    EXPECT_TRUE(launchCalculation(request, data, folder.path(), messages, launcher));
+    EXPECT_EQ(launcher.programs.back(), "Brisella");
+    EXPECT_EQ(folder.read("Nimbrola.dat"), " 9.0\r\n1000000.\r\n9MeV-9.0_8.0-2.0.elk\r\n");
+    EXPECT_EQ(folder.read("Nimbrola.txt").substr(0, 7), "\x83\xBF=.5\r\n");
 }
 
 TEST_F(Launch, UnwritableFileIsReportedAndNothingStarts) {
-  std::filesystem::create_directory(folder.path() / "Nimbrola.dat");
-  EXPECT_FALSE(launchCalculation(request, data, folder.path(), messages, launcher));
-  EXPECT_TRUE(launcher.programs.empty());
-  ASSERT_EQ(messages.warnings.size(), 1u);
-  EXPECT_NE(messages.warnings[0].find("Nimbrola.dat"), std::string::npos);
+    std::filesystem::create_directory(folder.path() / "Nimbrola.dat");
+    EXPECT_FALSE(launchCalculation(request, data, folder.path(), messages, launcher));
+    EXPECT_TRUE(launcher.programs.empty());
+    ASSERT_EQ(messages.warnings.size(), 1u);
+    EXPECT_NE(messages.warnings[0].find("Nimbrola.dat"), std::string::npos);
 }
 
 TEST_F(Launch, MissingProgramIsReported) {
-  launcher.succeed = false;
-  EXPECT_FALSE(launchCalculation(request, data, folder.path(), messages, launcher));
-  ASSERT_EQ(messages.warnings.size(), 1u);
-  EXPECT_NE(messages.warnings[0].find("Tolvane"), std::string::npos);
+    launcher.succeed = false;
+    EXPECT_FALSE(launchCalculation(request, data, folder.path(), messages, launcher));
+    ASSERT_EQ(messages.warnings.size(), 1u);
+    EXPECT_NE(messages.warnings[0].find("Tolvane"), std::string::npos);
 }
 
 TEST_F(Launch, RefusesCountsAndNamesTheSimulatorCouldNotUse) {
-  for (const char* bad : {"", "1e7", "10 000", "-5", "abc"}) {
-    request.historyText = bad;
-    EXPECT_FALSE(launchCalculation(request, data, folder.path(), messages, launcher)) << bad;
-  }
-  request.historyText = "10000000";
-  request.fileNameText = std::string(26, 'n');  // 26 + ".spct" would be cut to 30 characters
-  EXPECT_FALSE(launchCalculation(request, data, folder.path(), messages, launcher));
-  EXPECT_EQ(messages.warnings.size(), 6u);
-  EXPECT_TRUE(launcher.programs.empty());
-  EXPECT_FALSE(std::filesystem::exists(folder.path() / "Nimbrola.dat"));
-  request.fileNameText = std::string(25, 'n');  // fits exactly
-  EXPECT_TRUE(launchCalculation(request, data, folder.path(), messages, launcher));
-  request.kind = CalculationKind::Kernel;
-  request.fileNameText = std::string(26, 'n');  // 26 + ".elk" fits a kernel run
-  EXPECT_TRUE(launchCalculation(request, data, folder.path(), messages, launcher));
+    for (const char* bad : {"", "1e7", "10 000", "-5", "abc"}) {
+        request.historyText = bad;
+        EXPECT_FALSE(launchCalculation(request, data, folder.path(), messages, launcher)) << bad;
+    }
+    request.historyText = "10000000";
+    request.fileNameText = std::string(26, 'n');  // 26 + ".spct" would be cut to 30 characters
+    EXPECT_FALSE(launchCalculation(request, data, folder.path(), messages, launcher));
+    EXPECT_EQ(messages.warnings.size(), 6u);
+    EXPECT_TRUE(launcher.programs.empty());
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "Nimbrola.dat"));
+    request.fileNameText = std::string(25, 'n');  // fits exactly
+    EXPECT_TRUE(launchCalculation(request, data, folder.path(), messages, launcher));
+    request.kind = CalculationKind::Kernel;
+    request.fileNameText = std::string(26, 'n');  // 26 + ".elk" fits a kernel run
+    EXPECT_TRUE(launchCalculation(request, data, folder.path(), messages, launcher));
 }
 
 TEST(ProgramSearch, FirstFolderWithAnExecutableWins) {
-  TestFolder folder;
-  namespace fs = std::filesystem;
-  const fs::path own = folder.path() / "own";
-  const fs::path current = folder.path() / "current";
-  fs::create_directories(own);
-  fs::create_directories(current);
-  const auto makeProgram = [](const fs::path& file, bool executable) {
-    std::ofstream(file) << "x";
-    fs::permissions(file, executable ? fs::perms::owner_all : fs::perms::owner_read | fs::perms::owner_write);
-  };
-  EXPECT_FALSE(findExecutable("Tolvane", {own, current}).has_value());
-  makeProgram(current / "Tolvane", true);
-  EXPECT_EQ(findExecutable("Tolvane", {own, current}), current / "Tolvane");
-  makeProgram(own / "Tolvane", true);
-  EXPECT_EQ(findExecutable("Tolvane", {own, current}), own / "Tolvane");
+    TestFolder folder;
+    namespace fs = std::filesystem;
+    const fs::path own = folder.path() / "own";
+    const fs::path current = folder.path() / "current";
+    fs::create_directories(own);
+    fs::create_directories(current);
+    const auto makeProgram = [](const fs::path& file, bool executable) {
+        std::ofstream(file) << "x";
+        fs::permissions(file, executable ? fs::perms::owner_all : fs::perms::owner_read | fs::perms::owner_write);
+    };
+    EXPECT_FALSE(findExecutable("Tolvane", {own, current}).has_value());
+    makeProgram(current / "Tolvane", true);
+    EXPECT_EQ(findExecutable("Tolvane", {own, current}), current / "Tolvane");
+    makeProgram(own / "Tolvane", true);
+    EXPECT_EQ(findExecutable("Tolvane", {own, current}), own / "Tolvane");
 #ifndef _WIN32
-  makeProgram(own / "Tolvane", false);  // not executable: skipped
-  EXPECT_EQ(findExecutable("Tolvane", {own, current}), current / "Tolvane");
+    makeProgram(own / "Tolvane", false);  // not executable: skipped
+    EXPECT_EQ(findExecutable("Tolvane", {own, current}), current / "Tolvane");
 #endif
-  fs::create_directories(own / "Brisella");  // a folder is not a program
-  EXPECT_FALSE(findExecutable("Brisella", {own}).has_value());
+    fs::create_directories(own / "Brisella");  // a folder is not a program
+    EXPECT_FALSE(findExecutable("Brisella", {own}).has_value());
 }
 
 TEST(ProgramSearch, SplitsThePathAndBuildsTerminalArguments) {
 #ifndef _WIN32
-  const auto folders = splitSearchPath("/usr/bin::/bin:");
-  ASSERT_EQ(folders.size(), 2u);
-  EXPECT_EQ(folders[1], std::filesystem::path("/bin"));
+    const auto folders = splitSearchPath("/usr/bin::/bin:");
+    ASSERT_EQ(folders.size(), 2u);
+    EXPECT_EQ(folders[1], std::filesystem::path("/bin"));
 #endif
-  EXPECT_EQ(terminalArguments("gnome-terminal", "/a/Tolvane"), (std::vector<std::string>{"--", "/a/Tolvane"}));
-  EXPECT_EQ(terminalArguments("xterm", "/a/Tolvane"), (std::vector<std::string>{"-e", "/a/Tolvane"}));
-  EXPECT_EQ(terminalArguments("xfce4-terminal", "/a/Tolvane"), (std::vector<std::string>{"-x", "/a/Tolvane"}));
-  EXPECT_EQ(terminalCandidates().front(), "x-terminal-emulator");
-  EXPECT_EQ(terminalCandidates().back(), "xterm");
+    EXPECT_EQ(terminalArguments("gnome-terminal", "/a/Tolvane"), (std::vector<std::string>{"--", "/a/Tolvane"}));
+    EXPECT_EQ(terminalArguments("xterm", "/a/Tolvane"), (std::vector<std::string>{"-e", "/a/Tolvane"}));
+    EXPECT_EQ(terminalArguments("xfce4-terminal", "/a/Tolvane"), (std::vector<std::string>{"-x", "/a/Tolvane"}));
+    EXPECT_EQ(terminalCandidates().front(), "x-terminal-emulator");
+    EXPECT_EQ(terminalCandidates().back(), "xterm");
 }
 
 }  // namespace

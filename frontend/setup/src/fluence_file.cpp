@@ -6,41 +6,39 @@ namespace orvalis::setup {
 namespace {
 
 FluenceRead failure(FluenceError error) {
-  FluenceRead read;
-  read.error = error;
-  return read;
+    FluenceRead read;
+    read.error = error;
+    return read;
 }
 
 }  // namespace
 
 FluenceRead readFluenceFile(std::string_view textBytes) {
-  text::FieldReader reader{std::string(textBytes)};
-  FluenceSpectrum spectrum;
-  std::optional<std::string> title = reader.readLine();
-  if (!title || !reader.readLine()) return failure(FluenceError::Unreadable);  // the heading is dropped
-  spectrum.titleLine = std::move(*title);
-  while (!reader.atEnd()) {
-    if (static_cast<int>(spectrum.points.size()) == FLUENCE_POINTS_MAX)
-      return failure(FluenceError::TooManyPoints);
-    const std::optional<double> energyMeV = reader.readNumber();
-    const std::optional<double> fluence = energyMeV ? reader.readNumber() : std::nullopt;
-    if (!fluence) return failure(FluenceError::Unreadable);
-    spectrum.points.push_back({*energyMeV, *fluence});
-    if (*fluence > spectrum.fluenceMax) spectrum.fluenceMax = *fluence;
-  }
-  if (!(spectrum.fluenceMax > 0.0)) return failure(FluenceError::AllZero);
-  FluenceRead read;
-  read.spectrum = std::move(spectrum);
-  return read;
+    text::FieldReader reader{std::string(textBytes)};
+    FluenceSpectrum spectrum;
+    std::optional<std::string> title = reader.readLine();
+    if (!title || !reader.readLine()) return failure(FluenceError::Unreadable);  // the heading is dropped
+    spectrum.titleLine = std::move(*title);
+    while (!reader.atEnd()) {
+        if (static_cast<int>(spectrum.points.size()) == FLUENCE_POINTS_MAX) return failure(FluenceError::TooManyPoints);
+        const std::optional<double> energyMeV = reader.readNumber();
+        const std::optional<double> fluence = energyMeV ? reader.readNumber() : std::nullopt;
+        if (!fluence) return failure(FluenceError::Unreadable);
+        spectrum.points.push_back({*energyMeV, *fluence});
+        if (*fluence > spectrum.fluenceMax) spectrum.fluenceMax = *fluence;
+    }
+    if (!(spectrum.fluenceMax > 0.0)) return failure(FluenceError::AllZero);
+    FluenceRead read;
+    read.spectrum = std::move(spectrum);
+    return read;
 }
 
 std::vector<ChartPoint> fluenceChartPoints(const std::vector<FluencePoint>& points, double fluenceMax) {
-  std::vector<ChartPoint> chart;
-  if (!(fluenceMax > 0.0)) return chart;
-  chart.reserve(points.size());
-  for (const FluencePoint& point : points)
-    chart.push_back({point.energyMeV, 100.0 * point.fluence / fluenceMax});
-  return chart;
+    std::vector<ChartPoint> chart;
+    if (!(fluenceMax > 0.0)) return chart;
+    chart.reserve(points.size());
+    for (const FluencePoint& point : points) chart.push_back({point.energyMeV, 100.0 * point.fluence / fluenceMax});
+    return chart;
 }
 
 }  // namespace orvalis::setup

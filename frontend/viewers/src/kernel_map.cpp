@@ -21,79 +21,77 @@ constexpr double READOUT_MARGIN = 2.0;
 }  // namespace
 
 std::optional<KernelFile> readKernelFile(std::string_view textBytes) {
-  text::FieldReader reader{std::string(textBytes), text::JoinedNumbers::Split};
-  KernelFile file;
-  std::optional<std::string> title = reader.readLine();
-  if (!title || !reader.readNumber()) return std::nullopt;  // the history count is not used
-  file.titleBytes = std::move(*title);
-  KernelTable& table = *file.table;
-  for (int i = 1; i <= KERNEL_FILE_DEPTH_BINS; ++i) {
-    if (!reader.readNumber()) return std::nullopt;  // the depth label is not used
-    for (int j = 1; j <= KERNEL_FILE_RADIAL_BINS; ++j) {
-      const std::optional<double> value = reader.readNumber();
-      if (!value) return std::nullopt;
-      const double v = *value;
-      table[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] = v;
-      file.sum += v;
-      if (v > file.maxValue) file.maxValue = v;
+    text::FieldReader reader{std::string(textBytes), text::JoinedNumbers::Split};
+    KernelFile file;
+    std::optional<std::string> title = reader.readLine();
+    if (!title || !reader.readNumber()) return std::nullopt;  // the history count is not used
+    file.titleBytes = std::move(*title);
+    KernelTable& table = *file.table;
+    for (int i = 1; i <= KERNEL_FILE_DEPTH_BINS; ++i) {
+        if (!reader.readNumber()) return std::nullopt;  // the depth label is not used
+        for (int j = 1; j <= KERNEL_FILE_RADIAL_BINS; ++j) {
+            const std::optional<double> value = reader.readNumber();
+            if (!value) return std::nullopt;
+            const double v = *value;
+            table[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] = v;
+            file.sum += v;
+            if (v > file.maxValue) file.maxValue = v;
+        }
     }
-  }
-  if (!(file.maxValue > 0.0)) return std::nullopt;
-  return file;
+    if (!(file.maxValue > 0.0)) return std::nullopt;
+    return file;
 }
 
 int greyClass(double ratio) {
-  if (ratio == 1.0) return 1;
-  for (std::size_t k = 0; k < CLASS_LOWER_BOUNDS.size(); ++k)
-    if (ratio > CLASS_LOWER_BOUNDS[k]) return static_cast<int>(k) + 2;
-  return WHITE_CELL;
+    if (ratio == 1.0) return 1;
+    for (std::size_t k = 0; k < CLASS_LOWER_BOUNDS.size(); ++k)
+        if (ratio > CLASS_LOWER_BOUNDS[k]) return static_cast<int>(k) + 2;
+    return WHITE_CELL;
 }
 
 int greyLevel(int greyClassNumber) {
-  const double level = 25.5 * (greyClassNumber - 1);
-  // Half-way values go to the even neighbour (76.5 -> 76, 127.5 -> 128).
-  const double down = std::floor(level);
-  const double fraction = level - down;
-  double rounded = fraction > 0.5 ? down + 1.0 : down;
-  if (fraction == 0.5) rounded = (std::fmod(down, 2.0) == 0.0) ? down : down + 1.0;
-  return static_cast<int>(rounded);
+    const double level = 25.5 * (greyClassNumber - 1);
+    // Half-way values go to the even neighbour (76.5 -> 76, 127.5 -> 128).
+    const double down = std::floor(level);
+    const double fraction = level - down;
+    double rounded = fraction > 0.5 ? down + 1.0 : down;
+    if (fraction == 0.5) rounded = (std::fmod(down, 2.0) == 0.0) ? down : down + 1.0;
+    return static_cast<int>(rounded);
 }
 
 std::string plainNumberText(double value) {
-  std::array<char, 32> buffer{};
-  const auto result =
-      std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::general);
-  std::string textValue(buffer.data(), result.ptr);
-  for (char& c : textValue)
-    if (c == 'e') c = 'E';
-  return textValue;
+    std::array<char, 32> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::general);
+    std::string textValue(buffer.data(), result.ptr);
+    for (char& c : textValue)
+        if (c == 'e') c = 'E';
+    return textValue;
 }
 
 std::string legendLabel(int greyClassNumber) {
-  if (greyClassNumber < 1 || greyClassNumber > GREY_CLASS_COUNT) return {};
-  return LEGEND_LABELS[static_cast<std::size_t>(greyClassNumber - 1)];
+    if (greyClassNumber < 1 || greyClassNumber > GREY_CLASS_COUNT) return {};
+    return LEGEND_LABELS[static_cast<std::size_t>(greyClassNumber - 1)];
 }
 
 MapRect mapCellRect(int depthBin, int radialBin) {
-  const double j = radialBin;
-  const double i = depthBin;
-  return {MAP_UNITS_PER_MM * j - 9.0, MAP_UNITS_PER_MM * i - 9.0, MAP_UNITS_PER_MM * j, MAP_UNITS_PER_MM * i};
+    const double j = radialBin;
+    const double i = depthBin;
+    return {MAP_UNITS_PER_MM * j - 9.0, MAP_UNITS_PER_MM * i - 9.0, MAP_UNITS_PER_MM * j, MAP_UNITS_PER_MM * i};
 }
 
 std::optional<KernelReadout> kernelReadout(double x, double y) {
-  if (x <= 1.0 || x >= MAP_WIDTH - READOUT_MARGIN || y <= 1.0 || y >= MAP_HEIGHT - READOUT_MARGIN)
-    return std::nullopt;
-  const int depthBin = static_cast<int>(std::floor(y / MAP_UNITS_PER_MM + 0.5));
-  const int radiusMm = static_cast<int>(std::floor(x / MAP_UNITS_PER_MM + 0.5));
-  return KernelReadout{depthBin - ENTRY_PLANE_BIN, radiusMm, depthBin};
+    if (x <= 1.0 || x >= MAP_WIDTH - READOUT_MARGIN || y <= 1.0 || y >= MAP_HEIGHT - READOUT_MARGIN)
+        return std::nullopt;
+    const int depthBin = static_cast<int>(std::floor(y / MAP_UNITS_PER_MM + 0.5));
+    const int radiusMm = static_cast<int>(std::floor(x / MAP_UNITS_PER_MM + 0.5));
+    return KernelReadout{depthBin - ENTRY_PLANE_BIN, radiusMm, depthBin};
 }
 
-std::optional<double> readoutPercentOfMax(const KernelTable& table, int depthBin, int radiusMm,
-                                          double maxValue) {
-  if (!(maxValue > 0.0) || depthBin < 0 || depthBin > KERNEL_DEPTH_LAST || radiusMm < 0 ||
-      radiusMm > KERNEL_RADIAL_LAST)
-    return std::nullopt;
-  return 100.0 * table[static_cast<std::size_t>(depthBin)][static_cast<std::size_t>(radiusMm)] / maxValue;
+std::optional<double> readoutPercentOfMax(const KernelTable& table, int depthBin, int radiusMm, double maxValue) {
+    if (!(maxValue > 0.0) || depthBin < 0 || depthBin > KERNEL_DEPTH_LAST || radiusMm < 0 ||
+        radiusMm > KERNEL_RADIAL_LAST)
+        return std::nullopt;
+    return 100.0 * table[static_cast<std::size_t>(depthBin)][static_cast<std::size_t>(radiusMm)] / maxValue;
 }
 
 }  // namespace orvalis::viewers

@@ -35,21 +35,21 @@ constexpr const char* KERNEL_READ_ERROR = " I can't read this kernel data file !
 constexpr const char* ERASE_ERROR = " I can't erase this file !";
 
 QLineEdit* addField(QWidget* parent, int number, QRect twips, const QString& accessible) {
-  auto* field = new QLineEdit(parent);
-  field->setObjectName(QStringLiteral("Text%1").arg(number));
-  field->setAccessibleName(accessible);
-  field->setFont(timesFont(MAIN_FONT_PT));
-  field->setGeometry(twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
-  return field;
+    auto* field = new QLineEdit(parent);
+    field->setObjectName(QStringLiteral("Text%1").arg(number));
+    field->setAccessibleName(accessible);
+    field->setFont(timesFont(MAIN_FONT_PT));
+    field->setGeometry(twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
+    return field;
 }
 
 QFrame* addPanel(QWidget* parent, QRect twips) {
-  auto* panel = new QFrame(parent);
-  panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  panel->setLineWidth(3);
-  panel->setGeometry(twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
-  panel->lower();  // behind the controls it holds and any that overlap its edge
-  return panel;
+    auto* panel = new QFrame(parent);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setLineWidth(3);
+    panel->setGeometry(twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
+    panel->lower();  // behind the controls it holds and any that overlap its edge
+    return panel;
 }
 
 }  // namespace
@@ -57,213 +57,210 @@ QFrame* addPanel(QWidget* parent, QRect twips) {
 KernelViewerWindow::KernelViewerWindow(Module1& shared, MessageSink& messages, const QString& startFolder,
                                        QWidget* parent)
     : QWidget(parent), shared_(shared), messages_(messages) {
-  setObjectName(QStringLiteral("Form1"));
-  setWindowTitle(QStringLiteral("Electron Kernel for High-energy Electron beam"));
-  setFixedSize(twipsToPixels(12210), twipsToPixels(10560));
-  buildControls();
-  file1_->setPath(startFolder);  // where the simulators write their results
-  buildMap();
-  buildReadout();
-  // What the window does when it is first created.
-  text_[1]->clear();
-  text_[2]->clear();
-  drawLegend();
-  crossY_->hide();
-  crossX_->hide();
-  shared_.KernelShown = false;
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Electron Kernel for High-energy Electron beam"));
+    setFixedSize(twipsToPixels(12210), twipsToPixels(10560));
+    buildControls();
+    file1_->setPath(startFolder);  // where the simulators write their results
+    buildMap();
+    buildReadout();
+    // What the window does when it is first created.
+    text_[1]->clear();
+    text_[2]->clear();
+    drawLegend();
+    crossY_->hide();
+    crossX_->hide();
+    shared_.KernelShown = false;
 }
 
 void KernelViewerWindow::buildControls() {
-  addPanel(this, {360, 120, 2295, 975});
-  QPushButton* newCalculation =
-      addButton(this, "Command5", QStringLiteral("New Calculation"), {480, 240, 2055, 735}, 14.25,
-                QStringLiteral("New kernel calculation"));
-  connect(newCalculation, &QPushButton::clicked, this, &KernelViewerWindow::newCalculationRequested);
+    addPanel(this, {360, 120, 2295, 975});
+    QPushButton* newCalculation = addButton(this, "Command5", QStringLiteral("New Calculation"), {480, 240, 2055, 735},
+                                            14.25, QStringLiteral("New kernel calculation"));
+    connect(newCalculation, &QPushButton::clicked, this, &KernelViewerWindow::newCalculationRequested);
 
-  addLabel(this, QStringLiteral("Data Files"), 360, 1560, timesFont(MAIN_FONT_PT));
-  QPushButton* refresh = addButton(this, "Command6", QStringLiteral("Refresh"), {1680, 1560, 975, 375}, 9.75,
-                                   QStringLiteral("Refresh kernel files"));
-  refresh->setStyleSheet(QStringLiteral("background-color: rgb(192, 255, 255);"));
+    addLabel(this, QStringLiteral("Data Files"), 360, 1560, timesFont(MAIN_FONT_PT));
+    QPushButton* refresh = addButton(this, "Command6", QStringLiteral("Refresh"), {1680, 1560, 975, 375}, 9.75,
+                                     QStringLiteral("Refresh kernel files"));
+    refresh->setStyleSheet(QStringLiteral("background-color: rgb(192, 255, 255);"));
 
-  addPanel(this, {240, 1800, 2535, 7200});
-  file1_ = new FileListBox(this);
-  file1_->setObjectName(QStringLiteral("File1"));
-  file1_->setAccessibleName(QStringLiteral("Kernel files"));
-  file1_->setFont(timesFont(MAIN_FONT_PT));
-  file1_->setGeometry(twipsRect(360, 1920, 2295, 5310));
-  file1_->setPattern(QStringLiteral("*.elk"));
-  connect(refresh, &QPushButton::clicked, file1_, &FileListBox::refresh);
+    addPanel(this, {240, 1800, 2535, 7200});
+    file1_ = new FileListBox(this);
+    file1_->setObjectName(QStringLiteral("File1"));
+    file1_->setAccessibleName(QStringLiteral("Kernel files"));
+    file1_->setFont(timesFont(MAIN_FONT_PT));
+    file1_->setGeometry(twipsRect(360, 1920, 2295, 5310));
+    file1_->setPattern(QStringLiteral("*.elk"));
+    connect(refresh, &QPushButton::clicked, file1_, &FileListBox::refresh);
 
-  QPushButton* ok = addButton(this, "Command2", QStringLiteral("OK"), {480, 7440, 2055, 615}, 14.25,
-                              QStringLiteral("Display kernel"));
-  connect(ok, &QPushButton::clicked, this, &KernelViewerWindow::display);
-  QPushButton* erase = addButton(this, "Command7", QStringLiteral("erase this file"), {600, 8280, 1815, 495},
-                                 MAIN_FONT_PT, QStringLiteral("Erase the selected kernel file"));
-  connect(erase, &QPushButton::clicked, this, &KernelViewerWindow::eraseFile);
-  QPushButton* back = addButton(this, "Command1", QString(), {360, 9480, 495, 495}, MAIN_FONT_PT,
-                                QStringLiteral("Back to the main menu"));
-  back->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
-  connect(back, &QPushButton::clicked, this, [this] {
-    hide();
-    emit backRequested();
-  });
+    QPushButton* ok = addButton(this, "Command2", QStringLiteral("OK"), {480, 7440, 2055, 615}, 14.25,
+                                QStringLiteral("Display kernel"));
+    connect(ok, &QPushButton::clicked, this, &KernelViewerWindow::display);
+    QPushButton* erase = addButton(this, "Command7", QStringLiteral("erase this file"), {600, 8280, 1815, 495},
+                                   MAIN_FONT_PT, QStringLiteral("Erase the selected kernel file"));
+    connect(erase, &QPushButton::clicked, this, &KernelViewerWindow::eraseFile);
+    QPushButton* back = addButton(this, "Command1", QString(), {360, 9480, 495, 495}, MAIN_FONT_PT,
+                                  QStringLiteral("Back to the main menu"));
+    back->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
+    connect(back, &QPushButton::clicked, this, [this] {
+        hide();
+        emit backRequested();
+    });
 
-  auto* icon = new QLabel(this);
-  icon->setPixmap(style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(32, 32));
-  icon->setGeometry(twipsRect(10560, 480, 480, 480));
+    auto* icon = new QLabel(this);
+    icon->setPixmap(style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(32, 32));
+    icon->setGeometry(twipsRect(10560, 480, 480, 480));
 }
 
 void KernelViewerWindow::buildMap() {
-  text_[3] = addField(this, 3, {3480, 120, 6255, 345}, QStringLiteral("Kernel title"));
-  text_[3]->setFont(gothicFont(12));
-  map_ = new DrawingSurface(this);
-  map_->setObjectName(QStringLiteral("Picture1"));
-  map_->setAccessibleName(QStringLiteral("Kernel map"));
-  map_->setGeometry(twipsRect(3480, 960, 6255, 9330));
-  map_->setScale(0, 0, MAP_WIDTH, MAP_HEIGHT);
-  map_->clear();
-  // Fixed red lines every 10 mm; the entry plane (depth 0, y = 150) stands out three pixels wide.
-  int number = 1;
-  for (int y = 50; y <= 850; y += 100) {
-    map_->addLine(QStringLiteral("Line%1").arg(number++), 0, y, MAP_WIDTH, y, GRID_RED,
-                  y == viewers::ENTRY_PLANE_BIN * 10 ? 3 : 1);
-  }
-  for (int x = 100; x <= 500; x += 100)
-    map_->addLine(QStringLiteral("Line%1").arg(number++), x, 0, x, MAP_HEIGHT, GRID_RED, 1);
-  crossY_ = map_->addLine(QStringLiteral("Line15"), 0, 0, MAP_WIDTH, 0, CROSS_BLUE, 1, false);
-  crossX_ = map_->addLine(QStringLiteral("Line16"), 0, 0, 0, MAP_HEIGHT, CROSS_BLUE, 1, false);
-  connect(map_, &DrawingSurface::mouseMoved, this, &KernelViewerWindow::showReadout);
+    text_[3] = addField(this, 3, {3480, 120, 6255, 345}, QStringLiteral("Kernel title"));
+    text_[3]->setFont(gothicFont(12));
+    map_ = new DrawingSurface(this);
+    map_->setObjectName(QStringLiteral("Picture1"));
+    map_->setAccessibleName(QStringLiteral("Kernel map"));
+    map_->setGeometry(twipsRect(3480, 960, 6255, 9330));
+    map_->setScale(0, 0, MAP_WIDTH, MAP_HEIGHT);
+    map_->clear();
+    // Fixed red lines every 10 mm; the entry plane (depth 0, y = 150) stands out three pixels wide.
+    int number = 1;
+    for (int y = 50; y <= 850; y += 100) {
+        map_->addLine(QStringLiteral("Line%1").arg(number++), 0, y, MAP_WIDTH, y, GRID_RED,
+                      y == viewers::ENTRY_PLANE_BIN * 10 ? 3 : 1);
+    }
+    for (int x = 100; x <= 500; x += 100)
+        map_->addLine(QStringLiteral("Line%1").arg(number++), x, 0, x, MAP_HEIGHT, GRID_RED, 1);
+    crossY_ = map_->addLine(QStringLiteral("Line15"), 0, 0, MAP_WIDTH, 0, CROSS_BLUE, 1, false);
+    crossX_ = map_->addLine(QStringLiteral("Line16"), 0, 0, 0, MAP_HEIGHT, CROSS_BLUE, 1, false);
+    connect(map_, &DrawingSurface::mouseMoved, this, &KernelViewerWindow::showReadout);
 
-  const QFont axis = timesFont(MAIN_FONT_PT);
-  const std::array<std::pair<const char*, int>, 7> top = {
-      {{"0", 3480}, {"10", 4440}, {"20", 5400}, {"30", 6480}, {"40", 7560}, {"50 mm", 8520}, {"R", 9720}}};
-  for (const auto& [caption, left] : top) addLabel(this, QString::fromLatin1(caption), left, 600, axis);
-  const std::array<std::pair<const char*, int>, 9> side = {{{"-10", 1320},
-                                                            {"0", 2280},
-                                                            {"10", 3240},
-                                                            {"20", 4200},
-                                                            {"30", 5160},
-                                                            {"40", 6240},
-                                                            {"50", 7200},
-                                                            {"60", 8040},
-                                                            {"70", 9240}}};
-  for (const auto& [caption, topTwips] : side)
-    addLabel(this, QString::fromLatin1(caption), std::string_view(caption) == "0" ? 3240 : 3120, topTwips,
-             axis);
-  addLabel(this, QStringLiteral("mm"), 2880, 9720, axis);
-  addLabel(this, QStringLiteral("Z"), 3240, 10200, axis);
+    const QFont axis = timesFont(MAIN_FONT_PT);
+    const std::array<std::pair<const char*, int>, 7> top = {
+        {{"0", 3480}, {"10", 4440}, {"20", 5400}, {"30", 6480}, {"40", 7560}, {"50 mm", 8520}, {"R", 9720}}};
+    for (const auto& [caption, left] : top) addLabel(this, QString::fromLatin1(caption), left, 600, axis);
+    const std::array<std::pair<const char*, int>, 9> side = {{{"-10", 1320},
+                                                              {"0", 2280},
+                                                              {"10", 3240},
+                                                              {"20", 4200},
+                                                              {"30", 5160},
+                                                              {"40", 6240},
+                                                              {"50", 7200},
+                                                              {"60", 8040},
+                                                              {"70", 9240}}};
+    for (const auto& [caption, topTwips] : side)
+        addLabel(this, QString::fromLatin1(caption), std::string_view(caption) == "0" ? 3240 : 3120, topTwips, axis);
+    addLabel(this, QStringLiteral("mm"), 2880, 9720, axis);
+    addLabel(this, QStringLiteral("Z"), 3240, 10200, axis);
 }
 
 void KernelViewerWindow::buildReadout() {
-  const QFont main = timesFont(MAIN_FONT_PT);
-  addLabel(this, QStringLiteral("Total incident"), 9960, 1395, main);
-  addLabel(this, QStringLiteral("energy at origin"), 10080, 1680, main);
-  text_[1] = addField(this, 1, {9960, 2040, 1935, 495}, QStringLiteral("Sum of the kernel"));
-  addLabel(this, QStringLiteral("Maximum"), 9960, 2760, main);
-  text_[2] = addField(this, 2, {9960, 3240, 1095, 495}, QStringLiteral("Maximum of the kernel"));
-  addLabel(this, QStringLiteral("as 100%"), 11160, 3360, main);
-  legend_ = new DrawingSurface(this);
-  legend_->setObjectName(QStringLiteral("Picture2"));
-  legend_->setAccessibleName(QStringLiteral("Legend of the grey classes"));
-  legend_->setGeometry(twipsRect(9960, 4200, 1935, 3615));
-  legend_->setScale(0, 0, 100, 120);
-  legend_->setTextFont(timesFont(11.25));
-  addLabel(this, QStringLiteral("Z"), 10320, 8160, main);
-  text_[4] = addField(this, 4, {10680, 8040, 735, 420}, QStringLiteral("Depth under the cross-hair, mm"));
-  addLabel(this, QStringLiteral("R"), 10320, 8640, main);
-  text_[5] = addField(this, 5, {10680, 8520, 735, 420}, QStringLiteral("Radius under the cross-hair, mm"));
-  text_[6] =
-      addField(this, 6, {10200, 9120, 1335, 420}, QStringLiteral("Kernel value in percent of the maximum"));
-  addLabel(this, QStringLiteral("%"), 11640, 9120, main);
+    const QFont main = timesFont(MAIN_FONT_PT);
+    addLabel(this, QStringLiteral("Total incident"), 9960, 1395, main);
+    addLabel(this, QStringLiteral("energy at origin"), 10080, 1680, main);
+    text_[1] = addField(this, 1, {9960, 2040, 1935, 495}, QStringLiteral("Sum of the kernel"));
+    addLabel(this, QStringLiteral("Maximum"), 9960, 2760, main);
+    text_[2] = addField(this, 2, {9960, 3240, 1095, 495}, QStringLiteral("Maximum of the kernel"));
+    addLabel(this, QStringLiteral("as 100%"), 11160, 3360, main);
+    legend_ = new DrawingSurface(this);
+    legend_->setObjectName(QStringLiteral("Picture2"));
+    legend_->setAccessibleName(QStringLiteral("Legend of the grey classes"));
+    legend_->setGeometry(twipsRect(9960, 4200, 1935, 3615));
+    legend_->setScale(0, 0, 100, 120);
+    legend_->setTextFont(timesFont(11.25));
+    addLabel(this, QStringLiteral("Z"), 10320, 8160, main);
+    text_[4] = addField(this, 4, {10680, 8040, 735, 420}, QStringLiteral("Depth under the cross-hair, mm"));
+    addLabel(this, QStringLiteral("R"), 10320, 8640, main);
+    text_[5] = addField(this, 5, {10680, 8520, 735, 420}, QStringLiteral("Radius under the cross-hair, mm"));
+    text_[6] = addField(this, 6, {10200, 9120, 1335, 420}, QStringLiteral("Kernel value in percent of the maximum"));
+    addLabel(this, QStringLiteral("%"), 11640, 9120, main);
 }
 
 void KernelViewerWindow::drawLegend() {
-  legend_->clear();
-  for (int k = 1; k <= viewers::GREY_CLASS_COUNT; ++k) {
-    const int grey = viewers::greyLevel(k);
-    legend_->filledRectangle(10, 10 * k, 50, 10 * k + 10, QColor(grey, grey, grey));
-    legend_->printTextAt(55, 10 * k, QString::fromStdString(viewers::legendLabel(k)));
-  }
+    legend_->clear();
+    for (int k = 1; k <= viewers::GREY_CLASS_COUNT; ++k) {
+        const int grey = viewers::greyLevel(k);
+        legend_->filledRectangle(10, 10 * k, 50, 10 * k + 10, QColor(grey, grey, grey));
+        legend_->printTextAt(55, 10 * k, QString::fromStdString(viewers::legendLabel(k)));
+    }
 }
 
 void KernelViewerWindow::paintMap(const viewers::KernelTable& table, double maxValue) {
-  QElapsedTimer timer;
-  timer.start();
-  map_->clear();
-  for (int i = 1; i <= viewers::MAP_DEPTH_BINS; ++i) {
-    for (int j = 1; j <= viewers::MAP_RADIAL_BINS; ++j) {
-      const double ratio = table[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] / maxValue;
-      const int greyClass = viewers::greyClass(ratio);
-      if (greyClass == viewers::WHITE_CELL) continue;
-      const int grey = viewers::greyLevel(greyClass);
-      const viewers::MapRect cell = viewers::mapCellRect(i, j);
-      map_->filledRectangle(cell.left, cell.top, cell.right, cell.bottom, QColor(grey, grey, grey));
+    QElapsedTimer timer;
+    timer.start();
+    map_->clear();
+    for (int i = 1; i <= viewers::MAP_DEPTH_BINS; ++i) {
+        for (int j = 1; j <= viewers::MAP_RADIAL_BINS; ++j) {
+            const double ratio = table[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] / maxValue;
+            const int greyClass = viewers::greyClass(ratio);
+            if (greyClass == viewers::WHITE_CELL) continue;
+            const int grey = viewers::greyLevel(greyClass);
+            const viewers::MapRect cell = viewers::mapCellRect(i, j);
+            map_->filledRectangle(cell.left, cell.top, cell.right, cell.bottom, QColor(grey, grey, grey));
+        }
     }
-  }
-  lastMapDrawMs_ = timer.elapsed();
+    lastMapDrawMs_ = timer.elapsed();
 }
 
 void KernelViewerWindow::display() {
-  const QString name = file1_->fileName();
-  if (name.isEmpty()) {
-    messages_.warn("Select file");
-    return;
-  }
-  const std::optional<std::string> bytes =
-      text::readWholeFile(FileListBox::joinPath(file1_->path(), name).toStdString());
-  std::optional<viewers::KernelFile> kernel = bytes ? viewers::readKernelFile(*bytes) : std::nullopt;
-  if (!kernel) {
-    messages_.warn(KERNEL_READ_ERROR);  // the window keeps what it showed
-    return;
-  }
-  shared_.KernelShown = true;
-  for (int i = 1; i <= viewers::KERNEL_FILE_DEPTH_BINS; ++i)
-    for (int j = 1; j <= viewers::KERNEL_FILE_RADIAL_BINS; ++j)
-      shared_.KernelTable[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] =
-          (*kernel->table)[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
-  text_[3]->setText(QString::fromStdString(text::decodeTitleBytes(kernel->titleBytes)));
-  QCoreApplication::processEvents();  // the new title shows before the long drawing
-  text_[1]->setText(QString::fromStdString(formatNumber(kernel->sum, "#.00000")));
-  text_[2]->setText(QString::fromStdString(viewers::plainNumberText(kernel->maxValue)));
-  paintMap(shared_.KernelTable, kernel->maxValue);
+    const QString name = file1_->fileName();
+    if (name.isEmpty()) {
+        messages_.warn("Select file");
+        return;
+    }
+    const std::optional<std::string> bytes = text::readWholeFile(
+        FileListBox::joinPath(file1_->path(), name).toStdString());
+    std::optional<viewers::KernelFile> kernel = bytes ? viewers::readKernelFile(*bytes) : std::nullopt;
+    if (!kernel) {
+        messages_.warn(KERNEL_READ_ERROR);  // the window keeps what it showed
+        return;
+    }
+    shared_.KernelShown = true;
+    for (int i = 1; i <= viewers::KERNEL_FILE_DEPTH_BINS; ++i)
+        for (int j = 1; j <= viewers::KERNEL_FILE_RADIAL_BINS; ++j)
+            shared_.KernelTable[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] =
+                (*kernel->table)[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
+    text_[3]->setText(QString::fromStdString(text::decodeTitleBytes(kernel->titleBytes)));
+    QCoreApplication::processEvents();  // the new title shows before the long drawing
+    text_[1]->setText(QString::fromStdString(formatNumber(kernel->sum, "#.00000")));
+    text_[2]->setText(QString::fromStdString(viewers::plainNumberText(kernel->maxValue)));
+    paintMap(shared_.KernelTable, kernel->maxValue);
 }
 
 void KernelViewerWindow::eraseFile() {
-  const QString name = file1_->fileName();
-  if (name.isEmpty()) {
-    messages_.warn("Select file");
-    return;
-  }
-  if (!messages_.confirm("Kill this file, OK ?")) return;
-  if (!QFile::remove(FileListBox::joinPath(file1_->path(), name))) {
-    messages_.warn(ERASE_ERROR);
-    return;
-  }
-  // The sum, maximum and table stay, so the read-out still answers over the blank map.
-  map_->clear();
-  text_[3]->clear();
-  file1_->refresh();
+    const QString name = file1_->fileName();
+    if (name.isEmpty()) {
+        messages_.warn("Select file");
+        return;
+    }
+    if (!messages_.confirm("Kill this file, OK ?")) return;
+    if (!QFile::remove(FileListBox::joinPath(file1_->path(), name))) {
+        messages_.warn(ERASE_ERROR);
+        return;
+    }
+    // The sum, maximum and table stay, so the read-out still answers over the blank map.
+    map_->clear();
+    text_[3]->clear();
+    file1_->refresh();
 }
 
 void KernelViewerWindow::showReadout(double x, double y) {
-  if (!shared_.KernelShown) return;
-  const std::optional<viewers::KernelReadout> readout = viewers::kernelReadout(x, y);
-  if (!readout) {
-    crossY_->hide();
-    crossX_->hide();
-    for (int k : {4, 5, 6}) text_[static_cast<std::size_t>(k)]->clear();
-    return;
-  }
-  crossY_->show();
-  crossX_->show();
-  crossY_->setY(y);
-  crossX_->setX(x);
-  text_[4]->setText(QString::number(readout->depthMm));
-  text_[5]->setText(QString::number(readout->radiusMm));
-  const auto radius = static_cast<int>(textValue(text_[5]->text().toStdString()));
-  const std::optional<double> percent = viewers::readoutPercentOfMax(
-      shared_.KernelTable, readout->depthBin, radius, textValue(text_[2]->text().toStdString()));
-  text_[6]->setText(percent ? QString::fromStdString(formatNumber(*percent, "0.000E+00")) : QString());
+    if (!shared_.KernelShown) return;
+    const std::optional<viewers::KernelReadout> readout = viewers::kernelReadout(x, y);
+    if (!readout) {
+        crossY_->hide();
+        crossX_->hide();
+        for (int k : {4, 5, 6}) text_[static_cast<std::size_t>(k)]->clear();
+        return;
+    }
+    crossY_->show();
+    crossX_->show();
+    crossY_->setY(y);
+    crossX_->setX(x);
+    text_[4]->setText(QString::number(readout->depthMm));
+    text_[5]->setText(QString::number(readout->radiusMm));
+    const auto radius = static_cast<int>(textValue(text_[5]->text().toStdString()));
+    const std::optional<double> percent = viewers::readoutPercentOfMax(shared_.KernelTable, readout->depthBin, radius,
+                                                                       textValue(text_[2]->text().toStdString()));
+    text_[6]->setText(percent ? QString::fromStdString(formatNumber(*percent, "0.000E+00")) : QString());
 }
 
 }  // namespace orvalis

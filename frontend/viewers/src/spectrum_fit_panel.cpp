@@ -36,215 +36,223 @@ SpectrumFitPanel::SpectrumFitPanel(PddComparisonWindow& window, QString program,
       workFolder_(std::move(workFolder)),
       setupMaxEnergy_(std::move(setupMaxEnergy)),
       applyToSetup_(std::move(applyToSetup)) {
-  setObjectName(QStringLiteral("FitPanel"));
-  setWindowTitle(QStringLiteral("Spectrum fit"));
-  buildControls();
-  connect(&window_, &PddComparisonWindow::measuredLoaded, this, &SpectrumFitPanel::measuredLoaded);
-  connect(&process_, &QProcess::readyReadStandardOutput, this, &SpectrumFitPanel::readOutput);
-  connect(&process_, &QProcess::finished, this, &SpectrumFitPanel::processFinished);
-  connect(&process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-    if (error == QProcess::FailedToStart) processFinished(-1, QProcess::CrashExit);
-  });
+    setObjectName(QStringLiteral("FitPanel"));
+    setWindowTitle(QStringLiteral("Spectrum fit"));
+    buildControls();
+    connect(&window_, &PddComparisonWindow::measuredLoaded, this, &SpectrumFitPanel::measuredLoaded);
+    connect(&process_, &QProcess::readyReadStandardOutput, this, &SpectrumFitPanel::readOutput);
+    connect(&process_, &QProcess::finished, this, &SpectrumFitPanel::processFinished);
+    connect(&process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) processFinished(-1, QProcess::CrashExit);
+    });
 }
 
 SpectrumFitPanel::~SpectrumFitPanel() {
-  if (isRunning()) {
-    process_.kill();
-    process_.waitForFinished();
-  }
-  delete fitButton_.data();
+    if (isRunning()) {
+        process_.kill();
+        process_.waitForFinished();
+    }
+    delete fitButton_.data();
 }
 
 void SpectrumFitPanel::buildControls() {
-  fitButton_ = new QPushButton(QStringLiteral("Fit spectrum"), &window_);
-  fitButton_->setObjectName(QStringLiteral("FitSpectrum"));
-  fitButton_->setAccessibleName(QStringLiteral("Fit the spectrum to the measured data"));
-  fitButton_->setToolTip(QStringLiteral("Fit alpha, beta and the maximum energy to the measured depth dose"));
-  fitButton_->setGeometry(twipsRect(BUTTON_TWIPS[0], BUTTON_TWIPS[1], BUTTON_TWIPS[2], BUTTON_TWIPS[3]));
-  fitButton_->setEnabled(false);
-  connect(fitButton_, &QPushButton::clicked, this, [this] {
-    show();
-    raise();
-    startFit();
-  });
-  buildPanel();
+    fitButton_ = new QPushButton(QStringLiteral("Fit spectrum"), &window_);
+    fitButton_->setObjectName(QStringLiteral("FitSpectrum"));
+    fitButton_->setAccessibleName(QStringLiteral("Fit the spectrum to the measured data"));
+    fitButton_->setToolTip(QStringLiteral("Fit alpha, beta and the maximum energy to the measured depth dose"));
+    fitButton_->setGeometry(twipsRect(BUTTON_TWIPS[0], BUTTON_TWIPS[1], BUTTON_TWIPS[2], BUTTON_TWIPS[3]));
+    fitButton_->setEnabled(false);
+    connect(fitButton_, &QPushButton::clicked, this, [this] {
+        show();
+        raise();
+        startFit();
+    });
+    buildPanel();
 }
 
 void SpectrumFitPanel::buildPanel() {
-  auto* grid = new QGridLayout(this);
-  fileLabel_ = new QLabel(this);
-  fileLabel_->setObjectName(QStringLiteral("FitFile"));
-  grid->addWidget(fileLabel_, 0, 0, 1, 3);
-  fromRange_ = new QCheckBox(QStringLiteral("Start Emax from the measured Rp"), this);
-  fromRange_->setObjectName(QStringLiteral("FitFromRp"));
-  fromRange_->setChecked(true);
-  grid->addWidget(fromRange_, 1, 0, 1, 3);
-  grid->addWidget(new QLabel(QStringLiteral("Emax (MeV)"), this), 2, 0);
-  maxEnergy_ = new QLineEdit(this);
-  maxEnergy_->setObjectName(QStringLiteral("FitEmax"));
-  maxEnergy_->setAccessibleName(QStringLiteral("Maximum energy to start from, MeV"));
-  maxEnergy_->setEnabled(false);
-  grid->addWidget(maxEnergy_, 2, 1);
-  fixed_ = new QCheckBox(QStringLiteral("fixed"), this);
-  fixed_->setObjectName(QStringLiteral("FitFixed"));
-  fixed_->setEnabled(false);
-  grid->addWidget(fixed_, 2, 2);
-  connect(fromRange_, &QCheckBox::toggled, this, [this](bool fromRange) {
-    maxEnergy_->setEnabled(!fromRange);
-    fixed_->setEnabled(!fromRange);
-  });
-  grid->addWidget(new QLabel(QStringLiteral("Emax span (+- %)"), this), 3, 0);
-  span_ = new QLineEdit(QStringLiteral("10"), this);
-  span_->setObjectName(QStringLiteral("FitSpan"));
-  span_->setAccessibleName(QStringLiteral("How far the maximum energy may move, percent"));
-  grid->addWidget(span_, 3, 1);
-  connect(fixed_, &QCheckBox::toggled, span_, [this](bool fixed) { span_->setEnabled(!fixed); });
-  start_ = new QPushButton(QStringLiteral("Start fit"), this);
-  start_->setObjectName(QStringLiteral("FitStart"));
-  connect(start_, &QPushButton::clicked, this, &SpectrumFitPanel::startFit);
-  grid->addWidget(start_, 4, 0);
-  progress_ = new QProgressBar(this);
-  progress_->setObjectName(QStringLiteral("FitProgress"));
-  progress_->setRange(0, 100);
-  progress_->setValue(0);
-  grid->addWidget(progress_, 4, 1);
-  cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
-  cancel_->setObjectName(QStringLiteral("FitCancel"));
-  cancel_->setEnabled(false);
-  connect(cancel_, &QPushButton::clicked, this, &SpectrumFitPanel::cancelFit);
-  grid->addWidget(cancel_, 4, 2);
-  resultLabel_ = new QLabel(this);
-  resultLabel_->setObjectName(QStringLiteral("FitResult"));
-  resultLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  resultLabel_->setMinimumWidth(360);
-  resultLabel_->setWordWrap(true);
-  grid->addWidget(resultLabel_, 5, 0, 1, 3);
-  apply_ = new QPushButton(QStringLiteral("Set alpha, beta and Emax in the set-up window"), this);
-  apply_->setObjectName(QStringLiteral("FitApply"));
-  apply_->setEnabled(false);
-  connect(apply_, &QPushButton::clicked, this, [this] {
-    if (result_ && applyToSetup_) applyToSetup_(*result_);
-  });
-  grid->addWidget(apply_, 6, 0, 1, 3);
+    auto* grid = new QGridLayout(this);
+    fileLabel_ = new QLabel(this);
+    fileLabel_->setObjectName(QStringLiteral("FitFile"));
+    grid->addWidget(fileLabel_, 0, 0, 1, 3);
+    fromRange_ = new QCheckBox(QStringLiteral("Start Emax from the measured Rp"), this);
+    fromRange_->setObjectName(QStringLiteral("FitFromRp"));
+    fromRange_->setChecked(true);
+    grid->addWidget(fromRange_, 1, 0, 1, 3);
+    grid->addWidget(new QLabel(QStringLiteral("Emax (MeV)"), this), 2, 0);
+    maxEnergy_ = new QLineEdit(this);
+    maxEnergy_->setObjectName(QStringLiteral("FitEmax"));
+    maxEnergy_->setAccessibleName(QStringLiteral("Maximum energy to start from, MeV"));
+    maxEnergy_->setEnabled(false);
+    grid->addWidget(maxEnergy_, 2, 1);
+    fixed_ = new QCheckBox(QStringLiteral("fixed"), this);
+    fixed_->setObjectName(QStringLiteral("FitFixed"));
+    fixed_->setEnabled(false);
+    grid->addWidget(fixed_, 2, 2);
+    connect(fromRange_, &QCheckBox::toggled, this, [this](bool fromRange) {
+        maxEnergy_->setEnabled(!fromRange);
+        fixed_->setEnabled(!fromRange);
+    });
+    grid->addWidget(new QLabel(QStringLiteral("Emax span (+- %)"), this), 3, 0);
+    span_ = new QLineEdit(QStringLiteral("10"), this);
+    span_->setObjectName(QStringLiteral("FitSpan"));
+    span_->setAccessibleName(QStringLiteral("How far the maximum energy may move, percent"));
+    grid->addWidget(span_, 3, 1);
+    connect(fixed_, &QCheckBox::toggled, span_, [this](bool fixed) { span_->setEnabled(!fixed); });
+    start_ = new QPushButton(QStringLiteral("Start fit"), this);
+    start_->setObjectName(QStringLiteral("FitStart"));
+    connect(start_, &QPushButton::clicked, this, &SpectrumFitPanel::startFit);
+    grid->addWidget(start_, 4, 0);
+    progress_ = new QProgressBar(this);
+    progress_->setObjectName(QStringLiteral("FitProgress"));
+    progress_->setRange(0, 100);
+    progress_->setValue(0);
+    grid->addWidget(progress_, 4, 1);
+    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel_->setObjectName(QStringLiteral("FitCancel"));
+    cancel_->setEnabled(false);
+    connect(cancel_, &QPushButton::clicked, this, &SpectrumFitPanel::cancelFit);
+    grid->addWidget(cancel_, 4, 2);
+    resultLabel_ = new QLabel(this);
+    resultLabel_->setObjectName(QStringLiteral("FitResult"));
+    resultLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    resultLabel_->setMinimumWidth(360);
+    resultLabel_->setWordWrap(true);
+    grid->addWidget(resultLabel_, 5, 0, 1, 3);
+    apply_ = new QPushButton(QStringLiteral("Set alpha, beta and Emax in the set-up window"), this);
+    apply_->setObjectName(QStringLiteral("FitApply"));
+    apply_->setEnabled(false);
+    connect(apply_, &QPushButton::clicked, this, [this] {
+        if (result_ && applyToSetup_) applyToSetup_(*result_);
+    });
+    grid->addWidget(apply_, 6, 0, 1, 3);
 }
 
 void SpectrumFitPanel::measuredLoaded(const QString& path) {
-  measuredPath_ = path;
-  fitButton_->setEnabled(true);
-  fileLabel_->setText(QStringLiteral("Measured: ") + QFileInfo(path).fileName());
-  if (setupMaxEnergy_ && maxEnergy_->text().isEmpty())
-    if (const auto energy = setupMaxEnergy_()) maxEnergy_->setText(QString::fromStdString(formatNumber(*energy, "#0.0")));
+    measuredPath_ = path;
+    fitButton_->setEnabled(true);
+    fileLabel_->setText(QStringLiteral("Measured: ") + QFileInfo(path).fileName());
+    if (setupMaxEnergy_ && maxEnergy_->text().isEmpty())
+        if (const auto energy = setupMaxEnergy_())
+            maxEnergy_->setText(QString::fromStdString(formatNumber(*energy, "#0.0")));
 }
 
 void SpectrumFitPanel::startFit() {
-  if (isRunning() || measuredPath_.isEmpty()) return;
-  viewers::FitRequest request;
-  request.measuredPath = measuredPath_.toStdString();
-  curvePath_ = workFolder_ + QStringLiteral("/fit-") + QFileInfo(measuredPath_).completeBaseName() + QStringLiteral(".pdd");
-  request.curvePath = curvePath_.toStdString();
-  if (!fromRange_->isChecked()) {
-    const double energy = textValue(maxEnergy_->text().toStdString());
-    if (!(energy > 0.0)) {
-      resultLabel_->setText(QStringLiteral("Type the maximum energy to start from."));
-      return;
+    if (isRunning() || measuredPath_.isEmpty()) return;
+    viewers::FitRequest request;
+    request.measuredPath = measuredPath_.toStdString();
+    curvePath_ = workFolder_ + QStringLiteral("/fit-") + QFileInfo(measuredPath_).completeBaseName() +
+                 QStringLiteral(".pdd");
+    request.curvePath = curvePath_.toStdString();
+    if (!fromRange_->isChecked()) {
+        const double energy = textValue(maxEnergy_->text().toStdString());
+        if (!(energy > 0.0)) {
+            resultLabel_->setText(QStringLiteral("Type the maximum energy to start from."));
+            return;
+        }
+        request.maxEnergyMeV = energy;
+        request.fixedMaxEnergy = fixed_->isChecked();
     }
-    request.maxEnergyMeV = energy;
-    request.fixedMaxEnergy = fixed_->isChecked();
-  }
-  const double span = textValue(span_->text().toStdString());
-  if (!(span >= 1.0 && span <= 30.0)) {
-    resultLabel_->setText(QStringLiteral("The span of the maximum energy must lie between 1 and 30 %."));
-    return;
-  }
-  request.spanPercent = span;
-  QStringList arguments;
-  for (const std::string& argument : viewers::fitArguments(request)) arguments << QString::fromStdString(argument);
-  result_.reset();
-  levels_.clear();
-  pending_.clear();
-  lastMessage_.clear();
-  note_.clear();
-  cancelled_ = false;
-  progress_->setValue(0);
-  resultLabel_->setText(QStringLiteral("Fitting..."));
-  apply_->setEnabled(false);
-  start_->setEnabled(false);
-  fitButton_->setEnabled(false);
-  cancel_->setEnabled(true);
-  process_.setWorkingDirectory(workFolder_);
-  process_.start(program_, arguments);
+    const double span = textValue(span_->text().toStdString());
+    if (!(span >= 1.0 && span <= 30.0)) {
+        resultLabel_->setText(QStringLiteral("The span of the maximum energy must lie between 1 and 30 %."));
+        return;
+    }
+    request.spanPercent = span;
+    QStringList arguments;
+    for (const std::string& argument : viewers::fitArguments(request)) arguments << QString::fromStdString(argument);
+    result_.reset();
+    levels_.clear();
+    pending_.clear();
+    lastMessage_.clear();
+    note_.clear();
+    cancelled_ = false;
+    progress_->setValue(0);
+    resultLabel_->setText(QStringLiteral("Fitting..."));
+    apply_->setEnabled(false);
+    start_->setEnabled(false);
+    fitButton_->setEnabled(false);
+    cancel_->setEnabled(true);
+    process_.setWorkingDirectory(workFolder_);
+    process_.start(program_, arguments);
 }
 
 void SpectrumFitPanel::cancelFit() {
-  if (!isRunning()) return;
-  cancelled_ = true;
-  process_.kill();
+    if (!isRunning()) return;
+    cancelled_ = true;
+    process_.kill();
 }
 
 void SpectrumFitPanel::readOutput() {
-  pending_ += process_.readAllStandardOutput();
-  for (qsizetype end = pending_.indexOf('\n'); end >= 0; end = pending_.indexOf('\n')) {
-    const std::string line = pending_.left(end).trimmed().toStdString();
-    pending_.remove(0, end + 1);
-    if (const auto percent = viewers::fitProgressPercent(line)) progress_->setValue(*percent);
-    else if (const auto fitted = viewers::parseFitResult(line)) result_ = fitted;
-    else if (const auto level = viewers::parseFitLevel(line)) levels_.push_back(*level);
-    else if (line.rfind("Note:", 0) == 0) note_ = QString::fromStdString(line);
-    else if (!line.empty() && line.rfind("RESULT", 0) != 0) lastMessage_ = QString::fromStdString(line);
-  }
+    pending_ += process_.readAllStandardOutput();
+    for (qsizetype end = pending_.indexOf('\n'); end >= 0; end = pending_.indexOf('\n')) {
+        const std::string line = pending_.left(end).trimmed().toStdString();
+        pending_.remove(0, end + 1);
+        if (const auto percent = viewers::fitProgressPercent(line))
+            progress_->setValue(*percent);
+        else if (const auto fitted = viewers::parseFitResult(line))
+            result_ = fitted;
+        else if (const auto level = viewers::parseFitLevel(line))
+            levels_.push_back(*level);
+        else if (line.rfind("Note:", 0) == 0)
+            note_ = QString::fromStdString(line);
+        else if (!line.empty() && line.rfind("RESULT", 0) != 0)
+            lastMessage_ = QString::fromStdString(line);
+    }
 }
 
 void SpectrumFitPanel::processFinished(int exitCode, QProcess::ExitStatus status) {
-  readOutput();
-  cancel_->setEnabled(false);
-  start_->setEnabled(true);
-  fitButton_->setEnabled(!measuredPath_.isEmpty());
-  const bool succeeded = !cancelled_ && status == QProcess::NormalExit && exitCode == 0 && result_.has_value();
-  if (succeeded) {
-    progress_->setValue(100);
-    drawFittedCurve();
-    showResult();
-    apply_->setEnabled(static_cast<bool>(applyToSetup_));
-  } else {
-    result_.reset();
-    const QString error = QString::fromLocal8Bit(process_.readAllStandardError()).trimmed();
-    resultLabel_->setText(cancelled_ ? QStringLiteral("Cancelled.")
-                          : status == QProcess::CrashExit && exitCode == -1
-                              ? QStringLiteral("orvalis-fit could not be started: ") + program_
-                              : QStringLiteral("The fit failed: ") + (error.isEmpty() ? lastMessage_ : error));
-  }
-  emit fitFinished(succeeded);
+    readOutput();
+    cancel_->setEnabled(false);
+    start_->setEnabled(true);
+    fitButton_->setEnabled(!measuredPath_.isEmpty());
+    const bool succeeded = !cancelled_ && status == QProcess::NormalExit && exitCode == 0 && result_.has_value();
+    if (succeeded) {
+        progress_->setValue(100);
+        drawFittedCurve();
+        showResult();
+        apply_->setEnabled(static_cast<bool>(applyToSetup_));
+    } else {
+        result_.reset();
+        const QString error = QString::fromLocal8Bit(process_.readAllStandardError()).trimmed();
+        resultLabel_->setText(cancelled_ ? QStringLiteral("Cancelled.")
+                              : status == QProcess::CrashExit && exitCode == -1
+                                  ? QStringLiteral("orvalis-fit could not be started: ") + program_
+                                  : QStringLiteral("The fit failed: ") + (error.isEmpty() ? lastMessage_ : error));
+    }
+    emit fitFinished(succeeded);
 }
 
 void SpectrumFitPanel::drawFittedCurve() {
-  const std::optional<std::string> text = text::readWholeFile(curvePath_.toStdString());
-  if (!text) return;
-  const auto points = viewers::fittedCurvePoints(*text);
-  if (!points) return;
-  DrawingSurface* plot = window_.plot();
-  const UserScale& scale = plot->scale();
-  const double xUnitsPerPx = 1.0 / std::abs(scale.pixelsPerUnitX());
-  const double yUnitsPerPx = 1.0 / std::abs(scale.pixelsPerUnitY());
-  plot->setLineWidth(2);
-  for (const viewers::PlotSegment& dash : viewers::dashedSegments(*points, xUnitsPerPx, yUnitsPerPx, DASH_ON_PX, DASH_OFF_PX))
-    plot->line(dash.from.x, dash.from.y, dash.to.x, dash.to.y, FITTED_CURVE_COLOR);
-  plot->rectangle(0, 0, FRAME_RIGHT, FRAME_TOP);
+    const std::optional<std::string> text = text::readWholeFile(curvePath_.toStdString());
+    if (!text) return;
+    const auto points = viewers::fittedCurvePoints(*text);
+    if (!points) return;
+    DrawingSurface* plot = window_.plot();
+    const UserScale& scale = plot->scale();
+    const double xUnitsPerPx = 1.0 / std::abs(scale.pixelsPerUnitX());
+    const double yUnitsPerPx = 1.0 / std::abs(scale.pixelsPerUnitY());
+    plot->setLineWidth(2);
+    for (const viewers::PlotSegment& dash :
+         viewers::dashedSegments(*points, xUnitsPerPx, yUnitsPerPx, DASH_ON_PX, DASH_OFF_PX))
+        plot->line(dash.from.x, dash.from.y, dash.to.x, dash.to.y, FITTED_CURVE_COLOR);
+    plot->rectangle(0, 0, FRAME_RIGHT, FRAME_TOP);
 }
 
 void SpectrumFitPanel::showResult() {
-  QString text = QStringLiteral("alpha %1   beta %2   Emax %3 MeV   rms %4 %")
-                     .arg(result_->alpha, 0, 'f', 1)
-                     .arg(result_->beta, 0, 'f', 1)
-                     .arg(result_->maxEnergyMeV, 0, 'f', 1)
-                     .arg(result_->rmsPercent, 0, 'f', 2);
-  for (const viewers::FittedLevel& level : levels_)
-    text += QStringLiteral("\n%1: measured %2 mm, fitted %3 mm")
-                .arg(QString::fromStdString(level.name))
-                .arg(level.measuredMm, 0, 'f', 2)
-                .arg(level.fittedMm, 0, 'f', 2);
-  if (!note_.isEmpty()) text += QStringLiteral("\n") + note_;
-  resultLabel_->setText(text);
-  adjustSize();  // room for the lines just shown
+    QString text = QStringLiteral("alpha %1   beta %2   Emax %3 MeV   rms %4 %")
+                       .arg(result_->alpha, 0, 'f', 1)
+                       .arg(result_->beta, 0, 'f', 1)
+                       .arg(result_->maxEnergyMeV, 0, 'f', 1)
+                       .arg(result_->rmsPercent, 0, 'f', 2);
+    for (const viewers::FittedLevel& level : levels_)
+        text += QStringLiteral("\n%1: measured %2 mm, fitted %3 mm")
+                    .arg(QString::fromStdString(level.name))
+                    .arg(level.measuredMm, 0, 'f', 2)
+                    .arg(level.fittedMm, 0, 'f', 2);
+    if (!note_.isEmpty()) text += QStringLiteral("\n") + note_;
+    resultLabel_->setText(text);
+    adjustSize();  // room for the lines just shown
 }
 
 }  // namespace orvalis

@@ -14,190 +14,186 @@ using namespace orvalis;
 namespace {
 
 void writeFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write(bytes);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
 }
 
 // Calculated curve: 1 up to record 40, then falling by 0.02 per record to 0 at record 90, so that
 // R90, R80, R50 and R10 lie exactly at records 45, 50, 65 and 85 (30, 35, 50 and 70 mm).
 QByteArray calculatedFile() {
-  QByteArray text = "  9.00 MeV \x83\xBF=8.0               \x83\xC0=2.0               \r\n   10000000.\r\n";
-  for (int i = 1; i <= 125; ++i) {
-    const double dose = i <= 40 ? 1.0 : (i >= 90 ? 0.0 : (90 - i) / 50.0);
-    text += QByteArray::number(i - 15).rightJustified(4) + "." +
-            QByteArray::number(dose, 'E', 3).rightJustified(10) + "\r\n";
-  }
-  return text;
+    QByteArray text = "  9.00 MeV \x83\xBF=8.0               \x83\xC0=2.0               \r\n   10000000.\r\n";
+    for (int i = 1; i <= 125; ++i) {
+        const double dose = i <= 40 ? 1.0 : (i >= 90 ? 0.0 : (90 - i) / 50.0);
+        text += QByteArray::number(i - 15).rightJustified(4) + "." +
+                QByteArray::number(dose, 'E', 3).rightJustified(10) + "\r\n";
+    }
+    return text;
 }
 
 // Measured curve: the same shape 0.25 mm deeper, in percent, one record per millimetre.
 QByteArray measuredFile() {
-  QByteArray text = "depth [mm],dose\r\n";
-  for (int d = 0; d <= 100; ++d) {
-    const double dose = d <= 25 ? 100.0 : (d >= 75 ? 0.0 : 2.0 * (75 - d));
-    text += QByteArray::number(d + 0.25) + "," + QByteArray::number(dose) + "\r\n";
-  }
-  return text;
+    QByteArray text = "depth [mm],dose\r\n";
+    for (int d = 0; d <= 100; ++d) {
+        const double dose = d <= 25 ? 100.0 : (d >= 75 ? 0.0 : 2.0 * (75 - d));
+        text += QByteArray::number(d + 0.25) + "," + QByteArray::number(dose) + "\r\n";
+    }
+    return text;
 }
 
 }  // namespace
 
 class PddComparisonWindowTest : public QObject {
-  Q_OBJECT
+    Q_OBJECT
 
- private:
-  QTemporaryDir dir_;
-  Module1 shared_;
-  testing::RecordingMessages messages_;
-  PddComparisonWindow* window_ = nullptr;
+private:
+    QTemporaryDir dir_;
+    Module1 shared_;
+    testing::RecordingMessages messages_;
+    PddComparisonWindow* window_ = nullptr;
 
-  QString text(int n) const {
-    return window_->findChild<QLineEdit*>(QStringLiteral("Text%1").arg(n))->text();
-  }
-  void click(const char* name) { QTest::mouseClick(window_->findChild<QPushButton*>(name), Qt::LeftButton); }
-  void select(const char* list, const QString& name) {
-    QVERIFY(window_->findChild<FileListBox*>(list)->selectFile(name));
-  }
-  SurfaceLine* line(const char* name) const { return window_->findChild<SurfaceLine*>(name); }
-  std::string lastWarning() const {
-    return messages_.warnings.empty() ? std::string() : messages_.warnings.back();
-  }
-
- private slots:
-  void initTestCase() {
-    writeFile(dir_.filePath("run.pdd"), calculatedFile());
-    writeFile(dir_.filePath("water.csv"), measuredFile());
-    writeFile(dir_.filePath("short.pdd"), calculatedFile().left(900));
-    writeFile(dir_.filePath("broken.csv"), "depth,dose\n1,50\n2,fifty\n");
-    writeFile(dir_.filePath("flat.pdd"), "h\nh\n" + QByteArray("1. 0.0\n").repeated(125));
-    window_ = new PddComparisonWindow(shared_, messages_);
-    window_->findChild<FolderListBox*>("Dir1")->setPath(dir_.path());
-    window_->findChild<FolderListBox*>("Dir2")->setPath(dir_.path());
-    window_->resetFromMainMenu();
-    window_->show();
-  }
-  void cleanupTestCase() { delete window_; }
-
-  void listsFollowTheirFolders() {
-    auto* calculated = window_->findChild<FileListBox*>("File2");
-    QCOMPARE(calculated->count(), 3);  // "*.PDD" lists the lower-case files
-    QCOMPARE(window_->findChild<FileListBox*>("File1")->count(), 2);
-  }
-
-  void calculatedThenMeasuredFillTheTable() {
-    select("File2", "run.pdd");
-    click("Command2");
-    QVERIFY(messages_.warnings.empty());
-    QCOMPARE(text(7), QStringLiteral("30.00"));
-    QCOMPARE(text(8), QStringLiteral("35.00"));
-    QCOMPARE(text(9), QStringLiteral("50.00"));
-    QCOMPARE(text(10), QStringLiteral("70.00"));
-    QVERIFY(text(11).isEmpty());  // no differences before both columns are filled
-    QVERIFY(shared_.CalcCurveShown);
-    QCOMPARE(window_->pddMax(), 1.0);
-    QVERIFY(line("Line1")->isVisible());
-    QCOMPARE(line("Line1")->x1(), 5000.0);  // R50 marker
-    QCOMPARE(line("Line1")->y1(), 1003.0);
-    QCOMPARE(line("Line4")->x1(), 7000.0);  // R10 marker
-    // The red curve at 40 mm (record 55, 70 %) lies over the grid.
-    QCOMPARE(window_->plot()->bufferColorAt(4000, 700), QColor(255, 0, 0));
-
-    select("File1", "water.csv");
-    click("Command4");
-    QVERIFY(messages_.warnings.empty());
-    QCOMPARE(text(5), QStringLiteral("30.25"));
-    QCOMPARE(text(4), QStringLiteral("35.25"));
-    QCOMPARE(text(3), QStringLiteral("50.25"));
-    QCOMPARE(text(6), QStringLiteral("70.25"));
-    for (int n = 11; n <= 14; ++n) QCOMPARE(text(n), QStringLiteral("0.25"));
-    QVERIFY(!shared_.CalcCurveShown);
-    QCOMPARE(line("Line1")->x1(), 5025.0);  // the markers follow the later load
-    QCOMPARE(window_->pddMax(), 100.0);
-    QCOMPARE(shared_.PddDepth[101], 100.25);
-  }
-
-  void differencesUseTheShownTexts() {
-    window_->findChild<QLineEdit*>("Text3")->setText(QStringLiteral("12.35"));
-    select("File2", "run.pdd");
-    click("Command2");
-    QCOMPARE(text(13), QStringLiteral("37.65"));  // |12.35 - 50.00|, the typed value counts
-  }
-
-  void readoutFollowsTheCalculatedCurve() {
-    DrawingSurface* plot = window_->plot();
-    emit plot->mouseMoved(99.9, 500);
-    QCOMPARE(text(1), QStringLiteral("0"));
-    QCOMPARE(text(2), QStringLiteral("100.00"));  // record 15
-    QVERIFY(line("Line5")->isVisible());
-    QCOMPARE(line("Line5")->x1(), 0.0);
-    emit plot->mouseMoved(9999, 500);
-    QCOMPARE(text(1), QStringLiteral("99"));
-    QCOMPARE(text(2), QStringLiteral("0.00"));
-    emit plot->mouseMoved(6550, -100);  // 65 mm is record 80: 0.2
-    QCOMPARE(text(2), QStringLiteral("20.00"));
-    QCOMPARE(line("Line5")->x1(), 6500.0);
-    for (const double edge : {0.0, 10000.0}) {
-      emit plot->mouseMoved(edge, 500);
-      QVERIFY(text(1).isEmpty());
-      QVERIFY(text(2).isEmpty());
-      QVERIFY(!line("Line5")->isVisible());
+    QString text(int n) const { return window_->findChild<QLineEdit*>(QStringLiteral("Text%1").arg(n))->text(); }
+    void click(const char* name) { QTest::mouseClick(window_->findChild<QPushButton*>(name), Qt::LeftButton); }
+    void select(const char* list, const QString& name) {
+        QVERIFY(window_->findChild<FileListBox*>(list)->selectFile(name));
     }
-    // After a measured load the read-out is frozen.
-    select("File1", "water.csv");
-    click("Command4");
-    emit plot->mouseMoved(5000, 500);
-    QVERIFY(text(1).isEmpty());
-  }
+    SurfaceLine* line(const char* name) const { return window_->findChild<SurfaceLine*>(name); }
+    std::string lastWarning() const { return messages_.warnings.empty() ? std::string() : messages_.warnings.back(); }
 
-  void failuresShowTheirMessages() {
-    const std::array<double, 151> measuredDose = shared_.PddDose;
-    window_->findChild<FileListBox*>("File2")->clearSelection();
-    click("Command2");
-    QCOMPARE(lastWarning(), std::string("Select File"));
-    QCOMPARE(shared_.PddDose, measuredDose);  // nothing changed
+private slots:
+    void initTestCase() {
+        writeFile(dir_.filePath("run.pdd"), calculatedFile());
+        writeFile(dir_.filePath("water.csv"), measuredFile());
+        writeFile(dir_.filePath("short.pdd"), calculatedFile().left(900));
+        writeFile(dir_.filePath("broken.csv"), "depth,dose\n1,50\n2,fifty\n");
+        writeFile(dir_.filePath("flat.pdd"), "h\nh\n" + QByteArray("1. 0.0\n").repeated(125));
+        window_ = new PddComparisonWindow(shared_, messages_);
+        window_->findChild<FolderListBox*>("Dir1")->setPath(dir_.path());
+        window_->findChild<FolderListBox*>("Dir2")->setPath(dir_.path());
+        window_->resetFromMainMenu();
+        window_->show();
+    }
+    void cleanupTestCase() { delete window_; }
 
-    select("File2", "short.pdd");
-    click("Command2");
-    QCOMPARE(lastWarning(), std::string(" I can't read this calculated data file !"));
-    QVERIFY(!shared_.CalcCurveShown);  // unchanged by the failure
-    writeFile(dir_.filePath("gone.pdd"), calculatedFile());
-    window_->findChild<FileListBox*>("File2")->refresh();
-    select("File2", "gone.pdd");
-    QVERIFY(QFile::remove(dir_.filePath("gone.pdd")));  // removed after it was listed
-    messages_.warnings.clear();
-    click("Command2");
-    QCOMPARE(lastWarning(), std::string(" I can't read this calculated data file !"));
-    select("File2", "flat.pdd");
-    click("Command2");
-    QCOMPARE(lastWarning(), std::string(" I can't read this calculated data file !"));
+    void listsFollowTheirFolders() {
+        auto* calculated = window_->findChild<FileListBox*>("File2");
+        QCOMPARE(calculated->count(), 3);  // "*.PDD" lists the lower-case files
+        QCOMPARE(window_->findChild<FileListBox*>("File1")->count(), 2);
+    }
 
-    select("File1", "broken.csv");
-    click("Command4");
-    QCOMPARE(lastWarning(), std::string(" I can't read this measured data file !"));
-    QCOMPARE(shared_.PddDose[1], 50.0);  // what was read stays
+    void calculatedThenMeasuredFillTheTable() {
+        select("File2", "run.pdd");
+        click("Command2");
+        QVERIFY(messages_.warnings.empty());
+        QCOMPARE(text(7), QStringLiteral("30.00"));
+        QCOMPARE(text(8), QStringLiteral("35.00"));
+        QCOMPARE(text(9), QStringLiteral("50.00"));
+        QCOMPARE(text(10), QStringLiteral("70.00"));
+        QVERIFY(text(11).isEmpty());  // no differences before both columns are filled
+        QVERIFY(shared_.CalcCurveShown);
+        QCOMPARE(window_->pddMax(), 1.0);
+        QVERIFY(line("Line1")->isVisible());
+        QCOMPARE(line("Line1")->x1(), 5000.0);  // R50 marker
+        QCOMPARE(line("Line1")->y1(), 1003.0);
+        QCOMPARE(line("Line4")->x1(), 7000.0);  // R10 marker
+        // The red curve at 40 mm (record 55, 70 %) lies over the grid.
+        QCOMPARE(window_->plot()->bufferColorAt(4000, 700), QColor(255, 0, 0));
 
-    select("File2", "run.pdd");
-    click("Command2");
-    QVERIFY(shared_.CalcCurveShown);
-    window_->findChild<FileListBox*>("File1")->clearSelection();
-    click("Command4");  // empties the tables even with nothing selected
-    QCOMPARE(lastWarning(), std::string("Select File"));
-    QCOMPARE(shared_.PddDose[20], 0.0);
-    QVERIFY(shared_.CalcCurveShown);
-    emit window_->plot()->mouseMoved(2000, 500);
-    QCOMPARE(text(2), QStringLiteral("0.00"));
-  }
+        select("File1", "water.csv");
+        click("Command4");
+        QVERIFY(messages_.warnings.empty());
+        QCOMPARE(text(5), QStringLiteral("30.25"));
+        QCOMPARE(text(4), QStringLiteral("35.25"));
+        QCOMPARE(text(3), QStringLiteral("50.25"));
+        QCOMPARE(text(6), QStringLiteral("70.25"));
+        for (int n = 11; n <= 14; ++n) QCOMPARE(text(n), QStringLiteral("0.25"));
+        QVERIFY(!shared_.CalcCurveShown);
+        QCOMPARE(line("Line1")->x1(), 5025.0);  // the markers follow the later load
+        QCOMPARE(window_->pddMax(), 100.0);
+        QCOMPARE(shared_.PddDepth[101], 100.25);
+    }
 
-  void graphClearEmptiesEverything() {
-    click("Command3");
-    for (int n = 1; n <= 14; ++n) QVERIFY(text(n).isEmpty());
-    for (const char* name : {"Line1", "Line2", "Line3", "Line4", "Line5"}) QVERIFY(!line(name)->isVisible());
-    QVERIFY(!shared_.CalcCurveShown);
-    QCOMPARE(window_->plot()->bufferColorAt(2000, 1000), QColor(0, 0, 0));       // the frame again
-    QCOMPARE(window_->plot()->bufferColorAt(2000, 500), QColor(0, 0, 255));      // the 50 % level line
-    QCOMPARE(window_->plot()->bufferColorAt(2000, 600), QColor(192, 192, 192));  // grid
-  }
+    void differencesUseTheShownTexts() {
+        window_->findChild<QLineEdit*>("Text3")->setText(QStringLiteral("12.35"));
+        select("File2", "run.pdd");
+        click("Command2");
+        QCOMPARE(text(13), QStringLiteral("37.65"));  // |12.35 - 50.00|, the typed value counts
+    }
+
+    void readoutFollowsTheCalculatedCurve() {
+        DrawingSurface* plot = window_->plot();
+        emit plot->mouseMoved(99.9, 500);
+        QCOMPARE(text(1), QStringLiteral("0"));
+        QCOMPARE(text(2), QStringLiteral("100.00"));  // record 15
+        QVERIFY(line("Line5")->isVisible());
+        QCOMPARE(line("Line5")->x1(), 0.0);
+        emit plot->mouseMoved(9999, 500);
+        QCOMPARE(text(1), QStringLiteral("99"));
+        QCOMPARE(text(2), QStringLiteral("0.00"));
+        emit plot->mouseMoved(6550, -100);  // 65 mm is record 80: 0.2
+        QCOMPARE(text(2), QStringLiteral("20.00"));
+        QCOMPARE(line("Line5")->x1(), 6500.0);
+        for (const double edge : {0.0, 10000.0}) {
+            emit plot->mouseMoved(edge, 500);
+            QVERIFY(text(1).isEmpty());
+            QVERIFY(text(2).isEmpty());
+            QVERIFY(!line("Line5")->isVisible());
+        }
+        // After a measured load the read-out is frozen.
+        select("File1", "water.csv");
+        click("Command4");
+        emit plot->mouseMoved(5000, 500);
+        QVERIFY(text(1).isEmpty());
+    }
+
+    void failuresShowTheirMessages() {
+        const std::array<double, 151> measuredDose = shared_.PddDose;
+        window_->findChild<FileListBox*>("File2")->clearSelection();
+        click("Command2");
+        QCOMPARE(lastWarning(), std::string("Select File"));
+        QCOMPARE(shared_.PddDose, measuredDose);  // nothing changed
+
+        select("File2", "short.pdd");
+        click("Command2");
+        QCOMPARE(lastWarning(), std::string(" I can't read this calculated data file !"));
+        QVERIFY(!shared_.CalcCurveShown);  // unchanged by the failure
+        writeFile(dir_.filePath("gone.pdd"), calculatedFile());
+        window_->findChild<FileListBox*>("File2")->refresh();
+        select("File2", "gone.pdd");
+        QVERIFY(QFile::remove(dir_.filePath("gone.pdd")));  // removed after it was listed
+        messages_.warnings.clear();
+        click("Command2");
+        QCOMPARE(lastWarning(), std::string(" I can't read this calculated data file !"));
+        select("File2", "flat.pdd");
+        click("Command2");
+        QCOMPARE(lastWarning(), std::string(" I can't read this calculated data file !"));
+
+        select("File1", "broken.csv");
+        click("Command4");
+        QCOMPARE(lastWarning(), std::string(" I can't read this measured data file !"));
+        QCOMPARE(shared_.PddDose[1], 50.0);  // what was read stays
+
+        select("File2", "run.pdd");
+        click("Command2");
+        QVERIFY(shared_.CalcCurveShown);
+        window_->findChild<FileListBox*>("File1")->clearSelection();
+        click("Command4");  // empties the tables even with nothing selected
+        QCOMPARE(lastWarning(), std::string("Select File"));
+        QCOMPARE(shared_.PddDose[20], 0.0);
+        QVERIFY(shared_.CalcCurveShown);
+        emit window_->plot()->mouseMoved(2000, 500);
+        QCOMPARE(text(2), QStringLiteral("0.00"));
+    }
+
+    void graphClearEmptiesEverything() {
+        click("Command3");
+        for (int n = 1; n <= 14; ++n) QVERIFY(text(n).isEmpty());
+        for (const char* name : {"Line1", "Line2", "Line3", "Line4", "Line5"}) QVERIFY(!line(name)->isVisible());
+        QVERIFY(!shared_.CalcCurveShown);
+        QCOMPARE(window_->plot()->bufferColorAt(2000, 1000), QColor(0, 0, 0));       // the frame again
+        QCOMPARE(window_->plot()->bufferColorAt(2000, 500), QColor(0, 0, 255));      // the 50 % level line
+        QCOMPARE(window_->plot()->bufferColorAt(2000, 600), QColor(192, 192, 192));  // grid
+    }
 };
 
 QTEST_MAIN(PddComparisonWindowTest)

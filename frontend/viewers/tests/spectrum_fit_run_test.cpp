@@ -8,71 +8,74 @@
 using namespace orvalis::viewers;
 
 TEST(FitRun, ArgumentsFollowTheChosenStartOfTheMaximumEnergy) {
-  FitRequest request{"/w/m.csv", "/w/fit-m.pdd", std::nullopt, false};
-  EXPECT_EQ(fitArguments(request), (std::vector<std::string>{"/w/m.csv", "--rp", "measured", "--out", "/w/fit-m.pdd"}));
-  request.maxEnergyMeV = 9.04;
-  EXPECT_EQ(fitArguments(request), (std::vector<std::string>{"/w/m.csv", "--emax", "9.0", "--out", "/w/fit-m.pdd"}));
-  request.spanPercent = 20.0;
-  EXPECT_EQ(fitArguments(request), (std::vector<std::string>{"/w/m.csv", "--emax", "9.0", "--span", "20.0", "--out", "/w/fit-m.pdd"}));
-  request.fixedMaxEnergy = true;  // a fixed energy has no span
-  EXPECT_EQ(fitArguments(request), (std::vector<std::string>{"/w/m.csv", "--emax", "9.0", "--fixed-emax", "--out", "/w/fit-m.pdd"}));
+    FitRequest request{"/w/m.csv", "/w/fit-m.pdd", std::nullopt, false};
+    EXPECT_EQ(fitArguments(request),
+              (std::vector<std::string>{"/w/m.csv", "--rp", "measured", "--out", "/w/fit-m.pdd"}));
+    request.maxEnergyMeV = 9.04;
+    EXPECT_EQ(fitArguments(request), (std::vector<std::string>{"/w/m.csv", "--emax", "9.0", "--out", "/w/fit-m.pdd"}));
+    request.spanPercent = 20.0;
+    EXPECT_EQ(fitArguments(request),
+              (std::vector<std::string>{"/w/m.csv", "--emax", "9.0", "--span", "20.0", "--out", "/w/fit-m.pdd"}));
+    request.fixedMaxEnergy = true;  // a fixed energy has no span
+    EXPECT_EQ(fitArguments(request),
+              (std::vector<std::string>{"/w/m.csv", "--emax", "9.0", "--fixed-emax", "--out", "/w/fit-m.pdd"}));
 }
 
 TEST(FitRun, ProgressAndResultLines) {
-  EXPECT_EQ(fitProgressPercent("PROGRESS basis 56 112"), 45);
-  EXPECT_EQ(fitProgressPercent("PROGRESS basis 112 112"), 90);
-  EXPECT_EQ(fitProgressPercent("PROGRESS scan 21 21"), 98);
-  EXPECT_EQ(fitProgressPercent("PROGRESS refine 1 1"), 100);
-  EXPECT_FALSE(fitProgressPercent("PROGRESS basis 1 0"));
-  EXPECT_FALSE(fitProgressPercent("Basis read from fit-basis-9.0MeV.txt"));
+    EXPECT_EQ(fitProgressPercent("PROGRESS basis 56 112"), 45);
+    EXPECT_EQ(fitProgressPercent("PROGRESS basis 112 112"), 90);
+    EXPECT_EQ(fitProgressPercent("PROGRESS scan 21 21"), 98);
+    EXPECT_EQ(fitProgressPercent("PROGRESS refine 1 1"), 100);
+    EXPECT_FALSE(fitProgressPercent("PROGRESS basis 1 0"));
+    EXPECT_FALSE(fitProgressPercent("Basis read from fit-basis-9.0MeV.txt"));
 
-  const auto r = parseFitResult("RESULT grid alpha=8.2 beta=2.1 emax=9.4 rms=0.512");
-  ASSERT_TRUE(r.has_value());
-  EXPECT_EQ(r->alpha, 8.2);
-  EXPECT_EQ(r->rmsPercent, 0.512);
-  EXPECT_FALSE(parseFitResult("RESULT continuous alpha=8.2 beta=2.1 emax=9.4 rms=0.512"));
-  EXPECT_FALSE(parseFitResult("RESULT grid alpha=8.2 beta=2.1 emax=9.4"));
-  EXPECT_FALSE(parseFitResult("RESULT grid alpha=8.2 beta=two emax=9.4 rms=1"));
+    const auto r = parseFitResult("RESULT grid alpha=8.2 beta=2.1 emax=9.4 rms=0.512");
+    ASSERT_TRUE(r.has_value());
+    EXPECT_EQ(r->alpha, 8.2);
+    EXPECT_EQ(r->rmsPercent, 0.512);
+    EXPECT_FALSE(parseFitResult("RESULT continuous alpha=8.2 beta=2.1 emax=9.4 rms=0.512"));
+    EXPECT_FALSE(parseFitResult("RESULT grid alpha=8.2 beta=2.1 emax=9.4"));
+    EXPECT_FALSE(parseFitResult("RESULT grid alpha=8.2 beta=two emax=9.4 rms=1"));
 
-  const auto level = parseFitLevel("RESULT R50 measured=30.535 grid=30.425 continuous=30.446");
-  ASSERT_TRUE(level.has_value());
-  EXPECT_EQ(level->name, "R50");
-  EXPECT_EQ(level->fittedMm, 30.425);
-  EXPECT_FALSE(parseFitLevel("RESULT grid alpha=8.2 beta=2.1 emax=9.4 rms=0.512"));
+    const auto level = parseFitLevel("RESULT R50 measured=30.535 grid=30.425 continuous=30.446");
+    ASSERT_TRUE(level.has_value());
+    EXPECT_EQ(level->name, "R50");
+    EXPECT_EQ(level->fittedMm, 30.425);
+    EXPECT_FALSE(parseFitLevel("RESULT grid alpha=8.2 beta=2.1 emax=9.4 rms=0.512"));
 }
 
 TEST(FitRun, ScrollBarValuesStayOnTheBar) {
-  EXPECT_EQ(scrollBarValue(8.0), 80);
-  EXPECT_EQ(scrollBarValue(2.35), 24);
-  EXPECT_EQ(scrollBarValue(0.01), 1);
-  EXPECT_EQ(scrollBarValue(25.0), 200);
+    EXPECT_EQ(scrollBarValue(8.0), 80);
+    EXPECT_EQ(scrollBarValue(2.35), 24);
+    EXPECT_EQ(scrollBarValue(0.01), 1);
+    EXPECT_EQ(scrollBarValue(25.0), 200);
 }
 
 TEST(FitRun, FittedCurveIsDrawnLikeACalculatedCurveInDashes) {
-  std::string text = "  9.40 MeV fit\r\n 100.\r\n";
-  for (int i = 1; i <= 125; ++i) {
-    char line[32];
-    std::snprintf(line, sizeof line, "%4d.%10.3E\r\n", i - 15, i <= 40 ? 0.5 : 0.25);
-    text += line;
-  }
-  const auto points = fittedCurvePoints(text);
-  ASSERT_TRUE(points.has_value());
-  ASSERT_EQ(points->size(), 100u);
-  EXPECT_EQ(points->front().x, 50.0);
-  EXPECT_EQ(points->front().y, 1000.0);
-  EXPECT_EQ(points->back().y, 500.0);
-  EXPECT_FALSE(fittedCurvePoints("too short\r\n"));
+    std::string text = "  9.40 MeV fit\r\n 100.\r\n";
+    for (int i = 1; i <= 125; ++i) {
+        char line[32];
+        std::snprintf(line, sizeof line, "%4d.%10.3E\r\n", i - 15, i <= 40 ? 0.5 : 0.25);
+        text += line;
+    }
+    const auto points = fittedCurvePoints(text);
+    ASSERT_TRUE(points.has_value());
+    ASSERT_EQ(points->size(), 100u);
+    EXPECT_EQ(points->front().x, 50.0);
+    EXPECT_EQ(points->front().y, 1000.0);
+    EXPECT_EQ(points->back().y, 500.0);
+    EXPECT_FALSE(fittedCurvePoints("too short\r\n"));
 
-  // A straight line of 100 px in x: dashes of 8 px every 13 px, all on the line.
-  const std::vector<PlotPoint> line{{0.0, 500.0}, {500.0, 500.0}, {1000.0, 500.0}};
-  const auto dashes = dashedSegments(line, 10.0, 1.0, 8.0, 5.0);
-  double drawn = 0.0;
-  for (const PlotSegment& d : dashes) {
-    EXPECT_EQ(d.from.y, 500.0);
-    EXPECT_LE(d.to.x - d.from.x, 80.0 + 1e-9);
-    drawn += d.to.x - d.from.x;
-  }
-  EXPECT_EQ(dashes.size(), 8u);  // at 0, 13, ..., 91 px; the joint at 50 px falls in a gap
-  EXPECT_NEAR(drawn, 8 * 80.0, 1e-9);
-  EXPECT_TRUE(dashedSegments(line, 10.0, 1.0, 0.0, 5.0).empty());
+    // A straight line of 100 px in x: dashes of 8 px every 13 px, all on the line.
+    const std::vector<PlotPoint> line{{0.0, 500.0}, {500.0, 500.0}, {1000.0, 500.0}};
+    const auto dashes = dashedSegments(line, 10.0, 1.0, 8.0, 5.0);
+    double drawn = 0.0;
+    for (const PlotSegment& d : dashes) {
+        EXPECT_EQ(d.from.y, 500.0);
+        EXPECT_LE(d.to.x - d.from.x, 80.0 + 1e-9);
+        drawn += d.to.x - d.from.x;
+    }
+    EXPECT_EQ(dashes.size(), 8u);  // at 0, 13, ..., 91 px; the joint at 50 px falls in a gap
+    EXPECT_NEAR(drawn, 8 * 80.0, 1e-9);
+    EXPECT_TRUE(dashedSegments(line, 10.0, 1.0, 0.0, 5.0).empty());
 }

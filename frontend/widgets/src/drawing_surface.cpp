@@ -12,238 +12,229 @@
 namespace orvalis {
 
 void SurfaceLine::setPosition(double x1, double y1, double x2, double y2) {
-  x1_ = x1;
-  y1_ = y1;
-  x2_ = x2;
-  y2_ = y2;
-  emit changed();
+    x1_ = x1;
+    y1_ = y1;
+    x2_ = x2;
+    y2_ = y2;
+    emit changed();
 }
 
 void SurfaceLine::setColor(const QColor& color) {
-  color_ = color;
-  emit changed();
+    color_ = color;
+    emit changed();
 }
 
 void SurfaceLine::setWidth(int widthPx) {
-  width_ = std::max(1, widthPx);
-  emit changed();
+    width_ = std::max(1, widthPx);
+    emit changed();
 }
 
 void SurfaceLine::setStyle(Qt::PenStyle style) {
-  style_ = style;
-  emit changed();
+    style_ = style;
+    emit changed();
 }
 
 void SurfaceLine::setVisible(bool visible) {
-  if (visible_ == visible) return;
-  visible_ = visible;
-  emit changed();
+    if (visible_ == visible) return;
+    visible_ = visible;
+    emit changed();
 }
 
 DrawingSurface::DrawingSurface(QWidget* parent) : QWidget(parent), textFont_(font()) {
-  setMouseTracking(true);
-  setAttribute(Qt::WA_OpaquePaintEvent);
-  resizeBuffer();
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    resizeBuffer();
 }
 
-QRect DrawingSurface::innerRect() const {
-  return rect().adjusted(border_, border_, -border_, -border_);
-}
+QRect DrawingSurface::innerRect() const { return rect().adjusted(border_, border_, -border_, -border_); }
 
 void DrawingSurface::setScale(double left, double top, double width, double height) {
-  scale_.setScale(left, top, width, height);
-  update();
+    scale_.setScale(left, top, width, height);
+    update();
 }
 
 void DrawingSurface::setBorderWidth(int px) {
-  border_ = std::max(0, px);
-  resizeBuffer();
+    border_ = std::max(0, px);
+    resizeBuffer();
 }
 
 void DrawingSurface::setBackgroundColor(const QColor& color) {
-  background_ = color;
-  clear();
+    background_ = color;
+    clear();
 }
 
 void DrawingSurface::setLineWidth(int px) { lineWidth_ = std::max(1, px); }
 
 void DrawingSurface::clear() {
-  resizeBuffer();
-  buffer_.fill(background_);
-  current_ = {scale_.left(), scale_.top()};
-  update();
+    resizeBuffer();
+    buffer_.fill(background_);
+    current_ = {scale_.left(), scale_.top()};
+    update();
 }
 
 void DrawingSurface::point(double x, double y) { point(x, y, foreground_); }
 
 void DrawingSurface::point(double x, double y, const QColor& color) {
-  resizeBuffer();
-  const UserScale::Pixel p = scale_.toPixel(x, y);
-  QPainter painter(&buffer_);
-  if (lineWidth_ <= 1) {
-    painter.setPen(color);
-    painter.drawPoint(p.x, p.y);
-  } else {
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(color);
-    const double radius = lineWidth_ / 2.0;
-    painter.drawEllipse(QPointF(p.x + 0.5, p.y + 0.5), radius, radius);
-  }
-  current_ = {x, y};
-  update();
+    resizeBuffer();
+    const UserScale::Pixel p = scale_.toPixel(x, y);
+    QPainter painter(&buffer_);
+    if (lineWidth_ <= 1) {
+        painter.setPen(color);
+        painter.drawPoint(p.x, p.y);
+    } else {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(color);
+        const double radius = lineWidth_ / 2.0;
+        painter.drawEllipse(QPointF(p.x + 0.5, p.y + 0.5), radius, radius);
+    }
+    current_ = {x, y};
+    update();
 }
 
 void DrawingSurface::lineTo(double x, double y) { lineTo(x, y, foreground_); }
 
-void DrawingSurface::lineTo(double x, double y, const QColor& color) {
-  drawSegment(current_, {x, y}, color);
-}
+void DrawingSurface::lineTo(double x, double y, const QColor& color) { drawSegment(current_, {x, y}, color); }
 
-void DrawingSurface::line(double x1, double y1, double x2, double y2) {
-  line(x1, y1, x2, y2, foreground_);
-}
+void DrawingSurface::line(double x1, double y1, double x2, double y2) { line(x1, y1, x2, y2, foreground_); }
 
 void DrawingSurface::line(double x1, double y1, double x2, double y2, const QColor& color) {
-  drawSegment({x1, y1}, {x2, y2}, color);
+    drawSegment({x1, y1}, {x2, y2}, color);
 }
 
 void DrawingSurface::drawSegment(const QPointF& from, const QPointF& to, const QColor& color) {
-  resizeBuffer();
-  const UserScale::Pixel a = scale_.toPixel(from.x(), from.y());
-  const UserScale::Pixel b = scale_.toPixel(to.x(), to.y());
-  QPainter painter(&buffer_);
-  painter.setPen(QPen(color, lineWidth_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-  painter.drawLine(a.x, a.y, b.x, b.y);
-  current_ = to;
-  update();
+    resizeBuffer();
+    const UserScale::Pixel a = scale_.toPixel(from.x(), from.y());
+    const UserScale::Pixel b = scale_.toPixel(to.x(), to.y());
+    QPainter painter(&buffer_);
+    painter.setPen(QPen(color, lineWidth_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawLine(a.x, a.y, b.x, b.y);
+    current_ = to;
+    update();
 }
 
-void DrawingSurface::rectangle(double x1, double y1, double x2, double y2) {
-  rectangle(x1, y1, x2, y2, foreground_);
-}
+void DrawingSurface::rectangle(double x1, double y1, double x2, double y2) { rectangle(x1, y1, x2, y2, foreground_); }
 
 void DrawingSurface::rectangle(double x1, double y1, double x2, double y2, const QColor& color) {
-  resizeBuffer();
-  const UserScale::Pixel a = scale_.toPixel(x1, y1);
-  const UserScale::Pixel b = scale_.toPixel(x2, y2);
-  QPainter painter(&buffer_);
-  painter.setPen(QPen(color, lineWidth_, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
-  painter.setBrush(Qt::NoBrush);
-  const int left = std::min(a.x, b.x);
-  const int top = std::min(a.y, b.y);
-  painter.drawRect(QRect(left, top, std::abs(b.x - a.x), std::abs(b.y - a.y)));
-  current_ = {x2, y2};
-  update();
+    resizeBuffer();
+    const UserScale::Pixel a = scale_.toPixel(x1, y1);
+    const UserScale::Pixel b = scale_.toPixel(x2, y2);
+    QPainter painter(&buffer_);
+    painter.setPen(QPen(color, lineWidth_, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    painter.setBrush(Qt::NoBrush);
+    const int left = std::min(a.x, b.x);
+    const int top = std::min(a.y, b.y);
+    painter.drawRect(QRect(left, top, std::abs(b.x - a.x), std::abs(b.y - a.y)));
+    current_ = {x2, y2};
+    update();
 }
 
 void DrawingSurface::filledRectangle(double x1, double y1, double x2, double y2, const QColor& fill) {
-  resizeBuffer();
-  const UserScale::Pixel a = scale_.toPixel(x1, y1);
-  const UserScale::Pixel b = scale_.toPixel(x2, y2);
-  QPainter painter(&buffer_);
-  painter.fillRect(QRect(QPoint(std::min(a.x, b.x), std::min(a.y, b.y)),
-                         QPoint(std::max(a.x, b.x), std::max(a.y, b.y))),
-                   fill);
-  current_ = {x2, y2};
-  update();
+    resizeBuffer();
+    const UserScale::Pixel a = scale_.toPixel(x1, y1);
+    const UserScale::Pixel b = scale_.toPixel(x2, y2);
+    QPainter painter(&buffer_);
+    painter.fillRect(
+        QRect(QPoint(std::min(a.x, b.x), std::min(a.y, b.y)), QPoint(std::max(a.x, b.x), std::max(a.y, b.y))), fill);
+    current_ = {x2, y2};
+    update();
 }
 
 void DrawingSurface::printText(const QString& text) {
-  resizeBuffer();
-  const UserScale::Pixel p = scale_.toPixel(current_.x(), current_.y());
-  QPainter painter(&buffer_);
-  painter.setFont(textFont_);
-  painter.setPen(foreground_);
-  const QFontMetrics metrics(textFont_);
-  painter.drawText(p.x, p.y + metrics.ascent(), text);
-  current_.setY(scale_.toUserY(p.y + metrics.height()));
-  update();
+    resizeBuffer();
+    const UserScale::Pixel p = scale_.toPixel(current_.x(), current_.y());
+    QPainter painter(&buffer_);
+    painter.setFont(textFont_);
+    painter.setPen(foreground_);
+    const QFontMetrics metrics(textFont_);
+    painter.drawText(p.x, p.y + metrics.ascent(), text);
+    current_.setY(scale_.toUserY(p.y + metrics.height()));
+    update();
 }
 
 void DrawingSurface::printTextAt(double x, double y, const QString& text) {
-  current_ = {x, y};
-  printText(text);
+    current_ = {x, y};
+    printText(text);
 }
 
-SurfaceLine* DrawingSurface::addLine(const QString& objectName, double x1, double y1, double x2,
-                                     double y2, const QColor& color, int widthPx, bool visible) {
-  auto* line = new SurfaceLine(this);
-  line->setObjectName(objectName);
-  line->setPosition(x1, y1, x2, y2);
-  line->setColor(color);
-  line->setWidth(widthPx);
-  line->setVisible(visible);
-  connect(line, &SurfaceLine::changed, this, qOverload<>(&QWidget::update));
-  lines_.append(line);
-  update();
-  return line;
+SurfaceLine* DrawingSurface::addLine(const QString& objectName, double x1, double y1, double x2, double y2,
+                                     const QColor& color, int widthPx, bool visible) {
+    auto* line = new SurfaceLine(this);
+    line->setObjectName(objectName);
+    line->setPosition(x1, y1, x2, y2);
+    line->setColor(color);
+    line->setWidth(widthPx);
+    line->setVisible(visible);
+    connect(line, &SurfaceLine::changed, this, qOverload<>(&QWidget::update));
+    lines_.append(line);
+    update();
+    return line;
 }
 
 QColor DrawingSurface::bufferColorAt(double x, double y) const {
-  resizeBuffer();
-  const UserScale::Pixel p = scale_.toPixel(x, y);
-  if (!buffer_.valid(p.x, p.y)) return Qt::transparent;
-  return buffer_.pixelColor(p.x, p.y);
+    resizeBuffer();
+    const UserScale::Pixel p = scale_.toPixel(x, y);
+    if (!buffer_.valid(p.x, p.y)) return Qt::transparent;
+    return buffer_.pixelColor(p.x, p.y);
 }
 
 void DrawingSurface::paintEvent(QPaintEvent*) {
-  resizeBuffer();
-  QPainter painter(this);
-  drawBorder(painter);
-  const QRect inner = innerRect();
-  painter.setClipRect(inner);
-  painter.drawImage(inner.topLeft(), buffer_);
-  painter.translate(inner.topLeft());
-  for (const SurfaceLine* line : lines_) {
-    if (!line->isVisible()) continue;
-    painter.setPen(QPen(line->color(), line->width(), line->style(), Qt::FlatCap));
-    const UserScale::Pixel a = scale_.toPixel(line->x1(), line->y1());
-    const UserScale::Pixel b = scale_.toPixel(line->x2(), line->y2());
-    painter.drawLine(a.x, a.y, b.x, b.y);
-  }
+    resizeBuffer();
+    QPainter painter(this);
+    drawBorder(painter);
+    const QRect inner = innerRect();
+    painter.setClipRect(inner);
+    painter.drawImage(inner.topLeft(), buffer_);
+    painter.translate(inner.topLeft());
+    for (const SurfaceLine* line : lines_) {
+        if (!line->isVisible()) continue;
+        painter.setPen(QPen(line->color(), line->width(), line->style(), Qt::FlatCap));
+        const UserScale::Pixel a = scale_.toPixel(line->x1(), line->y1());
+        const UserScale::Pixel b = scale_.toPixel(line->x2(), line->y2());
+        painter.drawLine(a.x, a.y, b.x, b.y);
+    }
 }
 
 void DrawingSurface::drawBorder(QPainter& painter) const {
-  if (border_ <= 0) return;
-  // Sunken: dark on the top and left, light on the bottom and right.
-  const QColor outerDark(128, 128, 128), innerDark(64, 64, 64);
-  const QColor outerLight(255, 255, 255), innerLight(212, 208, 200);
-  const QRect r = rect();
-  for (int i = 0; i < border_; ++i) {
-    const bool outer = i < (border_ + 1) / 2;
-    painter.setPen(outer ? outerDark : innerDark);
-    painter.drawLine(r.left() + i, r.top() + i, r.right() - i, r.top() + i);
-    painter.drawLine(r.left() + i, r.top() + i, r.left() + i, r.bottom() - i);
-    painter.setPen(outer ? outerLight : innerLight);
-    painter.drawLine(r.left() + i, r.bottom() - i, r.right() - i, r.bottom() - i);
-    painter.drawLine(r.right() - i, r.top() + i, r.right() - i, r.bottom() - i);
-  }
+    if (border_ <= 0) return;
+    // Sunken: dark on the top and left, light on the bottom and right.
+    const QColor outerDark(128, 128, 128), innerDark(64, 64, 64);
+    const QColor outerLight(255, 255, 255), innerLight(212, 208, 200);
+    const QRect r = rect();
+    for (int i = 0; i < border_; ++i) {
+        const bool outer = i < (border_ + 1) / 2;
+        painter.setPen(outer ? outerDark : innerDark);
+        painter.drawLine(r.left() + i, r.top() + i, r.right() - i, r.top() + i);
+        painter.drawLine(r.left() + i, r.top() + i, r.left() + i, r.bottom() - i);
+        painter.setPen(outer ? outerLight : innerLight);
+        painter.drawLine(r.left() + i, r.bottom() - i, r.right() - i, r.bottom() - i);
+        painter.drawLine(r.right() - i, r.top() + i, r.right() - i, r.bottom() - i);
+    }
 }
 
 void DrawingSurface::resizeEvent(QResizeEvent*) {
-  resizeBuffer();
-  update();
+    resizeBuffer();
+    update();
 }
 
 void DrawingSurface::resizeBuffer() const {
-  const QSize size = innerRect().size().expandedTo(QSize(1, 1));
-  if (buffer_.size() != size) {
-    QImage resized(size, QImage::Format_RGB32);
-    resized.fill(background_);
-    if (!buffer_.isNull()) {
-      QPainter painter(&resized);
-      painter.drawImage(0, 0, buffer_);
+    const QSize size = innerRect().size().expandedTo(QSize(1, 1));
+    if (buffer_.size() != size) {
+        QImage resized(size, QImage::Format_RGB32);
+        resized.fill(background_);
+        if (!buffer_.isNull()) {
+            QPainter painter(&resized);
+            painter.drawImage(0, 0, buffer_);
+        }
+        buffer_ = resized;
     }
-    buffer_ = resized;
-  }
-  scale_.setPixelSize(size.width(), size.height());
+    scale_.setPixelSize(size.width(), size.height());
 }
 
 void DrawingSurface::mouseMoveEvent(QMouseEvent* event) {
-  resizeBuffer();
-  const QPointF pos = event->position() - QPointF(border_, border_);
-  // Whole pixels, as a pointer is reported; positions over the border fall outside the scale.
-  emit mouseMoved(scale_.toUserX(std::floor(pos.x())), scale_.toUserY(std::floor(pos.y())));
+    resizeBuffer();
+    const QPointF pos = event->position() - QPointF(border_, border_);
+    // Whole pixels, as a pointer is reported; positions over the border fall outside the scale.
+    emit mouseMoved(scale_.toUserX(std::floor(pos.x())), scale_.toUserY(std::floor(pos.y())));
 }
 
 }  // namespace orvalis

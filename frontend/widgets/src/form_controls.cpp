@@ -8,21 +8,21 @@
 namespace orvalis {
 
 QLabel* addLabel(QWidget* parent, const QString& text, int leftTwips, int topTwips, const QFont& font) {
-  auto* label = new QLabel(text, parent);
-  label->setFont(font);
-  label->move(twipsToPixels(leftTwips), twipsToPixels(topTwips));
-  label->adjustSize();
-  return label;
+    auto* label = new QLabel(text, parent);
+    label->setFont(font);
+    label->move(twipsToPixels(leftTwips), twipsToPixels(topTwips));
+    label->adjustSize();
+    return label;
 }
 
 QPushButton* addButton(QWidget* parent, const char* name, const QString& caption, QRect twips, double pointSize,
                        const QString& accessibleName) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(QString::fromLatin1(name));
-  if (!accessibleName.isEmpty()) button->setAccessibleName(accessibleName);
-  button->setFont(timesFont(pointSize));
-  button->setGeometry(twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
-  return button;
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    if (!accessibleName.isEmpty()) button->setAccessibleName(accessibleName);
+    button->setFont(timesFont(pointSize));
+    button->setGeometry(twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
+    return button;
 }
 
 }  // namespace orvalis

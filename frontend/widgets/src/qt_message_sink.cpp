@@ -8,16 +8,15 @@
 namespace orvalis {
 
 void QtMessageSink::warn(const std::string& text) {
-  QMessageBox box(QMessageBox::Warning, QString::fromLatin1(PROGRAM_TITLE),
-                  QString::fromStdString(text), QMessageBox::Ok, QApplication::activeWindow());
-  box.exec();
+    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(PROGRAM_TITLE), QString::fromStdString(text),
+                    QMessageBox::Ok, QApplication::activeWindow());
+    box.exec();
 }
 
 bool QtMessageSink::confirm(const std::string& text) {
-  QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(PROGRAM_TITLE),
-                  QString::fromStdString(text), QMessageBox::Ok | QMessageBox::Cancel,
-                  QApplication::activeWindow());
-  return box.exec() == QMessageBox::Ok;
+    QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(PROGRAM_TITLE), QString::fromStdString(text),
+                    QMessageBox::Ok | QMessageBox::Cancel, QApplication::activeWindow());
+    return box.exec() == QMessageBox::Ok;
 }
 
 }  // namespace orvalis

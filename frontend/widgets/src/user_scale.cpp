@@ -12,27 +12,25 @@ namespace {
 constexpr double PIXEL_LIMIT = 1.0e6;
 
 int roundToPixel(double p) {
-  if (std::isnan(p)) return 0;
-  return static_cast<int>(std::floor(std::clamp(p, -PIXEL_LIMIT, PIXEL_LIMIT) + 0.5));
+    if (std::isnan(p)) return 0;
+    return static_cast<int>(std::floor(std::clamp(p, -PIXEL_LIMIT, PIXEL_LIMIT) + 0.5));
 }
 
 }  // namespace
 
-UserScale::UserScale(double left, double top, double width, double height) {
-  setScale(left, top, width, height);
-}
+UserScale::UserScale(double left, double top, double width, double height) { setScale(left, top, width, height); }
 
 void UserScale::setScale(double left, double top, double width, double height) {
-  left_ = left;
-  top_ = top;
-  // A zero extent would make every mapping a division by zero; keep the previous one instead.
-  if (width != 0.0) width_ = width;
-  if (height != 0.0) height_ = height;
+    left_ = left;
+    top_ = top;
+    // A zero extent would make every mapping a division by zero; keep the previous one instead.
+    if (width != 0.0) width_ = width;
+    if (height != 0.0) height_ = height;
 }
 
 void UserScale::setPixelSize(int widthPx, int heightPx) {
-  widthPx_ = std::max(1, widthPx);
-  heightPx_ = std::max(1, heightPx);
+    widthPx_ = std::max(1, widthPx);
+    heightPx_ = std::max(1, heightPx);
 }
 
 int UserScale::toPixelX(double x) const { return roundToPixel((x - left_) * widthPx_ / width_); }

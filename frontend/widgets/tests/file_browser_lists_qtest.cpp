@@ -11,99 +11,98 @@ using orvalis::FileListBox;
 using orvalis::FolderListBox;
 
 class FileBrowserListsTest : public QObject {
-  Q_OBJECT
+    Q_OBJECT
 
- private:
-  QTemporaryDir dir_;
-  void touch(const QString& name) {
-    QFile file(dir_.filePath(name));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-  }
+private:
+    QTemporaryDir dir_;
+    void touch(const QString& name) {
+        QFile file(dir_.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
 
- private slots:
-  void initTestCase() {
-    QVERIFY(dir_.isValid());
-    for (const char* name : {"b.pdd", "A.PDD", "c.csv", "d.Csv", "e.elk"}) touch(QString::fromLatin1(name));
-    QVERIFY(QDir(dir_.path()).mkdir(QStringLiteral("sub1")));
-    QVERIFY(QDir(dir_.path()).mkdir(QStringLiteral("Sub2")));
-  }
+private slots:
+    void initTestCase() {
+        QVERIFY(dir_.isValid());
+        for (const char* name : {"b.pdd", "A.PDD", "c.csv", "d.Csv", "e.elk"}) touch(QString::fromLatin1(name));
+        QVERIFY(QDir(dir_.path()).mkdir(QStringLiteral("sub1")));
+        QVERIFY(QDir(dir_.path()).mkdir(QStringLiteral("Sub2")));
+    }
 
-  void patternsIgnoreLetterCase() {
-    FileListBox files;
-    files.setPattern(QStringLiteral("*.PDD"));
-    files.setPath(dir_.path());
-    QCOMPARE(files.count(), 2);
-    QCOMPARE(files.item(0)->text(), QStringLiteral("A.PDD"));
-    QCOMPARE(files.item(1)->text(), QStringLiteral("b.pdd"));
-    files.setPattern(QStringLiteral("*.csv;*.elk"));
-    QCOMPARE(files.count(), 3);
-  }
+    void patternsIgnoreLetterCase() {
+        FileListBox files;
+        files.setPattern(QStringLiteral("*.PDD"));
+        files.setPath(dir_.path());
+        QCOMPARE(files.count(), 2);
+        QCOMPARE(files.item(0)->text(), QStringLiteral("A.PDD"));
+        QCOMPARE(files.item(1)->text(), QStringLiteral("b.pdd"));
+        files.setPattern(QStringLiteral("*.csv;*.elk"));
+        QCOMPARE(files.count(), 3);
+    }
 
-  void selectionRefreshAndPath() {
-    FileListBox files;
-    files.setPattern(QStringLiteral("*.csv"));
-    files.setPath(dir_.path());
-    QVERIFY(files.fileName().isEmpty());
-    QSignalSpy clicked(&files, &FileListBox::fileClicked);
-    QTest::mouseClick(files.viewport(), Qt::LeftButton, {}, files.visualItemRect(files.item(1)).center());
-    QCOMPARE(clicked.count(), 1);
-    QCOMPARE(clicked.front().front().toString(), QStringLiteral("d.Csv"));
-    QCOMPARE(files.fileName(), QStringLiteral("d.Csv"));
-    QTest::keyClick(&files, Qt::Key_Up);  // moving the selection by keyboard chooses a file too
-    QCOMPARE(clicked.count(), 2);
-    QCOMPARE(clicked.back().front().toString(), QStringLiteral("c.csv"));
-    QTest::keyClick(&files, Qt::Key_Up);  // already at the top: nothing new is chosen
-    QCOMPARE(clicked.count(), 2);
-    QTest::keyClick(&files, Qt::Key_Down);
-    QCOMPARE(files.fileName(), QStringLiteral("d.Csv"));
-    touch(QStringLiteral("a.csv"));
-    files.refresh();
-    QCOMPARE(files.count(), 3);
-    QCOMPARE(files.fileName(), QStringLiteral("d.Csv"));  // the selection survives the refresh
-    QCOMPARE(FileListBox::joinPath(dir_.path(), QStringLiteral("d.Csv")),
-             QDir::toNativeSeparators(dir_.path()) + QDir::separator() + QStringLiteral("d.Csv"));
-    QCOMPARE(FileListBox::joinPath(QDir::rootPath(), QStringLiteral("x")),
-             QDir::toNativeSeparators(QDir::rootPath()) + QStringLiteral("x"));
-  }
+    void selectionRefreshAndPath() {
+        FileListBox files;
+        files.setPattern(QStringLiteral("*.csv"));
+        files.setPath(dir_.path());
+        QVERIFY(files.fileName().isEmpty());
+        QSignalSpy clicked(&files, &FileListBox::fileClicked);
+        QTest::mouseClick(files.viewport(), Qt::LeftButton, {}, files.visualItemRect(files.item(1)).center());
+        QCOMPARE(clicked.count(), 1);
+        QCOMPARE(clicked.front().front().toString(), QStringLiteral("d.Csv"));
+        QCOMPARE(files.fileName(), QStringLiteral("d.Csv"));
+        QTest::keyClick(&files, Qt::Key_Up);  // moving the selection by keyboard chooses a file too
+        QCOMPARE(clicked.count(), 2);
+        QCOMPARE(clicked.back().front().toString(), QStringLiteral("c.csv"));
+        QTest::keyClick(&files, Qt::Key_Up);  // already at the top: nothing new is chosen
+        QCOMPARE(clicked.count(), 2);
+        QTest::keyClick(&files, Qt::Key_Down);
+        QCOMPARE(files.fileName(), QStringLiteral("d.Csv"));
+        touch(QStringLiteral("a.csv"));
+        files.refresh();
+        QCOMPARE(files.count(), 3);
+        QCOMPARE(files.fileName(), QStringLiteral("d.Csv"));  // the selection survives the refresh
+        QCOMPARE(FileListBox::joinPath(dir_.path(), QStringLiteral("d.Csv")),
+                 QDir::toNativeSeparators(dir_.path()) + QDir::separator() + QStringLiteral("d.Csv"));
+        QCOMPARE(FileListBox::joinPath(QDir::rootPath(), QStringLiteral("x")),
+                 QDir::toNativeSeparators(QDir::rootPath()) + QStringLiteral("x"));
+    }
 
-  void folderListShowsPathThenSubfolders() {
-    FolderListBox folders;
-    QSignalSpy changed(&folders, &FolderListBox::pathChanged);
-    QVERIFY(folders.setPath(dir_.path()));
-    QCOMPARE(changed.count(), 1);
-    const int depth = static_cast<int>(QDir(dir_.path()).absolutePath().count(QLatin1Char('/')));
-    QCOMPARE(folders.count(), depth + 1 + 2);  // root, each folder down to this one, two subfolders
-    QCOMPARE(folders.item(0)->text(), QDir::toNativeSeparators(QDir::rootPath()));
-    QCOMPARE(folders.item(folders.count() - 2)->text().trimmed(), QStringLiteral("sub1"));
-    QCOMPARE(folders.currentRow(), depth);  // the chosen folder is the current line
+    void folderListShowsPathThenSubfolders() {
+        FolderListBox folders;
+        QSignalSpy changed(&folders, &FolderListBox::pathChanged);
+        QVERIFY(folders.setPath(dir_.path()));
+        QCOMPARE(changed.count(), 1);
+        const int depth = static_cast<int>(QDir(dir_.path()).absolutePath().count(QLatin1Char('/')));
+        QCOMPARE(folders.count(), depth + 1 + 2);  // root, each folder down to this one, two subfolders
+        QCOMPARE(folders.item(0)->text(), QDir::toNativeSeparators(QDir::rootPath()));
+        QCOMPARE(folders.item(folders.count() - 2)->text().trimmed(), QStringLiteral("sub1"));
+        QCOMPARE(folders.currentRow(), depth);  // the chosen folder is the current line
 
-    emit folders.itemActivated(folders.item(folders.count() - 1));
-    QCOMPARE(changed.count(), 2);
-    QCOMPARE(folders.path(), QDir(dir_.filePath(QStringLiteral("Sub2"))).absolutePath());
-    QVERIFY(folders.setPath(folders.path()));
-    QCOMPARE(changed.count(), 2);  // the same folder again is no change
-    QVERIFY(!folders.setPath(dir_.filePath(QStringLiteral("missing"))));
-    QCOMPARE(folders.path(), QDir(dir_.filePath(QStringLiteral("Sub2"))).absolutePath());
-  }
+        emit folders.itemActivated(folders.item(folders.count() - 1));
+        QCOMPARE(changed.count(), 2);
+        QCOMPARE(folders.path(), QDir(dir_.filePath(QStringLiteral("Sub2"))).absolutePath());
+        QVERIFY(folders.setPath(folders.path()));
+        QCOMPARE(changed.count(), 2);  // the same folder again is no change
+        QVERIFY(!folders.setPath(dir_.filePath(QStringLiteral("missing"))));
+        QCOMPARE(folders.path(), QDir(dir_.filePath(QStringLiteral("Sub2"))).absolutePath());
+    }
 
-  void driveChoiceMovesFolderListUnlessUnreachable() {
-    DriveListBox drives;
-    QVERIFY(drives.count() >= 1);  // at least the file system of the current folder
-    drives.setDriveRoots({QDir::rootPath(), dir_.filePath(QStringLiteral("gone"))});
-    FolderListBox folders;
-    folders.setPath(dir_.path());
-    connect(&drives, &DriveListBox::driveChanged, &folders,
-            [&](const QString& root) { folders.setPath(root); });
-    QSignalSpy chosen(&drives, &DriveListBox::driveChanged);
-    drives.setCurrentIndex(1);
-    emit drives.activated(1);
-    QCOMPARE(chosen.count(), 1);
-    QCOMPARE(folders.path(), QDir(dir_.path()).absolutePath());  // the unreachable one is ignored
-    QVERIFY(drives.setDrive(QDir::rootPath()));
-    emit drives.activated(0);
-    QCOMPARE(folders.path(), QDir::rootPath());
-    QVERIFY(!drives.setDrive(QStringLiteral("/no/such/root")));
-  }
+    void driveChoiceMovesFolderListUnlessUnreachable() {
+        DriveListBox drives;
+        QVERIFY(drives.count() >= 1);  // at least the file system of the current folder
+        drives.setDriveRoots({QDir::rootPath(), dir_.filePath(QStringLiteral("gone"))});
+        FolderListBox folders;
+        folders.setPath(dir_.path());
+        connect(&drives, &DriveListBox::driveChanged, &folders, [&](const QString& root) { folders.setPath(root); });
+        QSignalSpy chosen(&drives, &DriveListBox::driveChanged);
+        drives.setCurrentIndex(1);
+        emit drives.activated(1);
+        QCOMPARE(chosen.count(), 1);
+        QCOMPARE(folders.path(), QDir(dir_.path()).absolutePath());  // the unreachable one is ignored
+        QVERIFY(drives.setDrive(QDir::rootPath()));
+        emit drives.activated(0);
+        QCOMPARE(folders.path(), QDir::rootPath());
+        QVERIFY(!drives.setDrive(QStringLiteral("/no/such/root")));
+    }
 };
 
 QTEST_MAIN(FileBrowserListsTest)

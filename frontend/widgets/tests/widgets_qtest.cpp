@@ -14,187 +14,186 @@
 namespace orvalis {
 
 class WidgetsTest : public QObject {
-  Q_OBJECT
+    Q_OBJECT
 
- private slots:
-  void surfaceKeepsPaintUntilClearedAndLinesSurviveClearing();
-  void surfaceReportsMouseMovesInUserUnits();
-  void surfacePrintsTextAtTheCurrentPoint();
-  void twipsBecomePixelsAtFifteenPerPixel();
-  void launcherStartsADetachedProgramWithItsOutputInALog();
-  void launcherReportsAMissingProgram();
-  void launcherPrefersTheFirstTerminalInItsList();
+private slots:
+    void surfaceKeepsPaintUntilClearedAndLinesSurviveClearing();
+    void surfaceReportsMouseMovesInUserUnits();
+    void surfacePrintsTextAtTheCurrentPoint();
+    void twipsBecomePixelsAtFifteenPerPixel();
+    void launcherStartsADetachedProgramWithItsOutputInALog();
+    void launcherReportsAMissingProgram();
+    void launcherPrefersTheFirstTerminalInItsList();
 };
 
 namespace {
 
 // A surface like the spectrum plot: 457 x 401 pixels with a 2-pixel border.
 void makePlot(DrawingSurface& surface) {
-  surface.resize(457, 401);
-  surface.setScale(0, 1000, 1000, -1000);
+    surface.resize(457, 401);
+    surface.setScale(0, 1000, 1000, -1000);
 }
 
 }  // namespace
 
 void WidgetsTest::surfaceKeepsPaintUntilClearedAndLinesSurviveClearing() {
-  DrawingSurface surface;
-  makePlot(surface);
-  QCOMPARE(surface.buffer().size(), QSize(453, 397));
-  QCOMPARE(surface.innerRect(), QRect(2, 2, 453, 397));
-  surface.setLineWidth(1);
-  surface.point(100, 100, Qt::red);
-  surface.lineTo(900, 100, Qt::red);
-  QCOMPARE(surface.currentPoint(), QPointF(900, 100));
-  QCOMPARE(surface.bufferColorAt(500, 100), QColor(Qt::red));
-  QCOMPARE(surface.bufferColorAt(500, 500), QColor(Qt::white));
-  surface.filledRectangle(200, 200, 300, 300, Qt::blue);
-  QCOMPARE(surface.bufferColorAt(250, 250), QColor(Qt::blue));
-  QCOMPARE(surface.bufferColorAt(200, 300), QColor(Qt::blue));  // corners included
-  surface.rectangle(400, 400, 600, 600, Qt::black);
-  QCOMPARE(surface.bufferColorAt(400, 500), QColor(Qt::black));
-  QCOMPARE(surface.bufferColorAt(500, 500), QColor(Qt::white));  // an outline only
+    DrawingSurface surface;
+    makePlot(surface);
+    QCOMPARE(surface.buffer().size(), QSize(453, 397));
+    QCOMPARE(surface.innerRect(), QRect(2, 2, 453, 397));
+    surface.setLineWidth(1);
+    surface.point(100, 100, Qt::red);
+    surface.lineTo(900, 100, Qt::red);
+    QCOMPARE(surface.currentPoint(), QPointF(900, 100));
+    QCOMPARE(surface.bufferColorAt(500, 100), QColor(Qt::red));
+    QCOMPARE(surface.bufferColorAt(500, 500), QColor(Qt::white));
+    surface.filledRectangle(200, 200, 300, 300, Qt::blue);
+    QCOMPARE(surface.bufferColorAt(250, 250), QColor(Qt::blue));
+    QCOMPARE(surface.bufferColorAt(200, 300), QColor(Qt::blue));  // corners included
+    surface.rectangle(400, 400, 600, 600, Qt::black);
+    QCOMPARE(surface.bufferColorAt(400, 500), QColor(Qt::black));
+    QCOMPARE(surface.bufferColorAt(500, 500), QColor(Qt::white));  // an outline only
 
-  SurfaceLine* cursor = surface.addLine("Line21", 500, 0, 500, 1000, Qt::red, 1, false);
-  QCOMPARE(surface.findChild<SurfaceLine*>("Line21"), cursor);
-  cursor->setX(250);
-  QCOMPARE(cursor->x1(), 250.0);
-  QCOMPARE(cursor->x2(), 250.0);
-  cursor->show();
+    SurfaceLine* cursor = surface.addLine("Line21", 500, 0, 500, 1000, Qt::red, 1, false);
+    QCOMPARE(surface.findChild<SurfaceLine*>("Line21"), cursor);
+    cursor->setX(250);
+    QCOMPARE(cursor->x1(), 250.0);
+    QCOMPARE(cursor->x2(), 250.0);
+    cursor->show();
 
-  surface.clear();
-  QCOMPARE(surface.bufferColorAt(500, 100), QColor(Qt::white));
-  QCOMPARE(surface.bufferColorAt(250, 250), QColor(Qt::white));
-  QVERIFY(cursor->isVisible());
-  // The line object is painted over the buffer, not into it.
-  const QImage shown = surface.grab().toImage();
-  const int lineColumn = 2 + surface.scale().toPixelX(250);
-  QCOMPARE(shown.pixelColor(lineColumn, 200), QColor(Qt::red));
-  QCOMPARE(surface.bufferColorAt(250, 500), QColor(Qt::white));
-  cursor->hide();
-  QCOMPARE(surface.grab().toImage().pixelColor(lineColumn, 200), QColor(Qt::white));
-  // Painted content stays through a resize.
-  surface.filledRectangle(0, 0, 20, 20, Qt::green);
-  const QPoint greenPixel(3, surface.scale().toPixelY(10));
-  surface.resize(500, 450);
-  QCOMPARE(surface.buffer().size(), QSize(496, 446));
-  QCOMPARE(surface.buffer().pixelColor(greenPixel), QColor(Qt::green));
+    surface.clear();
+    QCOMPARE(surface.bufferColorAt(500, 100), QColor(Qt::white));
+    QCOMPARE(surface.bufferColorAt(250, 250), QColor(Qt::white));
+    QVERIFY(cursor->isVisible());
+    // The line object is painted over the buffer, not into it.
+    const QImage shown = surface.grab().toImage();
+    const int lineColumn = 2 + surface.scale().toPixelX(250);
+    QCOMPARE(shown.pixelColor(lineColumn, 200), QColor(Qt::red));
+    QCOMPARE(surface.bufferColorAt(250, 500), QColor(Qt::white));
+    cursor->hide();
+    QCOMPARE(surface.grab().toImage().pixelColor(lineColumn, 200), QColor(Qt::white));
+    // Painted content stays through a resize.
+    surface.filledRectangle(0, 0, 20, 20, Qt::green);
+    const QPoint greenPixel(3, surface.scale().toPixelY(10));
+    surface.resize(500, 450);
+    QCOMPARE(surface.buffer().size(), QSize(496, 446));
+    QCOMPARE(surface.buffer().pixelColor(greenPixel), QColor(Qt::green));
 }
 
 void WidgetsTest::surfaceReportsMouseMovesInUserUnits() {
-  DrawingSurface surface;
-  makePlot(surface);
-  surface.show();
-  QVERIFY(QTest::qWaitForWindowExposed(&surface));
-  QVERIFY(surface.hasMouseTracking());
-  QSignalSpy moves(&surface, &DrawingSurface::mouseMoved);
-  QTest::mouseMove(&surface, QPoint(2 + 261, 2 + 100));
-  QTRY_VERIFY(!moves.isEmpty());
-  const auto last = moves.takeLast();
-  QCOMPARE(last.at(0).toDouble(), 261 * 1000.0 / 453);
-  QCOMPARE(last.at(1).toDouble(), 1000.0 - 100 * 1000.0 / 397);
-  // Over the border the position lies outside the scale.
-  QTest::mouseMove(&surface, QPoint(0, 200));
-  QTRY_VERIFY(!moves.isEmpty());
-  QVERIFY(moves.takeLast().at(0).toDouble() < 0.0);
+    DrawingSurface surface;
+    makePlot(surface);
+    surface.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&surface));
+    QVERIFY(surface.hasMouseTracking());
+    QSignalSpy moves(&surface, &DrawingSurface::mouseMoved);
+    QTest::mouseMove(&surface, QPoint(2 + 261, 2 + 100));
+    QTRY_VERIFY(!moves.isEmpty());
+    const auto last = moves.takeLast();
+    QCOMPARE(last.at(0).toDouble(), 261 * 1000.0 / 453);
+    QCOMPARE(last.at(1).toDouble(), 1000.0 - 100 * 1000.0 / 397);
+    // Over the border the position lies outside the scale.
+    QTest::mouseMove(&surface, QPoint(0, 200));
+    QTRY_VERIFY(!moves.isEmpty());
+    QVERIFY(moves.takeLast().at(0).toDouble() < 0.0);
 }
 
 void WidgetsTest::surfacePrintsTextAtTheCurrentPoint() {
-  DrawingSurface surface;
-  surface.resize(404, 204);
-  surface.setScale(0, 0, 400, 200);  // one unit per pixel, y down
-  surface.setForegroundColor(Qt::black);
-  surface.printTextAt(100, 50, "Depth");
-  // Ink lies below and to the right of the current point, within one line of text.
-  const QImage& image = surface.buffer();
-  int inkTop = -1;
-  int inkLeft = 1000;
-  for (int y = 0; y < image.height(); ++y) {
-    for (int x = 0; x < image.width(); ++x) {
-      if (image.pixelColor(x, y) != QColor(Qt::white)) {
-        if (inkTop < 0) inkTop = y;
-        inkLeft = std::min(inkLeft, x);
-      }
+    DrawingSurface surface;
+    surface.resize(404, 204);
+    surface.setScale(0, 0, 400, 200);  // one unit per pixel, y down
+    surface.setForegroundColor(Qt::black);
+    surface.printTextAt(100, 50, "Depth");
+    // Ink lies below and to the right of the current point, within one line of text.
+    const QImage& image = surface.buffer();
+    int inkTop = -1;
+    int inkLeft = 1000;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixelColor(x, y) != QColor(Qt::white)) {
+                if (inkTop < 0) inkTop = y;
+                inkLeft = std::min(inkLeft, x);
+            }
+        }
     }
-  }
-  QVERIFY(inkTop >= 50 && inkTop < 50 + QFontMetrics(surface.textFont()).height());
-  QVERIFY(inkLeft >= 100 && inkLeft < 110);
-  QVERIFY(surface.currentPoint().y() > 50);
+    QVERIFY(inkTop >= 50 && inkTop < 50 + QFontMetrics(surface.textFont()).height());
+    QVERIFY(inkLeft >= 100 && inkLeft < 110);
+    QVERIFY(surface.currentPoint().y() > 50);
 }
 
 void WidgetsTest::twipsBecomePixelsAtFifteenPerPixel() {
-  QCOMPARE(twipsToPixels(6855), 457);
-  QCOMPARE(twipsToPixels(15), 1);
-  QCOMPARE(twipsToPixels(7), 0);
-  QCOMPARE(twipsToPixels(8), 1);
-  QCOMPARE(twipsRect(5880, 3720, 6855, 6015), QRect(392, 248, 457, 401));
-  QVERIFY(QFontInfo(timesFont(12)).family().contains("Serif") ||
-          QFontInfo(timesFont(12)).family().contains("Times"));
+    QCOMPARE(twipsToPixels(6855), 457);
+    QCOMPARE(twipsToPixels(15), 1);
+    QCOMPARE(twipsToPixels(7), 0);
+    QCOMPARE(twipsToPixels(8), 1);
+    QCOMPARE(twipsRect(5880, 3720, 6855, 6015), QRect(392, 248, 457, 401));
+    QVERIFY(QFontInfo(timesFont(12)).family().contains("Serif") || QFontInfo(timesFont(12)).family().contains("Times"));
 }
 
 void WidgetsTest::launcherStartsADetachedProgramWithItsOutputInALog() {
 #ifdef Q_OS_WIN
-  QSKIP("the fake program is a shell script");
+    QSKIP("the fake program is a shell script");
 #else
-  QTemporaryDir own;
-  QTemporaryDir work;
-  const QString script = own.filePath("Tolvane");
-  {
-    QFile file(script);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    // Reads one line like the simulator's closing pause: closed input ends it at once.
-    file.write("#!/bin/sh\necho started in \"$(pwd)\"\nread answer\necho done > finished.txt\n");
-  }
-  QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-  QtProgramLauncher launcher(own.path().toStdString(), "/usr/bin:/bin", false);
-  const LaunchResult result = launcher.start("Tolvane", work.path().toStdString());
-  QVERIFY2(result.started, result.message.c_str());
-  QTRY_VERIFY(QFile::exists(work.filePath("finished.txt")));
-  const auto logText = [&] {
-    QFile log(work.filePath("Tolvane.log"));
-    return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
-  };
-  QTRY_VERIFY(logText().contains("started in " + QDir(work.path()).canonicalPath().toUtf8()));
+    QTemporaryDir own;
+    QTemporaryDir work;
+    const QString script = own.filePath("Tolvane");
+    {
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        // Reads one line like the simulator's closing pause: closed input ends it at once.
+        file.write("#!/bin/sh\necho started in \"$(pwd)\"\nread answer\necho done > finished.txt\n");
+    }
+    QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QtProgramLauncher launcher(own.path().toStdString(), "/usr/bin:/bin", false);
+    const LaunchResult result = launcher.start("Tolvane", work.path().toStdString());
+    QVERIFY2(result.started, result.message.c_str());
+    QTRY_VERIFY(QFile::exists(work.filePath("finished.txt")));
+    const auto logText = [&] {
+        QFile log(work.filePath("Tolvane.log"));
+        return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+    };
+    QTRY_VERIFY(logText().contains("started in " + QDir(work.path()).canonicalPath().toUtf8()));
 #endif
 }
 
 void WidgetsTest::launcherReportsAMissingProgram() {
-  QTemporaryDir own;
-  QtProgramLauncher launcher(own.path().toStdString(), "", false);
-  const LaunchResult result = launcher.start("Brisella", own.path().toStdString());
-  QVERIFY(!result.started);
-  QVERIFY(QString::fromStdString(result.message).contains("Brisella"));
+    QTemporaryDir own;
+    QtProgramLauncher launcher(own.path().toStdString(), "", false);
+    const LaunchResult result = launcher.start("Brisella", own.path().toStdString());
+    QVERIFY(!result.started);
+    QVERIFY(QString::fromStdString(result.message).contains("Brisella"));
 }
 
 void WidgetsTest::launcherPrefersTheFirstTerminalInItsList() {
 #ifdef Q_OS_WIN
-  QSKIP("no terminals on Windows");
+    QSKIP("no terminals on Windows");
 #else
-  QTemporaryDir own;
-  QTemporaryDir bin;
-  QTemporaryDir work;
-  const auto writeScript = [](const QString& path, const QByteArray& body) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("#!/bin/sh\n" + body);
-    file.close();
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-  };
-  writeScript(own.filePath("Brisella"), "exit 0\n");
-  // Fake terminals record how they were called and where.
-  writeScript(bin.filePath("xterm"), "echo xterm \"$@\" > \"$(pwd)/terminal.txt\"\n");
-  writeScript(bin.filePath("konsole"), "echo konsole \"$@\" > \"$(pwd)/terminal.txt\"\n");
-  QtProgramLauncher launcher(own.path().toStdString(), bin.path().toStdString());
-  QVERIFY(launcher.start("Brisella", work.path().toStdString()).started);
-  const auto recorded = [&] {
-    QFile file(work.filePath("terminal.txt"));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
-  };
-  QTRY_COMPARE(recorded(), "konsole -e " + own.filePath("Brisella"));
-  QFile::remove(work.filePath("terminal.txt"));
-  QFile::remove(bin.filePath("konsole"));
-  QVERIFY(launcher.start("Brisella", work.path().toStdString()).started);
-  QTRY_COMPARE(recorded(), "xterm -e " + own.filePath("Brisella"));
-  QVERIFY(!QFile::exists(work.filePath("Brisella.log")));  // output goes to the terminal
+    QTemporaryDir own;
+    QTemporaryDir bin;
+    QTemporaryDir work;
+    const auto writeScript = [](const QString& path, const QByteArray& body) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\n" + body);
+        file.close();
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    };
+    writeScript(own.filePath("Brisella"), "exit 0\n");
+    // Fake terminals record how they were called and where.
+    writeScript(bin.filePath("xterm"), "echo xterm \"$@\" > \"$(pwd)/terminal.txt\"\n");
+    writeScript(bin.filePath("konsole"), "echo konsole \"$@\" > \"$(pwd)/terminal.txt\"\n");
+    QtProgramLauncher launcher(own.path().toStdString(), bin.path().toStdString());
+    QVERIFY(launcher.start("Brisella", work.path().toStdString()).started);
+    const auto recorded = [&] {
+        QFile file(work.filePath("terminal.txt"));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+    };
+    QTRY_COMPARE(recorded(), "konsole -e " + own.filePath("Brisella"));
+    QFile::remove(work.filePath("terminal.txt"));
+    QFile::remove(bin.filePath("konsole"));
+    QVERIFY(launcher.start("Brisella", work.path().toStdString()).started);
+    QTRY_COMPARE(recorded(), "xterm -e " + own.filePath("Brisella"));
+    QVERIFY(!QFile::exists(work.filePath("Brisella.log")));  // output goes to the terminal
 #endif
 }
 

@@ -22,7 +22,8 @@ constexpr const char* ROW_FORMAT = "(F5.0,75E10.3)";
 constexpr int FIRST_LABEL_OFFSET_MM = 15;  // row label = depth bin - 15: the deeper face in mm below the entry plane
 
 // The 127-line result file: the header, then per depth bin its label and the 75 rings.
-std::string kernelResultText(const engine::RunFile& run, const engine::Spectrum& spectrum, const engine::KernelGrid& grid);
+std::string kernelResultText(const engine::RunFile& run, const engine::Spectrum& spectrum,
+                             const engine::KernelGrid& grid);
 
 // One whole run in `folder` (which holds ELDAT.dat, Nimbrola.dat and Nimbrola.txt): console lines,
 // histories, result file, end pause. Throws engine::RunError on any input or output failure.

@@ -24,7 +24,7 @@ struct BeamQuality {
     double r80Mm = 0.0;
     double r50Mm = 0.0;
     double r10Mm = 0.0;
-    double practicalRangeMm = 0.0;    // Rp
+    double practicalRangeMm = 0.0;       // Rp
     double steepestGradientPerMm = 0.0;  // percent of the peak per mm, positive on the fall-off
 };
 

@@ -13,16 +13,16 @@ namespace tools {
 
 constexpr int TABLE_ROW_COUNT = 24;
 constexpr int TABLE_COLUMN_COUNT = 65;
-constexpr int COSINE_SCALE = 16384;            // cosine 1 is stored as 16384
-constexpr double TABLE_TOP_ENERGY_KEV = 60000.0;    // above every clinical maximum energy
-constexpr double TABLE_BOTTOM_ENERGY_KEV = 300.0;   // just below the 305 keV final-step threshold
+constexpr int COSINE_SCALE = 16384;                // cosine 1 is stored as 16384
+constexpr double TABLE_TOP_ENERGY_KEV = 60000.0;   // above every clinical maximum energy
+constexpr double TABLE_BOTTOM_ENERGY_KEV = 300.0;  // just below the 305 keV final-step threshold
 
 using QuantileRow = std::array<int, TABLE_COLUMN_COUNT>;
 
 struct ScatteringTable {
-    std::vector<double> energyKeV;       // strictly descending, each exactly as the file stores it
-    std::vector<QuantileRow> quantiles;  // cos x 16384 at probability (c-1)/64, largest cosine first
-    std::vector<double> exactMeanCosine; // exp(-G_1) of each row
+    std::vector<double> energyKeV;        // strictly descending, each exactly as the file stores it
+    std::vector<QuantileRow> quantiles;   // cos x 16384 at probability (c-1)/64, largest cosine first
+    std::vector<double> exactMeanCosine;  // exp(-G_1) of each row
 };
 
 // The 24 row energies: evenly spaced in log energy from 60 MeV down to 300 keV, each rounded to

@@ -14,16 +14,16 @@
 
 namespace tools {
 
-constexpr double ELECTRON_MASS_MEV = 0.51099895;      // CODATA 2018
+constexpr double ELECTRON_MASS_MEV = 0.51099895;  // CODATA 2018
 constexpr double FINE_STRUCTURE = 1.0 / 137.036;
 constexpr double STEP_ENERGY_LOSS_FRACTION = 0.08299595;  // the engine's share of E lost per ordinary step
 
 // Screening constants of a compound, per molecule, as in the compound form of Moliere's theory.
 struct ScreeningConstants {
-    double zS = 0.0;           // sum p_i Z_i (Z_i + 1)
-    double zE = 0.0;           // sum p_i Z_i (Z_i + 1) ln(Z_i^(-2/3))
-    double zX = 0.0;           // sum p_i Z_i (Z_i + 1) ln(1 + 3.34 (alpha Z_i)^2)
-    double bcPerCm = 0.0;      // b_c, elastic collisions x beta^2 per cm
+    double zS = 0.0;                     // sum p_i Z_i (Z_i + 1)
+    double zE = 0.0;                     // sum p_i Z_i (Z_i + 1) ln(Z_i^(-2/3))
+    double zX = 0.0;                     // sum p_i Z_i (Z_i + 1) ln(1 + 3.34 (alpha Z_i)^2)
+    double bcPerCm = 0.0;                // b_c, elastic collisions x beta^2 per cm
     double chiCcSquaredMeV2PerCm = 0.0;  // chi_cc^2 in MeV^2/cm
 };
 

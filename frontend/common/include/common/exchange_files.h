@@ -17,13 +17,13 @@ inline constexpr const char* BETA_SHIFT_JIS = "\x83\xC0";
 enum class CalculationKind { DepthDose, Kernel };
 
 struct ExchangeContent {
-  CalculationKind kind = CalculationKind::DepthDose;
-  double maxEnergyMeV = 0.0;
-  std::string historyText;     // written as typed, followed by "."
-  std::string resultBaseName;  // file name without extension
-  double alpha = 0.0;
-  double beta = 0.0;
-  SpectrumArray specRelative{};  // points 1..100 are written
+    CalculationKind kind = CalculationKind::DepthDose;
+    double maxEnergyMeV = 0.0;
+    std::string historyText;     // written as typed, followed by "."
+    std::string resultBaseName;  // file name without extension
+    double alpha = 0.0;
+    double beta = 0.0;
+    SpectrumArray specRelative{};  // points 1..100 are written
 };
 
 // Extension of the result file: ".pdd" for a depth dose, ".elk" for a kernel.

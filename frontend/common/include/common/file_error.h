@@ -7,8 +7,8 @@
 namespace orvalis {
 
 class FileError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
+public:
+    using std::runtime_error::runtime_error;
 };
 
 }  // namespace orvalis

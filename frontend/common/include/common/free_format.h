@@ -20,23 +20,23 @@ std::optional<double> parseNumberField(std::string_view field);
 enum class JoinedNumbers { Refuse, Split };
 
 class FieldReader {
- public:
-  explicit FieldReader(std::string text, JoinedNumbers joined = JoinedNumbers::Refuse);
+public:
+    explicit FieldReader(std::string text, JoinedNumbers joined = JoinedNumbers::Refuse);
 
-  // The rest of the current line, without its line end; nullopt when the text is used up.
-  std::optional<std::string> readLine();
+    // The rest of the current line, without its line end; nullopt when the text is used up.
+    std::optional<std::string> readLine();
 
-  // The next field as a number; nullopt at the end of the text or when the field is no number.
-  std::optional<double> readNumber();
+    // The next field as a number; nullopt at the end of the text or when the field is no number.
+    std::optional<double> readNumber();
 
-  // True when only blanks and line ends remain: no further field can begin.
-  bool atEnd() const;
+    // True when only blanks and line ends remain: no further field can begin.
+    bool atEnd() const;
 
- private:
-  void skipBlanksAndLineEnds();
-  std::string text_;
-  std::size_t pos_ = 0;
-  JoinedNumbers joined_ = JoinedNumbers::Refuse;
+private:
+    void skipBlanksAndLineEnds();
+    std::string text_;
+    std::size_t pos_ = 0;
+    JoinedNumbers joined_ = JoinedNumbers::Refuse;
 };
 
 // The bytes of a file, or nullopt when it cannot be opened or read.

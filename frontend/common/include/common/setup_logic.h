@@ -22,11 +22,11 @@ std::string composeFileName(const std::string& nominalEnergyText, const std::str
 inline constexpr std::size_t RESULT_NAME_FIELD_WIDTH = 30;
 
 struct SpectrumCursor {
-  bool shown = false;
-  double x = 0.0;       // abscissa of the vertical cursor line, plot units (0..1000)
-  double y = 0.0;       // ordinate of the horizontal cursor line, plot units (0..1000)
-  std::string xText;    // x read-out, "0.00"; empty when hidden
-  std::string valueText;  // relative density of the grid point at or left of x, "0.000"
+    bool shown = false;
+    double x = 0.0;         // abscissa of the vertical cursor line, plot units (0..1000)
+    double y = 0.0;         // ordinate of the horizontal cursor line, plot units (0..1000)
+    std::string xText;      // x read-out, "0.00"; empty when hidden
+    std::string valueText;  // relative density of the grid point at or left of x, "0.000"
 };
 
 // Pointer at (x, y) in the plot's units (x = 1000 * Beta variable, y = 1000 * relative density).
@@ -34,12 +34,12 @@ struct SpectrumCursor {
 SpectrumCursor spectrumCursor(double x, double y, const SpectrumArray& relative);
 
 struct LaunchRequest {
-  CalculationKind kind = CalculationKind::DepthDose;
-  std::string maxEnergyText;
-  std::string historyText;
-  std::string fileNameText;
-  std::string alphaText;
-  std::string betaText;
+    CalculationKind kind = CalculationKind::DepthDose;
+    std::string maxEnergyText;
+    std::string historyText;
+    std::string fileNameText;
+    std::string alphaText;
+    std::string betaText;
 };
 
 // Checks the request, writes both exchange files into folder and starts the simulator there.
@@ -47,8 +47,8 @@ struct LaunchRequest {
 // that cannot be written, a program that cannot be started) goes to messages and nothing is
 // started; returns true when the simulator was started. afterWriting runs between writing and
 // starting (the window repaints there).
-bool launchCalculation(const LaunchRequest& request, const Module1& data,
-                       const std::filesystem::path& folder, MessageSink& messages,
-                       ProgramLauncher& launcher, const std::function<void()>& afterWriting = {});
+bool launchCalculation(const LaunchRequest& request, const Module1& data, const std::filesystem::path& folder,
+                       MessageSink& messages, ProgramLauncher& launcher,
+                       const std::function<void()>& afterWriting = {});
 
 }  // namespace orvalis

@@ -6,12 +6,12 @@
 namespace orvalis {
 
 class BetaFormula : public QWidget {
-  Q_OBJECT
- public:
-  explicit BetaFormula(QWidget* parent = nullptr);
+    Q_OBJECT
+public:
+    explicit BetaFormula(QWidget* parent = nullptr);
 
- protected:
-  void paintEvent(QPaintEvent* event) override;
+protected:
+    void paintEvent(QPaintEvent* event) override;
 };
 
 }  // namespace orvalis

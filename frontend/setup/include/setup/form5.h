@@ -8,23 +8,23 @@ class QPushButton;
 namespace orvalis {
 
 class Form5 : public QWidget {
-  Q_OBJECT
- public:
-  explicit Form5(QWidget* parent = nullptr);
+    Q_OBJECT
+public:
+    explicit Form5(QWidget* parent = nullptr);
 
- signals:
-  void spectrumEstimationRequested();
-  void spectrumDisplayRequested();
-  void electronKernelRequested();
-  void exitRequested();
+signals:
+    void spectrumEstimationRequested();
+    void spectrumDisplayRequested();
+    void electronKernelRequested();
+    void exitRequested();
 
- protected:
-  void paintEvent(QPaintEvent* event) override;
-  // Closing the main menu ends the program like "Exit", so that no hidden window keeps it alive.
-  void closeEvent(QCloseEvent* event) override;
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    // Closing the main menu ends the program like "Exit", so that no hidden window keeps it alive.
+    void closeEvent(QCloseEvent* event) override;
 
- private:
-  QPushButton* addButton(const char* name, const QString& caption, const QString& accessible, int topPx);
+private:
+    QPushButton* addButton(const char* name, const QString& caption, const QString& accessible, int topPx);
 };
 
 }  // namespace orvalis

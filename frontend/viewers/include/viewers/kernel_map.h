@@ -22,10 +22,10 @@ constexpr int WHITE_CELL = 0;  // class of a cell that is not painted
 using KernelTable = std::array<std::array<double, KERNEL_RADIAL_LAST + 1>, KERNEL_DEPTH_LAST + 1>;
 
 struct KernelFile {
-  std::string titleBytes;  // line 1 as stored (Greek letters as Shift_JIS pairs)
-  std::unique_ptr<KernelTable> table = std::make_unique<KernelTable>();  // entries (1..125, 1..75)
-  double sum = 0.0;
-  double maxValue = 0.0;
+    std::string titleBytes;  // line 1 as stored (Greek letters as Shift_JIS pairs)
+    std::unique_ptr<KernelTable> table = std::make_unique<KernelTable>();  // entries (1..125, 1..75)
+    double sum = 0.0;
+    double maxValue = 0.0;
 };
 
 // Title, a history count, then 125 rows of a depth label and 75 values, in free format. nullopt
@@ -48,25 +48,24 @@ std::string legendLabel(int greyClassNumber);
 
 // Map rectangle of cell (depth bin i, radial bin j) in map units (10 per mm, y downwards).
 struct MapRect {
-  double left;
-  double top;
-  double right;
-  double bottom;
+    double left;
+    double top;
+    double right;
+    double bottom;
 };
 MapRect mapCellRect(int depthBin, int radialBin);
 
 // Cross-hair read-out at map point (x, y): nullopt near the edges (x <= 1, x >= 598, y <= 1,
 // y >= 948), where the cross-hair is hidden.
 struct KernelReadout {
-  int depthMm;   // Z: label of the depth bin whose deep boundary is nearest to y
-  int radiusMm;  // R: nearest whole millimetre of x
-  int depthBin;
+    int depthMm;   // Z: label of the depth bin whose deep boundary is nearest to y
+    int radiusMm;  // R: nearest whole millimetre of x
+    int depthBin;
 };
 std::optional<KernelReadout> kernelReadout(double x, double y);
 
 // Value of the cell under the cross-hair in percent of the maximum taken from its box; nullopt when
 // that maximum is not positive or the cell is outside the table.
-std::optional<double> readoutPercentOfMax(const KernelTable& table, int depthBin, int radiusMm,
-                                          double maxValue);
+std::optional<double> readoutPercentOfMax(const KernelTable& table, int depthBin, int radiusMm, double maxValue);
 
 }  // namespace orvalis::viewers

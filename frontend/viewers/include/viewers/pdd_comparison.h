@@ -30,16 +30,16 @@ constexpr std::array<RangeLevel, 4> RANGE_SEARCH_ORDER = {RangeLevel::R50, Range
 double levelFraction(RangeLevel level);
 
 struct RangeResult {
-  RangeLevel level;
-  double rangeMm;
+    RangeLevel level;
+    double rangeMm;
 };
 
 struct PddLoad {
-  int recordCount = 0;              // records read: 125 for a calculated file, N for a measured one
-  std::optional<double> maxDose;    // the new PddMax, set once every record was read
-  bool curveDrawn = false;          // the maximum is above 0, so the curve can be drawn
-  std::vector<RangeResult> ranges;  // found before any failure, in search order
-  bool ok = false;                  // every step succeeded
+    int recordCount = 0;              // records read: 125 for a calculated file, N for a measured one
+    std::optional<double> maxDose;    // the new PddMax, set once every record was read
+    bool curveDrawn = false;          // the maximum is above 0, so the curve can be drawn
+    std::vector<RangeResult> ranges;  // found before any failure, in search order
+    bool ok = false;                  // every step succeeded
 };
 
 // Calculated file: two header lines, then 125 pairs; the depth of each pair is discarded and the
@@ -64,8 +64,8 @@ std::optional<double> calculatedRangeMm(ConstPddSpan dose, double maxDose, doubl
 std::optional<double> measuredRangeMm(ConstPddSpan depth, ConstPddSpan dose, double maxDose, double level);
 
 struct PlotPoint {
-  double x;
-  double y;
+    double x;
+    double y;
 };
 
 // The calculated curve: record 16 at 0.5 mm, then records 17 to 115 at their depths, 0 to 1000 upwards.
@@ -91,9 +91,9 @@ std::string differenceText(std::string_view measuredText, std::string_view calcu
 
 // An axis label of the empty plot, printed with its top-left corner at (x, y).
 struct PlotLabel {
-  const char* text;
-  double x;
-  double y;
+    const char* text;
+    double x;
+    double y;
 };
 // Labels of the window's own reset ("Graph clear").
 extern const std::array<PlotLabel, 12> WINDOW_PLOT_LABELS;

@@ -20,70 +20,69 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 
-
 namespace orvalis {
 
 class PddComparisonWindow;
 
 class SpectrumFitPanel : public QWidget {
-  Q_OBJECT
- public:
-  static inline const QColor FITTED_CURVE_COLOR{0, 160, 0};  // third colour, beside red and blue
+    Q_OBJECT
+public:
+    static inline const QColor FITTED_CURVE_COLOR{0, 160, 0};  // third colour, beside red and blue
 
-  // program: path of orvalis-fit; workFolder: where it runs (ELDAT.dat, water.csda, its cache).
-  // setupMaxEnergy: the set-up window's maximum energy, if it is open; applyToSetup sets the
-  // set-up window's scroll bars and maximum energy to a fitted spectrum.
-  SpectrumFitPanel(PddComparisonWindow& window, QString program, QString workFolder,
-                   std::function<std::optional<double>()> setupMaxEnergy,
-                   std::function<void(const viewers::FittedSpectrum&)> applyToSetup);
-  ~SpectrumFitPanel() override;
+    // program: path of orvalis-fit; workFolder: where it runs (ELDAT.dat, water.csda, its cache).
+    // setupMaxEnergy: the set-up window's maximum energy, if it is open; applyToSetup sets the
+    // set-up window's scroll bars and maximum energy to a fitted spectrum.
+    SpectrumFitPanel(PddComparisonWindow& window, QString program, QString workFolder,
+                     std::function<std::optional<double>()> setupMaxEnergy,
+                     std::function<void(const viewers::FittedSpectrum&)> applyToSetup);
+    ~SpectrumFitPanel() override;
 
-  QPushButton* fitButton() const { return fitButton_; }
-  bool isRunning() const { return process_.state() != QProcess::NotRunning; }
-  const std::optional<viewers::FittedSpectrum>& result() const { return result_; }
+    QPushButton* fitButton() const { return fitButton_; }
+    bool isRunning() const { return process_.state() != QProcess::NotRunning; }
+    const std::optional<viewers::FittedSpectrum>& result() const { return result_; }
 
- public slots:
-  void startFit();
-  void cancelFit();
+public slots:
+    void startFit();
+    void cancelFit();
 
- signals:
-  void fitFinished(bool succeeded);
+signals:
+    void fitFinished(bool succeeded);
 
- private:
-  void buildControls();
-  void buildPanel();
-  void measuredLoaded(const QString& path);
-  void readOutput();
-  void processFinished(int exitCode, QProcess::ExitStatus status);
-  void drawFittedCurve();
-  void showResult();
+private:
+    void buildControls();
+    void buildPanel();
+    void measuredLoaded(const QString& path);
+    void readOutput();
+    void processFinished(int exitCode, QProcess::ExitStatus status);
+    void drawFittedCurve();
+    void showResult();
 
-  PddComparisonWindow& window_;
-  QString program_;
-  QString workFolder_;
-  std::function<std::optional<double>()> setupMaxEnergy_;
-  std::function<void(const viewers::FittedSpectrum&)> applyToSetup_;
-  QProcess process_;
-  QString measuredPath_;
-  QString curvePath_;
-  QByteArray pending_;
-  QString lastMessage_;
-  QString note_;  // a "Note:" line of the fit, shown with the result
-  std::optional<viewers::FittedSpectrum> result_;
-  std::vector<viewers::FittedLevel> levels_;
-  bool cancelled_ = false;
+    PddComparisonWindow& window_;
+    QString program_;
+    QString workFolder_;
+    std::function<std::optional<double>()> setupMaxEnergy_;
+    std::function<void(const viewers::FittedSpectrum&)> applyToSetup_;
+    QProcess process_;
+    QString measuredPath_;
+    QString curvePath_;
+    QByteArray pending_;
+    QString lastMessage_;
+    QString note_;  // a "Note:" line of the fit, shown with the result
+    std::optional<viewers::FittedSpectrum> result_;
+    std::vector<viewers::FittedLevel> levels_;
+    bool cancelled_ = false;
 
-  QPointer<QPushButton> fitButton_;  // a child of the comparison window, removed with the panel
-  QLabel* fileLabel_ = nullptr;
-  QCheckBox* fromRange_ = nullptr;
-  QLineEdit* maxEnergy_ = nullptr;
-  QCheckBox* fixed_ = nullptr;
-  QLineEdit* span_ = nullptr;
-  QPushButton* start_ = nullptr;
-  QProgressBar* progress_ = nullptr;
-  QPushButton* cancel_ = nullptr;
-  QLabel* resultLabel_ = nullptr;
-  QPushButton* apply_ = nullptr;
+    QPointer<QPushButton> fitButton_;  // a child of the comparison window, removed with the panel
+    QLabel* fileLabel_ = nullptr;
+    QCheckBox* fromRange_ = nullptr;
+    QLineEdit* maxEnergy_ = nullptr;
+    QCheckBox* fixed_ = nullptr;
+    QLineEdit* span_ = nullptr;
+    QPushButton* start_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+    QLabel* resultLabel_ = nullptr;
+    QPushButton* apply_ = nullptr;
 };
 
 }  // namespace orvalis

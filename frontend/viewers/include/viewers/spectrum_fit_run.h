@@ -14,11 +14,11 @@ inline constexpr const char* FIT_PROGRAM_NAME = "orvalis-fit";
 
 // How the fit starts its maximum energy.
 struct FitRequest {
-  std::string measuredPath;
-  std::string curvePath;                  // where the fitted curve is written (depth-dose layout)
-  std::optional<double> maxEnergyMeV;     // empty: from the practical range of the measurement
-  bool fixedMaxEnergy = false;            // fit alpha and beta only (needs maxEnergyMeV)
-  double spanPercent = 10.0;              // how far a free maximum energy may move, +- percent
+    std::string measuredPath;
+    std::string curvePath;               // where the fitted curve is written (depth-dose layout)
+    std::optional<double> maxEnergyMeV;  // empty: from the practical range of the measurement
+    bool fixedMaxEnergy = false;         // fit alpha and beta only (needs maxEnergyMeV)
+    double spanPercent = 10.0;           // how far a free maximum energy may move, +- percent
 };
 std::vector<std::string> fitArguments(const FitRequest& request);
 
@@ -27,19 +27,19 @@ std::vector<std::string> fitArguments(const FitRequest& request);
 std::optional<int> fitProgressPercent(const std::string& line);
 
 struct FittedSpectrum {
-  double alpha = 0.0;
-  double beta = 0.0;
-  double maxEnergyMeV = 0.0;
-  double rmsPercent = 0.0;
+    double alpha = 0.0;
+    double beta = 0.0;
+    double maxEnergyMeV = 0.0;
+    double rmsPercent = 0.0;
 };
 // "RESULT grid alpha=8.0 beta=2.0 emax=9.4 rms=0.512": the parameters on the scroll bars' grid.
 std::optional<FittedSpectrum> parseFitResult(const std::string& line);
 
 // "RESULT R50 measured=30.54 grid=30.42 continuous=30.45": a level of measurement and fitted model.
 struct FittedLevel {
-  std::string name;  // "R90", "R80", "R50" or "R10"
-  double measuredMm = 0.0;
-  double fittedMm = 0.0;
+    std::string name;  // "R90", "R80", "R50" or "R10"
+    double measuredMm = 0.0;
+    double fittedMm = 0.0;
 };
 std::optional<FittedLevel> parseFitLevel(const std::string& line);
 
@@ -51,12 +51,12 @@ int scrollBarValue(double parameter);
 std::optional<std::vector<PlotPoint>> fittedCurvePoints(const std::string& fileText);
 
 struct PlotSegment {
-  PlotPoint from;
-  PlotPoint to;
+    PlotPoint from;
+    PlotPoint to;
 };
 // A polyline cut into dashes: `onPx` drawn, `offPx` left out, measured along the line in pixels
 // given the plot's units per pixel in x and y.
-std::vector<PlotSegment> dashedSegments(const std::vector<PlotPoint>& points, double xUnitsPerPx,
-                                        double yUnitsPerPx, double onPx, double offPx);
+std::vector<PlotSegment> dashedSegments(const std::vector<PlotPoint>& points, double xUnitsPerPx, double yUnitsPerPx,
+                                        double onPx, double offPx);
 
 }  // namespace orvalis::viewers

@@ -16,122 +16,122 @@ namespace orvalis {
 
 // A line object over a drawing surface, in the surface's user units. Find it by objectName.
 class SurfaceLine : public QObject {
-  Q_OBJECT
- public:
-  explicit SurfaceLine(QObject* parent = nullptr) : QObject(parent) {}
+    Q_OBJECT
+public:
+    explicit SurfaceLine(QObject* parent = nullptr) : QObject(parent) {}
 
-  void setPosition(double x1, double y1, double x2, double y2);
-  // Moves both end points to abscissa x (a vertical line) or ordinate y (a horizontal line).
-  void setX(double x) { setPosition(x, y1_, x, y2_); }
-  void setY(double y) { setPosition(x1_, y, x2_, y); }
-  void setColor(const QColor& color);
-  void setWidth(int widthPx);
-  void setStyle(Qt::PenStyle style);
-  void setVisible(bool visible);
-  void show() { setVisible(true); }
-  void hide() { setVisible(false); }
+    void setPosition(double x1, double y1, double x2, double y2);
+    // Moves both end points to abscissa x (a vertical line) or ordinate y (a horizontal line).
+    void setX(double x) { setPosition(x, y1_, x, y2_); }
+    void setY(double y) { setPosition(x1_, y, x2_, y); }
+    void setColor(const QColor& color);
+    void setWidth(int widthPx);
+    void setStyle(Qt::PenStyle style);
+    void setVisible(bool visible);
+    void show() { setVisible(true); }
+    void hide() { setVisible(false); }
 
-  double x1() const { return x1_; }
-  double y1() const { return y1_; }
-  double x2() const { return x2_; }
-  double y2() const { return y2_; }
-  QColor color() const { return color_; }
-  int width() const { return width_; }
-  Qt::PenStyle style() const { return style_; }
-  bool isVisible() const { return visible_; }
+    double x1() const { return x1_; }
+    double y1() const { return y1_; }
+    double x2() const { return x2_; }
+    double y2() const { return y2_; }
+    QColor color() const { return color_; }
+    int width() const { return width_; }
+    Qt::PenStyle style() const { return style_; }
+    bool isVisible() const { return visible_; }
 
- signals:
-  void changed();
+signals:
+    void changed();
 
- private:
-  double x1_ = 0.0, y1_ = 0.0, x2_ = 0.0, y2_ = 0.0;
-  QColor color_ = Qt::black;
-  int width_ = 1;
-  Qt::PenStyle style_ = Qt::SolidLine;
-  bool visible_ = true;
+private:
+    double x1_ = 0.0, y1_ = 0.0, x2_ = 0.0, y2_ = 0.0;
+    QColor color_ = Qt::black;
+    int width_ = 1;
+    Qt::PenStyle style_ = Qt::SolidLine;
+    bool visible_ = true;
 };
 
 class DrawingSurface : public QWidget {
-  Q_OBJECT
- public:
-  static constexpr int DEFAULT_BORDER_PX = 2;  // the sunken 3-D border of a picture area
+    Q_OBJECT
+public:
+    static constexpr int DEFAULT_BORDER_PX = 2;  // the sunken 3-D border of a picture area
 
-  explicit DrawingSurface(QWidget* parent = nullptr);
+    explicit DrawingSurface(QWidget* parent = nullptr);
 
-  // Scale of the inner area, see UserScale; a negative height makes y grow upwards.
-  void setScale(double left, double top, double width, double height);
-  const UserScale& scale() const {
-    resizeBuffer();
-    return scale_;
-  }
-  void setBorderWidth(int px);
-  int borderWidth() const { return border_; }
-  QRect innerRect() const;
+    // Scale of the inner area, see UserScale; a negative height makes y grow upwards.
+    void setScale(double left, double top, double width, double height);
+    const UserScale& scale() const {
+        resizeBuffer();
+        return scale_;
+    }
+    void setBorderWidth(int px);
+    int borderWidth() const { return border_; }
+    QRect innerRect() const;
 
-  void setBackgroundColor(const QColor& color);
-  QColor backgroundColor() const { return background_; }
-  void setForegroundColor(const QColor& color) { foreground_ = color; }
-  QColor foregroundColor() const { return foreground_; }
-  void setLineWidth(int px);
-  int lineWidth() const { return lineWidth_; }
-  void setTextFont(const QFont& font) { textFont_ = font; }
-  QFont textFont() const { return textFont_; }
+    void setBackgroundColor(const QColor& color);
+    QColor backgroundColor() const { return background_; }
+    void setForegroundColor(const QColor& color) { foreground_ = color; }
+    QColor foregroundColor() const { return foreground_; }
+    void setLineWidth(int px);
+    int lineWidth() const { return lineWidth_; }
+    void setTextFont(const QFont& font) { textFont_ = font; }
+    QFont textFont() const { return textFont_; }
 
-  // Painting into the back buffer. Every call ends at its last point, which becomes the
-  // current point; a colour given here is used for this call only.
-  void clear();
-  void setCurrentPoint(double x, double y) { current_ = {x, y}; }
-  QPointF currentPoint() const { return current_; }
-  void point(double x, double y);
-  void point(double x, double y, const QColor& color);
-  void lineTo(double x, double y);
-  void lineTo(double x, double y, const QColor& color);
-  void line(double x1, double y1, double x2, double y2);
-  void line(double x1, double y1, double x2, double y2, const QColor& color);
-  void rectangle(double x1, double y1, double x2, double y2);
-  void rectangle(double x1, double y1, double x2, double y2, const QColor& color);
-  void filledRectangle(double x1, double y1, double x2, double y2, const QColor& fill);
-  // Prints with the text's top-left corner at the current point, in the foreground colour;
-  // afterwards the current point is at the start of the next text line.
-  void printText(const QString& text);
-  void printTextAt(double x, double y, const QString& text);
+    // Painting into the back buffer. Every call ends at its last point, which becomes the
+    // current point; a colour given here is used for this call only.
+    void clear();
+    void setCurrentPoint(double x, double y) { current_ = {x, y}; }
+    QPointF currentPoint() const { return current_; }
+    void point(double x, double y);
+    void point(double x, double y, const QColor& color);
+    void lineTo(double x, double y);
+    void lineTo(double x, double y, const QColor& color);
+    void line(double x1, double y1, double x2, double y2);
+    void line(double x1, double y1, double x2, double y2, const QColor& color);
+    void rectangle(double x1, double y1, double x2, double y2);
+    void rectangle(double x1, double y1, double x2, double y2, const QColor& color);
+    void filledRectangle(double x1, double y1, double x2, double y2, const QColor& fill);
+    // Prints with the text's top-left corner at the current point, in the foreground colour;
+    // afterwards the current point is at the start of the next text line.
+    void printText(const QString& text);
+    void printTextAt(double x, double y, const QString& text);
 
-  // A line object named objectName (hidden or shown as given), owned by the surface.
-  SurfaceLine* addLine(const QString& objectName, double x1, double y1, double x2, double y2,
-                       const QColor& color, int widthPx = 1, bool visible = true);
-  QList<SurfaceLine*> lines() const { return lines_; }
+    // A line object named objectName (hidden or shown as given), owned by the surface.
+    SurfaceLine* addLine(const QString& objectName, double x1, double y1, double x2, double y2, const QColor& color,
+                         int widthPx = 1, bool visible = true);
+    QList<SurfaceLine*> lines() const { return lines_; }
 
-  // The back buffer, inner area only (for tests and screenshots).
-  const QImage& buffer() const {
-    resizeBuffer();
-    return buffer_;
-  }
-  // Colour of the buffer at a user point; transparent when outside.
-  QColor bufferColorAt(double x, double y) const;
+    // The back buffer, inner area only (for tests and screenshots).
+    const QImage& buffer() const {
+        resizeBuffer();
+        return buffer_;
+    }
+    // Colour of the buffer at a user point; transparent when outside.
+    QColor bufferColorAt(double x, double y) const;
 
- signals:
-  void mouseMoved(double x, double y);
+signals:
+    void mouseMoved(double x, double y);
 
- protected:
-  void paintEvent(QPaintEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
 
- private:
-  // A hidden widget learns its size late; the buffer follows the inner area before every use.
-  void resizeBuffer() const;
-  void drawSegment(const QPointF& from, const QPointF& to, const QColor& color);
-  void drawBorder(QPainter& painter) const;
+private:
+    // A hidden widget learns its size late; the buffer follows the inner area before every use.
+    void resizeBuffer() const;
+    void drawSegment(const QPointF& from, const QPointF& to, const QColor& color);
+    void drawBorder(QPainter& painter) const;
 
-  mutable UserScale scale_;
-  int border_ = DEFAULT_BORDER_PX;
-  mutable QImage buffer_;
-  QColor background_ = Qt::white;
-  QColor foreground_ = Qt::black;
-  int lineWidth_ = 1;
-  QFont textFont_;
-  QPointF current_;
-  QList<SurfaceLine*> lines_;
+    mutable UserScale scale_;
+    int border_ = DEFAULT_BORDER_PX;
+    mutable QImage buffer_;
+    QColor background_ = Qt::white;
+    QColor foreground_ = Qt::black;
+    int lineWidth_ = 1;
+    QFont textFont_;
+    QPointF current_;
+    QList<SurfaceLine*> lines_;
 };
 
 }  // namespace orvalis

@@ -5,9 +5,9 @@
 namespace orvalis {
 
 class QtMessageSink : public MessageSink {
- public:
-  void warn(const std::string& text) override;
-  bool confirm(const std::string& text) override;
+public:
+    void warn(const std::string& text) override;
+    bool confirm(const std::string& text) override;
 };
 
 }  // namespace orvalis

@@ -14,18 +14,17 @@
 namespace orvalis {
 
 class QtProgramLauncher : public ProgramLauncher {
- public:
-  // Own folder from the running executable, search path from PATH.
-  QtProgramLauncher();
-  QtProgramLauncher(std::filesystem::path ownFolder, std::string searchPath, bool useTerminal = true);
+public:
+    // Own folder from the running executable, search path from PATH.
+    QtProgramLauncher();
+    QtProgramLauncher(std::filesystem::path ownFolder, std::string searchPath, bool useTerminal = true);
 
-  LaunchResult start(const std::string& programName,
-                     const std::filesystem::path& workingFolder) override;
+    LaunchResult start(const std::string& programName, const std::filesystem::path& workingFolder) override;
 
- private:
-  std::filesystem::path ownFolder_;
-  std::string searchPath_;
-  bool useTerminal_ = true;
+private:
+    std::filesystem::path ownFolder_;
+    std::string searchPath_;
+    bool useTerminal_ = true;
 };
 
 }  // namespace orvalis

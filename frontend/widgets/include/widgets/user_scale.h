@@ -13,42 +13,42 @@
 namespace orvalis {
 
 class UserScale {
- public:
-  struct Pixel {
-    int x = 0;
-    int y = 0;
-  };
+public:
+    struct Pixel {
+        int x = 0;
+        int y = 0;
+    };
 
-  UserScale() = default;
-  UserScale(double left, double top, double width, double height);
+    UserScale() = default;
+    UserScale(double left, double top, double width, double height);
 
-  void setScale(double left, double top, double width, double height);
-  // Size of the inner area (inside any border), pixels; at least 1 each.
-  void setPixelSize(int widthPx, int heightPx);
+    void setScale(double left, double top, double width, double height);
+    // Size of the inner area (inside any border), pixels; at least 1 each.
+    void setPixelSize(int widthPx, int heightPx);
 
-  double left() const { return left_; }
-  double top() const { return top_; }
-  double width() const { return width_; }
-  double height() const { return height_; }
-  int widthPx() const { return widthPx_; }
-  int heightPx() const { return heightPx_; }
+    double left() const { return left_; }
+    double top() const { return top_; }
+    double width() const { return width_; }
+    double height() const { return height_; }
+    int widthPx() const { return widthPx_; }
+    int heightPx() const { return heightPx_; }
 
-  int toPixelX(double x) const;
-  int toPixelY(double y) const;
-  Pixel toPixel(double x, double y) const { return {toPixelX(x), toPixelY(y)}; }
-  double toUserX(double px) const;
-  double toUserY(double py) const;
-  // A length along x or y in pixels (for widths of rectangles), rounded the same way.
-  double pixelsPerUnitX() const;
-  double pixelsPerUnitY() const;
+    int toPixelX(double x) const;
+    int toPixelY(double y) const;
+    Pixel toPixel(double x, double y) const { return {toPixelX(x), toPixelY(y)}; }
+    double toUserX(double px) const;
+    double toUserY(double py) const;
+    // A length along x or y in pixels (for widths of rectangles), rounded the same way.
+    double pixelsPerUnitX() const;
+    double pixelsPerUnitY() const;
 
- private:
-  double left_ = 0.0;
-  double top_ = 0.0;
-  double width_ = 1.0;
-  double height_ = 1.0;
-  int widthPx_ = 1;
-  int heightPx_ = 1;
+private:
+    double left_ = 0.0;
+    double top_ = 0.0;
+    double width_ = 1.0;
+    double height_ = 1.0;
+    int widthPx_ = 1;
+    int heightPx_ = 1;
 };
 
 }  // namespace orvalis
