@@ -44,7 +44,7 @@ std::string depthDoseFileText(const RunFile& run, const Spectrum& spectrum, cons
     const RecordFormat rowFormat(DOSE_ROW_FORMAT);
     for (int depth = 1; depth <= KernelGrid::DEPTH_BINS; ++depth)
         text += formatLines(
-            rowFormat, {static_cast<float>(depth - FIRST_LABEL_OFFSET_MM), dose[static_cast<std::size_t>(depth - 1)]});
+            rowFormat, {static_cast<float>(depth - DEPTH_LABEL_OFFSET_MM), dose[static_cast<std::size_t>(depth - 1)]});
     return text;
 }
 

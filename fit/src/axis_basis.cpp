@@ -1,6 +1,6 @@
 #include "fit/axis_basis.h"
 
-#include "depthdose/depthdose_simulation.h"
+#include "depthdose/field_geometry.h"
 #include "engine/energy_ladder.h"
 #include "engine/transport.h"
 #include "fit/beta_weights.h"
@@ -101,20 +101,7 @@ constexpr std::int64_t SOURCE_DRAWS = 2;
 }  // namespace
 
 engine::ElectronState enlargedFieldStart(float energyKeV, engine::LaggedGenerator& generator) {
-    const float u1 = generator.nextUniform();
-    const float u2 = generator.nextUniform();
-    engine::ElectronState state;
-    state.position.x = (0.5f - u1) * ENLARGED_SIDE_CM;
-    state.position.y = (0.5f - u2) * ENLARGED_SIDE_CM;
-    state.position.z = depthdose::SURFACE_Z_CM;
-    const float rho = std::sqrt(state.position.x * state.position.x + state.position.y * state.position.y);
-    const float distance = std::sqrt(rho * rho + depthdose::SOURCE_DISTANCE_SQUARED);
-    state.direction.cosTheta = depthdose::SOURCE_DISTANCE_CM / distance;
-    state.direction.sinTheta = rho / distance;
-    state.direction.cosPhi = state.position.x / rho;
-    state.direction.sinPhi = state.position.y / rho;
-    state.energyKeV = energyKeV;
-    return state;
+    return depthdose::sampleFieldSource(energyKeV, generator, ENLARGED_SIDE_CM);
 }
 
 CounterCurve simulateCounterCurve(float energyKeV, std::int32_t histories, const engine::ElectronData& data,

@@ -16,7 +16,7 @@ std::string kernelResultText(const RunFile& run, const Spectrum& spectrum, const
     row.reserve(KernelGrid::RADIAL_BINS + 1);
     for (int depth = 1; depth <= KernelGrid::DEPTH_BINS; ++depth) {
         row.clear();
-        row.emplace_back(static_cast<float>(depth - FIRST_LABEL_OFFSET_MM));
+        row.emplace_back(static_cast<float>(depth - engine::DEPTH_LABEL_OFFSET_MM));
         for (int ring = 1; ring <= KernelGrid::RADIAL_BINS; ++ring) row.emplace_back(grid.cell(depth, ring));
         for (const std::string& record : formatRecords(rowFormat, row)) text += record + "\r\n";
     }

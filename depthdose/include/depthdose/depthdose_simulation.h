@@ -1,8 +1,7 @@
 #pragma once
-// Tolvane, the depth-dose simulator: a divergent 15 cm x 15 cm field from a virtual point source
-// 100 cm in front of the water surface; electrons that leave the water through the surface are
-// not followed back in; the dose is read on the axis in a counter of 1 cm diameter (rings 1 to 5)
-// per 1 mm of depth, relative to its largest value.
+// Tolvane, the depth-dose simulator: the field geometry of field_geometry.h; the dose is read on the
+// axis counter per 1 mm of depth, relative to its largest value.
+#include "depthdose/field_geometry.h"
 #include "engine/console.h"
 #include "engine/kernel_grid.h"
 #include "engine/lagged_generator.h"
@@ -34,45 +33,11 @@ constexpr const char* FIELD_LINE_SHIFT_JIS =
     "1mm ";
 constexpr const char* HISTORY_LABEL = " History=";
 
-constexpr float FIELD_SIDE_CM = 15.0f;
-constexpr float SOURCE_DISTANCE_CM = 100.0f;  // virtual source in front of the surface
-constexpr float SOURCE_DISTANCE_SQUARED = 10000.0f;
-constexpr float SURFACE_Z_CM = 1.5f;
-constexpr int AXIS_COUNTER_RINGS = 5;  // r < 0.5 cm: the counter of 1 cm diameter
-constexpr float MEV_PER_KEV = 0.001f;
-constexpr int FIRST_LABEL_OFFSET_MM = 15;
 constexpr const char* FLUENCE_HEADING_FORMAT = "(' ','[MeV] ,  Fluence')";
 constexpr const char* FLUENCE_ROW_FORMAT = "(E10.4,', ',E10.4)";
 constexpr const char* DOSE_ROW_FORMAT = "(F5.0,E10.3) ";
 
 using AxisDose = std::array<float, engine::KernelGrid::DEPTH_BINS>;
-
-// Start of one history: a point drawn uniformly over the field on the surface (u1 for x, then
-// u2 for y), moving straight away from the virtual source, no pending deflection. Draws is a
-// LaggedGenerator or a DrawCursor.
-template <class Draws>
-engine::ElectronState sampleFieldSource(float energyKeV, Draws& draws) {
-    const float u1 = draws.nextUniform();
-    const float u2 = draws.nextUniform();
-    engine::ElectronState state;
-    state.position.x = (0.5f - u1) * FIELD_SIDE_CM;
-    state.position.y = (0.5f - u2) * FIELD_SIDE_CM;
-    state.position.z = SURFACE_Z_CM;
-    // rho is never 0: no uniform equals 0.5 exactly.
-    const float rho = std::sqrt(state.position.x * state.position.x + state.position.y * state.position.y);
-    const float distance = std::sqrt(rho * rho + SOURCE_DISTANCE_SQUARED);
-    state.direction.cosTheta = SOURCE_DISTANCE_CM / distance;
-    state.direction.sinTheta = rho / distance;
-    state.direction.cosPhi = state.position.x / rho;
-    state.direction.sinPhi = state.position.y / rho;
-    state.energyKeV = energyKeV;
-    return state;
-}
-
-// A history ends at the start of a step that begins in front of the surface.
-struct LeavesThroughSurface {
-    bool operator()(const engine::Point& stepStart) const { return stepStart.z < SURFACE_Z_CM; }
-};
 
 // Energy in the axis counter per depth bin (rings 1 to 5 added in order), divided by its largest
 // value over all 125 bins. `counterEmpty` is set when the counter holds nothing; the dose is then

@@ -2,6 +2,7 @@
 // Angular scattering data of the engine: for 24 electron energies, 65 quantiles of the cosine of the
 // deflection over one transport step (cosine x 16384), read from ELDAT.dat, and the sampling of one
 // deflection from them.
+#include "engine/constants.h"
 #include "engine/lagged_generator.h"
 
 #include <array>
@@ -16,7 +17,6 @@ constexpr int ENERGY_ROWS = 24;
 constexpr int QUANTILE_COLUMNS = 65;               // cumulative probabilities 0, 1/64, ..., 1
 constexpr float QUANTILE_TO_COSINE = 6.10352E-5f;  // 1/16384 to six figures
 constexpr float SINGLE_PI = 3.141592f;             // the engine's single-precision pi
-constexpr const char* ELECTRON_DATA_FILE_NAME = "ELDAT.dat";
 constexpr const char* QUANTILE_ROW_FORMAT = "(1X,8I6)";     // one row of 65 integers on 9 lines
 constexpr const char* TABLE_ENERGY_FORMAT = "(1X,4E15.7)";  // 24 energies on 6 lines
 

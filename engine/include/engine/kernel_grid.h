@@ -14,7 +14,7 @@ namespace engine {
 
 class KernelGrid {
 public:
-    static constexpr int DEPTH_BINS = 125;
+    static constexpr int DEPTH_BINS = engine::DEPTH_BINS;
     static constexpr int RADIAL_BINS = 75;
     static constexpr float BIN_WIDTH_CM = 0.1f;
     static constexpr float BINS_PER_CM = 10.0f;

@@ -3,6 +3,7 @@
 // below the floor and normalise, turn the weights into whole history counts per bin, run the
 // histories bin by bin, and write result files whole or not at all.
 #include "engine/console.h"
+#include "engine/constants.h"
 #include "engine/electron_data.h"
 #include "engine/history_lanes.h"
 #include "engine/kernel_grid.h"
@@ -17,11 +18,6 @@
 
 namespace engine {
 
-constexpr int SPECTRUM_BINS = 100;
-constexpr float WEIGHT_FLOOR = 0.001f;  // weights below it count as 0 (a weight of exactly 0.001 stays)
-constexpr float KEV_PER_MEV = 1000.0f;
-constexpr const char* RUN_FILE_NAME = "Nimbrola.dat";
-constexpr const char* SPECTRUM_FILE_NAME = "Nimbrola.txt";
 constexpr const char* NAME_FORMAT = "(A30)";
 constexpr const char* SPECTRUM_LINE_FORMAT = "(F5.2,E10.3)";
 constexpr const char* HEADER_FORMAT = "(F6.2,' MeV ',2A20)";

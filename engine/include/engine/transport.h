@@ -4,6 +4,7 @@
 // last step (at or below 305 keV) spends the rest over the remaining range. Between steps the
 // electron is deflected by an angle drawn from the scattering table. Every step is handed to the
 // scorer as a straight segment with its energy loss; transport knows nothing of what is scored.
+#include "engine/constants.h"
 #include "engine/deflection_sampler.h"
 #include "engine/electron_data.h"
 #include "engine/energy_ladder.h"
@@ -18,8 +19,6 @@ constexpr float ENERGY_LOSS_FRACTION = 0.08299595f;  // 1 - 2^(-1/8): eight step
 constexpr float FINAL_STEP_THRESHOLD_KEV = 305.0f;   // at or below: the last step
 constexpr float FINAL_RANGE_FACTOR_CM = 0.407f;      // range in cm = 0.407 (E in MeV)^1.38
 constexpr float FINAL_RANGE_EXPONENT = 1.38f;
-constexpr float MEV_PER_KEV = 0.001f;
-constexpr float ENTRY_PLANE_Z_CM = 1.5f;  // the beam enters the water here
 
 struct Point {
     float x = 0.0f;  // cm, lateral

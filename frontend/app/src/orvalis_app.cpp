@@ -8,8 +8,8 @@
 #include <QStandardPaths>
 #include <utility>
 
-#include "common/number_pattern.h"
-#include "common/text_value.h"
+#include "beamdata/number_pattern.h"
+#include "beamdata/text_value.h"
 #include "setup/form3.h"
 #include "setup/form5.h"
 #include "setup/spectrum_display_window.h"
@@ -111,13 +111,13 @@ void OrvalisApp::installSpectrumFit() {
     auto setupMaxEnergy = [this]() -> std::optional<double> {
         if (!form3_) return std::nullopt;
         const auto* box = form3_->findChild<QLineEdit*>(QStringLiteral("Text4"));
-        return box ? std::optional<double>(textValue(box->text().toStdString())) : std::nullopt;
+        return box ? std::optional<double>(beamdata::textValue(box->text().toStdString())) : std::nullopt;
     };
     // Setting the scroll bars recomputes the spectrum and the file name as a user's move would.
     auto applyToSetup = [this](const viewers::FittedSpectrum& fitted) {
         Form3& setup = setupWindow();
         if (auto* box = setup.findChild<QLineEdit*>(QStringLiteral("Text4")))
-            box->setText(QString::fromStdString(formatNumber(fitted.maxEnergyMeV, "#0.0")));
+            box->setText(QString::fromStdString(beamdata::formatNumber(fitted.maxEnergyMeV, "#0.0")));
         if (auto* bar = setup.findChild<QScrollBar*>(QStringLiteral("VScroll1")))
             bar->setValue(viewers::scrollBarValue(fitted.alpha));
         if (auto* bar = setup.findChild<QScrollBar*>(QStringLiteral("VScroll2")))

@@ -7,7 +7,7 @@
 #include <QTest>
 
 #include "app/orvalis_app.h"
-#include "recorders.h"
+#include "testdoubles/recorders.h"
 #include "setup/form3.h"
 #include "setup/form5.h"
 #include "setup/spectrum_display_window.h"

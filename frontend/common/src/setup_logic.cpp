@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
-#include "common/file_error.h"
-#include "common/number_pattern.h"
-#include "common/text_value.h"
+#include "beamdata/number_pattern.h"
+#include "beamdata/text_value.h"
+#include "engine/run_error.h"
 
 namespace orvalis {
+
+using beamdata::formatNumber;
+using beamdata::textValue;
 namespace {
 
 constexpr double CURSOR_EDGE_LOW = 1.0;
@@ -36,10 +39,10 @@ SpectrumCursor spectrumCursor(double x, double y, const SpectrumArray& relative)
     if (!inside(x) || !inside(y)) return cursor;
     cursor.shown = true;
     cursor.x = x;
-    cursor.xText = formatNumber(x / PLOT_FULL_SCALE, "0.00");
+    cursor.xText = beamdata::formatNumber(x / PLOT_FULL_SCALE, "0.00");
     const auto k = static_cast<std::size_t>(std::floor(x / PLOT_UNITS_PER_POINT));
     cursor.y = PLOT_FULL_SCALE * relative[k];
-    cursor.valueText = formatNumber(relative[k], "0.000");
+    cursor.valueText = beamdata::formatNumber(relative[k], "0.000");
     return cursor;
 }
 
@@ -50,25 +53,26 @@ bool launchCalculation(const LaunchRequest& request, const Module1& data, const 
                       "\"). Nothing was started.");
         return false;
     }
-    const std::string longestExtension = request.kind == CalculationKind::DepthDose ? FLUENCE_EXTENSION
-                                                                                    : resultExtension(request.kind);
+    const std::string longestExtension = request.kind == CalculationKind::DepthDose
+                                             ? beamdata::FLUENCE_EXTENSION
+                                             : beamdata::resultExtension(request.kind);
     if (request.fileNameText.size() + longestExtension.size() > RESULT_NAME_FIELD_WIDTH) {
         messages.warn(" The file name \"" + request.fileNameText + longestExtension + "\" is longer than " +
                       std::to_string(RESULT_NAME_FIELD_WIDTH) +
                       " characters; the simulator would cut it. Nothing was started.");
         return false;
     }
-    ExchangeContent content;
+    beamdata::ExchangeContent content;
     content.kind = request.kind;
-    content.maxEnergyMeV = textValue(request.maxEnergyText);
+    content.maxEnergyMeV = beamdata::textValue(request.maxEnergyText);
     content.historyText = request.historyText;
     content.resultBaseName = request.fileNameText;
-    content.alpha = textValue(request.alphaText);
-    content.beta = textValue(request.betaText);
-    content.specRelative = data.SpecRelative;
+    content.titleLine1 = beamdata::alphaTitleLine(beamdata::textValue(request.alphaText));
+    content.titleLine2 = beamdata::betaTitleLine(beamdata::textValue(request.betaText));
+    content.relativeWeight = data.SpecRelative;
     try {
-        writeExchangeFiles(folder, content);
-    } catch (const FileError& error) {
+        beamdata::writeExchangeFiles(folder, content);
+    } catch (const engine::RunError& error) {
         messages.warn(std::string(" ") + error.what() + ". Nothing was started.");
         return false;
     }

@@ -4,18 +4,18 @@
 #include <filesystem>
 #include <string>
 
-#include "common/number_pattern.h"
+#include "beamdata/number_pattern.h"
 #include "common/program_search.h"
 #include "common/setup_logic.h"
-#include "recorders.h"
-#include "test_folder.h"
+#include "testdoubles/recorders.h"
+#include "testsupport/test_folder.h"
 
 namespace orvalis {
 namespace {
 
 using orvalis::testing::RecordingLauncher;
 using orvalis::testing::RecordingMessages;
-using orvalis::testing::TestFolder;
+using testsupport::TestFolder;
 
 TEST(FileName, ComposesTheBoxTextsAsTheyStand) {
     EXPECT_EQ(composeFileName("9", "9.0", "8.0", "2.0"), "9MeV-9.0_8.0-2.0");
@@ -26,20 +26,20 @@ TEST(FileName, ComposesTheBoxTextsAsTheyStand) {
 TEST(SpectrumCursor, ReadsTheGridPointAtOrLeftOfThePointer) {
     Module1 data;
     SpectrumArray density{};
-    ASSERT_EQ(updateSpectrum(8.0, 2.0, density, data.SpecRelative), SpectrumUpdate::Completed);
+    ASSERT_EQ(beamdata::updateSpectrum(8.0, 2.0, density, data.SpecRelative), beamdata::SpectrumUpdate::Completed);
     const SpectrumCursor c = spectrumCursor(576.0, 500.0, data.SpecRelative);
     ASSERT_TRUE(c.shown);
     EXPECT_EQ(c.xText, "0.58");
     EXPECT_DOUBLE_EQ(c.x, 576.0);
     EXPECT_DOUBLE_EQ(c.y, 1000.0 * data.SpecRelative[57]);
-    EXPECT_EQ(c.valueText, formatNumber(data.SpecRelative[57], "0.000"));
+    EXPECT_EQ(c.valueText, beamdata::formatNumber(data.SpecRelative[57], "0.000"));
     EXPECT_NE(data.SpecRelative[57], data.SpecRelative[58]);
 
     const SpectrumCursor top = spectrumCursor(875.0, 10.0, data.SpecRelative);
     EXPECT_EQ(top.valueText, "1.000");
     EXPECT_DOUBLE_EQ(top.y, 1000.0);
     EXPECT_EQ(spectrumCursor(1.5, 1.5, data.SpecRelative).xText, "0.00");
-    EXPECT_EQ(spectrumCursor(997.9, 500.0, data.SpecRelative).valueText, formatNumber(data.SpecRelative[99], "0.000"));
+    EXPECT_EQ(spectrumCursor(997.9, 500.0, data.SpecRelative).valueText, beamdata::formatNumber(data.SpecRelative[99], "0.000"));
 }
 
 TEST(SpectrumCursor, HiddenWithinOneUnitOfAnEdge) {
@@ -57,7 +57,7 @@ class Launch : public ::testing::Test {
 protected:
     Launch() {
         SpectrumArray density{};
-        updateSpectrum(8.0, 2.0, density, data.SpecRelative);
+        beamdata::updateSpectrum(8.0, 2.0, density, data.SpecRelative);
         request.maxEnergyText = "9.0";
         request.historyText = "10000000";
         request.fileNameText = "9MeV-9.0_8.0-2.0";

@@ -6,8 +6,8 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 
-#include "common/beta_spectrum.h"
-#include "recorders.h"
+#include "beamdata/beta_spectrum.h"
+#include "testdoubles/recorders.h"
 #include "setup/form3.h"
 #include "widgets/drawing_surface.h"
 
@@ -51,10 +51,10 @@ BENCHMARK(BM_ScrollBarStepWithRepaint)->Unit(benchmark::kMicrosecond);
 
 // The spectrum model alone.
 void BM_UpdateSpectrum(benchmark::State& state) {
-    orvalis::SpectrumArray density{};
-    orvalis::SpectrumArray relative{};
+    beamdata::SpectrumArray density{};
+    beamdata::SpectrumArray relative{};
     for (auto _ : state) {
-        benchmark::DoNotOptimize(orvalis::updateSpectrum(8.0, 2.0, density, relative));
+        benchmark::DoNotOptimize(beamdata::updateSpectrum(8.0, 2.0, density, relative));
     }
 }
 BENCHMARK(BM_UpdateSpectrum)->Unit(benchmark::kMicrosecond);

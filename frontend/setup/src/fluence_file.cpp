@@ -1,6 +1,6 @@
 #include "setup/fluence_file.h"
 
-#include "common/free_format.h"
+#include "beamdata/free_format.h"
 
 namespace orvalis::setup {
 namespace {
@@ -14,7 +14,7 @@ FluenceRead failure(FluenceError error) {
 }  // namespace
 
 FluenceRead readFluenceFile(std::string_view textBytes) {
-    text::FieldReader reader{std::string(textBytes)};
+    beamdata::text::FieldReader reader{std::string(textBytes)};
     FluenceSpectrum spectrum;
     std::optional<std::string> title = reader.readLine();
     if (!title || !reader.readLine()) return failure(FluenceError::Unreadable);  // the heading is dropped

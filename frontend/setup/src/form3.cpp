@@ -10,12 +10,12 @@
 
 #include <utility>
 
-#include "common/beta_spectrum.h"
-#include "common/file_error.h"
-#include "common/number_pattern.h"
-#include "common/range_energy.h"
+#include "beamdata/beta_spectrum.h"
+#include "engine/run_error.h"
+#include "beamdata/number_pattern.h"
+#include "beamdata/range_energy.h"
 #include "common/setup_logic.h"
-#include "common/text_value.h"
+#include "beamdata/text_value.h"
 #include "setup/beta_formula.h"
 #include "widgets/drawing_surface.h"
 #include "widgets/twips.h"
@@ -218,9 +218,9 @@ void Form3::loadDefaults() {
 
 void Form3::loadRangeTable() {
     try {
-        readCsdaTable(workFolder_ / CSDA_FILE_NAME, data_);
+        data_.rangeTable = beamdata::readRangeEnergyTable(workFolder_ / beamdata::CSDA_FILE_NAME);
         rangeTableLoaded_ = true;
-    } catch (const FileError& error) {
+    } catch (const engine::RunError& error) {
         messages_.warn(std::string(" ") + error.what() +
                        ". The maximum energy cannot be derived from the practical range.");
     }
@@ -240,15 +240,15 @@ void Form3::prepare(SetupMode mode) {
 }
 
 void Form3::scrollBarChanged(QScrollBar* bar, QLineEdit* box) {
-    box->setText(QString::fromStdString(formatNumber(bar->value() * PARAMETER_PER_STEP, "#0.0")));
+    box->setText(QString::fromStdString(beamdata::formatNumber(bar->value() * PARAMETER_PER_STEP, "#0.0")));
     updateSpectrum();
     composeFileName();
 }
 
 void Form3::updateSpectrum() {
-    const double alpha = textValue(text(text1_));
-    const double beta = textValue(text(text2_));
-    if (orvalis::updateSpectrum(alpha, beta, data_.SpecDensity, data_.SpecRelative) == SpectrumUpdate::Completed) {
+    const double alpha = beamdata::textValue(text(text1_));
+    const double beta = beamdata::textValue(text(text2_));
+    if (beamdata::updateSpectrum(alpha, beta, data_.SpecDensity, data_.SpecRelative) == beamdata::SpectrumUpdate::Completed) {
         drawCurve();
     }
 }
@@ -276,13 +276,13 @@ void Form3::composeFileName() {
 
 void Form3::deriveMaxEnergy() {
     if (!rangeTableLoaded_) {
-        messages_.warn(std::string(" The range table ") + CSDA_FILE_NAME +
+        messages_.warn(std::string(" The range table ") + beamdata::CSDA_FILE_NAME +
                        " is missing; the maximum energy is left as it is.");
         return;
     }
-    const auto maxEnergyMeV = maxEnergyFromRange(textValue(text(text7_)), data_);
+    const auto maxEnergyMeV = beamdata::maxEnergyFromPracticalRange(data_.rangeTable, beamdata::textValue(text(text7_)));
     if (!maxEnergyMeV) return;  // beyond the table: nothing changes
-    text4_->setText(QString::fromStdString(formatNumber(*maxEnergyMeV, "#0.0")));
+    text4_->setText(QString::fromStdString(beamdata::formatNumber(*maxEnergyMeV, "#0.0")));
     composeFileName();
 }
 

@@ -6,8 +6,8 @@
 #include <QStorageInfo>
 #include <QStyle>
 
-#include "common/free_format.h"
-#include "common/title_decoding.h"
+#include "beamdata/free_format.h"
+#include "beamdata/title_decoding.h"
 #include "setup/fluence_file.h"
 #include "widgets/drawing_surface.h"
 #include "widgets/file_browser_lists.h"
@@ -115,13 +115,13 @@ void SpectrumDisplayWindow::loadSelected() {
     fluenceMax_ = 0.0;
     loadedPoints_ = 0;
     const QString path = FileListBox::joinPath(dir1_->path(), file1_->fileName());
-    const std::optional<std::string> bytes = text::readWholeFile(path.toStdString());
+    const std::optional<std::string> bytes = beamdata::text::readWholeFile(path.toStdString());
     const setup::FluenceRead read = bytes ? setup::readFluenceFile(*bytes) : setup::FluenceRead{};
     if (!read.spectrum) {
         messages_.warn(fluenceMessage(read.error));
         return;
     }
-    text1_->setText(QString::fromStdString(text::decodeTitleBytes(read.spectrum->titleLine)));
+    text1_->setText(QString::fromStdString(beamdata::text::decodeTitleBytes(read.spectrum->titleLine)));
     for (std::size_t i = 0; i < read.spectrum->points.size(); ++i) {
         shared_.SpecDensity[i + 1] = read.spectrum->points[i].energyMeV;
         shared_.SpecRelative[i + 1] = read.spectrum->points[i].fluence;

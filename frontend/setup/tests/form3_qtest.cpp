@@ -11,8 +11,8 @@
 #include <cmath>
 #include <memory>
 
-#include "common/number_pattern.h"
-#include "recorders.h"
+#include "beamdata/number_pattern.h"
+#include "testdoubles/recorders.h"
 #include "setup/form3.h"
 #include "setup/form5.h"
 #include "widgets/drawing_surface.h"
@@ -91,7 +91,7 @@ void Form3Test::loadSetsTheDefaultsAndReadsTheRangeTable() {
     QCOMPARE(text("Text7"), QString("4.5"));
     QCOMPARE(text("Text10"), QString("9"));
     QCOMPARE(child<QScrollBar>("VScroll1")->value(), 1);
-    QCOMPARE(data_.CsdaEnergy[1], 0.6);
+    QCOMPARE(data_.rangeTable.energyMeV[0], 0.6);
     QCOMPARE(data_.SpecRelative[87], 0.0);  // not computed until the opener sets the scroll bars
     QCOMPARE(form.geometry().size(), QSize(870, 752));
     QCOMPARE(child<DrawingSurface>("Picture1")->geometry(), QRect(392, 248, 457, 401));
@@ -183,7 +183,7 @@ void Form3Test::cursorReadsOutThePointLeftOfThePointer() {
     emit picture->mouseMoved(576.0, 300.0);
     QVERIFY(line20->isVisible() && line21->isVisible());
     QCOMPARE(text("Text5"), QString("0.58"));
-    QCOMPARE(text("Text6"), QString::fromStdString(formatNumber(data_.SpecRelative[57], "0.000")));
+    QCOMPARE(text("Text6"), QString::fromStdString(beamdata::formatNumber(data_.SpecRelative[57], "0.000")));
     QCOMPARE(line21->x1(), 576.0);
     QCOMPARE(line21->x2(), 576.0);
     QCOMPARE(line20->y1(), 1000.0 * data_.SpecRelative[57]);

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "common/free_format.h"
+#include "beamdata/free_format.h"
 
 namespace orvalis::viewers {
 namespace {
@@ -21,7 +21,7 @@ constexpr double READOUT_MARGIN = 2.0;
 }  // namespace
 
 std::optional<KernelFile> readKernelFile(std::string_view textBytes) {
-    text::FieldReader reader{std::string(textBytes), text::JoinedNumbers::Split};
+    beamdata::text::FieldReader reader{std::string(textBytes), beamdata::text::JoinedNumbers::Split};
     KernelFile file;
     std::optional<std::string> title = reader.readLine();
     if (!title || !reader.readNumber()) return std::nullopt;  // the history count is not used

@@ -11,10 +11,10 @@
 #include <QStyle>
 #include <type_traits>
 
-#include "common/free_format.h"
-#include "common/number_pattern.h"
-#include "common/text_value.h"
-#include "common/title_decoding.h"
+#include "beamdata/free_format.h"
+#include "beamdata/number_pattern.h"
+#include "beamdata/text_value.h"
+#include "beamdata/title_decoding.h"
 #include "widgets/drawing_surface.h"
 #include "widgets/file_browser_lists.h"
 #include "widgets/form_controls.h"
@@ -206,7 +206,7 @@ void KernelViewerWindow::display() {
         messages_.warn("Select file");
         return;
     }
-    const std::optional<std::string> bytes = text::readWholeFile(
+    const std::optional<std::string> bytes = beamdata::text::readWholeFile(
         FileListBox::joinPath(file1_->path(), name).toStdString());
     std::optional<viewers::KernelFile> kernel = bytes ? viewers::readKernelFile(*bytes) : std::nullopt;
     if (!kernel) {
@@ -218,9 +218,9 @@ void KernelViewerWindow::display() {
         for (int j = 1; j <= viewers::KERNEL_FILE_RADIAL_BINS; ++j)
             shared_.KernelTable[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] =
                 (*kernel->table)[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
-    text_[3]->setText(QString::fromStdString(text::decodeTitleBytes(kernel->titleBytes)));
+    text_[3]->setText(QString::fromStdString(beamdata::text::decodeTitleBytes(kernel->titleBytes)));
     QCoreApplication::processEvents();  // the new title shows before the long drawing
-    text_[1]->setText(QString::fromStdString(formatNumber(kernel->sum, "#.00000")));
+    text_[1]->setText(QString::fromStdString(beamdata::formatNumber(kernel->sum, "#.00000")));
     text_[2]->setText(QString::fromStdString(viewers::plainNumberText(kernel->maxValue)));
     paintMap(shared_.KernelTable, kernel->maxValue);
 }
@@ -257,10 +257,10 @@ void KernelViewerWindow::showReadout(double x, double y) {
     crossX_->setX(x);
     text_[4]->setText(QString::number(readout->depthMm));
     text_[5]->setText(QString::number(readout->radiusMm));
-    const auto radius = static_cast<int>(textValue(text_[5]->text().toStdString()));
+    const auto radius = static_cast<int>(beamdata::textValue(text_[5]->text().toStdString()));
     const std::optional<double> percent = viewers::readoutPercentOfMax(shared_.KernelTable, readout->depthBin, radius,
-                                                                       textValue(text_[2]->text().toStdString()));
-    text_[6]->setText(percent ? QString::fromStdString(formatNumber(*percent, "0.000E+00")) : QString());
+                                                                       beamdata::textValue(text_[2]->text().toStdString()));
+    text_[6]->setText(percent ? QString::fromStdString(beamdata::formatNumber(*percent, "0.000E+00")) : QString());
 }
 
 }  // namespace orvalis

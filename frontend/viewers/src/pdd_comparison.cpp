@@ -1,39 +1,33 @@
 #include "viewers/pdd_comparison.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
-#include "common/free_format.h"
-#include "common/number_pattern.h"
-#include "common/text_value.h"
+#include "beamdata/depth_dose_file.h"
+#include "beamdata/free_format.h"
+#include "beamdata/number_pattern.h"
+#include "beamdata/text_value.h"
+#include "engine/constants.h"
 
 namespace orvalis::viewers {
 namespace {
 
-// p(k): the dose of entry k relative to the maximum.
-double relative(ConstPddSpan dose, double maxDose, int k) { return dose[static_cast<std::size_t>(k)] / maxDose; }
-
 double at(ConstPddSpan table, int k) { return table[static_cast<std::size_t>(k)]; }
 
-// Index of the first entry, counted down from `start`, whose relative dose is strictly above the
-// level; nullopt when the search runs below index 0.
-std::optional<int> lastIndexAbove(ConstPddSpan dose, double maxDose, double level, int start) {
-    int i = start;
-    while (relative(dose, maxDose, i) <= level) {
-        --i;
-        if (i < 0) return std::nullopt;
-    }
-    return i;
-}
+// The dose of entry k relative to the maximum.
+double relative(ConstPddSpan dose, double maxDose, int k) { return at(dose, k) / maxDose; }
 
-std::optional<double> finiteOrNothing(double value) {
-    if (!std::isfinite(value)) return std::nullopt;
-    return value;
+// Every entry of the table relative to the maximum, so that the search can run over the whole table.
+std::array<double, PDD_TABLE_LAST + 1> relativeTable(ConstPddSpan dose, double maxDose) {
+    std::array<double, PDD_TABLE_LAST + 1> relative{};
+    for (std::size_t k = 0; k < relative.size(); ++k) relative[k] = dose[k] / maxDose;
+    return relative;
 }
 
 void searchRanges(PddLoad& load, const auto& search) {
     for (const RangeLevel level : RANGE_SEARCH_ORDER) {
-        const std::optional<double> rangeMm = search(levelFraction(level));
+        const std::optional<double> rangeMm = search(beamdata::levelFraction(level));
         if (!rangeMm) return;
         load.ranges.push_back({level, *rangeMm});
     }
@@ -42,14 +36,9 @@ void searchRanges(PddLoad& load, const auto& search) {
 
 }  // namespace
 
-double levelFraction(RangeLevel level) {
-    switch (level) {
-    case RangeLevel::R50: return 0.5;
-    case RangeLevel::R80: return 0.8;
-    case RangeLevel::R90: return 0.9;
-    case RangeLevel::R10: return 0.1;
-    }
-    return 0.0;
+std::size_t searchPosition(RangeLevel level) {
+    return static_cast<std::size_t>(std::find(RANGE_SEARCH_ORDER.begin(), RANGE_SEARCH_ORDER.end(), level) -
+                                    RANGE_SEARCH_ORDER.begin());
 }
 
 double pddMaximum(ConstPddSpan dose, int count) {
@@ -61,39 +50,27 @@ double pddMaximum(ConstPddSpan dose, int count) {
 
 std::optional<double> calculatedRangeMm(ConstPddSpan dose, double maxDose, double level) {
     if (!(maxDose > 0.0)) return std::nullopt;
-    const std::optional<int> found = lastIndexAbove(dose, maxDose, level, CALCULATED_RECORD_COUNT);
-    if (!found) return std::nullopt;
-    const int i = *found;
-    const double denominator = relative(dose, maxDose, i + 1) - relative(dose, maxDose, i);
-    if (denominator == 0.0) return std::nullopt;
-    const double x = (i + 1) - (relative(dose, maxDose, i + 1) - level) / denominator;
-    return finiteOrNothing(x - CALCULATED_DEPTH_OFFSET);
+    const auto relative = relativeTable(dose, maxDose);
+    const auto crossing = beamdata::findLevelCrossing(relative, beamdata::DEPTH_DOSE_RECORDS, level);
+    if (!crossing) return std::nullopt;
+    return beamdata::crossingLabelDepthMm(*crossing, level, static_cast<int>(crossing->record) + 1);
 }
 
 std::optional<double> measuredRangeMm(ConstPddSpan depth, ConstPddSpan dose, double maxDose, double level) {
     if (!(maxDose > 0.0)) return std::nullopt;
-    const std::optional<int> found = lastIndexAbove(dose, maxDose, level, PDD_TABLE_LAST);
-    if (!found || *found == PDD_TABLE_LAST) return std::nullopt;  // the crossing would need entry 151
-    const int i = *found;
-    const double denominator = relative(dose, maxDose, i + 1) - relative(dose, maxDose, i);
-    if (denominator == 0.0) return std::nullopt;
-    const double rangeMm = at(depth, i + 1) -
-                           (at(depth, i + 1) - at(depth, i)) * (relative(dose, maxDose, i + 1) - level) / denominator;
-    return finiteOrNothing(rangeMm);
+    const auto relative = relativeTable(dose, maxDose);
+    const auto crossing = beamdata::findLevelCrossing(relative, PDD_TABLE_LAST, level);
+    if (!crossing) return std::nullopt;
+    return beamdata::crossingDepthMm(*crossing, level, depth[crossing->record], depth[crossing->record + 1]);
 }
 
 PddLoad loadCalculatedPdd(std::string_view text, PddSpan dose) {
     PddLoad load;
-    text::FieldReader reader{std::string(text), text::JoinedNumbers::Split};
-    if (!reader.readLine() || !reader.readLine()) return load;
-    for (int i = 1; i <= CALCULATED_RECORD_COUNT; ++i) {
-        if (!reader.readNumber()) return load;  // the depth, read and discarded
-        const std::optional<double> value = reader.readNumber();
-        if (!value) return load;
-        dose[static_cast<std::size_t>(i)] = *value;
-        load.recordCount = i;
-    }
-    const double maxDose = pddMaximum(dose, CALCULATED_RECORD_COUNT);
+    const beamdata::DepthDoseRecords records = beamdata::readDepthDoseText(text);
+    for (std::size_t k = 0; k < records.dose.size(); ++k) dose[k + 1] = records.dose[k];
+    load.recordCount = static_cast<int>(records.dose.size());
+    if (!records.complete) return load;
+    const double maxDose = pddMaximum(dose, beamdata::DEPTH_DOSE_RECORDS);
     load.maxDose = maxDose;
     if (!(maxDose > 0.0)) return load;
     load.curveDrawn = true;
@@ -103,7 +80,7 @@ PddLoad loadCalculatedPdd(std::string_view text, PddSpan dose) {
 
 PddLoad loadMeasuredPdd(std::string_view text, PddSpan depth, PddSpan dose) {
     PddLoad load;
-    text::FieldReader reader{std::string(text)};
+    beamdata::text::FieldReader reader{std::string(text)};
     if (!reader.readLine()) return load;
     int i = 1;
     while (!reader.atEnd()) {
@@ -129,8 +106,8 @@ std::vector<PlotPoint> calculatedCurvePoints(ConstPddSpan dose, double maxDose) 
     std::vector<PlotPoint> points;
     points.push_back({0.5 * PLOT_UNITS_PER_MM, PLOT_UNITS_PER_DOSE * relative(dose, maxDose, 16)});
     for (int i = 17; i <= 115; ++i)
-        points.push_back(
-            {PLOT_UNITS_PER_MM * (i - CALCULATED_DEPTH_OFFSET), PLOT_UNITS_PER_DOSE * relative(dose, maxDose, i)});
+        points.push_back({PLOT_UNITS_PER_MM * (i - engine::DEPTH_LABEL_OFFSET_MM),
+                          PLOT_UNITS_PER_DOSE * relative(dose, maxDose, i)});
     return points;
 }
 
@@ -148,15 +125,16 @@ std::optional<int> readoutDepthMm(double plotX) {
 }
 
 std::optional<double> readoutPercent(ConstPddSpan dose, double maxDose, int depthMm) {
-    const int k = depthMm + CALCULATED_DEPTH_OFFSET;
+    const int k = depthMm + engine::DEPTH_LABEL_OFFSET_MM;
     if (!(maxDose > 0.0) || k < 0 || k > PDD_TABLE_LAST) return std::nullopt;
     return 100.0 * at(dose, k) / maxDose;
 }
 
-std::string rangeText(double rangeMm) { return formatNumber(rangeMm, "##0.00"); }
+std::string rangeText(double rangeMm) { return beamdata::formatNumber(rangeMm, "##0.00"); }
 
 std::string differenceText(std::string_view measuredText, std::string_view calculatedText) {
-    return formatNumber(std::fabs(textValue(measuredText) - textValue(calculatedText)), "##0.00");
+    return beamdata::formatNumber(std::fabs(beamdata::textValue(measuredText) - beamdata::textValue(calculatedText)),
+                                  "##0.00");
 }
 
 const std::array<PlotLabel, 12> WINDOW_PLOT_LABELS = {{

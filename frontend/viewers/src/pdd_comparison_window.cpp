@@ -5,9 +5,9 @@
 #include <QPushButton>
 #include <QStyle>
 
-#include "common/free_format.h"
-#include "common/number_pattern.h"
-#include "common/text_value.h"
+#include "beamdata/free_format.h"
+#include "beamdata/number_pattern.h"
+#include "beamdata/text_value.h"
 #include "widgets/drawing_surface.h"
 #include "widgets/file_browser_lists.h"
 #include "widgets/form_controls.h"
@@ -205,7 +205,7 @@ void PddComparisonWindow::drawCurve(const std::vector<viewers::PlotPoint>& point
 
 void PddComparisonWindow::showRanges(const viewers::PddLoad& load, bool measured) {
     for (const viewers::RangeResult& range : load.ranges) {
-        SurfaceLine* marker = markers_[static_cast<std::size_t>(range.level)];
+        SurfaceLine* marker = markers_[viewers::searchPosition(range.level)];
         marker->setX(viewers::PLOT_UNITS_PER_MM * range.rangeMm);
         marker->show();
         const TableRow& row = rowOf(range.level);
@@ -228,7 +228,7 @@ void PddComparisonWindow::loadCalculated() {
         messages_.warn("Select File");
         return;
     }
-    const std::optional<std::string> bytes = text::readWholeFile(selectedPath(dir2_, file2_).toStdString());
+    const std::optional<std::string> bytes = beamdata::text::readWholeFile(selectedPath(dir2_, file2_).toStdString());
     if (!bytes) {
         messages_.warn(CALCULATED_READ_ERROR);
         return;
@@ -254,7 +254,7 @@ void PddComparisonWindow::loadMeasured() {
         messages_.warn("Select File");
         return;
     }
-    const std::optional<std::string> bytes = text::readWholeFile(selectedPath(dir1_, file1_).toStdString());
+    const std::optional<std::string> bytes = beamdata::text::readWholeFile(selectedPath(dir1_, file1_).toStdString());
     if (!bytes) {
         messages_.warn(MEASURED_READ_ERROR);
         return;
@@ -288,9 +288,9 @@ void PddComparisonWindow::showReadout(double x) {
     cursor_->setX(viewers::PLOT_UNITS_PER_MM * *depthMm);
     cursor_->show();
     text_[1]->setText(QString::number(*depthMm));
-    const auto shownDepth = static_cast<int>(textValue(text_[1]->text().toStdString()));
+    const auto shownDepth = static_cast<int>(beamdata::textValue(text_[1]->text().toStdString()));
     const std::optional<double> percent = viewers::readoutPercent(shared_.PddDose, pddMax_, shownDepth);
-    text_[2]->setText(percent ? QString::fromStdString(formatNumber(*percent, "##0.00")) : QString());
+    text_[2]->setText(percent ? QString::fromStdString(beamdata::formatNumber(*percent, "##0.00")) : QString());
 }
 
 }  // namespace orvalis

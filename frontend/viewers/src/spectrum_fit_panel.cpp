@@ -8,9 +8,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-#include "common/free_format.h"
-#include "common/number_pattern.h"
-#include "common/text_value.h"
+#include "beamdata/free_format.h"
+#include "beamdata/number_pattern.h"
+#include "beamdata/text_value.h"
 #include "viewers/pdd_comparison_window.h"
 #include "widgets/drawing_surface.h"
 #include "widgets/twips.h"
@@ -134,7 +134,7 @@ void SpectrumFitPanel::measuredLoaded(const QString& path) {
     fileLabel_->setText(QStringLiteral("Measured: ") + QFileInfo(path).fileName());
     if (setupMaxEnergy_ && maxEnergy_->text().isEmpty())
         if (const auto energy = setupMaxEnergy_())
-            maxEnergy_->setText(QString::fromStdString(formatNumber(*energy, "#0.0")));
+            maxEnergy_->setText(QString::fromStdString(beamdata::formatNumber(*energy, "#0.0")));
 }
 
 void SpectrumFitPanel::startFit() {
@@ -145,7 +145,7 @@ void SpectrumFitPanel::startFit() {
                  QStringLiteral(".pdd");
     request.curvePath = curvePath_.toStdString();
     if (!fromRange_->isChecked()) {
-        const double energy = textValue(maxEnergy_->text().toStdString());
+        const double energy = beamdata::textValue(maxEnergy_->text().toStdString());
         if (!(energy > 0.0)) {
             resultLabel_->setText(QStringLiteral("Type the maximum energy to start from."));
             return;
@@ -153,7 +153,7 @@ void SpectrumFitPanel::startFit() {
         request.maxEnergyMeV = energy;
         request.fixedMaxEnergy = fixed_->isChecked();
     }
-    const double span = textValue(span_->text().toStdString());
+    const double span = beamdata::textValue(span_->text().toStdString());
     if (!(span >= 1.0 && span <= 30.0)) {
         resultLabel_->setText(QStringLiteral("The span of the maximum energy must lie between 1 and 30 %."));
         return;
@@ -224,7 +224,7 @@ void SpectrumFitPanel::processFinished(int exitCode, QProcess::ExitStatus status
 }
 
 void SpectrumFitPanel::drawFittedCurve() {
-    const std::optional<std::string> text = text::readWholeFile(curvePath_.toStdString());
+    const std::optional<std::string> text = beamdata::text::readWholeFile(curvePath_.toStdString());
     if (!text) return;
     const auto points = viewers::fittedCurvePoints(*text);
     if (!points) return;

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "common/free_format.h"
+#include "beamdata/free_format.h"
 
 namespace orvalis::viewers {
 namespace {
@@ -140,7 +140,7 @@ TEST(KernelMap, MaximumTextReadsBack) {
     for (const double value : {0.0423, 4.56e-05, 0.001, 1.0 / 3.0}) {
         const std::string shown = plainNumberText(value);
         EXPECT_EQ(shown.find('e'), std::string::npos);
-        EXPECT_EQ(text::parseNumberField(shown), value) << shown;
+        EXPECT_EQ(beamdata::text::parseNumberField(shown), value) << shown;
     }
 }
 

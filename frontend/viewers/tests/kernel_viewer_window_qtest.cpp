@@ -7,7 +7,7 @@
 #include <QTest>
 #include <functional>
 
-#include "recorders.h"
+#include "testdoubles/recorders.h"
 #include "viewers/kernel_viewer_window.h"
 #include "widgets/drawing_surface.h"
 #include "widgets/file_browser_lists.h"

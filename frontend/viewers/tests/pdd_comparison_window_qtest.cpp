@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "recorders.h"
+#include "testdoubles/recorders.h"
 #include "viewers/pdd_comparison_window.h"
 #include "widgets/drawing_surface.h"
 #include "widgets/file_browser_lists.h"

@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "recorders.h"
+#include "testdoubles/recorders.h"
 #include "viewers/pdd_comparison_window.h"
 #include "viewers/spectrum_fit_panel.h"
 #include "widgets/drawing_surface.h"

@@ -19,7 +19,6 @@ constexpr const char* TITLE_SHIFT_JIS =
     "        \x8d\x82\x83\x47\x83\x6c\x83\x8b\x83\x4d\x81\x5b\x93\x64\x8e\x71\x90\xfc\x82\xcc"
     "\x83\x4a\x81\x5b\x83\x6c\x83\x8b\x82\xcc\x8c\x76\x8e\x5a";
 constexpr const char* ROW_FORMAT = "(F5.0,75E10.3)";
-constexpr int FIRST_LABEL_OFFSET_MM = 15;  // row label = depth bin - 15: the deeper face in mm below the entry plane
 
 // The 127-line result file: the header, then per depth bin its label and the 75 rings.
 std::string kernelResultText(const engine::RunFile& run, const engine::Spectrum& spectrum,

@@ -4,19 +4,20 @@
 // and values never written read as 0.
 #include <array>
 
+#include "beamdata/beta_spectrum.h"
+#include "beamdata/range_energy.h"
+
 namespace orvalis {
 
-inline constexpr int CSDA_ROW_COUNT = 33;        // rows 1..33 of the range-energy table are used
-inline constexpr int SPECTRUM_LAST_POINT = 100;  // Beta points j = 0..100 at x = j/100
-inline constexpr int PDD_LAST_RECORD = 150;      // depth-dose records 1..150
-inline constexpr int KERNEL_LAST_DEPTH = 150;    // kernel table first index 0..150
-inline constexpr int KERNEL_LAST_RING = 75;      // kernel table second index 0..75
+using beamdata::SPECTRUM_LAST_POINT;           // Beta points j = 0..100 at x = j/100
+inline constexpr int PDD_LAST_RECORD = 150;    // depth-dose records 1..150
+inline constexpr int KERNEL_LAST_DEPTH = 150;  // kernel table first index 0..150
+inline constexpr int KERNEL_LAST_RING = 75;    // kernel table second index 0..75
 
 // The names follow the system's own vocabulary, so they read the same in code and in talk.
 struct Module1 {
-    // Range-energy table of water: row i (1..33) holds energy (MeV) and CSDA range (cm).
-    std::array<double, CSDA_ROW_COUNT + 1> CsdaEnergy{};
-    std::array<double, CSDA_ROW_COUNT + 1> CsdaRange{};
+    // Range-energy table of water (CsdaEnergy and CsdaRange): energy (MeV) and CSDA range (cm).
+    beamdata::RangeEnergyTable rangeTable{};
     // Beta density at x = j/100 and the same divided by its largest value; the spectrum display
     // puts the energy (MeV) and fluence of a loaded spectrum file here instead.
     std::array<double, SPECTRUM_LAST_POINT + 1> SpecDensity{};

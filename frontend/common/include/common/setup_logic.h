@@ -5,13 +5,16 @@
 #include <functional>
 #include <string>
 
-#include "common/beta_spectrum.h"
-#include "common/exchange_files.h"
+#include "beamdata/beta_spectrum.h"
+#include "beamdata/exchange_files.h"
 #include "common/message_sink.h"
 #include "common/module1.h"
 #include "common/program_launcher.h"
 
 namespace orvalis {
+
+using beamdata::CalculationKind;
+using beamdata::SpectrumArray;
 
 // Result name without extension: nominal energy + "MeV-" + maximum energy + "_" + alpha + "-" +
 // beta, each box's text as it stands ("9MeV-9.0_8.0-2.0").

@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "common/exchange_files.h"
+#include "beamdata/exchange_files.h"
 #include "common/message_sink.h"
 #include "common/module1.h"
 #include "common/program_launcher.h"
@@ -18,6 +18,8 @@ class QPushButton;
 class QScrollBar;
 
 namespace orvalis {
+
+using beamdata::CalculationKind;
 
 class DrawingSurface;
 class SurfaceLine;

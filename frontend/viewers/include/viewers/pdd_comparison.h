@@ -11,23 +11,26 @@
 #include <string_view>
 #include <vector>
 
+#include "beamdata/range_levels.h"
+
 namespace orvalis::viewers {
 
 constexpr int PDD_TABLE_LAST = 150;  // tables run from index 0 (never written) to 150
 constexpr int MEASURED_RECORDS_MAX = 150;
 constexpr int CALCULATED_RECORD_COUNT = 125;
-constexpr int CALCULATED_DEPTH_OFFSET = 15;     // record i of a calculated file lies at depth i - 15 mm
 constexpr double PLOT_UNITS_PER_MM = 100.0;     // plot x is hundredths of a millimetre
 constexpr double PLOT_UNITS_PER_DOSE = 1000.0;  // plot y is tenths of a percent
 
 using PddSpan = std::span<double, PDD_TABLE_LAST + 1>;
 using ConstPddSpan = std::span<const double, PDD_TABLE_LAST + 1>;
 
-// The four levels in the order they are searched.
-enum class RangeLevel { R50, R80, R90, R10 };
+using beamdata::RangeLevel;
+// The window searches the levels in this order and stops at the first that fails, so the order
+// decides which ranges are shown.
 constexpr std::array<RangeLevel, 4> RANGE_SEARCH_ORDER = {RangeLevel::R50, RangeLevel::R80, RangeLevel::R90,
                                                           RangeLevel::R10};
-double levelFraction(RangeLevel level);
+// Position of a level in RANGE_SEARCH_ORDER.
+std::size_t searchPosition(RangeLevel level);
 
 struct RangeResult {
     RangeLevel level;

@@ -1,8 +1,8 @@
-#include "common/beta_spectrum.h"
+#include "beamdata/beta_spectrum.h"
 
 #include <cmath>
 
-namespace orvalis {
+namespace beamdata {
 namespace {
 
 constexpr double STEP = 0.01;  // spacing of the Beta points in x
@@ -47,4 +47,11 @@ SpectrumUpdate updateSpectrum(double alpha, double beta, SpectrumArray& density,
     return SpectrumUpdate::Completed;
 }
 
-}  // namespace orvalis
+std::optional<SpectrumArray> relativeBetaDensity(double alpha, double beta) {
+    SpectrumArray density{};
+    SpectrumArray relative{};
+    if (updateSpectrum(alpha, beta, density, relative) != SpectrumUpdate::Completed) return std::nullopt;
+    return relative;
+}
+
+}  // namespace beamdata

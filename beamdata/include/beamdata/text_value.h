@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string_view>
 
-namespace orvalis {
+namespace beamdata {
 
 double textValue(std::string_view text);
 
@@ -13,4 +13,4 @@ double textValue(std::string_view text);
 // field in a free-format file.
 bool isNumberText(std::string_view text);
 
-}  // namespace orvalis
+}  // namespace beamdata

@@ -12,11 +12,11 @@
 #include <string>
 #include <string_view>
 
-namespace orvalis {
+namespace beamdata {
 
 // Formats value with pattern. The decimal point is always ".". A negative value gets a leading
 // "-" in front of the whole text unless it rounds to zero. Throws std::invalid_argument for a
 // pattern outside the grammar above. Non-finite values give "NaN", "Inf" or "-Inf".
 std::string formatNumber(double value, std::string_view pattern);
 
-}  // namespace orvalis
+}  // namespace beamdata

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "common/beta_spectrum.h"
+#include "beamdata/beta_spectrum.h"
 
-namespace orvalis {
+namespace beamdata {
 namespace {
 
 struct Spectrum {
@@ -74,4 +74,4 @@ TEST(BetaSpectrum, StopsQuietlyAndKeepsTheArraysOnOverflowOrZeroSum) {
 }
 
 }  // namespace
-}  // namespace orvalis
+}  // namespace beamdata

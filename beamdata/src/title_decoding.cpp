@@ -1,9 +1,9 @@
-#include "common/title_decoding.h"
+#include "beamdata/title_decoding.h"
 
 #include <cstddef>
 #include <cstdint>
 
-namespace orvalis::text {
+namespace beamdata::text {
 namespace {
 
 constexpr unsigned char SJIS_GREEK_LEAD = 0x83;
@@ -84,4 +84,4 @@ std::string decodeTitleBytes(std::string_view bytes) {
     return out;
 }
 
-}  // namespace orvalis::text
+}  // namespace beamdata::text

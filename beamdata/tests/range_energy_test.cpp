@@ -3,14 +3,14 @@
 
 #include <string>
 
-#include "common/file_error.h"
-#include "common/range_energy.h"
-#include "test_folder.h"
+#include "engine/run_error.h"
+#include "beamdata/range_energy.h"
+#include "testsupport/test_folder.h"
 
-namespace orvalis {
+namespace beamdata {
 namespace {
 
-using orvalis::testing::TestFolder;
+using testsupport::TestFolder;
 
 // 33 rows: energy i MeV with range i/2 cm, written in the given row separator.
 std::string table(const std::string& separator) {
@@ -24,41 +24,35 @@ std::string table(const std::string& separator) {
 TEST(CsdaTable, ReadsAnyLayoutOfTheSixtySixNumbers) {
     TestFolder folder;
     for (const std::string& layout : {table(", "), table(" "), table(",")}) {
-        Module1 data;
-        readCsdaTable(folder.write("water.csda", layout), data);
-        EXPECT_EQ(data.CsdaEnergy[0], 0.0);
-        EXPECT_EQ(data.CsdaEnergy[1], 1.0);
-        EXPECT_EQ(data.CsdaRange[1], 0.5);
-        EXPECT_EQ(data.CsdaEnergy[33], 33.0);
-        EXPECT_EQ(data.CsdaRange[33], 16.5);
+        const RangeEnergyTable table = readRangeEnergyTable(folder.write("water.csda", layout));
+        EXPECT_EQ(table.energyMeV[0], 1.0);
+        EXPECT_EQ(table.rangeCm[0], 0.5);
+        EXPECT_EQ(table.energyMeV[32], 33.0);
+        EXPECT_EQ(table.rangeCm[32], 16.5);
     }
     // All numbers on one line, then more lines than needed.
     std::string oneLine = "h1\nh2\n";
     for (int i = 1; i <= 33; ++i) oneLine += std::to_string(i) + " " + std::to_string(i) + " ";
     oneLine += "\nextra words are never read\n";
-    Module1 data;
-    readCsdaTable(folder.write("water.csda", oneLine), data);
-    EXPECT_EQ(data.CsdaRange[33], 33.0);
+    EXPECT_EQ(readRangeEnergyTable(folder.write("water.csda", oneLine)).rangeCm[32], 33.0);
 }
 
 TEST(CsdaTable, ShippedTableIsComplete) {
-    Module1 data;
-    readCsdaTable(std::filesystem::path(ORVALIS_DATA_DIR) / "water.csda", data);
-    EXPECT_GT(data.CsdaEnergy[1], 0.0);
-    for (int i = 2; i <= 33; ++i) {
-        EXPECT_GT(data.CsdaEnergy[static_cast<std::size_t>(i)], data.CsdaEnergy[static_cast<std::size_t>(i - 1)]);
-        EXPECT_GT(data.CsdaRange[static_cast<std::size_t>(i)], data.CsdaRange[static_cast<std::size_t>(i - 1)]);
+    const RangeEnergyTable table = readRangeEnergyTable(std::filesystem::path(ORVALIS_DATA_DIR) / "water.csda");
+    EXPECT_GT(table.energyMeV[0], 0.0);
+    for (std::size_t i = 1; i < CSDA_ROW_COUNT; ++i) {
+        EXPECT_GT(table.energyMeV[i], table.energyMeV[i - 1]);
+        EXPECT_GT(table.rangeCm[i], table.rangeCm[i - 1]);
     }
 }
 
 TEST(CsdaTable, MissingShortOrBadFileIsAnErrorNamingItAndStoresNothing) {
     TestFolder folder;
-    Module1 data;
     const auto expectError = [&](const std::filesystem::path& file, const std::string& part) {
         try {
-            readCsdaTable(file, data);
+            readRangeEnergyTable(file);
             ADD_FAILURE() << "no error for " << part;
-        } catch (const FileError& error) {
+        } catch (const engine::RunError& error) {
             EXPECT_NE(std::string(error.what()).find("water.csda"), std::string::npos) << error.what();
             EXPECT_NE(std::string(error.what()).find(part), std::string::npos) << error.what();
         }
@@ -71,41 +65,39 @@ TEST(CsdaTable, MissingShortOrBadFileIsAnErrorNamingItAndStoresNothing) {
     std::string bad = table(", ");
     bad.replace(bad.find("7, "), 1, "seven");
     expectError(folder.write("water.csda", bad), "line 9");
-    for (double e : data.CsdaEnergy) EXPECT_EQ(e, 0.0);
 }
 
 TEST(RangeToEnergy, InterpolatesAndScalesByOnePointZeroSix) {
-    Module1 data;
-    for (std::size_t i = 1; i <= 33; ++i) {
-        data.CsdaEnergy[i] = static_cast<double>(i);
-        data.CsdaRange[i] = 0.5 * static_cast<double>(i);
+    RangeEnergyTable data;
+    for (std::size_t i = 0; i < CSDA_ROW_COUNT; ++i) {
+        data.energyMeV[i] = static_cast<double>(i + 1);
+        data.rangeCm[i] = 0.5 * static_cast<double>(i + 1);
     }
-    data.CsdaRange[10] = 5.2;  // uneven step between rows 9, 10 and 11
-    // A range equal to row i (>= 2) stops the search there: exactly 1.06 x CsdaEnergy(i).
-    EXPECT_DOUBLE_EQ(*maxEnergyFromRange(5.2, data), 1.06 * 10.0);
-    EXPECT_DOUBLE_EQ(*maxEnergyFromRange(16.5, data), 1.06 * 33.0);
+    data.rangeCm[9] = 5.2;  // uneven step between the rows of 9, 10 and 11 MeV
+    // A range equal to a row's (beyond the first) stops the search there: exactly 1.06 x its energy.
+    EXPECT_DOUBLE_EQ(*maxEnergyFromPracticalRange(data, 5.2), 1.06 * 10.0);
+    EXPECT_DOUBLE_EQ(*maxEnergyFromPracticalRange(data, 16.5), 1.06 * 33.0);
     // Between rows 9 (4.5 cm) and 10 (5.2 cm).
-    EXPECT_DOUBLE_EQ(*maxEnergyFromRange(4.85, data), 1.06 * 9.5);
+    EXPECT_DOUBLE_EQ(*maxEnergyFromPracticalRange(data, 4.85), 1.06 * 9.5);
     // Below row 2: extrapolation along rows 1 and 2.
-    EXPECT_DOUBLE_EQ(*maxEnergyFromRange(0.25, data), 1.06 * 0.5);
-    EXPECT_DOUBLE_EQ(*maxEnergyFromRange(0.0, data), 0.0);
+    EXPECT_DOUBLE_EQ(*maxEnergyFromPracticalRange(data, 0.25), 1.06 * 0.5);
+    EXPECT_DOUBLE_EQ(*maxEnergyFromPracticalRange(data, 0.0), 0.0);
     // Beyond the table: no result, the box stays as it was.
-    EXPECT_FALSE(maxEnergyFromRange(16.51, data).has_value());
+    EXPECT_FALSE(maxEnergyFromPracticalRange(data, 16.51).has_value());
 }
 
 TEST(RangeToEnergy, EmptyOrFlatTableGivesNoResult) {
-    Module1 data;  // never loaded: every range is 0
-    EXPECT_FALSE(maxEnergyFromRange(4.5, data).has_value());
-    EXPECT_FALSE(maxEnergyFromRange(0.0, data).has_value());  // rows 1 and 2 equal: division by zero
+    const RangeEnergyTable data;  // never loaded: every range is 0
+    EXPECT_FALSE(maxEnergyFromPracticalRange(data, 4.5).has_value());
+    EXPECT_FALSE(maxEnergyFromPracticalRange(data, 0.0).has_value());  // rows 1 and 2 equal: division by zero
 }
 
 TEST(RangeToEnergy, ShippedTableGivesTheDefaultBeamEnergy) {
-    Module1 data;
-    readCsdaTable(std::filesystem::path(ORVALIS_DATA_DIR) / "water.csda", data);
+    const RangeEnergyTable data = readRangeEnergyTable(std::filesystem::path(ORVALIS_DATA_DIR) / "water.csda");
     // The default practical range 4.5 cm lies just below the 9 MeV row (4.506 cm).
-    const double e = *maxEnergyFromRange(4.5, data);
+    const double e = *maxEnergyFromPracticalRange(data, 4.5);
     EXPECT_NEAR(e, 1.06 * (8.0 + (4.5 - 4.03) / (4.506 - 4.03)), 1e-12);
 }
 
 }  // namespace
-}  // namespace orvalis
+}  // namespace beamdata

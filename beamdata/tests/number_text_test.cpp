@@ -4,10 +4,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "common/number_pattern.h"
-#include "common/text_value.h"
+#include "beamdata/number_pattern.h"
+#include "beamdata/text_value.h"
 
-namespace orvalis {
+namespace beamdata {
 namespace {
 
 struct PatternCase {
@@ -117,4 +117,4 @@ TEST(TextValue, RecognisesWholeNumberFields) {
 }
 
 }  // namespace
-}  // namespace orvalis
+}  // namespace beamdata

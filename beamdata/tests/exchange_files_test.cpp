@@ -5,14 +5,14 @@
 #include <cstdio>
 #include <string>
 
-#include "common/exchange_files.h"
-#include "common/file_error.h"
-#include "test_folder.h"
+#include "beamdata/exchange_files.h"
+#include "engine/run_error.h"
+#include "testsupport/test_folder.h"
 
-namespace orvalis {
+namespace beamdata {
 namespace {
 
-using orvalis::testing::TestFolder;
+using testsupport::TestFolder;
 
 ExchangeContent defaultDepthDose() {
     ExchangeContent c;
@@ -20,10 +20,10 @@ ExchangeContent defaultDepthDose() {
     c.maxEnergyMeV = 9.0;
     c.historyText = "10000000";
     c.resultBaseName = "9MeV-9.0_8.0-2.0";
-    c.alpha = 8.0;
-    c.beta = 2.0;
+    c.titleLine1 = alphaTitleLine(8.0);
+    c.titleLine2 = betaTitleLine(2.0);
     SpectrumArray density{};
-    EXPECT_EQ(updateSpectrum(8.0, 2.0, density, c.specRelative), SpectrumUpdate::Completed);
+    EXPECT_EQ(updateSpectrum(8.0, 2.0, density, c.relativeWeight), SpectrumUpdate::Completed);
     return c;
 }
 
@@ -65,9 +65,9 @@ TEST(ExchangeFiles, HalfAlphaAndHalfWayEnergy) {
     TestFolder folder;
     ExchangeContent content = defaultDepthDose();
     content.maxEnergyMeV = 12.25;
-    content.alpha = 0.5;
+    content.titleLine1 = alphaTitleLine(0.5);
     SpectrumArray density{};
-    ASSERT_EQ(updateSpectrum(0.5, 2.0, density, content.specRelative), SpectrumUpdate::Completed);
+    ASSERT_EQ(updateSpectrum(0.5, 2.0, density, content.relativeWeight), SpectrumUpdate::Completed);
     writeExchangeFiles(folder.path(), content);
     EXPECT_EQ(folder.read("Nimbrola.dat").substr(0, 7), " 12.3\r\n");
     const std::string spectrum = folder.read("Nimbrola.txt");
@@ -89,7 +89,7 @@ TEST(ExchangeFiles, SpectrumLinesStayFifteenCharactersOverTheScrollBarRange) {
         for (int b = 1; b <= 200; b += 11) {
             ExchangeContent content;
             SpectrumArray density{};
-            ASSERT_EQ(updateSpectrum(a / 10.0, b / 10.0, density, content.specRelative), SpectrumUpdate::Completed);
+            ASSERT_EQ(updateSpectrum(a / 10.0, b / 10.0, density, content.relativeWeight), SpectrumUpdate::Completed);
             const std::string text = spectrumFileBytes(content);
             std::size_t lineStart = text.find("\r\n", text.find("\r\n") + 2) + 2;
             for (int i = 1; i <= 100; ++i) {
@@ -107,11 +107,11 @@ TEST(ExchangeFiles, UnwritableFileIsAnErrorNamingIt) {
     try {
         writeExchangeFiles(folder.path(), defaultDepthDose());
         FAIL() << "no error";
-    } catch (const FileError& error) {
+    } catch (const engine::RunError& error) {
         EXPECT_NE(std::string(error.what()).find("Nimbrola.txt"), std::string::npos);
     }
-    EXPECT_THROW(writeExchangeFiles(folder.path() / "no-such-folder", defaultDepthDose()), FileError);
+    EXPECT_THROW(writeExchangeFiles(folder.path() / "no-such-folder", defaultDepthDose()), engine::RunError);
 }
 
 }  // namespace
-}  // namespace orvalis
+}  // namespace beamdata

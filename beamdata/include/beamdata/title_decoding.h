@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
-namespace orvalis::text {
+namespace beamdata::text {
 
 // Shift_JIS Greek pairs (0x83 0x9F-0xB6 capitals, 0x83 0xBF-0xD6 small letters) become the Greek
 // letters; a valid UTF-8 sequence is kept; any other byte is taken as Latin-1.
 std::string decodeTitleBytes(std::string_view bytes);
 
-}  // namespace orvalis::text
+}  // namespace beamdata::text

@@ -1,10 +1,10 @@
-#include "common/free_format.h"
+#include "beamdata/free_format.h"
 
 #include <gtest/gtest.h>
 
-#include "common/title_decoding.h"
+#include "beamdata/title_decoding.h"
 
-namespace orvalis::text {
+namespace beamdata::text {
 namespace {
 
 TEST(NumberField, FortranAndSpreadsheetForms) {
@@ -55,4 +55,4 @@ TEST(TitleDecoding, ShiftJisGreekUtf8AndLatin1) {
 }
 
 }  // namespace
-}  // namespace orvalis::text
+}  // namespace beamdata::text

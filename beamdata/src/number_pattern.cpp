@@ -1,4 +1,4 @@
-#include "common/number_pattern.h"
+#include "beamdata/number_pattern.h"
 
 #include <cmath>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace orvalis {
+namespace beamdata {
 namespace {
 
 struct Pattern {
@@ -178,4 +178,4 @@ std::string formatNumber(double value, std::string_view patternText) {
     return (negative ? "-" : "") + pattern.prefix + body;
 }
 
-}  // namespace orvalis
+}  // namespace beamdata

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace orvalis::text {
+namespace beamdata::text {
 
 // The value of one whole field: an optional sign, digits with an optional decimal point (".100"
 // and "1." both count), an optional exponent E, e, D or d with optional sign. Surrounding double
@@ -32,14 +32,18 @@ public:
     // True when only blanks and line ends remain: no further field can begin.
     bool atEnd() const;
 
+    // The line (counted from 1) on which the last field read began, for messages.
+    int lastFieldLine() const;
+
 private:
     void skipBlanksAndLineEnds();
     std::string text_;
     std::size_t pos_ = 0;
     JoinedNumbers joined_ = JoinedNumbers::Refuse;
+    std::size_t lastFieldStart_ = 0;
 };
 
 // The bytes of a file, or nullopt when it cannot be opened or read.
 std::optional<std::string> readWholeFile(const std::string& path);
 
-}  // namespace orvalis::text
+}  // namespace beamdata::text

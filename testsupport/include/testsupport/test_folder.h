@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-namespace orvalis::testing {
+namespace testsupport {
 
 class TestFolder {
 public:
@@ -43,4 +43,4 @@ private:
     std::filesystem::path path_;
 };
 
-}  // namespace orvalis::testing
+}  // namespace testsupport

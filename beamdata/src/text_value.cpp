@@ -1,10 +1,10 @@
-#include "common/text_value.h"
+#include "beamdata/text_value.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstddef>
 
-namespace orvalis {
+namespace beamdata {
 namespace {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -73,4 +73,4 @@ double textValue(std::string_view text) {
     return number.negative ? -value : value;
 }
 
-}  // namespace orvalis
+}  // namespace beamdata

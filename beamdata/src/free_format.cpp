@@ -1,4 +1,4 @@
-#include "common/free_format.h"
+#include "beamdata/free_format.h"
 
 #include <charconv>
 #include <fstream>
@@ -6,7 +6,7 @@
 #include <sstream>
 #include <system_error>
 
-namespace orvalis::text {
+namespace beamdata::text {
 namespace {
 
 constexpr std::string_view UTF8_BYTE_ORDER_MARK = "\xEF\xBB\xBF";
@@ -89,6 +89,7 @@ std::optional<double> FieldReader::readNumber() {
     skipBlanksAndLineEnds();
     if (pos_ >= text_.size()) return std::nullopt;
     const std::size_t start = pos_;
+    lastFieldStart_ = start;
     if (text_[pos_] == '"') {
         const std::size_t close = text_.find('"', pos_ + 1);
         pos_ = (close == std::string::npos) ? text_.size() : close + 1;
@@ -111,6 +112,15 @@ std::optional<double> FieldReader::readNumber() {
     return parseNumberField(field);
 }
 
+int FieldReader::lastFieldLine() const {
+    int line = 1;
+    for (std::size_t i = 0; i < lastFieldStart_ && i < text_.size(); ++i) {
+        // CR LF, LF and a lone CR each end one line.
+        if (text_[i] == '\n' || (text_[i] == '\r' && (i + 1 >= text_.size() || text_[i + 1] != '\n'))) ++line;
+    }
+    return line;
+}
+
 std::optional<std::string> readWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
@@ -120,4 +130,4 @@ std::optional<std::string> readWholeFile(const std::string& path) {
     return std::move(bytes).str();
 }
 
-}  // namespace orvalis::text
+}  // namespace beamdata::text

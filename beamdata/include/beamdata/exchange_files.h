@@ -1,0 +1,51 @@
+#pragma once
+// The two exchange files that hand one calculation to a simulator: the run file Nimbrola.dat and
+// the spectrum file Nimbrola.txt. Lines end with CR LF; the letters alpha and beta of a Beta
+// spectrum's title lines are written as their Shift_JIS bytes, so files stay interchangeable with
+// the home system. The simulators' reader of both files is engine::readRunFile and
+// engine::readSpectrumFile.
+#include <filesystem>
+#include <string>
+
+#include "beamdata/beta_spectrum.h"
+
+namespace beamdata {
+
+inline constexpr const char* ALPHA_SHIFT_JIS = "\x83\xBF";
+inline constexpr const char* BETA_SHIFT_JIS = "\x83\xC0";
+inline constexpr const char* DEPTH_DOSE_EXTENSION = ".pdd";
+inline constexpr const char* KERNEL_EXTENSION = ".elk";
+inline constexpr const char* FLUENCE_EXTENSION = ".spct";  // the fluence file of a depth-dose run
+inline constexpr const char* WEIGHT_PATTERN = "0.000E+00";  // four significant digits
+
+enum class CalculationKind { DepthDose, Kernel };
+
+struct ExchangeContent {
+    CalculationKind kind = CalculationKind::DepthDose;
+    double maxEnergyMeV = 0.0;   // written " #0.0"
+    std::string historyText;     // written as typed, followed by "."
+    std::string resultBaseName;  // file name without extension
+    std::string titleLine1;      // the spectrum file's two title lines, as bytes
+    std::string titleLine2;
+    SpectrumArray relativeWeight{};  // points 1..100 are the weights of bins 1..100
+};
+
+// The title lines of a Beta spectrum: alpha and beta in Shift_JIS, "=", the value "###.0".
+std::string alphaTitleLine(double alpha);
+std::string betaTitleLine(double beta);
+
+// A bin weight as the spectrum file holds it.
+std::string weightText(double relativeWeight);
+
+// Extension of the result file: ".pdd" for a depth dose, ".elk" for a kernel.
+std::string resultExtension(CalculationKind kind);
+
+// The exact bytes of each file.
+std::string runFileBytes(const ExchangeContent& content);
+std::string spectrumFileBytes(const ExchangeContent& content);
+
+// Creates or replaces both files in folder, run file first. Throws engine::RunError naming the
+// file that could not be written completely.
+void writeExchangeFiles(const std::filesystem::path& folder, const ExchangeContent& content);
+
+}  // namespace beamdata

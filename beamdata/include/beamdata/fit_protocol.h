@@ -1,0 +1,70 @@
+#pragma once
+// The lines orvalis-fit prints for the programs that follow it: "PROGRESS <stage> <done> <total>"
+// while it works, and "RESULT <kind> key=value ..." records at the end. Both sides of the pipe use
+// this module: the fit writes the lines, the front end parses them.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "beamdata/range_levels.h"
+
+namespace beamdata {
+
+struct ProgressReport {
+    std::string stage;  // "basis", "scan", "grid", "refine"
+    int done = 0;
+    int total = 0;
+};
+
+// "PROGRESS basis 37 112" with its line end.
+std::string progressLine(const ProgressReport& progress);
+// Empty unless the line is a progress line with a positive total and a count not below 0.
+std::optional<ProgressReport> parseProgressLine(std::string_view line);
+
+// One RESULT record: its kind ("grid", "continuous", "R50", ...) and its fields as written.
+struct ResultRecord {
+    struct Field {
+        std::string key;
+        std::string value;
+    };
+    std::string kind;
+    std::vector<Field> fields;
+
+    void add(std::string key, double value, const char* printfFormat);
+    // The field's value when it is present and a finite number.
+    std::optional<double> number(std::string_view key) const;
+};
+
+// "RESULT <kind> key=value key=value" with its line end.
+std::string resultLine(const ResultRecord& record);
+// Empty unless the line is "RESULT", a kind and fields "key=value" separated by blanks.
+std::optional<ResultRecord> parseResultLine(std::string_view line);
+
+// The Beta model's parameters: "RESULT grid ..." on the 0.1 grid of the set-up window's scroll bars
+// and box, "RESULT continuous ..." at the continuous optimum.
+inline constexpr const char* GRID_KIND = "grid";
+inline constexpr const char* CONTINUOUS_KIND = "continuous";
+struct BetaParameters {
+    double alpha = 0.0;
+    double beta = 0.0;
+    double maxEnergyMeV = 0.0;
+    double rmsPercent = 0.0;
+};
+ResultRecord betaParametersRecord(const char* kind, const BetaParameters& parameters);
+// Empty unless the record is of that kind and holds all four numbers.
+std::optional<BetaParameters> betaParameters(const ResultRecord& record, std::string_view kind);
+
+// A range level of the measurement against the model: "RESULT R50 measured=30.535 grid=30.425 ...".
+// `modelKeys` name the model's columns in order ("grid", "continuous"); a level that was not found
+// is written "nan".
+struct LevelComparison {
+    RangeLevel level = RangeLevel::R50;
+    std::optional<double> measuredMm;
+    std::vector<std::optional<double>> modelMm;  // in the order of the keys
+};
+ResultRecord levelRecord(const LevelComparison& comparison, const std::vector<std::string>& modelKeys);
+// Empty unless the record names a level and holds a finite measured value and the first model key.
+std::optional<LevelComparison> levelComparison(const ResultRecord& record, const std::vector<std::string>& modelKeys);
+
+}  // namespace beamdata

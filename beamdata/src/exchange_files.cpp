@@ -1,0 +1,59 @@
+#include "beamdata/exchange_files.h"
+
+#include <fstream>
+
+#include "beamdata/number_pattern.h"
+#include "engine/run_error.h"
+#include "engine/run_frame.h"
+
+namespace beamdata {
+namespace {
+
+constexpr const char* EOL = "\r\n";
+
+void writeFile(const std::filesystem::path& file, const std::string& bytes) {
+    const std::string name = file.filename().string();
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    if (!out) throw engine::RunError("Cannot create the exchange file " + name);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) throw engine::RunError("Cannot write the exchange file " + name);
+}
+
+}  // namespace
+
+std::string alphaTitleLine(double alpha) { return std::string(ALPHA_SHIFT_JIS) + "=" + formatNumber(alpha, "###.0"); }
+
+std::string betaTitleLine(double beta) { return std::string(BETA_SHIFT_JIS) + "=" + formatNumber(beta, "###.0"); }
+
+std::string weightText(double relativeWeight) { return formatNumber(relativeWeight, WEIGHT_PATTERN); }
+
+std::string resultExtension(CalculationKind kind) {
+    return kind == CalculationKind::Kernel ? KERNEL_EXTENSION : DEPTH_DOSE_EXTENSION;
+}
+
+std::string runFileBytes(const ExchangeContent& content) {
+    std::string text = formatNumber(content.maxEnergyMeV, " #0.0") + EOL;
+    text += content.historyText + "." + EOL;
+    text += content.resultBaseName + resultExtension(content.kind) + EOL;
+    if (content.kind == CalculationKind::DepthDose) {
+        text += content.resultBaseName + FLUENCE_EXTENSION + EOL;
+    }
+    return text;
+}
+
+std::string spectrumFileBytes(const ExchangeContent& content) {
+    std::string text = content.titleLine1 + EOL + content.titleLine2 + EOL;
+    for (int i = 1; i <= SPECTRUM_LAST_POINT; ++i) {
+        text += formatNumber(i / 100.0, "00.00") + " " +
+                weightText(content.relativeWeight[static_cast<std::size_t>(i)]) + EOL;
+    }
+    return text;
+}
+
+void writeExchangeFiles(const std::filesystem::path& folder, const ExchangeContent& content) {
+    writeFile(folder / engine::RUN_FILE_NAME, runFileBytes(content));
+    writeFile(folder / engine::SPECTRUM_FILE_NAME, spectrumFileBytes(content));
+}
+
+}  // namespace beamdata

@@ -1,0 +1,95 @@
+#include "beamdata/range_levels.h"
+
+#include "engine/constants.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace beamdata {
+
+namespace {
+
+std::optional<double> finiteOrNothing(double value) {
+    if (!std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+double levelFraction(RangeLevel level) {
+    switch (level) {
+    case RangeLevel::R90: return 0.9;
+    case RangeLevel::R80: return 0.8;
+    case RangeLevel::R50: return 0.5;
+    case RangeLevel::R10: return 0.1;
+    }
+    return 0.0;
+}
+
+const char* levelName(RangeLevel level) {
+    switch (level) {
+    case RangeLevel::R90: return "R90";
+    case RangeLevel::R80: return "R80";
+    case RangeLevel::R50: return "R50";
+    case RangeLevel::R10: return "R10";
+    }
+    return "";
+}
+
+std::size_t levelIndex(RangeLevel level) {
+    return static_cast<std::size_t>(std::find(RANGE_LEVELS.begin(), RANGE_LEVELS.end(), level) - RANGE_LEVELS.begin());
+}
+
+std::optional<LevelCrossing> findLevelCrossing(std::span<const double> relative, std::size_t from, double level) {
+    if (from >= relative.size()) return std::nullopt;
+    std::size_t i = from;
+    while (relative[i] <= level) {
+        if (i == 0) return std::nullopt;
+        --i;
+    }
+    if (i + 1 >= relative.size()) return std::nullopt;  // the crossing would need a record beyond the curve
+    const LevelCrossing crossing{i, relative[i], relative[i + 1]};
+    if (crossing.relativeNext - crossing.relativeHere == 0.0) return std::nullopt;
+    return crossing;
+}
+
+std::optional<double> crossingDepthMm(const LevelCrossing& c, double level, double depthHereMm, double depthNextMm) {
+    const double denominator = c.relativeNext - c.relativeHere;
+    return finiteOrNothing(depthNextMm - (depthNextMm - depthHereMm) * (c.relativeNext - level) / denominator);
+}
+
+std::optional<double> crossingLabelDepthMm(const LevelCrossing& c, double level, int nextRecordNumber) {
+    const double denominator = c.relativeNext - c.relativeHere;
+    const double position = nextRecordNumber - (c.relativeNext - level) / denominator;
+    return finiteOrNothing(position - engine::DEPTH_LABEL_OFFSET_MM);
+}
+
+RangeLevels resultCurveLevels(std::span<const double> relative) {
+    RangeLevels levels{};
+    if (relative.empty()) return levels;
+    for (const RangeLevel level : RANGE_LEVELS) {
+        const double fraction = levelFraction(level);
+        if (const auto crossing = findLevelCrossing(relative, relative.size() - 1, fraction))
+            levels[levelIndex(level)] =
+                crossingLabelDepthMm(*crossing, fraction, static_cast<int>(crossing->record) + 2);
+    }
+    return levels;
+}
+
+RangeLevels curveLevels(std::span<const double> depthMm, std::span<const double> dose) {
+    RangeLevels levels{};
+    if (dose.empty() || depthMm.size() != dose.size()) return levels;
+    const double largest = *std::max_element(dose.begin(), dose.end());
+    if (!(largest > 0.0)) return levels;
+    std::vector<double> relative(dose.size());
+    for (std::size_t i = 0; i < dose.size(); ++i) relative[i] = dose[i] / largest;
+    for (const RangeLevel level : RANGE_LEVELS) {
+        const double fraction = levelFraction(level);
+        if (const auto crossing = findLevelCrossing(relative, relative.size() - 1, fraction))
+            levels[levelIndex(level)] =
+                crossingDepthMm(*crossing, fraction, depthMm[crossing->record], depthMm[crossing->record + 1]);
+    }
+    return levels;
+}
+
+}  // namespace beamdata
