@@ -37,8 +37,10 @@ DepthDoseRecords readDepthDoseFile(const std::filesystem::path& path) {
     if (records.complete) return records;
     if (records.failedLine > 0)
         throw engine::RunError(name, records.failedLine, "a field that is not a number where a depth or dose belongs");
-    throw engine::RunError(name, 0,
-                           "ends after " + std::to_string(records.dose.size()) + " of its 125 depth records");
+    // One record per line after the two headings: the line of the first missing record.
+    const int missingLine = 3 + static_cast<int>(records.dose.size());
+    throw engine::RunError(name, missingLine,
+                           "the file ends after " + std::to_string(records.dose.size()) + " of its 125 depth records");
 }
 
 }  // namespace beamdata

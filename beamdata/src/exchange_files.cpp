@@ -28,6 +28,8 @@ std::string betaTitleLine(double beta) { return std::string(BETA_SHIFT_JIS) + "=
 
 std::string weightText(double relativeWeight) { return formatNumber(relativeWeight, WEIGHT_PATTERN); }
 
+std::string relativeEnergyText(int bin) { return formatNumber(bin / 100.0, "00.00"); }
+
 std::string resultExtension(CalculationKind kind) {
     return kind == CalculationKind::Kernel ? KERNEL_EXTENSION : DEPTH_DOSE_EXTENSION;
 }
@@ -45,8 +47,7 @@ std::string runFileBytes(const ExchangeContent& content) {
 std::string spectrumFileBytes(const ExchangeContent& content) {
     std::string text = content.titleLine1 + EOL + content.titleLine2 + EOL;
     for (int i = 1; i <= SPECTRUM_LAST_POINT; ++i) {
-        text += formatNumber(i / 100.0, "00.00") + " " +
-                weightText(content.relativeWeight[static_cast<std::size_t>(i)]) + EOL;
+        text += relativeEnergyText(i) + " " + weightText(content.relativeWeight[static_cast<std::size_t>(i)]) + EOL;
     }
     return text;
 }

@@ -16,16 +16,6 @@ std::optional<double> finiteOrNothing(double value) {
 
 }  // namespace
 
-double levelFraction(RangeLevel level) {
-    switch (level) {
-    case RangeLevel::R90: return 0.9;
-    case RangeLevel::R80: return 0.8;
-    case RangeLevel::R50: return 0.5;
-    case RangeLevel::R10: return 0.1;
-    }
-    return 0.0;
-}
-
 const char* levelName(RangeLevel level) {
     switch (level) {
     case RangeLevel::R90: return "R90";
@@ -70,8 +60,8 @@ RangeLevels resultCurveLevels(std::span<const double> relative) {
     for (const RangeLevel level : RANGE_LEVELS) {
         const double fraction = levelFraction(level);
         if (const auto crossing = findLevelCrossing(relative, relative.size() - 1, fraction))
-            levels[levelIndex(level)] =
-                crossingLabelDepthMm(*crossing, fraction, static_cast<int>(crossing->record) + 2);
+            levels[levelIndex(level)] = crossingLabelDepthMm(*crossing, fraction,
+                                                             static_cast<int>(crossing->record) + 2);
     }
     return levels;
 }
@@ -86,8 +76,8 @@ RangeLevels curveLevels(std::span<const double> depthMm, std::span<const double>
     for (const RangeLevel level : RANGE_LEVELS) {
         const double fraction = levelFraction(level);
         if (const auto crossing = findLevelCrossing(relative, relative.size() - 1, fraction))
-            levels[levelIndex(level)] =
-                crossingDepthMm(*crossing, fraction, depthMm[crossing->record], depthMm[crossing->record + 1]);
+            levels[levelIndex(level)] = crossingDepthMm(*crossing, fraction, depthMm[crossing->record],
+                                                        depthMm[crossing->record + 1]);
     }
     return levels;
 }

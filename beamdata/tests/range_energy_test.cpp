@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "engine/run_error.h"
 #include "beamdata/range_energy.h"
+#include "engine/run_error.h"
 #include "testsupport/test_folder.h"
 
 namespace beamdata {

@@ -1,7 +1,9 @@
-// Writes the exchange files of a default run (Beta spectrum alpha 8, beta 2, 9 MeV) into a folder
-// that holds ELDAT.dat, and prints the number of transport steps the run takes when no history
-// ends early: the divisor for nanoseconds per step.
+// Writes the exchange files of a default run (Beta spectrum alpha 8, beta 2, 9 MeV) with the set-up
+// window's writer into a folder that holds ELDAT.dat, and prints the number of transport steps the
+// run takes when no history ends early: the divisor for nanoseconds per step.
 //   speed-inputs <folder> <Tolvane|Brisella> <histories>
+#include "beamdata/beta_spectrum.h"
+#include "beamdata/exchange_files.h"
 #include "engine/energy_ladder.h"
 #include "engine/run_error.h"
 #include "engine/run_frame.h"
@@ -18,27 +20,7 @@ namespace {
 
 constexpr double ALPHA = 8.0;
 constexpr double BETA = 2.0;
-
-void writeText(const std::filesystem::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    if (!out) throw engine::RunError(path.string(), 0, "cannot be written");
-}
-
-// Relative energies j/100 and weights of the Beta density relative to its largest value, as the
-// set-up window writes them; the titles carry the Shift_JIS alpha and beta.
-std::string betaSpectrumText() {
-    auto density = [](double x) { return std::pow(x, ALPHA - 1.0) * std::pow(1.0 - x, BETA - 1.0); };
-    double largest = 0.0;
-    for (int j = 0; j <= 100; ++j) largest = std::max(largest, density(j / 100.0));
-    std::string text = "\x83\xbf=8.0\r\n\x83\xc0=2.0\r\n";
-    char line[64];
-    for (int i = 1; i <= 100; ++i) {
-        std::snprintf(line, sizeof line, "%05.2f %.3E\r\n", i / 100.0, density(i / 100.0) / largest);
-        text += line;
-    }
-    return text;
-}
+constexpr double MAX_ENERGY_MEV = 9.0;
 
 }  // namespace
 
@@ -50,10 +32,15 @@ int main(int argc, char** argv) {
     try {
         const std::filesystem::path folder = argv[1];
         const bool depthDose = std::string(argv[2]) == "Tolvane";
-        const std::string count = argv[3];
-        std::string run = " 9.0\r\n" + count + ".\r\n" + (depthDose ? "bench.pdd\r\nbench.spct\r\n" : "bench.elk\r\n");
-        writeText(folder / engine::RUN_FILE_NAME, run);
-        writeText(folder / engine::SPECTRUM_FILE_NAME, betaSpectrumText());
+        beamdata::ExchangeContent content;
+        content.kind = depthDose ? beamdata::CalculationKind::DepthDose : beamdata::CalculationKind::Kernel;
+        content.maxEnergyMeV = MAX_ENERGY_MEV;
+        content.historyText = argv[3];
+        content.resultBaseName = "bench";
+        content.titleLine1 = beamdata::alphaTitleLine(ALPHA);
+        content.titleLine2 = beamdata::betaTitleLine(BETA);
+        content.relativeWeight = *beamdata::relativeBetaDensity(ALPHA, BETA);
+        beamdata::writeExchangeFiles(folder, content);
 
         const engine::ElectronData data = engine::loadElectronData(folder / engine::ELECTRON_DATA_FILE_NAME);
         const engine::RunFile runFile = engine::readRunFile(

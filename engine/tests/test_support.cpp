@@ -1,5 +1,9 @@
 #include "test_support.h"
 
+#include "beamdata/exchange_files.h"
+#include "beamdata/number_pattern.h"
+#include "engine/constants.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -106,29 +110,30 @@ void writeRunFile(const std::filesystem::path& folder, const std::string& maxEne
 }
 
 std::string spectrumLine(double relativeEnergy, double weight) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%05.2f %.3E", relativeEnergy, weight);
-    return buffer;
+    return beamdata::formatNumber(relativeEnergy, "00.00") + " " + beamdata::weightText(weight);
 }
 
+namespace {
+void writeSpectrumFile(const std::filesystem::path& folder, const std::string& title1, const std::string& title2,
+                       const beamdata::SpectrumArray& relativeWeight) {
+    beamdata::ExchangeContent content;
+    content.titleLine1 = title1;
+    content.titleLine2 = title2;
+    content.relativeWeight = relativeWeight;
+    writeFile(folder / engine::SPECTRUM_FILE_NAME, beamdata::spectrumFileBytes(content));
+}
+}  // namespace
+
 void writeBetaSpectrum(const std::filesystem::path& folder, double alpha, double beta) {
-    auto density = [&](double x) { return std::pow(x, alpha - 1.0) * std::pow(1.0 - x, beta - 1.0); };
-    double largest = 0.0;
-    for (int j = 0; j <= 100; ++j) largest = std::max(largest, density(j / 100.0));
-    char title[32];
-    std::ostringstream text;
-    std::snprintf(title, sizeof title, "\x83\xbf=%.1f", alpha);
-    text << title << "\r\n";
-    std::snprintf(title, sizeof title, "\x83\xc0=%.1f", beta);
-    text << title << "\r\n";
-    for (int i = 1; i <= 100; ++i) text << spectrumLine(i / 100.0, density(i / 100.0) / largest) << "\r\n";
-    writeFile(folder / "Nimbrola.txt", text.str());
+    const auto relative = beamdata::relativeBetaDensity(alpha, beta);
+    ASSERT_TRUE(relative.has_value()) << "no Beta density for alpha " << alpha << ", beta " << beta;
+    writeSpectrumFile(folder, beamdata::alphaTitleLine(alpha), beamdata::betaTitleLine(beta), *relative);
 }
 
 void writeSingleBinSpectrum(const std::filesystem::path& folder) {
-    std::string text = "single\r\nbin\r\n";
-    for (int i = 1; i <= 100; ++i) text += spectrumLine(i / 100.0, i == 100 ? 1.0 : 0.0) + "\r\n";
-    writeFile(folder / "Nimbrola.txt", text);
+    beamdata::SpectrumArray relative{};
+    relative[engine::SPECTRUM_BINS] = 1.0;
+    writeSpectrumFile(folder, "single", "bin", relative);
 }
 
 std::string gridBits(const engine::KernelGrid& grid, int rings) {

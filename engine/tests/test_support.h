@@ -1,6 +1,7 @@
 #pragma once
-// Shared helpers of the engine and simulator tests: temporary folders, small scattering tables
-// and exchange files written the way the front end writes them.
+// Shared helpers of the engine and simulator tests: temporary folders, small scattering tables,
+// and exchange files: the front end's own writer for whole spectra, and single records of any
+// content for the readers' tests.
 #include "engine/electron_data.h"
 #include "engine/kernel_grid.h"
 
@@ -37,15 +38,15 @@ std::vector<std::string> splitRecords(const std::string& text);
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& text);
 
-// Nimbrola.dat as the front end writes it: " 9.0", "1000.", names; fluenceName empty = kernel run.
+// Nimbrola.dat holding the given records as they stand (" 9.0", "1000.", names), malformed ones
+// included; fluenceName empty = kernel run.
 void writeRunFile(const std::filesystem::path& folder, const std::string& maxEnergy, const std::string& historyCount,
                   const std::string& resultName, const std::string& fluenceName = "");
 
-// One spectrum line "00.00 0.000E+00" of relative energy and weight.
+// One spectrum line "00.00 0.000E+00" of any relative energy and weight, in the front end's patterns.
 std::string spectrumLine(double relativeEnergy, double weight);
 
-// Nimbrola.txt of a Beta(alpha, beta) spectrum: titles in Shift_JIS, weights relative to the
-// largest density of x = j/100, j = 0..100.
+// Nimbrola.txt of a Beta(alpha, beta) spectrum, written by the front end's writer.
 void writeBetaSpectrum(const std::filesystem::path& folder, double alpha, double beta);
 
 // Nimbrola.txt whose only non-zero weight is bin 100 (relative energy 1.00): every history starts

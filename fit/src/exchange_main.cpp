@@ -1,12 +1,11 @@
-// fit-exchange: writes Nimbrola.dat and Nimbrola.txt for a Beta spectrum exactly as the set-up
-// window does, so that benchmark scripts can run the depth-dose simulator on known spectra.
+// fit-exchange: writes Nimbrola.dat and Nimbrola.txt for a Beta spectrum with the set-up window's
+// own writer, so that benchmark scripts can run the depth-dose simulator on known spectra.
 //   fit-exchange ALPHA BETA EMAX HISTORIES NAME
-#include "fit/beta_weights.h"
+#include "beamdata/beta_spectrum.h"
+#include "beamdata/exchange_files.h"
+#include "beamdata/text_value.h"
+#include "engine/run_error.h"
 
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <iostream>
 
 int main(int argc, char** argv) {
@@ -14,24 +13,26 @@ int main(int argc, char** argv) {
         std::cerr << "usage: fit-exchange ALPHA BETA EMAX HISTORIES NAME\n";
         return 1;
     }
-    const double alpha = std::atof(argv[1]);
-    const double beta = std::atof(argv[2]);
-    const double maxEnergy = std::atof(argv[3]);
-    const auto relative = fit::relativeBetaDensity(alpha, beta);
+    const double alpha = beamdata::textValue(argv[1]);
+    const double beta = beamdata::textValue(argv[2]);
+    const auto relative = beamdata::relativeBetaDensity(alpha, beta);
     if (!relative) {
         std::cerr << "fit-exchange: no Beta density for these parameters\n";
         return 1;
     }
-    char line[64];
-    std::ofstream run("Nimbrola.dat", std::ios::binary);
-    std::snprintf(line, sizeof line, " %.1f\r\n", std::round(maxEnergy * 10.0) / 10.0);
-    run << line << argv[4] << ".\r\n" << argv[5] << ".pdd\r\n" << argv[5] << ".spct\r\n";
-    std::ofstream spectrum("Nimbrola.txt", std::ios::binary);
-    std::snprintf(line, sizeof line, "a=%.1f\r\nb=%.1f\r\n", alpha, beta);
-    spectrum << line;
-    for (int bin = 1; bin <= 100; ++bin) {
-        std::snprintf(line, sizeof line, "%02d.%02d ", bin / 100, bin % 100);
-        spectrum << line << fit::weightText((*relative)[static_cast<std::size_t>(bin)]) << "\r\n";
+    beamdata::ExchangeContent content;
+    content.kind = beamdata::CalculationKind::DepthDose;
+    content.maxEnergyMeV = beamdata::textValue(argv[3]);
+    content.historyText = argv[4];
+    content.resultBaseName = argv[5];
+    content.titleLine1 = beamdata::alphaTitleLine(alpha);
+    content.titleLine2 = beamdata::betaTitleLine(beta);
+    content.relativeWeight = *relative;
+    try {
+        beamdata::writeExchangeFiles(".", content);
+    } catch (const engine::RunError& error) {
+        std::cerr << "fit-exchange: " << error.what() << "\n";
+        return 1;
     }
-    return run && spectrum ? 0 : 1;
+    return 0;
 }

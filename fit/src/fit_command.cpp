@@ -1,5 +1,8 @@
 #include "fit/fit_command.h"
 
+#include "beamdata/number_pattern.h"
+#include "beamdata/range_energy.h"
+#include "beamdata/text_value.h"
 #include "engine/electron_data.h"
 #include "engine/run_error.h"
 #include "engine/run_frame.h"
@@ -16,7 +19,6 @@ namespace fit {
 
 namespace {
 
-constexpr const char* CSDA_FILE_NAME = "water.csda";
 constexpr double LOWEST_MAX_ENERGY_MEV = 1.0;
 constexpr double HIGHEST_MAX_ENERGY_MEV = 50.0;  // the scattering table reaches 60 MeV; the basis 1.12 x
 
@@ -145,11 +147,13 @@ int runFitCommand(const CommandOptions& o, std::ostream& out, const PlotWriter& 
         out << "Practical range of the measurement: " << *rangeCm << " cm\n";
     }
     if (rangeCm) {
-        const auto derived = maxEnergyFromPracticalRange(readCsdaTable(o.workFolder / CSDA_FILE_NAME), *rangeCm);
+        const auto derived = beamdata::maxEnergyFromPracticalRange(
+            beamdata::readRangeEnergyTable(o.workFolder / beamdata::CSDA_FILE_NAME), *rangeCm);
         if (!derived || !(*derived >= LOWEST_MAX_ENERGY_MEV && *derived <= HIGHEST_MAX_ENERGY_MEV))
-            throw engine::RunError(std::string(CSDA_FILE_NAME), 0,
+            throw engine::RunError(std::string(beamdata::CSDA_FILE_NAME), 0,
                                    "gives no usable maximum energy for this practical range");
-        centre = *derived;
+        // The set-up window shows the derived energy in its box to 0.1 MeV, and the run uses that.
+        centre = beamdata::textValue(beamdata::formatNumber(*derived, "#0.0"));
         out << "Maximum energy from the practical range " << *rangeCm << " cm: " << centre << " MeV\n";
     }
     // The run uses the energy as its box shows it, to 0.1 MeV.

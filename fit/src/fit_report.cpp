@@ -1,5 +1,6 @@
 #include "fit/fit_report.h"
 
+#include "beamdata/fit_protocol.h"
 #include "depthdose/depthdose_simulation.h"
 #include "engine/record_io.h"
 
@@ -10,8 +11,6 @@
 namespace fit {
 
 namespace {
-
-constexpr const char* LEVEL_NAMES[] = {"R90", "R80", "R50", "R10"};
 
 std::string number(const char* format, double value) {
     char text[64];
@@ -26,14 +25,18 @@ std::string differenceText(double a, double b) {
 }
 
 std::string parameterLine(const char* kind, const FitPoint& p) {
-    return std::string("RESULT ") + kind + " alpha=" + number("%.4g", p.alpha) + " beta=" + number("%.4g", p.beta) +
-           " emax=" + number("%.4g", p.maxEnergyMeV) + " rms=" + number("%.4f", p.rmsPercent) + "\n";
+    return beamdata::resultLine(beamdata::betaParametersRecord(kind, {p.alpha, p.beta, p.maxEnergyMeV, p.rmsPercent}));
+}
+
+std::optional<double> found(double depthMm) {
+    if (std::isnan(depthMm)) return std::nullopt;
+    return depthMm;
 }
 
 }  // namespace
 
 std::string progressLine(const std::string& stage, int done, int total) {
-    return "PROGRESS " + stage + " " + std::to_string(done) + " " + std::to_string(total) + "\n";
+    return beamdata::progressLine({stage, done, total});
 }
 
 std::string reportText(const FitResult& r, MaxEnergyMode mode) {
@@ -52,49 +55,25 @@ std::string reportText(const FitResult& r, MaxEnergyMode mode) {
                 number("%.0f", 100.0 * r.maxEnergySpan) + " %); a wider --span may fit better.\n";
     text += "        measured  model(grid)  difference  model(cont.)  difference   (mm)\n";
     for (std::size_t k = 0; k < LEVELS.size(); ++k) {
-        text += std::string("  ") + LEVEL_NAMES[k] + "  " + depthText(r.measured[k]) + "    " +
-                depthText(r.onGrid.levels[k]) + "     " + differenceText(r.onGrid.levels[k], r.measured[k]) + "      " +
-                depthText(r.continuous.levels[k]) + "     " + differenceText(r.continuous.levels[k], r.measured[k]) +
-                "\n";
+        text += std::string("  ") + beamdata::levelName(beamdata::RANGE_LEVELS[k]) + "  " + depthText(r.measured[k]) +
+                "    " + depthText(r.onGrid.levels[k]) + "     " + differenceText(r.onGrid.levels[k], r.measured[k]) +
+                "      " + depthText(r.continuous.levels[k]) + "     " +
+                differenceText(r.continuous.levels[k], r.measured[k]) + "\n";
     }
     return text;
 }
 
 std::string resultLines(const FitResult& r) {
-    std::string text = parameterLine("grid", r.onGrid) + parameterLine("continuous", r.continuous);
-    for (std::size_t k = 0; k < LEVELS.size(); ++k)
-        text += std::string("RESULT ") + LEVEL_NAMES[k] + " measured=" + number("%.3f", r.measured[k]) +
-                " grid=" + number("%.3f", r.onGrid.levels[k]) +
-                " continuous=" + number("%.3f", r.continuous.levels[k]) + "\n";
-    return text;
-}
-
-std::optional<ResultParameters> parseResultLine(const std::string& line, const std::string& kind) {
-    const std::string prefix = "RESULT " + kind + " ";
-    if (line.rfind(prefix, 0) != 0) return std::nullopt;
-    ResultParameters p;
-    int found = 0;
-    std::istringstream fields(line.substr(prefix.size()));
-    std::string field;
-    while (fields >> field) {
-        const auto equals = field.find('=');
-        if (equals == std::string::npos) return std::nullopt;
-        const std::string key = field.substr(0, equals);
-        char* end = nullptr;
-        const std::string valueText = field.substr(equals + 1);
-        const double value = std::strtod(valueText.c_str(), &end);
-        if (end == valueText.c_str() || *end != '\0' || !std::isfinite(value)) return std::nullopt;
-        if (key == "alpha")
-            p.alpha = value, found |= 1;
-        else if (key == "beta")
-            p.beta = value, found |= 2;
-        else if (key == "emax")
-            p.maxEnergyMeV = value, found |= 4;
-        else if (key == "rms")
-            p.rmsPercent = value, found |= 8;
+    std::string text = parameterLine(beamdata::GRID_KIND, r.onGrid) +
+                       parameterLine(beamdata::CONTINUOUS_KIND, r.continuous);
+    for (std::size_t k = 0; k < LEVELS.size(); ++k) {
+        const beamdata::LevelComparison comparison{beamdata::RANGE_LEVELS[k],
+                                                   found(r.measured[k]),
+                                                   {found(r.onGrid.levels[k]), found(r.continuous.levels[k])}};
+        text += beamdata::resultLine(
+            beamdata::levelRecord(comparison, {beamdata::GRID_KIND, beamdata::CONTINUOUS_KIND}));
     }
-    if (found != 15) return std::nullopt;
-    return p;
+    return text;
 }
 
 std::string fittedCurveFileText(const FitPoint& point, double basisHistories) {

@@ -12,9 +12,6 @@ namespace fit {
 
 namespace {
 
-constexpr double MAX_ENERGY_PER_RANGE_ENERGY = 1.06;
-constexpr double TENTHS_PER_MEV = 10.0;
-
 // The fields of one line: separated by commas, blanks, tabs or semicolons.
 std::vector<std::string> fieldsOf(const std::string& line) {
     std::vector<std::string> fields;
@@ -88,37 +85,6 @@ std::optional<double> practicalRangeMm(const MeasuredCurve& curve) {
         }
     }
     return range;
-}
-
-CsdaTable readCsdaTable(const std::filesystem::path& path) {
-    engine::LineReader reader(path);
-    const auto numbers = numbersAfterHeader(reader, 2);
-    const std::string name = path.filename().string();
-    if (numbers.size() < 4 || numbers.size() % 2 != 0)
-        throw engine::RunError(name, 0, "expected pairs of energy (MeV) and CSDA range (cm), at least two");
-    CsdaTable table;
-    for (std::size_t i = 0; i < numbers.size(); i += 2) {
-        if (!table.rangeCm.empty() && !(numbers[i + 1].first > table.rangeCm.back()))
-            throw engine::RunError(name, numbers[i].second, "the ranges must increase from row to row");
-        table.energyMeV.push_back(numbers[i].first);
-        table.rangeCm.push_back(numbers[i + 1].first);
-    }
-    return table;
-}
-
-std::optional<double> maxEnergyFromPracticalRange(const CsdaTable& table, double practicalRangeCm) {
-    if (table.rangeCm.size() < 2) return std::nullopt;
-    std::size_t i = 1;
-    while (practicalRangeCm > table.rangeCm[i]) {
-        if (++i == table.rangeCm.size()) return std::nullopt;
-    }
-    const double energy = table.energyMeV[i - 1] + (practicalRangeCm - table.rangeCm[i - 1]) *
-                                                       (table.energyMeV[i] - table.energyMeV[i - 1]) /
-                                                       (table.rangeCm[i] - table.rangeCm[i - 1]);
-    const double maxEnergy = energy * MAX_ENERGY_PER_RANGE_ENERGY;
-    if (!std::isfinite(maxEnergy)) return std::nullopt;
-    // The box shows one decimal, rounded half-way away from zero; that is the value the run uses.
-    return std::round(maxEnergy * TENTHS_PER_MEV) / TENTHS_PER_MEV;
 }
 
 }  // namespace fit

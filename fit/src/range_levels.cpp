@@ -1,6 +1,7 @@
 #include "fit/range_levels.h"
 
-#include <algorithm>
+#include "engine/constants.h"
+
 #include <cmath>
 #include <limits>
 
@@ -8,50 +9,23 @@ namespace fit {
 
 namespace {
 
-constexpr int LABEL_OFFSET = 15;  // slab i (1-based) is labelled i - 15 mm
-constexpr double NOT_REACHED = std::numeric_limits<double>::quiet_NaN();
+RangeLevels withNaN(const beamdata::RangeLevels& found) {
+    RangeLevels levels{};
+    for (std::size_t k = 0; k < levels.size(); ++k)
+        levels[k] = found[k].value_or(std::numeric_limits<double>::quiet_NaN());
+    return levels;
+}
 
 }  // namespace
 
-RangeLevels resultCurveLevels(const DepthCurve& p) {
-    RangeLevels levels{};
-    for (std::size_t k = 0; k < LEVELS.size(); ++k) {
-        const double level = LEVELS[k];
-        int i = DEPTH_BINS;  // 1-based, from the deep end
-        while (i >= 1 && p[static_cast<std::size_t>(i - 1)] <= level) --i;
-        if (i < 1 || i == DEPTH_BINS) {
-            levels[k] = NOT_REACHED;  // never above the level, or still above it at the last slab
-            continue;
-        }
-        const double here = p[static_cast<std::size_t>(i - 1)];
-        const double next = p[static_cast<std::size_t>(i)];
-        const double x = (i + 1) - (next - level) / (next - here);
-        levels[k] = x - LABEL_OFFSET;
-    }
-    return levels;
-}
+RangeLevels resultCurveLevels(const DepthCurve& relative) { return withNaN(beamdata::resultCurveLevels(relative)); }
 
 RangeLevels measuredLevels(const MeasuredCurve& curve) {
-    RangeLevels levels{};
-    const double largest = *std::max_element(curve.dose.begin(), curve.dose.end());
-    const std::size_t n = curve.dose.size();
-    for (std::size_t k = 0; k < LEVELS.size(); ++k) {
-        const double level = LEVELS[k];
-        std::size_t i = n;  // count of records still to look at
-        while (i >= 1 && curve.dose[i - 1] / largest <= level) --i;
-        if (i < 1 || i == n) {
-            levels[k] = NOT_REACHED;
-            continue;
-        }
-        const double pHere = curve.dose[i - 1] / largest;
-        const double pNext = curve.dose[i] / largest;
-        levels[k] = curve.depthMm[i] - (curve.depthMm[i] - curve.depthMm[i - 1]) * (pNext - level) / (pNext - pHere);
-    }
-    return levels;
+    return withNaN(beamdata::curveLevels(curve.depthMm, curve.dose));
 }
 
 double resultCurveAt(const DepthCurve& relative, double depthMm) {
-    const double position = depthMm + LABEL_OFFSET;  // 1-based slab index, fractional
+    const double position = depthMm + engine::DEPTH_LABEL_OFFSET_MM;  // 1-based slab index, fractional
     if (position <= 1.0) return relative.front();
     if (position >= DEPTH_BINS)
         return position > DEPTH_BINS + 1.0 ? 0.0 : relative.back() * (DEPTH_BINS + 1.0 - position);

@@ -67,12 +67,7 @@ fit::DepthCurve runTolvane(double alpha, double beta, const std::string& maxEner
     testing_support::TempFolder folder("fit-tolvane");
     testing_support::writeFile(folder.path() / "ELDAT.dat", testing_support::readFile(ELDAT_PATH));
     testing_support::writeRunFile(folder.path(), maxEnergy, std::to_string(histories), "t.pdd", "t.spct");
-    const auto relative = fit::relativeBetaDensity(alpha, beta);
-    std::string text = "a\r\nb\r\n";
-    for (int bin = 1; bin <= 100; ++bin)
-        text += testing_support::spectrumLine(bin / 100.0, 0.0).substr(0, 6) +
-                fit::weightText((*relative)[static_cast<std::size_t>(bin)]) + "\r\n";
-    testing_support::writeFile(folder.path() / "Nimbrola.txt", text);
+    testing_support::writeBetaSpectrum(folder.path(), alpha, beta);
     std::istringstream in("\n");
     std::ostringstream out;
     engine::Console console(in, out, false);

@@ -1,4 +1,5 @@
 #include "fit/fit_command.h"
+#include "beamdata/fit_protocol.h"
 
 #include "engine/run_error.h"
 #include "fit/fit_report.h"
@@ -52,13 +53,17 @@ TEST(FitReport, ResultLinesReadBackAndCurveFileHasTheResultLayout) {
     std::string second;
     std::getline(in, first);
     std::getline(in, second);
-    const auto grid = fit::parseResultLine(first, "grid");
+    const auto parameters = [](const std::string& line, const char* kind) {
+        const auto record = beamdata::parseResultLine(line);
+        return record ? beamdata::betaParameters(*record, kind) : std::nullopt;
+    };
+    const auto grid = parameters(first, "grid");
     ASSERT_TRUE(grid.has_value()) << first;
     EXPECT_EQ(grid->beta, 2.3);
     EXPECT_EQ(grid->maxEnergyMeV, 9.4);
-    EXPECT_EQ(fit::parseResultLine(second, "continuous")->alpha, 8.042);
-    EXPECT_FALSE(fit::parseResultLine(second, "grid").has_value());
-    EXPECT_FALSE(fit::parseResultLine("RESULT grid alpha=8 beta=x emax=9 rms=1", "grid").has_value());
+    EXPECT_EQ(parameters(second, "continuous")->alpha, 8.042);
+    EXPECT_FALSE(parameters(second, "grid").has_value());
+    EXPECT_FALSE(parameters("RESULT grid alpha=8 beta=x emax=9 rms=1", "grid").has_value());
     EXPECT_EQ(fit::progressLine("basis", 3, 112), "PROGRESS basis 3 112\n");
 
     r.onGrid.relative[40] = 1.0;

@@ -42,16 +42,6 @@ TEST(MeasuredFile, RejectsWhatCannotBeFittedNamingFileAndLine) {
     EXPECT_THROW(fit::readMeasuredCurve(folder.path() / "missing.csv"), engine::RunError);
 }
 
-TEST(MaxEnergyFromRange, DerivedAsTheSetUpWindowDoes) {
-    const fit::CsdaTable table = fit::readCsdaTable(WATER_CSDA_PATH);
-    ASSERT_EQ(table.energyMeV.size(), 33u);
-    // 4.5 cm lies between 8 MeV (4.030 cm) and 9 MeV (4.506 cm): 8.987 MeV x 1.06 = 9.53, shown 9.5.
-    EXPECT_DOUBLE_EQ(*fit::maxEnergyFromPracticalRange(table, 4.5), 9.5);
-    // A range of the table gives 1.06 x its energy: 10 MeV -> 10.6.
-    EXPECT_DOUBLE_EQ(*fit::maxEnergyFromPracticalRange(table, 4.975), 10.6);
-    EXPECT_FALSE(fit::maxEnergyFromPracticalRange(table, 30.0).has_value());
-}
-
 TEST(PracticalRange, TangentAtTheSteepestPointMeetsZero) {
     fit::MeasuredCurve curve;
     // Flat at 100 up to 20 mm, then a straight fall of 10 per mm, reaching zero at 30 mm.

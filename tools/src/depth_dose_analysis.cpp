@@ -1,5 +1,7 @@
 #include "tools/depth_dose_analysis.h"
 
+#include "beamdata/depth_dose_file.h"
+#include "beamdata/range_levels.h"
 #include "engine/run_error.h"
 
 #include <algorithm>
@@ -11,7 +13,6 @@
 namespace tools {
 namespace {
 
-constexpr int RESULT_RECORD_COUNT = 125;
 constexpr double SLAB_THICKNESS_MM = 1.0;
 constexpr double PEAK_WINDOW = 0.97;           // records above 97 % of the largest shape the peak
 constexpr std::size_t TANGENT_HALF_WIDTH = 3;  // records on each side of a fall-off tangent
@@ -135,40 +136,25 @@ bool fitPeak(const DepthDoseCurve& curve, std::size_t largest, double& depthMm, 
 }  // namespace
 
 DepthDoseCurve readDepthDoseResult(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw engine::RunError(path, 0, "cannot open the depth-dose result file");
-    std::string line;
-    for (int heading = 1; heading <= 2; ++heading) {
-        if (!std::getline(in, line)) throw engine::RunError(path, heading, "missing heading line");
-    }
+    const beamdata::DepthDoseRecords records = beamdata::readDepthDoseFile(path);
     DepthDoseCurve curve;
-    for (int record = 1; record <= RESULT_RECORD_COUNT; ++record) {
-        const int lineNumber = record + 2;
-        if (!std::getline(in, line)) throw engine::RunError(path, lineNumber, "fewer than 125 depth records");
-        std::replace(line.begin(), line.end(), ',', ' ');
-        std::istringstream fields(line);
-        std::string labelText, doseText;
-        if (!(fields >> labelText >> doseText)) throw engine::RunError(path, lineNumber, "expected depth and dose");
-        char* end = nullptr;
-        const double label = std::strtod(labelText.c_str(), &end);
-        if (*end != '\0') throw engine::RunError(path, lineNumber, "depth label is not a number");
-        const double dose = std::strtod(doseText.c_str(), &end);
-        if (*end != '\0') throw engine::RunError(path, lineNumber, "dose is not a number");
-        if (label < 1.0) continue;  // slabs in front of the water surface
-        curve.depthMm.push_back(label - 0.5 * SLAB_THICKNESS_MM);
-        curve.dose.push_back(dose);
+    for (std::size_t i = 0; i < records.labelMm.size(); ++i) {
+        if (records.labelMm[i] < 1.0) continue;  // slabs in front of the water surface
+        curve.depthMm.push_back(records.labelMm[i] - 0.5 * SLAB_THICKNESS_MM);
+        curve.dose.push_back(records.dose[i]);
     }
     return curve;
 }
 
 double depthAtLevel(const DepthDoseCurve& curve, double peakDose, double level) {
-    const double target = level * peakDose;
-    std::size_t i = curve.dose.size();
-    while (i > 0 && curve.dose[i - 1] <= target) --i;
-    if (i == 0 || i == curve.dose.size()) return std::nan("");
-    const std::size_t above = i - 1;  // deepest record still above the level
-    const double fraction = (curve.dose[above] - target) / (curve.dose[above] - curve.dose[i]);
-    return curve.depthMm[above] + fraction * (curve.depthMm[i] - curve.depthMm[above]);
+    std::vector<double> relative(curve.dose.size());
+    for (std::size_t i = 0; i < relative.size(); ++i) relative[i] = curve.dose[i] / peakDose;
+    if (relative.empty()) return std::nan("");
+    const auto crossing = beamdata::findLevelCrossing(relative, relative.size() - 1, level);
+    if (!crossing) return std::nan("");
+    return beamdata::crossingDepthMm(*crossing, level, curve.depthMm[crossing->record],
+                                     curve.depthMm[crossing->record + 1])
+        .value_or(std::nan(""));
 }
 
 BeamQuality analyseDepthDose(const DepthDoseCurve& curve) {

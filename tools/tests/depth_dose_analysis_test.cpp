@@ -111,22 +111,4 @@ TEST_F(DepthDoseFile, ReadsWaterSlabsAtTheirCentres) {
     EXPECT_DOUBLE_EQ(curve.dose.back(), 0.125);
 }
 
-TEST_F(DepthDoseFile, ShortOrMalformedFilesNameTheLine) {
-    write(124);
-    try {
-        tools::readDepthDoseResult(path_);
-        FAIL() << "a short file was accepted";
-    } catch (const engine::RunError& error) {
-        EXPECT_EQ(error.lineNumber(), 127);
-    }
-    write(125, "  25.  x.1E-01");
-    try {
-        tools::readDepthDoseResult(path_);
-        FAIL() << "a malformed dose was accepted";
-    } catch (const engine::RunError& error) {
-        EXPECT_EQ(error.lineNumber(), 42);
-    }
-    EXPECT_THROW(tools::readDepthDoseResult(path_ + ".missing"), engine::RunError);
-}
-
 }  // namespace

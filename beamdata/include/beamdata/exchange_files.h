@@ -15,7 +15,7 @@ inline constexpr const char* ALPHA_SHIFT_JIS = "\x83\xBF";
 inline constexpr const char* BETA_SHIFT_JIS = "\x83\xC0";
 inline constexpr const char* DEPTH_DOSE_EXTENSION = ".pdd";
 inline constexpr const char* KERNEL_EXTENSION = ".elk";
-inline constexpr const char* FLUENCE_EXTENSION = ".spct";  // the fluence file of a depth-dose run
+inline constexpr const char* FLUENCE_EXTENSION = ".spct";   // the fluence file of a depth-dose run
 inline constexpr const char* WEIGHT_PATTERN = "0.000E+00";  // four significant digits
 
 enum class CalculationKind { DepthDose, Kernel };
@@ -36,6 +36,9 @@ std::string betaTitleLine(double beta);
 
 // A bin weight as the spectrum file holds it.
 std::string weightText(double relativeWeight);
+// The relative energy of bin i as the spectrum file holds it: "00.01" for bin 1, "01.00" for bin 100
+// (bins beyond 100, which only the fit's basis uses, continue "01.01", ...).
+std::string relativeEnergyText(int bin);
 
 // Extension of the result file: ".pdd" for a depth dose, ".elk" for a kernel.
 std::string resultExtension(CalculationKind kind);

@@ -16,8 +16,16 @@ enum class RangeLevel { R90, R80, R50, R10 };
 inline constexpr std::array<RangeLevel, 4> RANGE_LEVELS = {RangeLevel::R90, RangeLevel::R80, RangeLevel::R50,
                                                            RangeLevel::R10};
 
-double levelFraction(RangeLevel level);  // 0.9, 0.8, 0.5, 0.1
-const char* levelName(RangeLevel level);  // "R90", ...
+constexpr double levelFraction(RangeLevel level) {
+    switch (level) {
+    case RangeLevel::R90: return 0.9;
+    case RangeLevel::R80: return 0.8;
+    case RangeLevel::R50: return 0.5;
+    case RangeLevel::R10: return 0.1;
+    }
+    return 0.0;
+}
+const char* levelName(RangeLevel level);   // "R90", ...
 std::size_t levelIndex(RangeLevel level);  // position in RANGE_LEVELS
 
 // The record found by the search, and the relative doses of it and of the next deeper record.

@@ -11,17 +11,7 @@
 
 namespace fit {
 
-constexpr int DENSITY_POINTS = 101;  // x = j/100, j = 0..100
-
-// The relative Beta density of the set-up window (largest point 1). Empty when the computation
-// stops on an overflow or a division by zero, as the window's does.
-std::optional<std::array<double, DENSITY_POINTS>> relativeBetaDensity(double alpha, double beta);
-
-// A relative weight as the exchange file holds it ("0.000E+00": one digit, three decimals, signed
-// two-digit exponent), rounded half-way away from zero on the value read to 15 significant digits.
-std::string weightText(double relativeWeight);
-
-// The relative weight read back by the simulator from weightText(relativeWeight).
+// The relative weight read back by the simulator from the text the exchange file holds for it.
 float weightAsRead(double relativeWeight);
 
 // The simulator's spectrum for (alpha, beta) at maxEnergyMeV: relative energies as read from

@@ -17,17 +17,9 @@ std::string progressLine(const std::string& stage, int done, int total);
 std::string reportText(const FitResult& result, MaxEnergyMode mode);
 
 // Lines "RESULT grid alpha=8.0 beta=2.0 emax=9.4 rms=0.512" and "RESULT continuous ..." (also
-// "RESULT r50 measured=... model=..." per level), one record each.
+// "RESULT R50 measured=... grid=... continuous=..." per level), one record each; beamdata's fit
+// protocol writes and parses them.
 std::string resultLines(const FitResult& result);
-
-// A parsed "RESULT grid" or "RESULT continuous" line.
-struct ResultParameters {
-    double alpha = 0.0;
-    double beta = 0.0;
-    double maxEnergyMeV = 0.0;
-    double rmsPercent = 0.0;
-};
-std::optional<ResultParameters> parseResultLine(const std::string& line, const std::string& kind);
 
 // The model curve of `point` as a depth-dose result file (127 lines, CR LF): header with the
 // maximum energy and the titles "fit alpha=8.0" and "beta=2.0", the history count of the basis,

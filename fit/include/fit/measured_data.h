@@ -1,7 +1,6 @@
 #pragma once
-// Inputs of the fit besides the basis: the measured depth dose (the comparison window's ".csv"
-// layout) and the range-energy table water.csda with the set-up window's conversion of the
-// practical range to the maximum energy.
+// The measured depth dose that the fit reads (the comparison window's ".csv" layout) and its
+// practical range.
 #include <filesystem>
 #include <optional>
 #include <vector>
@@ -24,18 +23,5 @@ MeasuredCurve readMeasuredCurve(const std::filesystem::path& path);
 // (the largest slope between the neighbours of a record, beyond the maximum) meets zero dose. Empty
 // when the curve has no fall-off of at least three records.
 std::optional<double> practicalRangeMm(const MeasuredCurve& curve);
-
-struct CsdaTable {
-    std::vector<double> energyMeV;  // ascending
-    std::vector<double> rangeCm;    // ascending
-};
-
-// water.csda: two heading lines, then energy and range pairs in free format. Throws engine::RunError.
-CsdaTable readCsdaTable(const std::filesystem::path& path);
-
-// The set-up window's maximum energy for a practical range (cm): the energy whose CSDA range equals
-// it (linear between rows, extrapolated below the second row), times 1.06, rounded to 0.1 MeV as its
-// box shows it. Empty beyond the last row or for a table that gives no finite value.
-std::optional<double> maxEnergyFromPracticalRange(const CsdaTable& table, double practicalRangeCm);
 
 }  // namespace fit

@@ -1,6 +1,7 @@
 #pragma once
-// R90, R80, R50 and R10: the depths where a depth dose falls through 90, 80, 50 and 10 % of its
-// maximum, searched from the deep end as the comparison window does.
+// R90, R80, R50 and R10 of the fit's curves, found by the one search of beamdata/range_levels.h and
+// held as plain depths, NaN where a curve never falls through a level.
+#include "beamdata/range_levels.h"
 #include "fit/axis_basis.h"
 #include "fit/measured_data.h"
 
@@ -8,17 +9,18 @@
 
 namespace fit {
 
-constexpr std::array<double, 4> LEVELS = {0.9, 0.8, 0.5, 0.1};
+// The level fractions in the order of beamdata::RANGE_LEVELS (R90, R80, R50, R10).
+constexpr std::array<double, beamdata::RANGE_LEVELS.size()> LEVELS = {
+    beamdata::levelFraction(beamdata::RANGE_LEVELS[0]), beamdata::levelFraction(beamdata::RANGE_LEVELS[1]),
+    beamdata::levelFraction(beamdata::RANGE_LEVELS[2]), beamdata::levelFraction(beamdata::RANGE_LEVELS[3])};
 
 // Depths in mm in the order of LEVELS; NaN where the curve never falls through the level.
-using RangeLevels = std::array<double, 4>;
+using RangeLevels = std::array<double, LEVELS.size()>;
 
-// A result curve (125 slabs, relative): slab i stands at its label depth i - 15 mm, the deepest
-// slab still above the level is interpolated linearly against the next one.
+// A result curve (125 slabs, relative): slab i stands at its label depth i - 15 mm.
 RangeLevels resultCurveLevels(const DepthCurve& relative);
 
-// A measured curve relative to its largest dose, interpolated linearly in depth. A level that the
-// last record still exceeds has no crossing (NaN).
+// A measured curve relative to its largest dose.
 RangeLevels measuredLevels(const MeasuredCurve& curve);
 
 // Relative dose of a result curve at a depth in mm, linear between label depths; 0 beyond 110 mm.

@@ -1,5 +1,7 @@
 #include "viewers/spectrum_fit_run.h"
 
+#include "beamdata/fit_protocol.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -16,12 +18,6 @@ constexpr int SCROLL_MIN = 1;
 constexpr int SCROLL_MAX = 200;
 constexpr double SCROLL_PER_PARAMETER = 10.0;
 constexpr double DEFAULT_SPAN_PERCENT = 10.0;  // the fit program's own default
-
-bool readNumber(const std::string& text, double& value) {
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return end != text.c_str() && *end == '\0' && std::isfinite(value);
-}
 
 std::string oneDecimal(double value) {
     char text[32];
@@ -46,53 +42,30 @@ std::vector<std::string> fitArguments(const FitRequest& request) {
 }
 
 std::optional<int> fitProgressPercent(const std::string& line) {
-    std::istringstream fields(line);
-    std::string tag, stage;
-    int done = 0, total = 0;
-    if (!(fields >> tag >> stage >> done >> total) || tag != "PROGRESS" || total <= 0 || done < 0) return std::nullopt;
-    const double fraction = std::min(1.0, static_cast<double>(done) / total);
-    if (stage == "basis") return static_cast<int>(BASIS_PERCENT * fraction);
-    if (stage == "scan") return BASIS_PERCENT + static_cast<int>(SCAN_PERCENT * fraction);
-    if (stage == "grid") return BASIS_PERCENT + SCAN_PERCENT + 1;
-    if (stage == "refine") return 100;
+    const auto progress = beamdata::parseProgressLine(line);
+    if (!progress) return std::nullopt;
+    const double fraction = std::min(1.0, static_cast<double>(progress->done) / progress->total);
+    if (progress->stage == "basis") return static_cast<int>(BASIS_PERCENT * fraction);
+    if (progress->stage == "scan") return BASIS_PERCENT + static_cast<int>(SCAN_PERCENT * fraction);
+    if (progress->stage == "grid") return BASIS_PERCENT + SCAN_PERCENT + 1;
+    if (progress->stage == "refine") return 100;
     return std::nullopt;
 }
 
 std::optional<FittedSpectrum> parseFitResult(const std::string& line) {
-    const std::string prefix = "RESULT grid ";
-    if (line.rfind(prefix, 0) != 0) return std::nullopt;
-    FittedSpectrum result;
-    int found = 0;
-    std::istringstream fields(line.substr(prefix.size()));
-    std::string field;
-    while (fields >> field) {
-        const auto equals = field.find('=');
-        double value = 0.0;
-        if (equals == std::string::npos || !readNumber(field.substr(equals + 1), value)) return std::nullopt;
-        const std::string key = field.substr(0, equals);
-        if (key == "alpha")
-            result.alpha = value, found |= 1;
-        else if (key == "beta")
-            result.beta = value, found |= 2;
-        else if (key == "emax")
-            result.maxEnergyMeV = value, found |= 4;
-        else if (key == "rms")
-            result.rmsPercent = value, found |= 8;
-    }
-    if (found != 15) return std::nullopt;
-    return result;
+    const auto record = beamdata::parseResultLine(line);
+    if (!record) return std::nullopt;
+    const auto p = beamdata::betaParameters(*record, beamdata::GRID_KIND);
+    if (!p) return std::nullopt;
+    return FittedSpectrum{p->alpha, p->beta, p->maxEnergyMeV, p->rmsPercent};
 }
 
 std::optional<FittedLevel> parseFitLevel(const std::string& line) {
-    std::istringstream fields(line);
-    std::string tag, name, measured, fitted;
-    if (!(fields >> tag >> name >> measured >> fitted) || tag != "RESULT") return std::nullopt;
-    if (name != "R90" && name != "R80" && name != "R50" && name != "R10") return std::nullopt;
-    FittedLevel level{name, 0.0, 0.0};
-    if (measured.rfind("measured=", 0) != 0 || fitted.rfind("grid=", 0) != 0) return std::nullopt;
-    if (!readNumber(measured.substr(9), level.measuredMm) || !readNumber(fitted.substr(5), level.fittedMm))
-        return std::nullopt;
-    return level;
+    const auto record = beamdata::parseResultLine(line);
+    if (!record) return std::nullopt;
+    const auto level = beamdata::levelComparison(*record, {beamdata::GRID_KIND});
+    if (!level) return std::nullopt;
+    return FittedLevel{beamdata::levelName(level->level), *level->measuredMm, *level->modelMm.front()};
 }
 
 int scrollBarValue(double parameter) {
