@@ -1,12 +1,13 @@
 // Whole Tolvane runs against files written by the straightforward transport (one stopping power,
 // one table search and one cosine and sine per step, every ring scored): any change of the
 // history loop or the scoring must leave every byte of both files and every bit of the axis
-// counter's cells as they were. ORVALIS_UPDATE_GOLDEN=1 rewrites the files; do that only from a
-// build of the straightforward code.
+// counter's cells as they were. ORVALIS_UPDATE_GOLDEN=1 rewrites the files (and fails); do that
+// only from a build of the straightforward code.
 #include "depthdose/depthdose_simulation.h"
 
 #include "engine/run_frame.h"
 #include "test_support.h"
+#include "testsupport/golden.h"
 
 #include <gtest/gtest.h>
 
@@ -44,12 +45,6 @@ std::string counterCellsOfRun(const std::filesystem::path& folder) {
     return testing_support::gridBits(grid, depthdose::AXIS_COUNTER_RINGS);
 }
 
-void expectGolden(const std::string& actual, const std::filesystem::path& golden) {
-    if (std::getenv("ORVALIS_UPDATE_GOLDEN") != nullptr) testing_support::writeFile(golden, actual);
-    ASSERT_TRUE(std::filesystem::exists(golden)) << golden;
-    EXPECT_TRUE(actual == readFile(golden)) << golden.filename() << " differs";
-}
-
 class DepthDoseIdentity : public ::testing::TestWithParam<IdentityCase> {};
 
 TEST_P(DepthDoseIdentity, BothFilesAndTheCounterCellsMatchTheGoldenFilesBitForBit) {
@@ -61,9 +56,9 @@ TEST_P(DepthDoseIdentity, BothFilesAndTheCounterCellsMatchTheGoldenFilesBitForBi
     Console console(in, out, false);
     depthdose::runDepthDoseSimulation(folder.path(), console);
     const std::string stem = (GOLDEN_DIR / run.name).string();
-    expectGolden(readFile(folder.path() / RESULT), stem + ".pdd");
-    expectGolden(readFile(folder.path() / FLUENCE), stem + ".spct");
-    expectGolden(counterCellsOfRun(folder.path()), stem + ".grid");
+    testsupport::expectGolden(readFile(folder.path() / RESULT), stem + ".pdd");
+    testsupport::expectGolden(readFile(folder.path() / FLUENCE), stem + ".spct");
+    testsupport::expectGolden(counterCellsOfRun(folder.path()), stem + ".grid");
 }
 
 INSTANTIATE_TEST_SUITE_P(

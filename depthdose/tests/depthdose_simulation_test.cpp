@@ -3,6 +3,7 @@
 #include "engine/record_io.h"
 #include "engine/run_error.h"
 #include "test_support.h"
+#include "testsupport/golden.h"
 
 #include <gtest/gtest.h>
 
@@ -160,12 +161,8 @@ TEST(DepthDoseRun, SmallRunMatchesTheGoldenFilesAndItsLayout) {
     const std::string console = runInProcess(folder.path());
     const std::string result = readFile(folder.path() / RESULT);
     const std::string fluence = readFile(folder.path() / FLUENCE);
-    if (std::getenv("ORVALIS_UPDATE_GOLDEN") != nullptr) {
-        testing_support::writeFile(GOLDEN_DIR / "small_run.pdd", result);
-        testing_support::writeFile(GOLDEN_DIR / "small_run.spct", fluence);
-    }
-    EXPECT_EQ(result, readFile(GOLDEN_DIR / "small_run.pdd"));
-    EXPECT_EQ(fluence, readFile(GOLDEN_DIR / "small_run.spct"));
+    testsupport::expectGolden(result, GOLDEN_DIR / "small_run.pdd");
+    testsupport::expectGolden(fluence, GOLDEN_DIR / "small_run.spct");
 
     const auto lines = splitRecords(console);
     ASSERT_EQ(lines.size(), 13u);

@@ -22,17 +22,6 @@
 
 namespace testing_support {
 
-TempFolder::TempFolder(const std::string& stem) {
-    std::random_device device;
-    path_ = std::filesystem::temp_directory_path() / (stem + "-" + std::to_string(device()));
-    std::filesystem::create_directories(path_);
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
 std::vector<std::string> splitRecords(const std::string& text) {
     std::vector<std::string> records;
     std::size_t start = 0;

@@ -4,6 +4,7 @@
 // content for the readers' tests.
 #include "engine/electron_data.h"
 #include "engine/kernel_grid.h"
+#include "testsupport/test_folder.h"
 
 #include <filesystem>
 #include <string>
@@ -11,18 +12,7 @@
 
 namespace testing_support {
 
-// A fresh folder under the system's temporary directory, removed with the object.
-class TempFolder {
-public:
-    explicit TempFolder(const std::string& stem);
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+using TempFolder = testsupport::TestFolder;
 
 // Energies 20000 keV x 0.8^k, k = 0..23 (down to about 118 keV).
 engine::ElectronData straightTable();       // every entry 16384: never deflects

@@ -6,6 +6,7 @@
 
 #include "engine/run_frame.h"
 #include "test_support.h"
+#include "testsupport/golden.h"
 
 #include <gtest/gtest.h>
 
@@ -41,12 +42,6 @@ std::string gridOfRun(const std::filesystem::path& folder) {
     return testing_support::gridBits(grid, KernelGrid::RADIAL_BINS);
 }
 
-void expectGolden(const std::string& actual, const std::filesystem::path& golden) {
-    if (std::getenv("ORVALIS_UPDATE_GOLDEN") != nullptr) testing_support::writeFile(golden, actual);
-    ASSERT_TRUE(std::filesystem::exists(golden)) << golden;
-    EXPECT_TRUE(actual == readFile(golden)) << golden.filename() << " differs";
-}
-
 class KernelIdentity : public ::testing::TestWithParam<IdentityCase> {};
 
 TEST_P(KernelIdentity, ResultFileAndGridMatchTheGoldenFilesBitForBit) {
@@ -57,8 +52,8 @@ TEST_P(KernelIdentity, ResultFileAndGridMatchTheGoldenFilesBitForBit) {
     std::ostringstream out;
     Console console(in, out, false);
     kernel::runKernelSimulation(folder.path(), console);
-    expectGolden(readFile(folder.path() / RESULT), GOLDEN_DIR / (std::string(run.name) + ".elk"));
-    expectGolden(gridOfRun(folder.path()), GOLDEN_DIR / (std::string(run.name) + ".grid"));
+    testsupport::expectGolden(readFile(folder.path() / RESULT), GOLDEN_DIR / (std::string(run.name) + ".elk"));
+    testsupport::expectGolden(gridOfRun(folder.path()), GOLDEN_DIR / (std::string(run.name) + ".grid"));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -3,6 +3,7 @@
 #include "engine/record_io.h"
 #include "engine/run_error.h"
 #include "test_support.h"
+#include "testsupport/golden.h"
 
 #include <gtest/gtest.h>
 
@@ -40,8 +41,7 @@ TEST(KernelRun, SmallRunMatchesTheGoldenFileAndItsLayout) {
     prepareSmallRun(folder.path());
     const std::string console = runInProcess(folder.path());
     const std::string result = readFile(folder.path() / RESULT);
-    if (std::getenv("ORVALIS_UPDATE_GOLDEN") != nullptr) testing_support::writeFile(GOLDEN, result);
-    EXPECT_EQ(result, readFile(GOLDEN)) << "the result differs from the golden file";
+    testsupport::expectGolden(result, GOLDEN);
 
     const auto lines = splitRecords(console);
     ASSERT_EQ(lines.size(), 12u);

@@ -1,19 +1,30 @@
 #pragma once
-// A fresh folder under the system's temporary folder, removed with the object.
+// A fresh folder for one test under the system's temporary folder, removed with the object. Its name
+// carries the test's own name, a stem and a count, so folders of tests that ctest runs side by side,
+// or two of one test, never share a name.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 namespace testsupport {
 
 class TestFolder {
 public:
-    TestFolder() {
+    explicit TestFolder(const std::string& stem = "") {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path_ = std::filesystem::temp_directory_path() /
-                ("orvalis-" + std::string(info->test_suite_name()) + "-" + info->name());
+        static int made = 0;  // folders made by this process: two in one test never share a name
+        std::string name = "orvalis";
+        for (const std::string& part :
+             {info ? std::string(info->test_suite_name()) : std::string("no-test"),
+              info ? std::string(info->name()) : std::string(), stem, std::to_string(++made)}) {
+            if (part.empty()) continue;
+            name.append(1, '-');
+            name.append(part);
+        }
+        path_ = std::filesystem::temp_directory_path() / name;
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }
