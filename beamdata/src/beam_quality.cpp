@@ -17,7 +17,7 @@ namespace {
 
 constexpr double NOT_FOUND = std::numeric_limits<double>::quiet_NaN();
 constexpr double PERCENT = 100.0;
-constexpr double PEAK_WINDOW_PERCENT = 97.0;  // points within 3 % of the largest shape the peak
+constexpr double PEAK_WINDOW_PERCENT = 99.0;  // points within 1 % of the largest shape the peak
 constexpr double SURFACE_DEPTH_MM = 0.5;
 constexpr double SURFACE_EXTRAPOLATION_MM = 2.0;        // a first point up to here may be extrapolated to 0.5 mm
 constexpr double TANGENT_HALF_WIDTH_MM = 3.0;           // the local cubic around a candidate steepest point
@@ -72,15 +72,17 @@ std::size_t largestPoint(std::span<const double> p) {
     return static_cast<std::size_t>(std::max_element(p.begin(), p.end()) - p.begin());
 }
 
-// d_max: the vertex of a parabola over the points around the largest that stay within 3 % of it
-// (at least its two neighbours), or the largest point itself at an end of the curve.
+// d_max: the vertex of a parabola over the points about the largest, as far on both sides as the
+// curve stays within 1 % of it (at least the two neighbours; a one-sided window would be pulled
+// towards the flatter side), or the largest point itself at an end of the curve.
 double depthOfMaximumMm(std::span<const double> z, std::span<const double> p) {
     const std::size_t top = largestPoint(p);
     if (top == 0 || top + 1 == p.size()) return z[top];
-    std::size_t first = top - 1;
-    std::size_t last = top + 1;
-    while (first > 0 && p[first - 1] >= PEAK_WINDOW_PERCENT) --first;
-    while (last + 1 < p.size() && p[last + 1] >= PEAK_WINDOW_PERCENT) ++last;
+    std::size_t half = 1;
+    while (half < top && top + half + 1 < p.size() && p[top - half - 1] >= PEAK_WINDOW_PERCENT &&
+           p[top + half + 1] >= PEAK_WINDOW_PERCENT)
+        ++half;
+    const std::size_t first = top - half, last = top + half;
     std::array<double, 4> c{};
     if (!polynomialFit(z, p, first, last, z[top], 2, c) || !(c[2] < 0.0)) return z[top];
     const double vertex = z[top] - c[1] / (2.0 * c[2]);
@@ -222,8 +224,13 @@ double meetingDepthMm(const Tangent& t, double intercept, double slope) {
 Background tailBackground(std::span<const double> z, std::span<const double> p, const Tangent& t, double rpMm) {
     Background b;
     const double toeMm = (t.percent - 50.0) / t.slopePerMm + rpMm - t.depthMm;  // from the tangent's 50 % to Rp
-    const double from = rpMm + std::max(TAIL_MARGIN_MM, TAIL_MARGIN_OF_TOE * toeMm);
-    const auto first = static_cast<std::size_t>(std::lower_bound(z.begin(), z.end(), from) - z.begin());
+    // A curve that stops soon after Rp gives its tail from nearer Rp.
+    std::size_t first = z.size();
+    for (const double margin : {TAIL_MARGIN_OF_TOE * toeMm, toeMm, TAIL_MARGIN_MM}) {
+        const double from = rpMm + std::max(TAIL_MARGIN_MM, margin);
+        first = static_cast<std::size_t>(std::lower_bound(z.begin(), z.end(), from) - z.begin());
+        if (z.size() - first >= 2) break;
+    }
     b.points = static_cast<int>(z.size() - first);
     if (b.points >= 3) {
         std::array<double, 4> c{};

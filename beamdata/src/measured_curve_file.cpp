@@ -42,7 +42,7 @@ MeasuredFormat detectFormat(std::string_view text) {
 MeasuredFile parseMeasuredText(std::string_view text, const std::string& fileName) {
     if (const int line = detail::lineOfZeroByte(text))
         detail::fail(fileName, line, "a zero byte: this is a binary file, not a measured text file");
-    if (detail::trim(text).empty()) detail::fail(fileName, 1, "the file is empty");
+    if (text.find_first_not_of(" \t\r\n") == std::string_view::npos) detail::fail(fileName, 1, "the file is empty");
     MeasuredFile file;
     file.fileName = fileName;
     file.format = detectFormat(text);
