@@ -1,5 +1,7 @@
 #include "fit/range_levels.h"
 
+#include "beamdata/level_depths.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -33,20 +35,8 @@ RangeLevels resultCurveLevels(const DepthCurve& p) {
 
 RangeLevels measuredLevels(const MeasuredCurve& curve) {
     RangeLevels levels{};
-    const double largest = *std::max_element(curve.dose.begin(), curve.dose.end());
-    const std::size_t n = curve.dose.size();
-    for (std::size_t k = 0; k < LEVELS.size(); ++k) {
-        const double level = LEVELS[k];
-        std::size_t i = n;  // count of records still to look at
-        while (i >= 1 && curve.dose[i - 1] / largest <= level) --i;
-        if (i < 1 || i == n) {
-            levels[k] = NOT_REACHED;
-            continue;
-        }
-        const double pHere = curve.dose[i - 1] / largest;
-        const double pNext = curve.dose[i] / largest;
-        levels[k] = curve.depthMm[i] - (curve.depthMm[i] - curve.depthMm[i - 1]) * (pNext - level) / (pNext - pHere);
-    }
+    for (std::size_t k = 0; k < LEVELS.size(); ++k)
+        levels[k] = beamdata::levelDepthMm(curve.depthMm, curve.dose, LEVELS[k]);
     return levels;
 }
 

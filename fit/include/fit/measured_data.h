@@ -1,10 +1,12 @@
 #pragma once
 // Inputs of the fit besides the basis: the measured depth dose (the comparison window's ".csv"
-// layout) and the range-energy table water.csda with the set-up window's conversion of the
-// practical range to the maximum energy.
+// layout or a water-tank export) and the range-energy table water.csda with the set-up window's
+// conversion of the practical range to the maximum energy.
 #include <filesystem>
 #include <optional>
 #include <vector>
+
+#include "beamdata/ionisation_to_dose.h"
 
 namespace fit {
 
@@ -14,11 +16,13 @@ struct MeasuredCurve {
     std::vector<double> dose;
 };
 
-// Reads a measured file: one header line, then pairs of numbers (depth, dose) separated by commas,
-// blanks, tabs or line ends. Throws engine::RunError naming the file and line for a missing file, a
-// field that is not a number, a depth without a dose, depths that do not increase, or a file without
-// a positive dose.
-MeasuredCurve readMeasuredCurve(const std::filesystem::path& path);
+// Reads a measured file in any format the measured-curve reader knows (CSV: one header line, then
+// pairs of depth and dose); `scan` picks one of several depth curves (counted from 1), an ionisation
+// curve is converted to dose (as detected, or as `quantity` says). Throws engine::RunError naming the
+// file and line for a missing or malformed file, and, listing them, for a file of several depth
+// curves without `scan`.
+MeasuredCurve readMeasuredCurve(const std::filesystem::path& path, std::optional<int> scan = std::nullopt,
+                                beamdata::QuantityChoice quantity = beamdata::QuantityChoice::AsDetected);
 
 // Practical range (mm) of a measured curve: where the tangent at the steepest point of the fall-off
 // (the largest slope between the neighbours of a record, beyond the maximum) meets zero dose. Empty
