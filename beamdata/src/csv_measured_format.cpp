@@ -99,6 +99,7 @@ CsvReading readCsvRecords(std::string_view text) {
             return reading;
         }
         const std::optional<std::string_view> valueField = cursor.nextField();
+        reading.depthWithoutValue = depth;
         if (!valueField) {
             reading.fault = "a depth without its dose at the end of the file";
             reading.faultLine = record.line;
@@ -110,6 +111,7 @@ CsvReading readCsvRecords(std::string_view text) {
             reading.faultLine = cursor.fieldLine();
             return reading;
         }
+        reading.depthWithoutValue.reset();
         record.depthMm = *depth;
         record.value = *value;
         reading.records.push_back(record);

@@ -4,6 +4,7 @@
 // A field ends at a comma, a blank, a tab or a line end, so "12.5, 87.3", "12.5 87.3" and a
 // record split over two lines all read alike; fields may stand in double quotes; a UTF-8
 // byte-order mark and LF, CR LF or CR line ends are accepted.
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,7 @@ struct CsvReading {
     std::vector<CsvRecord> records;
     std::string fault;  // empty when the whole text was read
     int faultLine = 0;
+    std::optional<double> depthWithoutValue;  // the depth of the record whose dose failed
 };
 
 CsvReading readCsvRecords(std::string_view text);

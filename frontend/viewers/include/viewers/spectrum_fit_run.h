@@ -19,6 +19,8 @@ struct FitRequest {
     std::optional<double> maxEnergyMeV;  // empty: from the practical range of the measurement
     bool fixedMaxEnergy = false;         // fit alpha and beta only (needs maxEnergyMeV)
     double spanPercent = 10.0;           // how far a free maximum energy may move, +- percent
+    std::optional<int> scan;             // which depth curve of a water-tank file (from 1)
+    std::optional<bool> ionisation;      // the window's override of the file's detector
 };
 std::vector<std::string> fitArguments(const FitRequest& request);
 
