@@ -18,7 +18,7 @@ namespace {
 
 // Places clear of the window's specified controls: left of the measured "OK", below the plot left
 // of the icon, and right of "Graph clear".
-constexpr int IONISATION_TWIPS[] = {120, 4920, 1035, 495};
+constexpr int IONISATION_TWIPS[] = {120, 4950, 1035, 465};
 constexpr int NOTE_TWIPS[] = {5760, 8430, 1880, 780};
 constexpr int QUALITY_TWIPS[] = {4200, 8400, 1455, 495};
 
