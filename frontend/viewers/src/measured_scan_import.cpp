@@ -105,6 +105,7 @@ void MeasuredScanImport::loadChosen() {
         measuredSource_ = fileName_ + QStringLiteral(", curve %1: ").arg(scan_) +
                           QString::fromStdString(beamdata::describeScan(dose.info, dose.info.convertedToDose));
         note_->setText(QString::fromStdString(viewers::measuredNote(fileName_.toStdString(), scan_, dose.info, shown)));
+        note_->setToolTip(note_->text());  // the whole note when the space under the plot cuts it
         ionisation_->setEnabled(true);
         window_.loadMeasuredCurve(path_, shown.depthMm, shown.value);
     } catch (const engine::RunError& e) {
@@ -123,6 +124,7 @@ void MeasuredScanImport::measuredLoaded(const QString& path) {
     // A CSV file: its records as the table's measured curve; the water-tank state is gone.
     path_.clear();
     note_->clear();
+    note_->setToolTip(QString());
     ionisation_->setEnabled(false);
     ionisation_->setChecked(false);
     measured_.reset();
