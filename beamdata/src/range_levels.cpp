@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace beamdata {
 
@@ -66,20 +67,40 @@ RangeLevels resultCurveLevels(std::span<const double> relative) {
     return levels;
 }
 
+namespace {
+
+std::optional<double> curveCrossingMm(std::span<const double> depthMm, std::span<const double> relative,
+                                      double fraction) {
+    const auto crossing = findLevelCrossing(relative, relative.size() - 1, fraction);
+    if (!crossing) return std::nullopt;
+    return crossingDepthMm(*crossing, fraction, depthMm[crossing->record], depthMm[crossing->record + 1]);
+}
+
+// The values relative to the largest; empty when there is no positive value or the sizes differ.
+std::vector<double> relativeToLargest(std::span<const double> depthMm, std::span<const double> value) {
+    if (value.empty() || depthMm.size() != value.size()) return {};
+    const double largest = *std::max_element(value.begin(), value.end());
+    if (!(largest > 0.0)) return {};
+    std::vector<double> relative(value.size());
+    for (std::size_t i = 0; i < value.size(); ++i) relative[i] = value[i] / largest;
+    return relative;
+}
+
+}  // namespace
+
 RangeLevels curveLevels(std::span<const double> depthMm, std::span<const double> dose) {
     RangeLevels levels{};
-    if (dose.empty() || depthMm.size() != dose.size()) return levels;
-    const double largest = *std::max_element(dose.begin(), dose.end());
-    if (!(largest > 0.0)) return levels;
-    std::vector<double> relative(dose.size());
-    for (std::size_t i = 0; i < dose.size(); ++i) relative[i] = dose[i] / largest;
-    for (const RangeLevel level : RANGE_LEVELS) {
-        const double fraction = levelFraction(level);
-        if (const auto crossing = findLevelCrossing(relative, relative.size() - 1, fraction))
-            levels[levelIndex(level)] = crossingDepthMm(*crossing, fraction, depthMm[crossing->record],
-                                                        depthMm[crossing->record + 1]);
-    }
+    const std::vector<double> relative = relativeToLargest(depthMm, dose);
+    if (relative.empty()) return levels;
+    for (const RangeLevel level : RANGE_LEVELS)
+        levels[levelIndex(level)] = curveCrossingMm(depthMm, relative, levelFraction(level));
     return levels;
+}
+
+double levelDepthMm(std::span<const double> depthMm, std::span<const double> value, double fraction) {
+    const std::vector<double> relative = relativeToLargest(depthMm, value);
+    if (relative.empty()) return std::numeric_limits<double>::quiet_NaN();
+    return curveCrossingMm(depthMm, relative, fraction).value_or(std::numeric_limits<double>::quiet_NaN());
 }
 
 }  // namespace beamdata

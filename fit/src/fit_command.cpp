@@ -72,9 +72,11 @@ std::optional<AxisBasis> obtainBasis(const CommandOptions& o, float centreMeV, s
 }  // namespace
 
 std::string usageText() {
-    return "usage: orvalis-fit MEASURED.csv (--emax MeV | --rp cm | --rp measured) [--fixed-emax] [--span %]\n"
+    return "usage: orvalis-fit MEASURED (--emax MeV | --rp cm | --rp measured) [--fixed-emax] [--span %]\n"
            "                   [--histories N] [--from mm] [--threads N] [--out FILE.pdd] [--plot FILE.png]\n"
-           "                   [--no-cache]\n";
+           "                   [--no-cache] [--scan N] [--ionisation | --dose]\n"
+           "  MEASURED: .csv, PTW .mcc, RFA300 .asc/.txt or w2CAD .asc/.cdp; --scan picks one of several depth\n"
+           "  curves, --ionisation / --dose override what the file says its detector measured.\n";
 }
 
 CommandOptions parseArguments(const std::vector<std::string>& arguments) {
@@ -116,7 +118,17 @@ CommandOptions parseArguments(const std::vector<std::string>& arguments) {
             o.plotFile = value();
         else if (a == "--no-cache")
             o.useCache = false;
-        else if (!a.empty() && a[0] == '-')
+        else if (a == "--scan") {
+            const double n = numberArgument(a, value());
+            if (!(n >= 1.0 && n <= 10000.0) || n != std::floor(n))
+                throw std::invalid_argument("--scan needs 1, 2, ...");
+            o.scan = static_cast<int>(n);
+        } else if (a == "--ionisation" || a == "--dose") {
+            const auto choice = a == "--dose" ? beamdata::QuantityChoice::Dose : beamdata::QuantityChoice::Ionisation;
+            if (o.quantity != beamdata::QuantityChoice::AsDetected && o.quantity != choice)
+                throw std::invalid_argument("give --ionisation or --dose, not both");
+            o.quantity = choice;
+        } else if (!a.empty() && a[0] == '-')
             throw std::invalid_argument("unknown option " + a);
         else if (o.measuredFile.empty())
             o.measuredFile = a;
@@ -135,7 +147,7 @@ CommandOptions parseArguments(const std::vector<std::string>& arguments) {
 
 int runFitCommand(const CommandOptions& o, std::ostream& out, const PlotWriter& plot, const std::atomic<bool>* cancel) {
     const auto start = std::chrono::steady_clock::now();
-    const MeasuredCurve measured = readMeasuredCurve(o.measuredFile);
+    const MeasuredCurve measured = readMeasuredCurve(o.measuredFile, o.scan, o.quantity);
     double centre = o.maxEnergyMeV.value_or(0.0);
     std::optional<double> rangeCm = o.practicalRangeCm;
     if (o.practicalRangeFromMeasurement) {

@@ -39,6 +39,19 @@ TEST(FitArguments, ReadsTheOptionsAndRefusesWhatIsMissingOrWrong) {
         EXPECT_THROW(fit::parseArguments(bad), std::invalid_argument) << bad.size();
 }
 
+TEST(FitArguments, ScanAndQuantityOfAWaterTankFile) {
+    const fit::CommandOptions o = fit::parseArguments({"tank.mcc", "--emax", "9", "--scan", "2", "--dose"});
+    EXPECT_EQ(o.scan, 2);
+    EXPECT_EQ(o.quantity, beamdata::QuantityChoice::Dose);
+    EXPECT_EQ(fit::parseArguments({"t.asc", "--emax", "9", "--ionisation"}).quantity,
+              beamdata::QuantityChoice::Ionisation);
+    EXPECT_EQ(fit::parseArguments({"t.asc", "--emax", "9"}).quantity, beamdata::QuantityChoice::AsDetected);
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"t.mcc", "--emax", "9", "--scan", "0"},
+                                                {"t.mcc", "--emax", "9", "--scan", "1.5"},
+                                                {"t.mcc", "--emax", "9", "--dose", "--ionisation"}})
+        EXPECT_THROW(fit::parseArguments(bad), std::invalid_argument) << bad.back();
+}
+
 TEST(FitReport, ResultLinesReadBackAndCurveFileHasTheResultLayout) {
     fit::FitResult r;
     r.onGrid.alpha = 8.0;

@@ -38,8 +38,29 @@ TEST(MeasuredFile, RejectsWhatCannotBeFittedNamingFileAndLine) {
     EXPECT_EQ(failure("h\n1, 50\n2, x7\n"), "bad.csv, line 3: expected a number, found \"x7\"");
     EXPECT_EQ(failure("h\n1, 50\n2\n"), "bad.csv, line 3: a depth without its dose at the end of the file");
     EXPECT_EQ(failure("h\n1, 50\n1, 40\n"), "bad.csv, line 3: the depths must increase from record to record");
-    EXPECT_EQ(failure("h\n1, 0\n2, 0\n"), "bad.csv: no positive dose: nothing to fit");
+    EXPECT_EQ(failure("h\n1, 0\n2, 0\n"), "bad.csv: no positive dose");
     EXPECT_THROW(fit::readMeasuredCurve(folder.path() / "missing.csv"), engine::RunError);
+}
+
+// A water-tank file of several depth curves: without a choice the fit lists them and stops; a
+// chosen chamber curve arrives converted to dose.
+TEST(MeasuredFile, WaterTankFilesNeedTheirScanChosen) {
+    const std::filesystem::path tank = std::filesystem::path(BEAMDATA_SAMPLES_PATH) / "electrons-6-9-12MeV.mcc";
+    try {
+        fit::readMeasuredCurve(tank);
+        FAIL() << "three depth curves need --scan";
+    } catch (const engine::RunError& e) {
+        EXPECT_NE(std::string(e.what()).find("holds 3 depth curves; choose one with --scan N:\n  1: 6 MeV"),
+                  std::string::npos)
+            << e.what();
+    }
+    const fit::MeasuredCurve chamber = fit::readMeasuredCurve(tank, 2);
+    const fit::MeasuredCurve ionisation = fit::readMeasuredCurve(tank, 2, beamdata::QuantityChoice::Dose);
+    EXPECT_EQ(chamber.depthMm, ionisation.depthMm);
+    EXPECT_GT(fit::measuredLevels(chamber)[2], fit::measuredLevels(ionisation)[2]);  // dose R50 beyond I50 here
+    const fit::MeasuredCurve csv = fit::readMeasuredCurve(std::filesystem::path(BEAMDATA_SAMPLES_PATH) /
+                                                          "../../../data/example-9MeV-simulated.csv");
+    EXPECT_NEAR(fit::measuredLevels(chamber)[2], fit::measuredLevels(csv)[2], 0.1);
 }
 
 TEST(PracticalRange, TangentAtTheSteepestPointMeetsZero) {

@@ -59,4 +59,8 @@ RangeLevels resultCurveLevels(std::span<const double> relative);
 // dose. A level that the last record still exceeds has no crossing.
 RangeLevels curveLevels(std::span<const double> depthMm, std::span<const double> dose);
 
+// The same search for any fraction of the largest value (I50 of an ionisation curve, the 20 % and
+// 80 % of a fall-off): the depth in mm, NaN where the curve never falls through it.
+double levelDepthMm(std::span<const double> depthMm, std::span<const double> value, double fraction);
+
 }  // namespace beamdata

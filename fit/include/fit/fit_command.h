@@ -2,9 +2,9 @@
 // The orvalis-fit command: arguments, the basis from the cache or the engine, the fit, the report
 // and the optional curve file and plot.
 //
-//   orvalis-fit MEASURED.csv (--emax MeV | --rp cm | --rp measured) [--fixed-emax] [--span %] [--histories N] [--from
-//   mm]
-//               [--threads N] [--out FILE.pdd] [--plot FILE.png] [--no-cache]
+//   orvalis-fit MEASURED (--emax MeV | --rp cm | --rp measured) [--scan N] [--ionisation | --dose]
+//               [--fixed-emax] [--span %] [--histories N] [--from mm] [--threads N] [--out FILE.pdd]
+//               [--plot FILE.png] [--no-cache]
 #include "fit/measured_data.h"
 #include "fit/spectrum_fit.h"
 
@@ -24,6 +24,8 @@ constexpr int DEFAULT_THREADS = 2;
 
 struct CommandOptions {
     std::filesystem::path measuredFile;
+    std::optional<int> scan;  // --scan N: which depth curve of the measured file
+    beamdata::QuantityChoice quantity = beamdata::QuantityChoice::AsDetected;  // --ionisation, --dose
     std::optional<double> maxEnergyMeV;
     std::optional<double> practicalRangeCm;
     bool practicalRangeFromMeasurement = false;  // --rp measured: the tangent Rp of the measured curve

@@ -1,9 +1,11 @@
 #pragma once
-// The measured depth dose that the fit reads (the comparison window's ".csv" layout) and its
-// practical range.
+// The measured depth dose that the fit reads (the comparison window's ".csv" layout or a water-tank
+// export) and its practical range.
 #include <filesystem>
 #include <optional>
 #include <vector>
+
+#include "beamdata/ionisation_to_dose.h"
 
 namespace fit {
 
@@ -13,11 +15,13 @@ struct MeasuredCurve {
     std::vector<double> dose;
 };
 
-// Reads a measured file: one header line, then pairs of numbers (depth, dose) separated by commas,
-// blanks, tabs or line ends. Throws engine::RunError naming the file and line for a missing file, a
-// field that is not a number, a depth without a dose, depths that do not increase, or a file without
-// a positive dose.
-MeasuredCurve readMeasuredCurve(const std::filesystem::path& path);
+// Reads a measured file in any format the measured-curve reader knows (CSV: one header line, then
+// pairs of depth and dose); `scan` picks one of several depth curves (counted from 1), an ionisation
+// curve is converted to dose (as detected, or as `quantity` says). Throws engine::RunError naming the
+// file and line for a missing or malformed file, and, listing them, for a file of several depth
+// curves without `scan`.
+MeasuredCurve readMeasuredCurve(const std::filesystem::path& path, std::optional<int> scan = std::nullopt,
+                                beamdata::QuantityChoice quantity = beamdata::QuantityChoice::AsDetected);
 
 // Practical range (mm) of a measured curve: where the tangent at the steepest point of the fall-off
 // (the largest slope between the neighbours of a record, beyond the maximum) meets zero dose. Empty

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <string>
 
+#include "beamdata/csv_measured_format.h"
 #include "beamdata/depth_dose_file.h"
-#include "beamdata/free_format.h"
 #include "beamdata/number_pattern.h"
 #include "beamdata/text_value.h"
 #include "engine/constants.h"
@@ -79,21 +79,37 @@ PddLoad loadCalculatedPdd(std::string_view text, PddSpan dose) {
 }
 
 PddLoad loadMeasuredPdd(std::string_view text, PddSpan depth, PddSpan dose) {
+    // The records read before a fault stay in the tables, as far as the 150th.
+    const beamdata::CsvReading reading = beamdata::readCsvRecords(text);
     PddLoad load;
-    beamdata::text::FieldReader reader{std::string(text)};
-    if (!reader.readLine()) return load;
-    int i = 1;
-    while (!reader.atEnd()) {
-        if (i > MEASURED_RECORDS_MAX) return load;
-        const std::optional<double> depthMm = reader.readNumber();
-        if (!depthMm) return load;
-        depth[static_cast<std::size_t>(i)] = *depthMm;
-        const std::optional<double> value = reader.readNumber();
-        if (!value) return load;
-        dose[static_cast<std::size_t>(i)] = *value;
-        load.recordCount = i;
-        ++i;
+    for (const beamdata::CsvRecord& record : reading.records) {
+        if (load.recordCount == MEASURED_RECORDS_MAX) return load;
+        ++load.recordCount;
+        depth[static_cast<std::size_t>(load.recordCount)] = record.depthMm;
+        dose[static_cast<std::size_t>(load.recordCount)] = record.value;
     }
+    if (!reading.fault.empty()) {
+        // A depth read before its dose failed stays in the depth table, as the record-by-record read left it.
+        if (reading.depthWithoutValue && load.recordCount < MEASURED_RECORDS_MAX)
+            depth[static_cast<std::size_t>(load.recordCount + 1)] = *reading.depthWithoutValue;
+        return load;
+    }
+    return searchMeasured(load, depth, dose);
+}
+
+PddLoad loadMeasuredPoints(std::span<const double> depthMm, std::span<const double> value, PddSpan depth,
+                           PddSpan dose) {
+    PddLoad load;
+    for (std::size_t k = 0; k < depthMm.size() && k < value.size(); ++k) {
+        if (load.recordCount == MEASURED_RECORDS_MAX) return load;
+        ++load.recordCount;
+        depth[static_cast<std::size_t>(load.recordCount)] = depthMm[k];
+        dose[static_cast<std::size_t>(load.recordCount)] = value[k];
+    }
+    return searchMeasured(load, depth, dose);
+}
+
+PddLoad searchMeasured(PddLoad load, ConstPddSpan depth, ConstPddSpan dose) {
     const double maxDose = pddMaximum(dose, load.recordCount);
     load.maxDose = maxDose;
     if (!(maxDose > 0.0)) return load;

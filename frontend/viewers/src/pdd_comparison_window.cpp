@@ -8,6 +8,7 @@
 #include "beamdata/free_format.h"
 #include "beamdata/number_pattern.h"
 #include "beamdata/text_value.h"
+#include "viewers/measured_scan_import.h"
 #include "widgets/drawing_surface.h"
 #include "widgets/file_browser_lists.h"
 #include "widgets/form_controls.h"
@@ -62,6 +63,7 @@ PddComparisonWindow::PddComparisonWindow(Module1& shared, MessageSink& messages,
     dir2_->setPath(startFolder);
     buildTable();
     buildPlot();
+    measuredImport_ = new MeasuredScanImport(*this, messages_);
 }
 
 void PddComparisonWindow::buildControls() {
@@ -87,7 +89,8 @@ void PddComparisonWindow::buildControls() {
         FileListBox* files = file;
         connect(dir, &FolderListBox::pathChanged, file, [files](const QString& folder) { files->setPath(folder); });
     };
-    makeLists("Dir1", "File1", 120, QStringLiteral("*.csv"), QStringLiteral("Measured"), dir1_, file1_);
+    makeLists("Dir1", "File1", 120, QStringLiteral("*.csv;*.mcc;*.asc;*.txt;*.cdp"), QStringLiteral("Measured"), dir1_,
+              file1_);
     makeLists("Dir2", "File2", 2880, QStringLiteral("*.PDD"), QStringLiteral("Calculated"), dir2_, file2_);
 
     QPushButton* measuredOk = addButton(this, "Command4", QStringLiteral("OK"), {1200, 4920, 1215, 495}, 12);
@@ -245,9 +248,12 @@ void PddComparisonWindow::loadCalculated() {
         !text_[6]->text().isEmpty())
         fillDifferences();
     shared_.CalcCurveShown = true;
+    emit calculatedLoaded(selectedPath(dir2_, file2_));
 }
 
 void PddComparisonWindow::loadMeasured() {
+    // A water-tank export is read whole before anything changes, so a bad one keeps the last curve.
+    if (!file1_->fileName().isEmpty() && measuredImport_->loadIfWaterTank(selectedPath(dir1_, file1_))) return;
     shared_.PddDepth.fill(0.0);  // emptied before the selection is checked, index 0 included (never used)
     shared_.PddDose.fill(0.0);
     if (file1_->fileName().isEmpty()) {
@@ -259,7 +265,18 @@ void PddComparisonWindow::loadMeasured() {
         messages_.warn(MEASURED_READ_ERROR);
         return;
     }
-    const viewers::PddLoad load = viewers::loadMeasuredPdd(*bytes, shared_.PddDepth, shared_.PddDose);
+    finishMeasuredLoad(viewers::loadMeasuredPdd(*bytes, shared_.PddDepth, shared_.PddDose),
+                       selectedPath(dir1_, file1_));
+}
+
+void PddComparisonWindow::loadMeasuredCurve(const QString& path, std::span<const double> depthMm,
+                                            std::span<const double> value) {
+    shared_.PddDepth.fill(0.0);
+    shared_.PddDose.fill(0.0);
+    finishMeasuredLoad(viewers::loadMeasuredPoints(depthMm, value, shared_.PddDepth, shared_.PddDose), path);
+}
+
+void PddComparisonWindow::finishMeasuredLoad(const viewers::PddLoad& load, const QString& path) {
     if (load.maxDose) pddMax_ = *load.maxDose;
     if (load.curveDrawn)
         drawCurve(viewers::measuredCurvePoints(shared_.PddDepth, shared_.PddDose, pddMax_, load.recordCount), CURVE_RED,
@@ -273,7 +290,7 @@ void PddComparisonWindow::loadMeasured() {
         !text_[10]->text().isEmpty())
         fillDifferences();
     shared_.CalcCurveShown = false;
-    emit measuredLoaded(selectedPath(dir1_, file1_));
+    emit measuredLoaded(path);
 }
 
 void PddComparisonWindow::showReadout(double x) {

@@ -11,6 +11,7 @@
 #include "beamdata/free_format.h"
 #include "beamdata/number_pattern.h"
 #include "beamdata/text_value.h"
+#include "viewers/measured_scan_import.h"
 #include "viewers/pdd_comparison_window.h"
 #include "widgets/drawing_surface.h"
 #include "widgets/twips.h"
@@ -159,6 +160,8 @@ void SpectrumFitPanel::startFit() {
         return;
     }
     request.spanPercent = span;
+    request.scan = window_.measuredImport()->fitScan();
+    request.ionisation = window_.measuredImport()->fitIonisation();
     QStringList arguments;
     for (const std::string& argument : viewers::fitArguments(request)) arguments << QString::fromStdString(argument);
     result_.reset();

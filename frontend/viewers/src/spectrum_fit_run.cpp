@@ -38,6 +38,8 @@ std::vector<std::string> fitArguments(const FitRequest& request) {
     if (!request.fixedMaxEnergy && request.spanPercent != DEFAULT_SPAN_PERCENT)
         arguments.insert(arguments.end(), {"--span", oneDecimal(request.spanPercent)});
     arguments.insert(arguments.end(), {"--out", request.curvePath});
+    if (request.scan) arguments.insert(arguments.end(), {"--scan", std::to_string(*request.scan)});
+    if (request.ionisation) arguments.emplace_back(*request.ionisation ? "--ionisation" : "--dose");
     return arguments;
 }
 

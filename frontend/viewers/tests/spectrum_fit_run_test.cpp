@@ -19,6 +19,10 @@ TEST(FitRun, ArgumentsFollowTheChosenStartOfTheMaximumEnergy) {
     request.fixedMaxEnergy = true;  // a fixed energy has no span
     EXPECT_EQ(fitArguments(request),
               (std::vector<std::string>{"/w/m.csv", "--emax", "9.0", "--fixed-emax", "--out", "/w/fit-m.pdd"}));
+    request.scan = 2;  // one curve of a water-tank file, its detector overridden in the window
+    request.ionisation = false;
+    EXPECT_EQ(fitArguments(request), (std::vector<std::string>{"/w/m.csv", "--emax", "9.0", "--fixed-emax", "--out",
+                                                               "/w/fit-m.pdd", "--scan", "2", "--dose"}));
 }
 
 TEST(FitRun, ProgressAndResultLines) {

@@ -53,6 +53,14 @@ PddLoad loadCalculatedPdd(std::string_view text, PddSpan dose);
 // into depth(1..N) and dose(1..N). The caller empties both tables first.
 PddLoad loadMeasuredPdd(std::string_view text, PddSpan depth, PddSpan dose);
 
+// Points of a water-tank curve (at most 150, depths increasing) loaded like the records of a
+// measured file. The caller empties both tables first.
+PddLoad loadMeasuredPoints(std::span<const double> depthMm, std::span<const double> value, PddSpan depth, PddSpan dose);
+
+// The end of a measured load once its `load.recordCount` records are in the tables: the maximum
+// and the range search.
+PddLoad searchMeasured(PddLoad load, ConstPddSpan depth, ConstPddSpan dose);
+
 // Largest of dose(1..count), starting from 0.
 double pddMaximum(ConstPddSpan dose, int count);
 

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QWidget>
 #include <array>
+#include <span>
 
 #include "common/message_sink.h"
 #include "common/module1.h"
@@ -17,6 +18,7 @@ class DrawingSurface;
 class SurfaceLine;
 class FolderListBox;
 class FileListBox;
+class MeasuredScanImport;
 
 class PddComparisonWindow : public QWidget {
     Q_OBJECT
@@ -32,12 +34,18 @@ public:
     // "Graph clear": the calculated list refreshed, then the empty plot and emptied fields.
     void graphClear();
 
+    // A measured curve from a water-tank file (at most 150 points), loaded like a measured file.
+    void loadMeasuredCurve(const QString& path, std::span<const double> depthMm, std::span<const double> value);
+    MeasuredScanImport* measuredImport() const { return measuredImport_; }
+
     double pddMax() const { return pddMax_; }
     DrawingSurface* plot() const { return plot_; }
 
 signals:
     // A measured file was loaded without error (the path as selected).
     void measuredLoaded(const QString& path);
+    // A calculated file was loaded without error.
+    void calculatedLoaded(const QString& path);
 
 private:
     void buildControls();
@@ -45,6 +53,7 @@ private:
     void buildPlot();
     void loadMeasured();
     void loadCalculated();
+    void finishMeasuredLoad(const viewers::PddLoad& load, const QString& path);
     void showReadout(double x);
     void resetPlot(const std::array<viewers::PlotLabel, 12>& labels);
     void drawCurve(const std::vector<viewers::PlotPoint>& points, const QColor& firstPoint, const QColor& rest);
@@ -63,6 +72,7 @@ private:
     std::array<QLineEdit*, 15> text_{};      // Text1 .. Text14 at their numbers
     std::array<SurfaceLine*, 4> markers_{};  // R50, R80, R90, R10 (Line1 .. Line4)
     SurfaceLine* cursor_ = nullptr;          // Line5
+    MeasuredScanImport* measuredImport_ = nullptr;
 };
 
 }  // namespace orvalis

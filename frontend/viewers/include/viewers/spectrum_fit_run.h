@@ -15,10 +15,12 @@ inline constexpr const char* FIT_PROGRAM_NAME = "orvalis-fit";
 // How the fit starts its maximum energy.
 struct FitRequest {
     std::string measuredPath;
-    std::string curvePath;               // where the fitted curve is written (depth-dose layout)
-    std::optional<double> maxEnergyMeV;  // empty: from the practical range of the measurement
-    bool fixedMaxEnergy = false;         // fit alpha and beta only (needs maxEnergyMeV)
-    double spanPercent = 10.0;           // how far a free maximum energy may move, +- percent
+    std::string curvePath;                          // where the fitted curve is written (depth-dose layout)
+    std::optional<double> maxEnergyMeV;             // empty: from the practical range of the measurement
+    bool fixedMaxEnergy = false;                    // fit alpha and beta only (needs maxEnergyMeV)
+    double spanPercent = 10.0;                      // how far a free maximum energy may move, +- percent
+    std::optional<int> scan = std::nullopt;         // which depth curve of a water-tank file (from 1)
+    std::optional<bool> ionisation = std::nullopt;  // the window's override of the file's detector
 };
 std::vector<std::string> fitArguments(const FitRequest& request);
 

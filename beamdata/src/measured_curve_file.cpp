@@ -1,0 +1,104 @@
+#include "beamdata/measured_curve_file.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "beamdata/csv_measured_format.h"
+#include "engine/run_error.h"
+#include "measured_text.h"
+#include "scan_reading.h"
+
+namespace beamdata {
+namespace {
+
+constexpr int FIRST_LINES_LOOKED_AT = 20;
+
+}  // namespace
+
+std::string formatName(MeasuredFormat format) {
+    switch (format) {
+    case MeasuredFormat::Csv: return "CSV";
+    case MeasuredFormat::PtwMcc: return "PTW mcc";
+    case MeasuredFormat::Rfa300: return "RFA300 ASCII";
+    case MeasuredFormat::W2cad: return "w2CAD";
+    }
+    return "";
+}
+
+MeasuredFormat detectFormat(std::string_view text) {
+    int looked = 0;
+    for (const detail::TextLine& line : detail::splitLines(text)) {
+        const std::string_view trimmed = detail::trim(line.text);
+        if (trimmed.empty() || trimmed.front() == '#' || trimmed.front() == '!') continue;
+        const std::string head = detail::upperCase(trimmed.substr(0, trimmed.find_first_of(" \t=")));
+        if (head == "BEGIN_SCAN_DATA") return MeasuredFormat::PtwMcc;
+        if (head == ":MSR" || head == ":SYS") return MeasuredFormat::Rfa300;
+        if (head == "$NUMS" || head == "$STOM") return MeasuredFormat::W2cad;
+        if (++looked == FIRST_LINES_LOOKED_AT) break;
+    }
+    return MeasuredFormat::Csv;
+}
+
+MeasuredFile parseMeasuredText(std::string_view text, const std::string& fileName) {
+    if (const int line = detail::lineOfZeroByte(text))
+        detail::fail(fileName, line, "a zero byte: this is a binary file, not a measured text file");
+    if (text.find_first_not_of(" \t\r\n") == std::string_view::npos) detail::fail(fileName, 1, "the file is empty");
+    MeasuredFile file;
+    file.fileName = fileName;
+    file.format = detectFormat(text);
+    if (file.format == MeasuredFormat::Csv) {
+        file.depthScans.push_back(csvDepthScan(text, fileName));
+        return file;
+    }
+    detail::ScanReading reading = file.format == MeasuredFormat::PtwMcc   ? detail::readPtwMcc(text, fileName)
+                                  : file.format == MeasuredFormat::Rfa300 ? detail::readRfa300(text, fileName)
+                                                                          : detail::readW2cad(text, fileName);
+    if (reading.depthScans.empty()) {
+        const int scans = reading.otherScans;
+        throw engine::RunError("no depth-dose curve in " + fileName + " (" + formatName(file.format) + ", " +
+                               std::to_string(scans) + (scans == 1 ? " scan" : " scans") +
+                               " of other kinds, lines 1 to " + std::to_string(reading.lastLine) + ")");
+    }
+    for (DepthScan& scan : reading.depthScans) orderFromSurface(scan);
+    file.depthScans = std::move(reading.depthScans);
+    file.otherScans = reading.otherScans;
+    return file;
+}
+
+MeasuredFile readMeasuredFile(const std::filesystem::path& path) {
+    const std::string name = path.filename().string();
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw engine::RunError(name, 0, "cannot be opened");
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (in.bad()) throw engine::RunError(name, 0, "cannot be read");
+    return parseMeasuredText(bytes.str(), name);
+}
+
+const DepthScan& chooseScan(const MeasuredFile& file, std::optional<int> scan) {
+    const auto count = static_cast<int>(file.depthScans.size());
+    if (scan) {
+        if (*scan < 1 || *scan > count)
+            throw engine::RunError(file.fileName + " holds " + std::to_string(count) + " depth curve" +
+                                   (count == 1 ? "" : "s") + ", so there is no depth curve " + std::to_string(*scan) +
+                                   ":\n" + listScans(file));
+        return file.depthScans[static_cast<std::size_t>(*scan - 1)];
+    }
+    if (count > 1)
+        throw engine::RunError(file.fileName + " holds " + std::to_string(count) +
+                               " depth curves; choose one with --scan N:\n" + listScans(file));
+    return file.depthScans.front();
+}
+
+std::string listScans(const MeasuredFile& file) {
+    std::string list;
+    for (std::size_t k = 0; k < file.depthScans.size(); ++k) {
+        const ScanInfo& info = file.depthScans[k].info;
+        list += "  " + std::to_string(k + 1) + ": " + describeScan(info, true) + ", " +
+                std::to_string(file.depthScans[k].depthMm.size()) + " points (scan " + std::to_string(info.fileScan) +
+                " of the file, line " + std::to_string(info.firstLine) + ")\n";
+    }
+    return list;
+}
+
+}  // namespace beamdata

@@ -1,0 +1,126 @@
+#include "measured_text.h"
+
+#include "engine/run_error.h"
+
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+namespace beamdata::detail {
+namespace {
+
+constexpr std::string_view UTF8_BYTE_ORDER_MARK = "\xEF\xBB\xBF";
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::size_t skipDigits(std::string_view s, std::size_t pos) {
+    while (pos < s.size() && isDigit(s[pos])) ++pos;
+    return pos;
+}
+
+}  // namespace
+
+std::vector<TextLine> splitLines(std::string_view text) {
+    if (startsWith(text, UTF8_BYTE_ORDER_MARK)) text.remove_prefix(UTF8_BYTE_ORDER_MARK.size());
+    std::vector<TextLine> lines;
+    std::size_t pos = 0;
+    int number = 0;
+    while (pos < text.size()) {
+        std::size_t end = pos;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+        lines.push_back({text.substr(pos, end - pos), ++number});
+        pos = end;
+        if (pos < text.size() && text[pos] == '\r') {
+            ++pos;
+            if (pos < text.size() && text[pos] == '\n') ++pos;
+        } else if (pos < text.size()) {
+            ++pos;  // '\n'
+        }
+    }
+    return lines;
+}
+
+std::string_view trim(std::string_view text) {
+    while (!text.empty() && (isBlank(text.front()) || text.front() == '\r')) text.remove_prefix(1);
+    while (!text.empty() && (isBlank(text.back()) || text.back() == '\r')) text.remove_suffix(1);
+    return text;
+}
+
+bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+
+std::string upperCase(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return upper;
+}
+
+std::vector<std::string_view> blankFields(std::string_view text) {
+    std::vector<std::string_view> fields;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        while (pos < text.size() && isBlank(text[pos])) ++pos;
+        const std::size_t start = pos;
+        while (pos < text.size() && !isBlank(text[pos])) ++pos;
+        if (pos > start) fields.push_back(text.substr(start, pos - start));
+    }
+    return fields;
+}
+
+void fail(const std::string& fileName, int line, const std::string& message) {
+    throw engine::RunError(fileName, line, message);
+}
+
+std::optional<double> parseNumber(std::string_view field) {
+    if (field.size() >= 2 && field.front() == '"' && field.back() == '"') field = field.substr(1, field.size() - 2);
+    std::string normal;  // the form std::from_chars takes: no '+', 'E' for the exponent
+    std::size_t pos = 0;
+    if (pos < field.size() && (field[pos] == '+' || field[pos] == '-')) {
+        if (field[pos] == '-') normal += '-';
+        ++pos;
+    }
+    const std::size_t intEnd = skipDigits(field, pos);
+    std::size_t mantissaDigits = intEnd - pos;
+    normal.append(field.substr(pos, intEnd - pos));
+    pos = intEnd;
+    if (pos < field.size() && field[pos] == '.') {
+        const std::size_t fracEnd = skipDigits(field, pos + 1);
+        mantissaDigits += fracEnd - pos - 1;
+        if (mantissaDigits == 0) normal += '0';  // ".5" -> "0.5"
+        normal.append(field.substr(pos, fracEnd - pos));
+        pos = fracEnd;
+    }
+    if (mantissaDigits == 0) return std::nullopt;
+    if (pos < field.size() && (field[pos] == 'E' || field[pos] == 'e' || field[pos] == 'D' || field[pos] == 'd')) {
+        normal += 'E';
+        ++pos;
+        if (pos < field.size() && (field[pos] == '+' || field[pos] == '-')) normal += field[pos++];
+        const std::size_t expEnd = skipDigits(field, pos);
+        if (expEnd == pos) return std::nullopt;
+        normal.append(field.substr(pos, expEnd - pos));
+        pos = expEnd;
+    }
+    if (pos != field.size()) return std::nullopt;
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(normal.data(), normal.data() + normal.size(), value);
+    if (error != std::errc() || end != normal.data() + normal.size() || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+double requireNumber(std::string_view field, const std::string& fileName, int line, const std::string& what) {
+    const std::optional<double> value = parseNumber(field);
+    if (!value) fail(fileName, line, what + " expected, found \"" + std::string(field) + "\"");
+    return *value;
+}
+
+int lineOfZeroByte(std::string_view text) {
+    const std::size_t zero = text.find('\0');
+    if (zero == std::string_view::npos) return 0;
+    int line = 1;
+    for (std::size_t i = 0; i < zero; ++i)
+        if (text[i] == '\n') ++line;
+    return line;
+}
+
+}  // namespace beamdata::detail

@@ -1,0 +1,151 @@
+// Water-tank files in the comparison window: the chooser, the ionisation box, resampling, the beam
+// quality table, and bad files that leave the last curve in place.
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "testdoubles/recorders.h"
+#include "viewers/measured_scan_import.h"
+#include "viewers/pdd_comparison_window.h"
+#include "widgets/file_browser_lists.h"
+
+using namespace orvalis;
+
+namespace {
+
+class RecordingChooser : public ScanChooser {
+public:
+    std::optional<int> choose(const QString& fileName, const QStringList& rows) override {
+        asked = fileName;
+        offered = rows;
+        return answer;
+    }
+    QString asked;
+    QStringList offered;
+    std::optional<int> answer = 1;
+};
+
+void copySample(const QString& name, const QString& to) {
+    QVERIFY(QFile::copy(QStringLiteral(BEAMDATA_SAMPLES_PATH "/") + name, to));
+}
+
+}  // namespace
+
+class MeasuredScanImportTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+    Module1 shared_;
+    testing::RecordingMessages messages_;
+    RecordingChooser chooser_;
+    PddComparisonWindow* window_ = nullptr;
+
+    QString text(int n) const { return window_->findChild<QLineEdit*>(QStringLiteral("Text%1").arg(n))->text(); }
+    void load(const QString& name) {
+        QVERIFY(window_->findChild<FileListBox*>("File1")->selectFile(name));
+        QTest::mouseClick(window_->findChild<QPushButton*>("Command4"), Qt::LeftButton);
+    }
+    MeasuredScanImport* import() const { return window_->measuredImport(); }
+
+private slots:
+    void initTestCase() {
+        for (const char* name :
+             {"electrons-6-9-12MeV.mcc", "example-9MeV-rfa300.txt", "electrons-12-20MeV.cdp", "profiles-only.asc"})
+            copySample(QString::fromLatin1(name), dir_.filePath(QString::fromLatin1(name)));
+        QFile::copy(QStringLiteral(EXAMPLE_CSV_PATH), dir_.filePath("example.csv"));
+        QFile broken(dir_.filePath("broken.mcc"));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("BEGIN_SCAN_DATA\n\tBEGIN_SCAN 1\n\t\tSCAN_CURVETYPE=PDD\n\t\tBEGIN_DATA\n\t\t\t1.0\t0.9\n");
+        broken.close();
+        window_ = new PddComparisonWindow(shared_, messages_, dir_.path());
+        window_->resetFromMainMenu();
+        import()->setChooser(&chooser_);
+        window_->show();
+    }
+    void cleanupTestCase() { delete window_; }
+
+    void listsEveryMeasuredFormat() { QCOMPARE(window_->findChild<FileListBox*>("File1")->count(), 6); }
+
+    // The new controls sit clear of every specified control of the window.
+    void newControlsAreClearOfTheWindowsControls() {
+        for (QWidget* mine : {static_cast<QWidget*>(import()->ionisationBox()), static_cast<QWidget*>(import()->note()),
+                              static_cast<QWidget*>(import()->beamQualityButton())})
+            for (QWidget* other : window_->findChildren<QWidget*>())
+                if (other != mine && other->parent() == window_ && !other->objectName().isEmpty() &&
+                    other->isVisibleTo(window_))
+                    QVERIFY2(!mine->geometry().intersects(other->geometry()),
+                             qPrintable(mine->objectName() + " / " + other->objectName()));
+    }
+
+    // Three depth curves among two profiles: the chooser offers them, the chamber curve is loaded
+    // converted to dose, its R50 matches the example it was made from.
+    void chooserLoadsTheChosenCurve() {
+        load("example.csv");
+        const QString csvR50 = text(3);
+        chooser_.answer = 1;
+        load("electrons-6-9-12MeV.mcc");
+        QCOMPARE(chooser_.asked, QStringLiteral("electrons-6-9-12MeV.mcc"));
+        QCOMPARE(chooser_.offered.size(), 3);
+        QVERIFY(chooser_.offered[1].contains(QStringLiteral("ionisation \u2192 dose")));
+        QVERIFY(messages_.warnings.empty());
+        QVERIFY(import()->ionisationBox()->isChecked());
+        QCOMPARE(import()->fitScan(), std::optional<int>(2));
+        QVERIFY(std::fabs(text(3).toDouble() - csvR50.toDouble()) <= 0.1);
+        QVERIFY(import()->note()->text().contains(QStringLiteral("curve 2: 9 MeV")));
+        // Unticked, the same curve is taken as dose: R50 moves, and the fit is told so.
+        QTest::mouseClick(import()->ionisationBox(), Qt::LeftButton);
+        QVERIFY(!import()->ionisationBox()->isChecked());
+        QCOMPARE(import()->fitIonisation(), std::optional<bool>(false));
+        QVERIFY(text(3) != csvR50);
+    }
+
+    void longCurvesAreResampledAndSaidSo() {
+        chooser_.answer = 0;  // 12 MeV, 175 points on 0.5 mm steps
+        load("electrons-12-20MeV.cdp");
+        QVERIFY2(import()->note()->text().contains(QStringLiteral("175 points resampled onto ")),
+                 qPrintable(import()->note()->text()));
+        int count = 0;
+        while (count < 150 && shared_.PddDepth[static_cast<std::size_t>(count + 1)] > 0.0) ++count;
+        QVERIFY(count <= 150 && count > 100);
+        QVERIFY(shared_.PddDepth[static_cast<std::size_t>(count)] > 80.0);  // the deepest point is kept
+        QVERIFY(!text(3).isEmpty());
+    }
+
+    // A bad file or a cancelled choice leaves the last curve; the message names file and line.
+    void badFilesKeepTheLastCurve() {
+        const auto depths = shared_.PddDepth;
+        const QString r50 = text(3);
+        load("broken.mcc");
+        QCOMPARE(QString::fromStdString(messages_.warnings.back()),
+                 QStringLiteral("broken.mcc, line 5: the file ends inside scan 1 (begun on line 2): truncated"));
+        load("profiles-only.asc");
+        QVERIFY(
+            QString::fromStdString(messages_.warnings.back()).startsWith("no depth-dose curve in profiles-only.asc"));
+        chooser_.answer.reset();
+        load("electrons-6-9-12MeV.mcc");
+        QCOMPARE(shared_.PddDepth, depths);
+        QCOMPARE(text(3), r50);
+    }
+
+    // The table holds the measured and the calculated figures and their difference.
+    void beamQualityTableShowsBothCurves() {
+        load("example-9MeV-rfa300.txt");
+        QTest::mouseClick(import()->beamQualityButton(), Qt::LeftButton);
+        QTableWidget* table = import()->beamQualityDialog()->table();
+        QVERIFY(import()->beamQualityDialog()->isVisible());
+        QCOMPARE(table->rowCount(), 12);
+        QCOMPARE(table->verticalHeaderItem(3)->text(), QStringLiteral("R50 (mm)"));
+        QCOMPARE(table->item(3, 0)->text(), text(3));   // the same search as the window's box
+        QVERIFY(table->item(3, 1)->text().isEmpty());   // no calculated curve yet
+        QVERIFY(!table->item(4, 0)->text().isEmpty());  // Rp
+    }
+};
+
+QTEST_MAIN(MeasuredScanImportTest)
+#include "measured_scan_import_qtest.moc"

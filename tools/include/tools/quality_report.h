@@ -1,0 +1,46 @@
+#pragma once
+// orvalis-quality: the beam-quality figures of every depth curve of measured files.
+//
+//   orvalis-quality [--csv] [--ionisation | --dose] FILE...
+//
+// For each depth curve a line people read and one machine line
+//   QUALITY file=<name> scan=<n> energy=<MeV> field=<mm>x<mm> detector=<text> quantity=dose|ionisation R100=..
+// (depths in mm, energies in MeV, doses in percent, "-" where a value is unknown); with --csv one
+// table over all files instead.
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "beamdata/beam_quality.h"
+#include "beamdata/ionisation_to_dose.h"
+#include "beamdata/measured_curve_file.h"
+
+namespace tools {
+
+struct QualityOptions {
+    std::vector<std::string> files;
+    bool csv = false;
+    beamdata::QuantityChoice quantity = beamdata::QuantityChoice::AsDetected;
+};
+
+std::string qualityUsage();
+
+// Throws std::invalid_argument for unknown options or no file.
+QualityOptions parseQualityArguments(const std::vector<std::string>& arguments);
+
+// The two lines of one depth curve (`scan` counts the file's depth curves from 1); `quantity` is
+// what the curve was measured as, before any conversion to dose.
+std::string readableQualityLine(const std::string& fileName, int scan, const beamdata::ScanInfo& info,
+                                const beamdata::BeamQuality& quality);
+std::string qualityMachineLine(const std::string& fileName, int scan, const beamdata::ScanInfo& info,
+                               const beamdata::BeamQuality& quality);
+std::string qualityCsvHeading();
+std::string qualityCsvRow(const std::string& fileName, int scan, const beamdata::ScanInfo& info,
+                          const beamdata::BeamQuality& quality);
+
+// Every file in turn; a file that cannot be read is reported on `errors` (naming the file and the
+// line) and the others are still analysed. Returns the exit status: 0, or 1 when a file failed.
+int runQuality(const QualityOptions& options, std::ostream& out, std::ostream& errors);
+
+}  // namespace tools

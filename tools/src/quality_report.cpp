@@ -1,0 +1,151 @@
+#include "tools/quality_report.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "engine/run_error.h"
+
+namespace tools {
+namespace {
+
+std::string number(const std::optional<double>& value) {
+    if (!value) return "-";
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", *value);
+    return text;
+}
+
+std::string field(const beamdata::ScanInfo& info) {
+    if (!info.fieldInplaneMm || !info.fieldCrossplaneMm) return "-";
+    return number(info.fieldInplaneMm) + "x" + number(info.fieldCrossplaneMm);
+}
+
+// One token for the machine line: blanks become underscores.
+std::string token(const std::string& text) {
+    if (text.empty()) return "-";
+    std::string t = text;
+    for (char& c : t)
+        if (c == ' ' || c == '\t') c = '_';
+    return t;
+}
+
+std::string quantity(const beamdata::ScanInfo& info) {
+    return info.quantity == beamdata::Quantity::Ionisation ? "ionisation" : "dose";
+}
+
+std::string csvCell(const std::string& text) {
+    if (text.find_first_of(",\"") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
+
+std::string fixed(double value, int decimals) {
+    if (!std::isfinite(value)) return "-";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+}  // namespace
+
+std::string qualityUsage() {
+    return "usage: orvalis-quality [--csv] [--ionisation | --dose] FILE...\n"
+           "  FILE: measured depth curves (.csv, PTW .mcc, RFA300 .asc/.txt, w2CAD .asc/.cdp); every depth\n"
+           "  curve of every file is analysed. Chamber curves are converted to dose first; --ionisation or\n"
+           "  --dose overrides what the files say. --csv prints one table over all files.\n";
+}
+
+QualityOptions parseQualityArguments(const std::vector<std::string>& arguments) {
+    QualityOptions o;
+    for (const std::string& a : arguments) {
+        if (a == "--csv") {
+            o.csv = true;
+        } else if (a == "--ionisation" || a == "--dose") {
+            const auto choice = a == "--dose" ? beamdata::QuantityChoice::Dose : beamdata::QuantityChoice::Ionisation;
+            if (o.quantity != beamdata::QuantityChoice::AsDetected && o.quantity != choice)
+                throw std::invalid_argument("give --ionisation or --dose, not both");
+            o.quantity = choice;
+        } else if (!a.empty() && a[0] == '-') {
+            throw std::invalid_argument("unknown option " + a);
+        } else {
+            o.files.push_back(a);
+        }
+    }
+    if (o.files.empty()) throw std::invalid_argument("no measured file given");
+    return o;
+}
+
+std::string readableQualityLine(const std::string& fileName, int scan, const beamdata::ScanInfo& info,
+                                const beamdata::BeamQuality& q) {
+    const beamdata::BeamQuality& s = q;
+    std::string line = fileName + ", depth curve " + std::to_string(scan) + " (" + beamdata::describeScan(info, true) +
+                       "): R50 " + fixed(s.r50Mm, 2) + " mm, Rp " + fixed(s.rpMm, 2) + " mm, d_max " +
+                       fixed(s.r100Mm, 1) + " mm, E0 " + fixed(beamdata::meanEnergyMeV(s.r50Mm), 2) + " MeV, Ep,0 " +
+                       fixed(beamdata::mostProbableEnergyMeV(s.rpMm), 2) + " MeV, z_ref " +
+                       fixed(beamdata::referenceDepthMm(s.r50Mm), 1) + " mm";
+    if (!beamdata::isElectronBeam(info)) line += " (a photon beam: the electron relations do not apply)";
+    return line;
+}
+
+std::string qualityMachineLine(const std::string& fileName, int scan, const beamdata::ScanInfo& info,
+                               const beamdata::BeamQuality& quality) {
+    return "QUALITY file=" + token(fileName) + " scan=" + std::to_string(scan) + " energy=" + number(info.energyMeV) +
+           " field=" + field(info) + " detector=" + token(info.detector) + " quantity=" + quantity(info) + " " +
+           beamdata::qualityFields(quality);
+}
+
+std::string qualityCsvHeading() {
+    std::string heading = "file,scan,energy_MeV,field_mm,detector,quantity";
+    for (const beamdata::QualityFigure& figure : beamdata::QUALITY_FIGURES) {
+        heading += ',';
+        heading += figure.name;
+        if (*figure.unit) heading.append("_").append(figure.unit);
+    }
+    return heading;
+}
+
+std::string qualityCsvRow(const std::string& fileName, int scan, const beamdata::ScanInfo& info,
+                          const beamdata::BeamQuality& quality) {
+    std::string row = csvCell(fileName) + "," + std::to_string(scan) + "," + number(info.energyMeV) + "," +
+                      field(info) + "," + csvCell(info.detector.empty() ? "-" : info.detector) + "," + quantity(info);
+    // The same numbers as the machine line: its fields after the names.
+    const std::string fields = beamdata::qualityFields(quality);
+    std::size_t pos = 0;
+    while ((pos = fields.find('=', pos)) != std::string::npos) {
+        const std::size_t end = fields.find(' ', pos);
+        row += ',';
+        row += fields.substr(pos + 1, end == std::string::npos ? std::string::npos : end - pos - 1);
+        pos = end == std::string::npos ? fields.size() : end;
+    }
+    return row;
+}
+
+int runQuality(const QualityOptions& options, std::ostream& out, std::ostream& errors) {
+    int status = 0;
+    if (options.csv) out << qualityCsvHeading() << "\n";
+    for (const std::string& path : options.files) {
+        try {
+            const beamdata::MeasuredFile file = beamdata::readMeasuredFile(path);
+            for (std::size_t k = 0; k < file.depthScans.size(); ++k) {
+                const int scan = static_cast<int>(k + 1);
+                const beamdata::DepthScan dose = beamdata::depthDoseOf(file.depthScans[k], options.quantity,
+                                                                       file.fileName);
+                const beamdata::BeamQuality quality = beamdata::beamQuality(dose.depthMm, dose.value);
+                if (options.csv) {
+                    out << qualityCsvRow(file.fileName, scan, dose.info, quality) << "\n";
+                } else {
+                    out << readableQualityLine(file.fileName, scan, dose.info, quality) << "\n"
+                        << qualityMachineLine(file.fileName, scan, dose.info, quality) << "\n";
+                }
+            }
+        } catch (const engine::RunError& e) {
+            out << std::flush;
+            errors << "orvalis-quality: " << e.what() << "\n";
+            status = 1;
+        }
+    }
+    return status;
+}
+
+}  // namespace tools
