@@ -5,6 +5,7 @@
 #include "engine/run_frame.h"
 #include "fit/basis_cache.h"
 #include "fit/fit_report.h"
+#include "fit/free_fit_command.h"
 
 #include <chrono>
 #include <cmath>
@@ -38,7 +39,8 @@ std::string seconds(double value) {
     return text;
 }
 
-// The basis from the cache when it matches, otherwise simulated (and cached). Empty when cancelled.
+}  // namespace
+
 std::optional<AxisBasis> obtainBasis(const CommandOptions& o, float centreMeV, std::ostream& out,
                                      const std::atomic<bool>* cancel) {
     const std::filesystem::path eldat = o.workFolder / engine::ELECTRON_DATA_FILE_NAME;
@@ -67,12 +69,13 @@ std::optional<AxisBasis> obtainBasis(const CommandOptions& o, float centreMeV, s
     return basis;
 }
 
-}  // namespace
-
 std::string usageText() {
     return "usage: orvalis-fit MEASURED.csv (--emax MeV | --rp cm | --rp measured) [--fixed-emax] [--span %]\n"
            "                   [--histories N] [--from mm] [--threads N] [--out FILE.pdd] [--plot FILE.png]\n"
-           "                   [--no-cache]\n";
+           "                   [--no-cache]\n"
+           "       orvalis-fit MEASURED.csv --model free (--emax MeV | --rp cm | --rp measured) [--smooth S]\n"
+           "                   [--background on|off] [--exchange | --kernel-exchange] [--histories N] [--from mm]\n"
+           "                   [--threads N] [--out FILE.pdd] [--plot FILE.png] [--no-cache]\n";
 }
 
 CommandOptions parseArguments(const std::vector<std::string>& arguments) {
@@ -114,7 +117,8 @@ CommandOptions parseArguments(const std::vector<std::string>& arguments) {
             o.plotFile = value();
         else if (a == "--no-cache")
             o.useCache = false;
-        else if (!a.empty() && a[0] == '-')
+        else if (parseFreeModelArgument(a, value, o)) {
+        } else if (!a.empty() && a[0] == '-')
             throw std::invalid_argument("unknown option " + a);
         else if (o.measuredFile.empty())
             o.measuredFile = a;
@@ -128,6 +132,7 @@ CommandOptions parseArguments(const std::vector<std::string>& arguments) {
     if (o.maxEnergyMeV && !(*o.maxEnergyMeV >= LOWEST_MAX_ENERGY_MEV && *o.maxEnergyMeV <= HIGHEST_MAX_ENERGY_MEV))
         throw std::invalid_argument("--emax must lie between 1 and 50 MeV");
     if (o.practicalRangeCm && !(*o.practicalRangeCm > 0.0)) throw std::invalid_argument("--rp must be positive");
+    checkFreeModelArguments(o);
     return o;
 }
 
@@ -164,7 +169,7 @@ int runFitCommand(const CommandOptions& o, std::ostream& out, const PlotWriter& 
     FitOptions options;
     options.mode = o.mode;
     options.centreMaxEnergyMeV = centreMeV;
-    options.fromDepthMm = o.fromDepthMm;
+    options.fromDepthMm = o.fromDepthMm.value_or(FitOptions{}.fromDepthMm);
     options.maxEnergySpan = o.maxEnergySpan;
     SpectrumFit fit(model, measured, options);
     const FitResult result = fit.run([&out](const std::string& stage, int done, int total) {
