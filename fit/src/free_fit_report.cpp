@@ -77,7 +77,8 @@ std::string freeReportText(const FreeFitResult& r) {
             number("%.2f", r.peakEnergyMeV) + " MeV\n";
     text += "Fitted depths " + number("%.1f", r.fromDepthMm) + " to " + number("%.1f", r.toDepthMm) + " mm (" +
             std::to_string(r.fittedPoints) + " measured points), smoothing " + number("%.3e", r.smooth) +
-            (r.smoothChosen ? " (chosen by generalised cross-validation, " : " (given, ") +
+            (r.smoothChosen ? " (chosen by the discrepancy principle with the noise that cross-validation estimates, "
+                            : " (given, ") +
             number("%.1f", r.effectiveParameters) + " effective parameters)\n";
     if (r.background)
         text += "Background: a straight line through the " + std::to_string(r.background->tailPoints) +

@@ -135,7 +135,7 @@ FreeFitResult fitFreeSpectrum(const ModelBasis& model, float maxEnergyMeV, const
     problem.setBounds(lower, upper);
     const PenalisedNnls::Solution solution = options.smooth
                                                  ? problem.solve(*options.smooth)
-                                                 : problem.solveWithChosenSmooth(SMOOTH_LOWEST, SMOOTH_HIGHEST);
+                                                 : problem.solveWithChosenSmooth(SMOOTH_LOWEST, SMOOTH_HIGHEST, true);
     r.smooth = solution.smooth;
     r.smoothChosen = !options.smooth;
     r.effectiveParameters = solution.effectiveParameters;

@@ -188,7 +188,8 @@ double PenalisedNnls::effectiveParameters(const std::vector<double>& x, double s
     return trace;
 }
 
-PenalisedNnls::Solution PenalisedNnls::solveWithChosenSmooth(double smoothLo, double smoothHi, int scanPoints) const {
+PenalisedNnls::Solution PenalisedNnls::solveWithChosenSmooth(double smoothLo, double smoothHi, bool discrepancy,
+                                                             int scanPoints) const {
     const double lo = std::log(smoothLo);
     const double step = (std::log(smoothHi) - lo) / (scanPoints - 1);
     std::vector<Solution> scan;
@@ -223,6 +224,32 @@ PenalisedNnls::Solution PenalisedNnls::solveWithChosenSmooth(double smoothLo, do
     }
     for (const Solution* s : {&sc, &sd})
         if (s->gcv < bestSolution.gcv) bestSolution = *s;
+    if (!discrepancy) return bestSolution;
+
+    // The discrepancy principle with the noise that cross-validation estimates,
+    // sigma^2 = RSS / (n - T): the strongest smoothing whose residual stays at n sigma^2.
+    const double rows = static_cast<double>(data_.size());
+    const double allowed = rows * bestSolution.residualSumOfSquares /
+                           std::max(rows - bestSolution.effectiveParameters, 1.0);
+    double inside = std::log(bestSolution.smooth);  // residual within the allowance
+    double outside = inside;
+    for (std::size_t k = best + 1; k < scan.size(); ++k) {
+        outside = lo + step * static_cast<double>(k);
+        if (scan[k].residualSumOfSquares > allowed) break;
+        inside = outside;
+        bestSolution = scan[k];
+    }
+    if (outside == inside) return bestSolution;  // every stronger scanned smoothing stays within
+    for (int k = 0; k < GOLDEN_STEPS; ++k) {
+        const double middle = 0.5 * (inside + outside);
+        Solution trial = solve(std::exp(middle));
+        if (trial.residualSumOfSquares <= allowed) {
+            inside = middle;
+            bestSolution = std::move(trial);
+        } else {
+            outside = middle;
+        }
+    }
     return bestSolution;
 }
 

@@ -5,8 +5,9 @@
 // programme is solved by ALGLIB's dense interior-point solver for box-constrained problems.
 //
 // The strength s is chosen, when not given, by generalised cross-validation over the unknowns that
-// the solution leaves above zero: GCV(s) = n RSS / (n - T)^2 with T the trace of the influence
-// matrix of those unknowns, T = tr((A_F'A_F + s D_F'D_F)^-1 A_F'A_F).
+// the solution leaves strictly inside their bounds: GCV(s) = n RSS / (n - T)^2 with T the trace of
+// the influence matrix of those unknowns, T = tr((A_F'A_F + s D_F'D_F)^-1 A_F'A_F); and optionally
+// raised by the discrepancy principle with the noise GCV estimates.
 #include <cstddef>
 #include <vector>
 
@@ -33,8 +34,11 @@ public:
     Solution solve(double smooth) const;
 
     // The strength of least GCV: a scan over [smoothLo, smoothHi] in equal steps of log s, then a
-    // golden-section search between the neighbours of the best point.
-    Solution solveWithChosenSmooth(double smoothLo, double smoothHi, int scanPoints = 25) const;
+    // golden-section search between the neighbours of the best point. With `discrepancy`, the
+    // strength is then raised as far as the residual allows under the discrepancy principle, with
+    // the noise that GCV estimates: RSS(s) <= n RSS(s_gcv) / (n - T(s_gcv)).
+    Solution solveWithChosenSmooth(double smoothLo, double smoothHi, bool discrepancy = false,
+                                   int scanPoints = 25) const;
 
     std::size_t rows() const { return data_.size(); }
     std::size_t columns() const { return columns_; }
