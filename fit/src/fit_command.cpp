@@ -42,11 +42,15 @@ std::string seconds(double value) {
 }  // namespace
 
 std::optional<AxisBasis> obtainBasis(const CommandOptions& o, float centreMeV, std::ostream& out,
-                                     const std::atomic<bool>* cancel) {
+                                     const std::atomic<bool>* cancel, int curveCount) {
     const std::filesystem::path eldat = o.workFolder / engine::ELECTRON_DATA_FILE_NAME;
     const std::uint64_t hash = contentHash(eldat);
-    const std::filesystem::path cacheFile = o.workFolder / basisCacheFileName(centreMeV);
-    const int curveCount = basisCurveCount(o.maxEnergySpan);
+    if (curveCount == 0) curveCount = basisCurveCount(o.maxEnergySpan);
+    // A basis of other than the Beta fit's count of curves is kept under a name of its own.
+    std::string cacheName = basisCacheFileName(centreMeV);
+    if (curveCount != basisCurveCount(o.maxEnergySpan))
+        cacheName = cacheName.substr(0, cacheName.rfind('.')) + "-" + std::to_string(curveCount) + ".txt";
+    const std::filesystem::path cacheFile = o.workFolder / cacheName;
     std::string reason = "not used (--no-cache)";
     if (o.useCache) {
         if (auto cached = loadBasis(cacheFile, centreMeV, o.historiesPerCurve, curveCount, hash, reason)) {

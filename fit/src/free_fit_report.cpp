@@ -88,10 +88,10 @@ std::string freeReportText(const FreeFitResult& r) {
     else
         text += "Background: none fitted\n";
     text += "rms residual " + number("%.3f", r.rmsPercent) + " % of the maximum\n";
-    text += "        measured     model  difference  1 mm model  electrons alone   (mm)\n";
+    text += "        measured     model  difference  window (run)  electrons of the model alone   (mm)\n";
     for (std::size_t k = 0; k < LEVELS.size(); ++k)
         text += std::string("  ") + LEVEL_NAMES[k] + "  " + depthText(r.measured[k]) + "  " + depthText(r.free[k]) +
-                "  " + differenceText(r.free[k], r.measured[k]) + "    " + depthText(r.window[k]) + "     " +
+                "  " + differenceText(r.free[k], r.measured[k]) + "      " + depthText(r.window[k]) + "      " +
                 depthText(r.electronsOnly[k]) + "\n";
     text += spectrumTable(r);
     return text;

@@ -1,8 +1,9 @@
 // fit-test-curve: test measurements for the fit's benchmark.
 //   fit-test-curve result IN.pdd OUT.csv STEP_MM BACKGROUND_% NOISE_% SEED
 //       a simulator result resampled as a measurement, with a background and noise
-//   fit-test-curve clinical PEAK_MEV SPREAD_% TAIL_% OUT.csv STEP_MM BACKGROUND_% NOISE_% SEED
-//       a clinical-like beam from full-physics monoenergetic shapes
+//   fit-test-curve clinical PEAK_MEV SPREAD_% TAIL_% OUT.csv STEP_MM BACKGROUND_% NOISE_% SEED [LIFT_%]
+//       a clinical-like beam from full-physics monoenergetic shapes; LIFT_% of the gap between the
+//       broad-beam surface dose and 100 % is closed by scatter (default 50)
 //   fit-test-curve levels FILE.pdd|FILE.csv
 //       R90 R80 R50 R10 (mm) as the comparison window finds them in a result or a measured file
 #include "engine/record_io.h"
@@ -65,7 +66,7 @@ int main(int argc, char** argv) {
             std::printf("R90 %.3f R80 %.3f R50 %.3f R10 %.3f\n", r[0], r[1], r[2], r[3]);
             return 0;
         }
-        if (mode == "clinical" && argc == 10) {
+        if (mode == "clinical" && (argc == 10 || argc == 11)) {
             fit::ClinicalBeam beam;
             beam.peakMeV = std::atof(argv[2]);
             beam.spread = std::atof(argv[3]) / 100.0;
@@ -74,6 +75,7 @@ int main(int argc, char** argv) {
             making.backgroundPercent = std::atof(argv[7]);
             making.noisePercent = std::atof(argv[8]);
             making.seed = std::strtoull(argv[9], nullptr, 10);
+            if (argc == 11) beam.surfaceLift = std::atof(argv[10]) / 100.0;
             const fit::MeasuredCurve curve = fit::measurementFromResult(fit::clinicalDepthDose(beam), making);
             write(argv[5],
                   fit::measuredFileText(curve, "depth (mm), dose: clinical-like test beam, not a measurement"));
@@ -84,7 +86,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::cerr << "usage: fit-test-curve result IN.pdd OUT.csv STEP_MM BACKGROUND_% NOISE_% SEED\n"
-                 "       fit-test-curve clinical PEAK_MEV SPREAD_% TAIL_% OUT.csv STEP_MM BACKGROUND_% NOISE_% SEED\n"
+                 "       fit-test-curve clinical PEAK_MEV SPREAD_% TAIL_% OUT.csv STEP_MM BACKGROUND_% NOISE_% SEED "
+                 "[LIFT_%]\n"
                  "       fit-test-curve levels FILE.pdd|FILE.csv\n";
     return 1;
 }

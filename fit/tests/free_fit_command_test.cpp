@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <sstream>
 
 #ifdef WITH_FRONTEND_EXCHANGE_WRITER
@@ -160,6 +161,8 @@ TEST(FreeFitCommand, WritesResultsAndExchangeFilesThatTheSimulatorsRead) {
     EXPECT_NEAR(parsed->levels[2].measuredMm, 30.0, 1e-9);
     EXPECT_NE(out.str().find("Exchange files Nimbrola.dat and Nimbrola.txt written for Tolvane: m-free.pdd"),
               std::string::npos);
+    // The run of the simulators holds no photons: their spectrum is fitted without the background.
+    EXPECT_NE(out.str().find("Spectrum for the simulators: refitted without the background"), std::string::npos);
     const auto run = engine::readRunFile(f.folder.path() / "Nimbrola.dat", engine::RunKind::DepthDose);
     EXPECT_EQ(engine::trimTrailingBlanks(run.resultFileName), "m-free.pdd");
     EXPECT_EQ(run.historyCount, 10000000.0f);
@@ -169,6 +172,10 @@ TEST(FreeFitCommand, WritesResultsAndExchangeFilesThatTheSimulatorsRead) {
     for (float w : spectrum.binWeight) sum += w;
     EXPECT_GT(sum, 1.0f);  // relative weights, the largest 1
     EXPECT_TRUE(f.has("model.pdd"));
+    // The basis of the 100 bins is cached apart from the Beta fit's 112 curves at the same energy.
+    char cacheName[64];
+    std::snprintf(cacheName, sizeof cacheName, "fit-basis-%.1fMeV-100.txt", parsed->maxEnergyMeV);
+    EXPECT_TRUE(f.has(cacheName)) << cacheName;
     EXPECT_FALSE(f.has("Nimbrola.dat.part"));
 }
 

@@ -59,9 +59,10 @@ using PlotWriter =
     std::function<bool(const std::filesystem::path& file, const MeasuredCurve& measured, const FitResult& result)>;
 
 // The basis at centreMeV from the cache in the work folder when it matches, otherwise simulated
-// (and cached). Empty when cancelled. Throws engine::RunError for an unreadable ELDAT.dat.
+// (and cached). curveCount 0 takes the Beta fit's count for the span. Empty when cancelled.
+// Throws engine::RunError for an unreadable ELDAT.dat.
 std::optional<AxisBasis> obtainBasis(const CommandOptions& options, float centreMeV, std::ostream& out,
-                                     const std::atomic<bool>* cancel);
+                                     const std::atomic<bool>* cancel, int curveCount = 0);
 
 // Runs the whole command, writing progress and results to `out`. Returns the exit status.
 // Throws engine::RunError for unreadable inputs. A set `cancel` stops the basis without caching it.
