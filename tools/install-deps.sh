@@ -7,6 +7,7 @@ packages=(
   g++ cmake ninja-build make
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev
+  libalglib-dev
   fonts-liberation fonts-ipafont-gothic
 )
 if [ "${1:-}" = "--desktop" ]; then

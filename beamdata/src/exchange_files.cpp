@@ -1,6 +1,8 @@
 #include "beamdata/exchange_files.h"
 
 #include <fstream>
+#include <system_error>
+#include <utility>
 
 #include "beamdata/number_pattern.h"
 #include "engine/run_error.h"
@@ -11,8 +13,7 @@ namespace {
 
 constexpr const char* EOL = "\r\n";
 
-void writeFile(const std::filesystem::path& file, const std::string& bytes) {
-    const std::string name = file.filename().string();
+void writeFile(const std::filesystem::path& file, const std::string& bytes, const std::string& name) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     if (!out) throw engine::RunError("Cannot create the exchange file " + name);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -53,8 +54,25 @@ std::string spectrumFileBytes(const ExchangeContent& content) {
 }
 
 void writeExchangeFiles(const std::filesystem::path& folder, const ExchangeContent& content) {
-    writeFile(folder / engine::RUN_FILE_NAME, runFileBytes(content));
-    writeFile(folder / engine::SPECTRUM_FILE_NAME, spectrumFileBytes(content));
+    const std::string runName = engine::RUN_FILE_NAME;
+    const std::string spectrumName = engine::SPECTRUM_FILE_NAME;
+    const std::filesystem::path runPart = folder / (runName + ".part");
+    const std::filesystem::path spectrumPart = folder / (spectrumName + ".part");
+    std::error_code ignored;
+    try {
+        writeFile(runPart, runFileBytes(content), runName);
+        writeFile(spectrumPart, spectrumFileBytes(content), spectrumName);
+        for (const auto& [part, name] : {std::pair{runPart, runName}, std::pair{spectrumPart, spectrumName}}) {
+            std::error_code failed;
+            std::filesystem::rename(part, folder / name, failed);
+            if (failed)
+                throw engine::RunError("Cannot write the exchange file " + name + " (" + failed.message() + ")");
+        }
+    } catch (...) {
+        std::filesystem::remove(runPart, ignored);
+        std::filesystem::remove(spectrumPart, ignored);
+        throw;
+    }
 }
 
 }  // namespace beamdata

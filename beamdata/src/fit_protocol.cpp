@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <limits>
 #include <sstream>
+#include <utility>
 
 namespace beamdata {
 
@@ -102,10 +103,68 @@ std::optional<LevelComparison> levelComparison(const ResultRecord& record, const
         c.level = level;
         c.measuredMm = record.number("measured");
         for (const std::string& key : modelKeys) c.modelMm.push_back(record.number(key));
-        if (!c.measuredMm || modelKeys.empty() || !c.modelMm.front()) return std::nullopt;
+        const auto present = [&record](std::string_view key) {
+            for (const auto& field : record.fields)
+                if (field.key == key) return true;
+            return false;
+        };
+        if (!present("measured")) return std::nullopt;
+        for (const std::string& key : modelKeys)
+            if (!present(key)) return std::nullopt;
         return c;
     }
     return std::nullopt;
+}
+
+ResultRecord freeSummaryRecord(const FreeSummary& s) {
+    ResultRecord record{FREE_KIND, {}};
+    record.add("rms", s.rmsPercent, "%.4f");
+    record.add("emax", s.maxEnergyMeV, "%.1f");
+    record.add("mean", s.meanEnergyMeV, "%.3f");
+    record.add("peak", s.peakEnergyMeV, "%.3f");
+    record.add("background", s.backgroundPercent, "%.3f");
+    record.add("smooth", s.smooth, "%.4e");
+    return record;
+}
+
+std::optional<FreeSummary> freeSummary(const ResultRecord& record) {
+    if (record.kind != FREE_KIND) return std::nullopt;
+    FreeSummary s;
+    const std::pair<const char*, double*> keys[] = {{"rms", &s.rmsPercent},
+                                                    {"emax", &s.maxEnergyMeV},
+                                                    {"mean", &s.meanEnergyMeV},
+                                                    {"peak", &s.peakEnergyMeV},
+                                                    {"background", &s.backgroundPercent},
+                                                    {"smooth", &s.smooth}};
+    for (const auto& [key, target] : keys) {
+        const auto value = record.number(key);
+        if (!value) return std::nullopt;
+        *target = *value;
+    }
+    return s;
+}
+
+std::optional<FreeFitOutput> parseFreeFitOutput(std::string_view output) {
+    FreeFitOutput parsed;
+    std::array<bool, RANGE_LEVELS.size()> levelFound{};
+    bool summaryFound = false;
+    std::istringstream lines{std::string(output)};
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const auto record = parseResultLine(line);
+        if (!record) continue;
+        if (const auto summary = freeSummary(*record)) {
+            parsed.summary = *summary;
+            summaryFound = true;
+        } else if (const auto level = levelComparison(*record, {FREE_MODEL_KEY, WINDOW_KEY})) {
+            parsed.levels[levelIndex(level->level)] = *level;
+            levelFound[levelIndex(level->level)] = true;
+        }
+    }
+    for (bool found : levelFound)
+        if (!found) return std::nullopt;
+    if (!summaryFound) return std::nullopt;
+    return parsed;
 }
 
 }  // namespace beamdata

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "beamdata/number_pattern.h"
 #include "beamdata/text_value.h"
 #include "engine/run_error.h"
 
@@ -73,6 +74,12 @@ std::optional<double> maxEnergyFromPracticalRange(const RangeEnergyTable& table,
     const double maxEnergyMeV = energyMeV * MAX_ENERGY_PER_RANGE_ENERGY;
     if (!std::isfinite(maxEnergyMeV)) return std::nullopt;
     return maxEnergyMeV;
+}
+
+std::optional<double> shownMaxEnergyFromPracticalRange(const RangeEnergyTable& table, double practicalRangeCm) {
+    const auto maxEnergyMeV = maxEnergyFromPracticalRange(table, practicalRangeCm);
+    if (!maxEnergyMeV) return std::nullopt;
+    return textValue(formatNumber(*maxEnergyMeV, "#0.0"));
 }
 
 }  // namespace beamdata

@@ -1,13 +1,12 @@
 #include "fit/fit_command.h"
 
-#include "beamdata/number_pattern.h"
 #include "beamdata/range_energy.h"
-#include "beamdata/text_value.h"
 #include "engine/electron_data.h"
 #include "engine/run_error.h"
 #include "engine/run_frame.h"
 #include "fit/basis_cache.h"
 #include "fit/fit_report.h"
+#include "fit/free_fit_command.h"
 
 #include <chrono>
 #include <cmath>
@@ -40,13 +39,18 @@ std::string seconds(double value) {
     return text;
 }
 
-// The basis from the cache when it matches, otherwise simulated (and cached). Empty when cancelled.
+}  // namespace
+
 std::optional<AxisBasis> obtainBasis(const CommandOptions& o, float centreMeV, std::ostream& out,
-                                     const std::atomic<bool>* cancel) {
+                                     const std::atomic<bool>* cancel, int curveCount) {
     const std::filesystem::path eldat = o.workFolder / engine::ELECTRON_DATA_FILE_NAME;
     const std::uint64_t hash = contentHash(eldat);
-    const std::filesystem::path cacheFile = o.workFolder / basisCacheFileName(centreMeV);
-    const int curveCount = basisCurveCount(o.maxEnergySpan);
+    if (curveCount == 0) curveCount = basisCurveCount(o.maxEnergySpan);
+    // A basis of other than the Beta fit's count of curves is kept under a name of its own.
+    std::string cacheName = basisCacheFileName(centreMeV);
+    if (curveCount != basisCurveCount(o.maxEnergySpan))
+        cacheName = cacheName.substr(0, cacheName.rfind('.')) + "-" + std::to_string(curveCount) + ".txt";
+    const std::filesystem::path cacheFile = o.workFolder / cacheName;
     std::string reason = "not used (--no-cache)";
     if (o.useCache) {
         if (auto cached = loadBasis(cacheFile, centreMeV, o.historiesPerCurve, curveCount, hash, reason)) {
@@ -69,12 +73,14 @@ std::optional<AxisBasis> obtainBasis(const CommandOptions& o, float centreMeV, s
     return basis;
 }
 
-}  // namespace
-
 std::string usageText() {
     return "usage: orvalis-fit MEASURED (--emax MeV | --rp cm | --rp measured) [--fixed-emax] [--span %]\n"
            "                   [--histories N] [--from mm] [--threads N] [--out FILE.pdd] [--plot FILE.png]\n"
            "                   [--no-cache] [--scan N] [--ionisation | --dose]\n"
+           "       orvalis-fit MEASURED --model free (--emax MeV | --rp cm | --rp measured) [--smooth S]\n"
+           "                   [--background on|off] [--exchange | --kernel-exchange] [--histories N] [--from mm]\n"
+           "                   [--threads N] [--out FILE.pdd] [--plot FILE.png] [--no-cache] [--scan N]\n"
+           "                   [--ionisation | --dose]\n"
            "  MEASURED: .csv, PTW .mcc, RFA300 .asc/.txt or w2CAD .asc/.cdp; --scan picks one of several depth\n"
            "  curves, --ionisation / --dose override what the file says its detector measured.\n";
 }
@@ -128,6 +134,7 @@ CommandOptions parseArguments(const std::vector<std::string>& arguments) {
             if (o.quantity != beamdata::QuantityChoice::AsDetected && o.quantity != choice)
                 throw std::invalid_argument("give --ionisation or --dose, not both");
             o.quantity = choice;
+        } else if (parseFreeModelArgument(a, value, o)) {
         } else if (!a.empty() && a[0] == '-')
             throw std::invalid_argument("unknown option " + a);
         else if (o.measuredFile.empty())
@@ -142,6 +149,7 @@ CommandOptions parseArguments(const std::vector<std::string>& arguments) {
     if (o.maxEnergyMeV && !(*o.maxEnergyMeV >= LOWEST_MAX_ENERGY_MEV && *o.maxEnergyMeV <= HIGHEST_MAX_ENERGY_MEV))
         throw std::invalid_argument("--emax must lie between 1 and 50 MeV");
     if (o.practicalRangeCm && !(*o.practicalRangeCm > 0.0)) throw std::invalid_argument("--rp must be positive");
+    checkFreeModelArguments(o);
     return o;
 }
 
@@ -159,13 +167,12 @@ int runFitCommand(const CommandOptions& o, std::ostream& out, const PlotWriter& 
         out << "Practical range of the measurement: " << *rangeCm << " cm\n";
     }
     if (rangeCm) {
-        const auto derived = beamdata::maxEnergyFromPracticalRange(
+        const auto derived = beamdata::shownMaxEnergyFromPracticalRange(
             beamdata::readRangeEnergyTable(o.workFolder / beamdata::CSDA_FILE_NAME), *rangeCm);
         if (!derived || !(*derived >= LOWEST_MAX_ENERGY_MEV && *derived <= HIGHEST_MAX_ENERGY_MEV))
             throw engine::RunError(std::string(beamdata::CSDA_FILE_NAME), 0,
                                    "gives no usable maximum energy for this practical range");
-        // The set-up window shows the derived energy in its box to 0.1 MeV, and the run uses that.
-        centre = beamdata::textValue(beamdata::formatNumber(*derived, "#0.0"));
+        centre = *derived;
         out << "Maximum energy from the practical range " << *rangeCm << " cm: " << centre << " MeV\n";
     }
     // The run uses the energy as its box shows it, to 0.1 MeV.
@@ -180,7 +187,7 @@ int runFitCommand(const CommandOptions& o, std::ostream& out, const PlotWriter& 
     FitOptions options;
     options.mode = o.mode;
     options.centreMaxEnergyMeV = centreMeV;
-    options.fromDepthMm = o.fromDepthMm;
+    options.fromDepthMm = o.fromDepthMm.value_or(FitOptions{}.fromDepthMm);
     options.maxEnergySpan = o.maxEnergySpan;
     SpectrumFit fit(model, measured, options);
     const FitResult result = fit.run([&out](const std::string& stage, int done, int total) {

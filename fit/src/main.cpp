@@ -1,8 +1,11 @@
-// orvalis-fit: fits the Beta spectrum to a measured depth dose (see fit/fit_command.h).
+// orvalis-fit: fits the Beta spectrum, or a free-form one, to a measured depth dose (see
+// fit/fit_command.h and fit/free_fit_command.h).
 #include "engine/run_error.h"
 #include "fit/fit_command.h"
+#include "fit/free_fit_command.h"
 #ifdef ORVALIS_FIT_PLOT
 #include "fit_plot.h"
+#include "free_fit_plot.h"
 #endif
 
 #include <iostream>
@@ -18,6 +21,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     try {
+        if (options.model == fit::SpectrumModel::Free) {
+            fit::FreePlotWriter freePlot;
+#ifdef ORVALIS_FIT_PLOT
+            freePlot = fit::writeFreeFitPlot;
+#endif
+            return fit::runFreeFitCommand(options, std::cout, freePlot);
+        }
         fit::PlotWriter plot;
 #ifdef ORVALIS_FIT_PLOT
         plot = fit::writeFitPlot;

@@ -4,6 +4,7 @@
 // spectrum's title lines are written as their Shift_JIS bytes, so files stay interchangeable with
 // the home system. The simulators' reader of both files is engine::readRunFile and
 // engine::readSpectrumFile.
+#include <cstddef>
 #include <filesystem>
 #include <string>
 
@@ -19,6 +20,12 @@ inline constexpr const char* FLUENCE_EXTENSION = ".spct";   // the fluence file 
 inline constexpr const char* WEIGHT_PATTERN = "0.000E+00";  // four significant digits
 
 enum class CalculationKind { DepthDose, Kernel };
+
+// The set-up window's history counts of a depth-dose and of a kernel calculation.
+inline constexpr const char* DEPTH_DOSE_HISTORY_TEXT = "10000000";
+inline constexpr const char* KERNEL_HISTORY_TEXT = "1000000";
+// The simulators read a result name in a 30-character field; a longer one would be cut.
+inline constexpr std::size_t RESULT_NAME_FIELD_WIDTH = 30;
 
 struct ExchangeContent {
     CalculationKind kind = CalculationKind::DepthDose;
@@ -47,8 +54,9 @@ std::string resultExtension(CalculationKind kind);
 std::string runFileBytes(const ExchangeContent& content);
 std::string spectrumFileBytes(const ExchangeContent& content);
 
-// Creates or replaces both files in folder, run file first. Throws engine::RunError naming the
-// file that could not be written completely.
+// Creates or replaces both files in folder: both are written under temporary names first and then
+// renamed into place, so a file that cannot be written leaves the earlier files as they were.
+// Throws engine::RunError naming the file that could not be written.
 void writeExchangeFiles(const std::filesystem::path& folder, const ExchangeContent& content);
 
 }  // namespace beamdata

@@ -2,6 +2,7 @@
 // The lines orvalis-fit prints for the programs that follow it: "PROGRESS <stage> <done> <total>"
 // while it works, and "RESULT <kind> key=value ..." records at the end. Both sides of the pipe use
 // this module: the fit writes the lines, the front end parses them.
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -56,15 +57,42 @@ ResultRecord betaParametersRecord(const char* kind, const BetaParameters& parame
 std::optional<BetaParameters> betaParameters(const ResultRecord& record, std::string_view kind);
 
 // A range level of the measurement against the model: "RESULT R50 measured=30.535 grid=30.425 ...".
-// `modelKeys` name the model's columns in order ("grid", "continuous"); a level that was not found
-// is written "nan".
+// `modelKeys` name the model's columns in order ("grid", "continuous" for the Beta model, "free",
+// "window" for the free-form model); a level that was not found is written "nan".
 struct LevelComparison {
     RangeLevel level = RangeLevel::R50;
     std::optional<double> measuredMm;
     std::vector<std::optional<double>> modelMm;  // in the order of the keys
 };
 ResultRecord levelRecord(const LevelComparison& comparison, const std::vector<std::string>& modelKeys);
-// Empty unless the record names a level and holds a finite measured value and the first model key.
+// Empty unless the record names a level and holds the measured value and every model key; a value
+// written "nan" reads as empty.
 std::optional<LevelComparison> levelComparison(const ResultRecord& record, const std::vector<std::string>& modelKeys);
+
+// The free-form model: "RESULT free rms=0.4123 emax=11.2 mean=8.731 peak=9.184 background=1.850
+// smooth=3.1623e-04", then "RESULT R90 measured=26.310 free=26.400 window=26.450" and so on, where
+// `free` is the model sampled at the measured depths and `window` the model's 1 mm curve as the
+// comparison window will search the confirming run.
+inline constexpr const char* FREE_KIND = "free";
+inline constexpr const char* FREE_MODEL_KEY = "free";
+inline constexpr const char* WINDOW_KEY = "window";
+struct FreeSummary {
+    double rmsPercent = 0.0;
+    double maxEnergyMeV = 0.0;
+    double meanEnergyMeV = 0.0;
+    double peakEnergyMeV = 0.0;
+    double backgroundPercent = 0.0;  // Dx: the background at Rp in percent of the maximum
+    double smooth = 0.0;             // strength of the smoothness penalty
+};
+ResultRecord freeSummaryRecord(const FreeSummary& summary);
+std::optional<FreeSummary> freeSummary(const ResultRecord& record);
+
+struct FreeFitOutput {
+    FreeSummary summary;
+    std::array<LevelComparison, RANGE_LEVELS.size()> levels{};  // in the order of RANGE_LEVELS; keys free, window
+};
+// The whole output of a free-form run, other lines passed over: empty unless it holds the summary
+// and all four level lines.
+std::optional<FreeFitOutput> parseFreeFitOutput(std::string_view output);
 
 }  // namespace beamdata

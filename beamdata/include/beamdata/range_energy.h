@@ -30,4 +30,7 @@ RangeEnergyTable readRangeEnergyTable(const std::filesystem::path& file);
 // is beyond the last row or the table gives no finite result (two equal ranges, an empty table).
 std::optional<double> maxEnergyFromPracticalRange(const RangeEnergyTable& table, double practicalRangeCm);
 
+// The same as the set-up window's box shows it and a run then uses it: to 0.1 MeV ("#0.0").
+std::optional<double> shownMaxEnergyFromPracticalRange(const RangeEnergyTable& table, double practicalRangeCm);
+
 }  // namespace beamdata

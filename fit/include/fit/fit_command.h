@@ -5,6 +5,9 @@
 //   orvalis-fit MEASURED (--emax MeV | --rp cm | --rp measured) [--scan N] [--ionisation | --dose]
 //               [--fixed-emax] [--span %] [--histories N] [--from mm] [--threads N] [--out FILE.pdd]
 //               [--plot FILE.png] [--no-cache]
+//   orvalis-fit MEASURED --model free (--emax MeV | --rp cm | --rp measured) [--smooth S]
+//               [--background on|off] [--exchange | --kernel-exchange] [--histories N] [--from mm] ...
+#include "fit/background_model.h"
 #include "fit/measured_data.h"
 #include "fit/spectrum_fit.h"
 
@@ -22,7 +25,10 @@ namespace fit {
 constexpr std::int32_t DEFAULT_HISTORIES_PER_CURVE = 20000;
 constexpr int DEFAULT_THREADS = 2;
 
+enum class SpectrumModel { Beta, Free };
+
 struct CommandOptions {
+    SpectrumModel model = SpectrumModel::Beta;
     std::filesystem::path measuredFile;
     std::optional<int> scan;  // --scan N: which depth curve of the measured file
     beamdata::QuantityChoice quantity = beamdata::QuantityChoice::AsDetected;  // --ionisation, --dose
@@ -32,12 +38,17 @@ struct CommandOptions {
     MaxEnergyMode mode = MaxEnergyMode::Free;
     double maxEnergySpan = DEFAULT_MAX_ENERGY_SPAN;  // --span in percent
     std::int32_t historiesPerCurve = DEFAULT_HISTORIES_PER_CURVE;
-    double fromDepthMm = 5.0;
+    std::optional<double> fromDepthMm;  // empty: 5 mm for the Beta model, 1 mm for the free-form one
     int threads = DEFAULT_THREADS;
     std::filesystem::path curveFile;  // empty: not written
     std::filesystem::path plotFile;   // empty: not drawn
     bool useCache = true;
     std::filesystem::path workFolder = ".";  // ELDAT.dat, water.csda and the basis cache
+    // Free-form model only:
+    std::optional<double> smooth;  // penalty strength; empty: chosen by cross-validation
+    BackgroundMode background = BackgroundMode::Automatic;
+    bool writeExchange = false;        // Nimbrola.dat/.txt for Tolvane into workFolder
+    bool writeKernelExchange = false;  // the same for Brisella
 };
 
 std::string usageText();
@@ -48,6 +59,12 @@ CommandOptions parseArguments(const std::vector<std::string>& arguments);
 // Draws measured against fitted into a picture file; returns false when it could not be written.
 using PlotWriter =
     std::function<bool(const std::filesystem::path& file, const MeasuredCurve& measured, const FitResult& result)>;
+
+// The basis at centreMeV from the cache in the work folder when it matches, otherwise simulated
+// (and cached). curveCount 0 takes the Beta fit's count for the span. Empty when cancelled.
+// Throws engine::RunError for an unreadable ELDAT.dat.
+std::optional<AxisBasis> obtainBasis(const CommandOptions& options, float centreMeV, std::ostream& out,
+                                     const std::atomic<bool>* cancel, int curveCount = 0);
 
 // Runs the whole command, writing progress and results to `out`. Returns the exit status.
 // Throws engine::RunError for unreadable inputs. A set `cancel` stops the basis without caching it.

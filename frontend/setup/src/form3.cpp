@@ -31,8 +31,8 @@ constexpr int SCROLL_LARGE_STEP = 10;
 constexpr double PARAMETER_PER_STEP = 0.1;  // scroll value 80 is alpha 8.0
 constexpr double PLOT_FULL_SCALE = 1000.0;
 constexpr double CURSOR_LINE_END = 998.0;
-constexpr const char* DEPTH_DOSE_HISTORIES = "10000000";
-constexpr const char* KERNEL_HISTORIES = "1000000";
+constexpr const char* DEPTH_DOSE_HISTORIES = beamdata::DEPTH_DOSE_HISTORY_TEXT;
+constexpr const char* KERNEL_HISTORIES = beamdata::KERNEL_HISTORY_TEXT;
 
 const QColor RED(255, 0, 0);
 const QColor BLUE(0, 0, 255);

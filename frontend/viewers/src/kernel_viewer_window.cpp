@@ -258,8 +258,8 @@ void KernelViewerWindow::showReadout(double x, double y) {
     text_[4]->setText(QString::number(readout->depthMm));
     text_[5]->setText(QString::number(readout->radiusMm));
     const auto radius = static_cast<int>(beamdata::textValue(text_[5]->text().toStdString()));
-    const std::optional<double> percent = viewers::readoutPercentOfMax(shared_.KernelTable, readout->depthBin, radius,
-                                                                       beamdata::textValue(text_[2]->text().toStdString()));
+    const std::optional<double> percent = viewers::readoutPercentOfMax(
+        shared_.KernelTable, readout->depthBin, radius, beamdata::textValue(text_[2]->text().toStdString()));
     text_[6]->setText(percent ? QString::fromStdString(beamdata::formatNumber(*percent, "0.000E+00")) : QString());
 }
 

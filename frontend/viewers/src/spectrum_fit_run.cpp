@@ -66,7 +66,7 @@ std::optional<FittedLevel> parseFitLevel(const std::string& line) {
     const auto record = beamdata::parseResultLine(line);
     if (!record) return std::nullopt;
     const auto level = beamdata::levelComparison(*record, {beamdata::GRID_KIND});
-    if (!level) return std::nullopt;
+    if (!level || !level->measuredMm || !level->modelMm.front()) return std::nullopt;
     return FittedLevel{beamdata::levelName(level->level), *level->measuredMm, *level->modelMm.front()};
 }
 

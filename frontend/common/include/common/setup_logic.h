@@ -21,8 +21,7 @@ using beamdata::SpectrumArray;
 std::string composeFileName(const std::string& nominalEnergyText, const std::string& maxEnergyText,
                             const std::string& alphaText, const std::string& betaText);
 
-// The longest result name the simulators keep: they read the name in a 30-character field.
-inline constexpr std::size_t RESULT_NAME_FIELD_WIDTH = 30;
+using beamdata::RESULT_NAME_FIELD_WIDTH;  // the longest result name the simulators keep
 
 struct SpectrumCursor {
     bool shown = false;

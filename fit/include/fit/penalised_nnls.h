@@ -1,0 +1,62 @@
+#pragma once
+// Non-negative least squares with a smoothness penalty: minimise |A x - y|^2 + s |D x|^2 over
+// x >= 0, where D takes the second differences of the first `smoothColumns` unknowns (a spectrum
+// on its bins) and leaves the others (a background amplitude) free of penalty. The quadratic
+// programme is solved by ALGLIB's dense interior-point solver for box-constrained problems.
+//
+// The strength s is chosen, when not given, by generalised cross-validation over the unknowns that
+// the solution leaves strictly inside their bounds: GCV(s) = n RSS / (n - T)^2 with T the trace of
+// the influence matrix of those unknowns, T = tr((A_F'A_F + s D_F'D_F)^-1 A_F'A_F); and optionally
+// raised by the discrepancy principle with the noise GCV estimates.
+#include <cstddef>
+#include <vector>
+
+namespace fit {
+
+class PenalisedNnls {
+public:
+    // `design` holds rows() rows of columns() values each, row after row.
+    PenalisedNnls(std::vector<double> design, std::vector<double> data, std::size_t columns, std::size_t smoothColumns);
+
+    struct Solution {
+        std::vector<double> x;
+        double smooth = 0.0;
+        double residualSumOfSquares = 0.0;
+        double effectiveParameters = 0.0;  // T above
+        double gcv = 0.0;
+    };
+
+    // Bounds of the unknowns (default 0 to infinity): 0 to 0 keeps a bin that the data must not use
+    // empty, and a band keeps an amplitude near what other data give.
+    void setBounds(std::vector<double> lower, std::vector<double> upper);
+
+    // The solution for one penalty strength (s >= 0). Throws engine::RunError when the solver fails.
+    Solution solve(double smooth) const;
+
+    // The strength of least GCV: a scan over [smoothLo, smoothHi] in equal steps of log s, then a
+    // golden-section search between the neighbours of the best point. With `discrepancy`, the
+    // strength is then raised as far as the residual allows under the discrepancy principle, with
+    // the noise that GCV estimates: RSS(s) <= n RSS(s_gcv) / (n - T(s_gcv)).
+    Solution solveWithChosenSmooth(double smoothLo, double smoothHi, bool discrepancy = false,
+                                   int scanPoints = 25) const;
+
+    std::size_t rows() const { return data_.size(); }
+    std::size_t columns() const { return columns_; }
+
+private:
+    double effectiveParameters(const std::vector<double>& x, double smooth) const;
+    std::vector<std::size_t> freeSet(const std::vector<double>& x) const;
+    bool withinBounds(const std::vector<double>& values, const std::vector<std::size_t>& which) const;
+
+    std::vector<double> design_;
+    std::vector<double> data_;
+    std::size_t columns_;
+    std::size_t smoothColumns_;
+    std::vector<double> normal_;     // A'A, columns x columns
+    std::vector<double> penalty_;    // D'D, columns x columns
+    std::vector<double> projected_;  // A'y
+    std::vector<double> lower_;
+    std::vector<double> upper_;
+};
+
+}  // namespace fit

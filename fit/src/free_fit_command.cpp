@@ -1,0 +1,181 @@
+#include "fit/free_fit_command.h"
+
+#include "beamdata/exchange_files.h"
+#include "beamdata/range_energy.h"
+#include "engine/run_error.h"
+#include "engine/run_frame.h"
+#include "fit/fit_report.h"
+#include "fit/free_exchange.h"
+#include "fit/free_fit_report.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace fit {
+
+namespace {
+
+constexpr double LOWEST_MAX_ENERGY_MEV = 1.0;
+constexpr double HIGHEST_MAX_ENERGY_MEV = 50.0;  // the scattering table reaches 60 MeV; the basis 1.12 x
+
+std::string number(const char* format, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+double tenthsOfMeV(double energyMeV) { return std::round(energyMeV * 10.0) / 10.0; }
+
+// Emax of the bins: given, or FREE_MAX_ENERGY_FACTOR x the set-up window's energy for Rp.
+float freeMaxEnergy(const CommandOptions& o, std::optional<double> measuredRangeMm, std::ostream& out) {
+    if (o.maxEnergyMeV) return static_cast<float>(tenthsOfMeV(*o.maxEnergyMeV));
+    const double rangeCm = o.practicalRangeCm ? *o.practicalRangeCm : *measuredRangeMm / 10.0;
+    const auto derived = beamdata::shownMaxEnergyFromPracticalRange(
+        beamdata::readRangeEnergyTable(o.workFolder / beamdata::CSDA_FILE_NAME), rangeCm);
+    const double emax = derived ? tenthsOfMeV(FREE_MAX_ENERGY_FACTOR * *derived) : 0.0;
+    if (!derived || !(emax >= LOWEST_MAX_ENERGY_MEV && emax <= HIGHEST_MAX_ENERGY_MEV))
+        throw engine::RunError(std::string(beamdata::CSDA_FILE_NAME), 0,
+                               "gives no usable maximum energy for this practical range");
+    out << "Maximum energy from the practical range " << rangeCm << " cm: " << *derived << " MeV; bins up to "
+        << FREE_MAX_ENERGY_FACTOR << " x that: " << number("%.1f", emax) << " MeV\n";
+    return static_cast<float>(emax);
+}
+
+// The exchange files of `run`, titled with the background of the whole `model`.
+FreeExchange exchangeOf(const FreeFitResult& run, const FreeFitResult& model,
+                        const std::filesystem::path& measuredFile) {
+    FreeExchange e;
+    e.maxEnergyMeV = run.maxEnergyMeV;
+    e.stem = freeResultStem(measuredFile);
+    e.titleLine1 = "free-form fit";
+    e.titleLine2 = model.background ? "background " + number("%.1f", model.backgroundAtRpPercent) + " % left out"
+                                    : "no background";
+    e.relativeWeight = run.relativeWeight;
+    return e;
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace
+
+bool parseFreeModelArgument(const std::string& a, const std::function<const std::string&()>& value, CommandOptions& o) {
+    if (a == "--model") {
+        const std::string& name = value();
+        if (name == "beta")
+            o.model = SpectrumModel::Beta;
+        else if (name == "free")
+            o.model = SpectrumModel::Free;
+        else
+            throw std::invalid_argument("--model needs beta or free, not \"" + name + "\"");
+    } else if (a == "--smooth") {
+        const std::string& text = value();
+        char* end = nullptr;
+        const double s = std::strtod(text.c_str(), &end);
+        if (end == text.c_str() || *end != '\0' || !(s >= 0.0 && s <= 1e6))
+            throw std::invalid_argument("--smooth needs a number from 0 to 1e6, not \"" + text + "\"");
+        o.smooth = s;
+    } else if (a == "--background") {
+        const std::string& mode = value();
+        if (mode == "on")
+            o.background = BackgroundMode::On;
+        else if (mode == "off")
+            o.background = BackgroundMode::Off;
+        else
+            throw std::invalid_argument("--background needs on or off, not \"" + mode + "\"");
+    } else if (a == "--exchange") {
+        o.writeExchange = true;
+    } else if (a == "--kernel-exchange") {
+        o.writeKernelExchange = true;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void checkFreeModelArguments(const CommandOptions& o) {
+    const bool freeOnly = o.smooth || o.background != BackgroundMode::Automatic || o.writeExchange ||
+                          o.writeKernelExchange;
+    if (o.model == SpectrumModel::Beta && freeOnly)
+        throw std::invalid_argument("--smooth, --background, --exchange and --kernel-exchange need --model free");
+    if (o.writeExchange && o.writeKernelExchange)
+        throw std::invalid_argument("give one of --exchange and --kernel-exchange: both write Nimbrola.dat");
+    if (o.model == SpectrumModel::Free && o.mode == MaxEnergyMode::Fixed)
+        throw std::invalid_argument("--fixed-emax belongs to the Beta model; the free-form bins keep their Emax");
+}
+
+int runFreeFitCommand(const CommandOptions& o, std::ostream& out, const FreePlotWriter& plot,
+                      const std::atomic<bool>* cancel) {
+    const auto start = std::chrono::steady_clock::now();
+    const std::string fileName = o.measuredFile.filename().string();
+    const MeasuredCurve measured = readMeasuredCurve(o.measuredFile, o.scan, o.quantity);
+    const auto rangeMm = practicalRangeMm(measured);
+    if (!rangeMm) throw engine::RunError(fileName, 0, "has no fall-off to take a practical range from");
+    out << "Practical range of the measurement: " << number("%.2f", *rangeMm / 10.0) << " cm\n";
+    const float maxEnergyMeV = freeMaxEnergy(o, rangeMm, out);
+    const auto background = backgroundLine(measured, *rangeMm, o.background, fileName);
+    if (!background && o.background == BackgroundMode::Automatic)
+        out << "No background: the measurement ends less than " << BACKGROUND_REACH_MM
+            << " mm beyond the practical range\n";
+
+    // The bins end at Emax: 100 curves, no more (the highest take longest to simulate).
+    const auto basis = obtainBasis(o, maxEnergyMeV, out, cancel, engine::SPECTRUM_BINS);
+    if (!basis) {
+        out << "Cancelled: no basis was kept.\n";
+        return 2;
+    }
+    const ModelBasis model(*basis);
+    FreeFitOptions options;
+    options.fromDepthMm = o.fromDepthMm.value_or(FreeFitOptions{}.fromDepthMm);
+    options.smooth = o.smooth;
+    out << progressLine("free", 0, 1) << std::flush;
+    FreeFitResult result = fitFreeSpectrum(model, maxEnergyMeV, measured, background, options, fileName);
+    // The simulators follow electrons only, and a run normalises to its own maximum: the model's
+    // electrons alone would put R50 and R10 shallower than measured by about half and nine tenths of
+    // the background over the gradient there. The spectrum handed to them is therefore fitted to the
+    // measurement up to R10 without the background, which is what the comparison window will set
+    // against the measurement after the confirming run.
+    std::optional<FreeFitResult> forRun;
+    if (background) {
+        forRun = fitFreeSpectrum(model, maxEnergyMeV, measured, std::nullopt, options, fileName);
+        result.window = forRun->window;
+    }
+    out << progressLine("free", 1, 1);
+    out << freeReportText(result);
+    if (forRun)
+        out << "Spectrum for the simulators: refitted without the background up to R10 (mean energy "
+            << number("%.2f", forRun->meanEnergyMeV) << " MeV, rms " << number("%.3f", forRun->rmsPercent)
+            << " %), since their runs hold no photons; the window column is its run\n";
+    out << "Time " << number("%.1f", secondsSince(start)) << " s\n";
+
+    if (!o.curveFile.empty()) {
+        const double histories = static_cast<double>(basis->historiesPerCurve) * engine::SPECTRUM_BINS;
+        engine::writeFileAtomically(o.curveFile, freeFittedCurveFileText(result, histories));
+        out << "Model curve written to " << o.curveFile.string() << "\n";
+    }
+    if (!o.plotFile.empty()) {
+        if (!plot)
+            out << "This build draws no plots (Qt 6 Gui missing); " << o.plotFile.string() << " not written\n";
+        else if (!plot(o.plotFile, measured, result))
+            out << "The plot " << o.plotFile.string() << " could not be written\n";
+        else
+            out << "Plot written to " << o.plotFile.string() << "\n";
+    }
+    if (o.writeExchange || o.writeKernelExchange) {
+        const FreeExchange exchange = exchangeOf(forRun ? *forRun : result, result, o.measuredFile);
+        const auto kind = o.writeExchange ? beamdata::CalculationKind::DepthDose : beamdata::CalculationKind::Kernel;
+        beamdata::writeExchangeFiles(o.workFolder, freeExchangeContent(exchange, kind));
+        out << "Exchange files " << engine::RUN_FILE_NAME << " and " << engine::SPECTRUM_FILE_NAME << " written for "
+            << (o.writeExchange ? "Tolvane: " + exchange.stem + "-free.pdd"
+                                : "Brisella: " + exchange.stem + "-free.elk")
+            << "\n";
+    }
+    out << freeResultLines(result) << std::flush;
+    return 0;
+}
+
+}  // namespace fit

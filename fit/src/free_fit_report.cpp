@@ -1,0 +1,112 @@
+#include "fit/free_fit_report.h"
+
+#include "beamdata/fit_protocol.h"
+#include "depthdose/depthdose_simulation.h"
+#include "engine/record_io.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+namespace fit {
+
+namespace {
+
+constexpr int WEIGHTS_PER_ROW = 5;
+
+std::string number(const char* format, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+std::string depthText(double depthMm) { return std::isnan(depthMm) ? "    -   " : number("%8.2f", depthMm); }
+
+std::string differenceText(double a, double b) {
+    return (std::isnan(a) || std::isnan(b)) ? "    -   " : number("%+8.2f", a - b);
+}
+
+std::string spectrumTable(const FreeFitResult& r) {
+    std::size_t first = engine::SPECTRUM_BINS;
+    std::size_t last = 0;
+    for (std::size_t j = 0; j < engine::SPECTRUM_BINS; ++j)
+        if (r.relativeWeight[j] > 0.0) {
+            first = std::min(first, j);
+            last = j;
+        }
+    if (first > last) return "";
+    std::string text = "Spectrum, relative weight per bin (MeV weight), bins " + std::to_string(first + 1) + " to " +
+                       std::to_string(last + 1) + ":\n";
+    int inRow = 0;
+    for (std::size_t j = first; j <= last; ++j) {
+        text += number("  %6.2f", static_cast<double>(r.spectrum.binEnergyKeV[j]) / 1000.0) +
+                number(" %5.3f", r.relativeWeight[j]);
+        if (++inRow == WEIGHTS_PER_ROW || j == last) {
+            text += "\n";
+            inRow = 0;
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string freeReportText(const FreeFitResult& r) {
+    std::string text;
+    text += "Free-form spectrum: 100 bins up to " + number("%.1f", static_cast<double>(r.maxEnergyMeV)) +
+            " MeV, mean energy " + number("%.2f", r.meanEnergyMeV) + " MeV, most probable " +
+            number("%.2f", r.peakEnergyMeV) + " MeV\n";
+    text += "Fitted depths " + number("%.1f", r.fromDepthMm) + " to " + number("%.1f", r.toDepthMm) + " mm (" +
+            std::to_string(r.fittedPoints) + " measured points), smoothing " + number("%.3e", r.smooth) +
+            (r.smoothChosen ? " (chosen by the discrepancy principle with the noise that cross-validation estimates, "
+                            : " (given, ") +
+            number("%.1f", r.effectiveParameters) + " effective parameters)\n";
+    if (r.background)
+        text += "Background: a straight line through the " + std::to_string(r.background->tailPoints) +
+                " points beyond Rp " + number("%.1f", r.background->practicalRangeMm) + " mm, Dx " +
+                number("%.2f", r.backgroundAtRpPercent) +
+                " % of the maximum (not in the exchange files: the simulators follow electrons only)\n";
+    else
+        text += "Background: none fitted\n";
+    text += "rms residual " + number("%.3f", r.rmsPercent) + " % of the maximum\n";
+    text += "        measured     model  difference  window (run)  electrons of the model alone   (mm)\n";
+    for (std::size_t k = 0; k < LEVELS.size(); ++k)
+        text += std::string("  ") + beamdata::levelName(beamdata::RANGE_LEVELS[k]) + "  " + depthText(r.measured[k]) +
+                "  " + depthText(r.free[k]) + "  " + differenceText(r.free[k], r.measured[k]) + "      " +
+                depthText(r.window[k]) + "      " + depthText(r.electronsOnly[k]) + "\n";
+    text += spectrumTable(r);
+    return text;
+}
+
+std::string freeResultLines(const FreeFitResult& r) {
+    const beamdata::FreeSummary summary{
+        r.rmsPercent, static_cast<double>(r.maxEnergyMeV), r.meanEnergyMeV, r.peakEnergyMeV, r.backgroundAtRpPercent,
+        r.smooth};
+    std::string text = beamdata::resultLine(beamdata::freeSummaryRecord(summary));
+    const auto found = [](double depthMm) { return std::isnan(depthMm) ? std::nullopt : std::optional(depthMm); };
+    for (std::size_t k = 0; k < LEVELS.size(); ++k) {
+        const beamdata::LevelComparison comparison{
+            beamdata::RANGE_LEVELS[k], found(r.measured[k]), {found(r.free[k]), found(r.window[k])}};
+        text += beamdata::resultLine(
+            beamdata::levelRecord(comparison, {beamdata::FREE_MODEL_KEY, beamdata::WINDOW_KEY}));
+    }
+    return text;
+}
+
+std::string freeFittedCurveFileText(const FreeFitResult& r, double basisHistories) {
+    engine::RunFile run;
+    run.maxEnergyMeV = r.maxEnergyMeV;
+    run.historyCount = static_cast<float>(basisHistories);
+    engine::Spectrum spectrum;
+    spectrum.titleLine1 = engine::toCharacterVariable("free-form fit");
+    spectrum.titleLine2 = engine::toCharacterVariable("with background " + number("%.1f", r.backgroundAtRpPercent) +
+                                                      " %");
+    const double largest = *std::max_element(r.model.begin(), r.model.end());
+    depthdose::AxisDose dose{};
+    for (std::size_t slab = 0; slab < dose.size(); ++slab) dose[slab] = static_cast<float>(r.model[slab] / largest);
+    return depthdose::depthDoseFileText(run, spectrum, dose);
+}
+
+}  // namespace fit

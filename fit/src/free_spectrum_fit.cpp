@@ -1,0 +1,180 @@
+#include "fit/free_spectrum_fit.h"
+
+#include "engine/run_error.h"
+#include "fit/beta_weights.h"
+#include "fit/penalised_nnls.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace fit {
+
+namespace {
+
+constexpr double PERCENT = 100.0;
+constexpr std::size_t BINS = engine::SPECTRUM_BINS;
+constexpr std::size_t MIN_FITTED_POINTS = 8;
+// Electrons whose own practical range lies beyond this multiple of the measured one (plus a
+// millimetre of slack) would put dose into the tail, where only photons are: their bins stay empty.
+// The factor leaves room for spectra whose most energetic electrons lie well above the most
+// probable ones (a Beta spectrum with beta near 2 still has 70 % of its peak at 0.95 Emax).
+constexpr double ELECTRON_REACH_FACTOR = 1.15;
+constexpr double ELECTRON_REACH_SLACK_MM = 2.0;
+constexpr double BACKGROUND_BAND = 0.25;  // the fitted height stays within +-25 % of the tail's line
+
+double largestMeasured(const MeasuredCurve& measured) {
+    return *std::max_element(measured.dose.begin(), measured.dose.end());
+}
+
+// False for a bin whose curve reaches beyond `limitMm` or does not fall off within the slabs.
+bool withinReach(const DepthCurve& curve, double limitMm) {
+    MeasuredCurve slabs;
+    for (int label = 1; label <= DEPTH_BINS - 15; ++label) {
+        slabs.depthMm.push_back(label);
+        slabs.dose.push_back(curve[static_cast<std::size_t>(label + 14)]);
+    }
+    if (!(*std::max_element(slabs.dose.begin(), slabs.dose.end()) > 0.0)) return true;  // no dose: harmless
+    const auto rp = practicalRangeMm(slabs);
+    return rp && *rp <= limitMm && !std::isnan(measuredLevels(slabs)[3]);
+}
+
+struct FittedPoints {
+    std::vector<double> depthMm;
+    std::vector<double> relative;  // measured dose / measured maximum
+};
+
+FittedPoints pointsToFit(const MeasuredCurve& measured, double fromMm, double toMm) {
+    const double largest = *std::max_element(measured.dose.begin(), measured.dose.end());
+    FittedPoints points;
+    for (std::size_t i = 0; i < measured.depthMm.size(); ++i) {
+        if (measured.depthMm[i] < fromMm || measured.depthMm[i] > toMm) continue;
+        points.depthMm.push_back(measured.depthMm[i]);
+        points.relative.push_back(measured.dose[i] / largest);
+    }
+    return points;
+}
+
+// The relative weights as the exchange file carries them and the simulator reads them back.
+void takeSpectrum(const std::vector<double>& binWeight, float maxEnergyMeV, FreeFitResult& r) {
+    const double largest = *std::max_element(binWeight.begin(), binWeight.begin() + BINS);
+    r.spectrum = engine::Spectrum{};
+    for (std::size_t j = 0; j < BINS; ++j) {
+        const double relative = largest > 0.0 ? binWeight[j] / largest : 0.0;
+        float asRead = weightAsRead(relative);
+        if (asRead < engine::WEIGHT_FLOOR) asRead = 0.0f;
+        r.relativeWeight[j] = asRead > 0.0f ? relative : 0.0;
+        r.spectrum.relativeEnergy[j] = relativeBinEnergy(static_cast<int>(j) + 1);
+        r.spectrum.binWeight[j] = asRead;
+    }
+    engine::normaliseSpectrum(r.spectrum, maxEnergyMeV);  // throws when every weight is below the floor
+    std::size_t peak = 0;
+    for (std::size_t j = 0; j < BINS; ++j) {
+        const double energyMeV = static_cast<double>(r.spectrum.binEnergyKeV[j]) /
+                                 static_cast<double>(engine::KEV_PER_MEV);
+        r.meanEnergyMeV += static_cast<double>(r.spectrum.binWeight[j]) * energyMeV;
+        if (r.spectrum.binWeight[j] > r.spectrum.binWeight[peak]) peak = j;
+    }
+    r.peakEnergyMeV = static_cast<double>(r.spectrum.binEnergyKeV[peak]) / static_cast<double>(engine::KEV_PER_MEV);
+}
+
+}  // namespace
+
+FreeFitResult fitFreeSpectrum(const ModelBasis& model, float maxEnergyMeV, const MeasuredCurve& measured,
+                              const std::optional<BackgroundLine>& background, const FreeFitOptions& options,
+                              const std::string& fileName) {
+    FreeFitResult r;
+    r.maxEnergyMeV = maxEnergyMeV;
+    r.background = background;
+    r.measured = measuredLevels(measured);
+    if (!background && std::isnan(r.measured[3]))
+        throw engine::RunError(fileName, 0, "the dose never falls to 10 % of its maximum: no R10 to fit up to");
+    r.fromDepthMm = options.fromDepthMm;
+    r.toDepthMm = background ? measured.depthMm.back() : r.measured[3];
+    const FittedPoints points = pointsToFit(measured, r.fromDepthMm, r.toDepthMm);
+    r.fittedPoints = static_cast<int>(points.depthMm.size());
+    const std::size_t columns = BINS + (background ? 1 : 0);
+    if (points.depthMm.size() < MIN_FITTED_POINTS)
+        throw engine::RunError(fileName, 0,
+                               "only " + std::to_string(points.depthMm.size()) +
+                                   " records between the surface region and the end of the fit: too few for a "
+                                   "free-form spectrum");
+
+    const BinCurves curves = model.binCurves(maxEnergyMeV);
+    // Scale: 100 bins of weight 1 give a curve whose largest slab is 1.
+    DepthCurve flat{};
+    for (const DepthCurve& c : curves)
+        for (std::size_t s = 0; s < flat.size(); ++s) flat[s] += c[s];
+    const double scale = *std::max_element(flat.begin(), flat.end());
+    if (!(scale > 0.0)) throw engine::RunError("The basis holds no dose.");
+
+    std::vector<bool> allowed(BINS, true);
+    if (const auto rp = practicalRangeMm(measured))
+        for (std::size_t j = 0; j < BINS; ++j)
+            allowed[j] = withinReach(curves[j], ELECTRON_REACH_FACTOR * *rp + ELECTRON_REACH_SLACK_MM);
+    std::vector<double> design;
+    design.reserve(points.depthMm.size() * columns);
+    for (double depth : points.depthMm) {
+        for (std::size_t j = 0; j < BINS; ++j)
+            design.push_back(allowed[j] ? resultCurveAt(curves[j], depth) / scale : 0.0);
+        if (background) design.push_back(background->shapeAt(depth));
+    }
+    PenalisedNnls problem(std::move(design), points.relative, columns, BINS);
+    std::vector<double> lower(columns, 0.0);
+    std::vector<double> upper(columns, std::numeric_limits<double>::infinity());
+    for (std::size_t j = 0; j < BINS; ++j)
+        if (!allowed[j]) upper[j] = 0.0;
+    if (background) {
+        // The tail holds photons only: its own line sets the height, within a band that leaves room
+        // for the electrons' foot at its start and for noise, so that a misfit of the build-up
+        // cannot trade the background away.
+        const double tail = std::max(background->heightAtRp, 0.0) / largestMeasured(measured);
+        lower[BINS] = (1.0 - BACKGROUND_BAND) * tail;
+        upper[BINS] = (1.0 + BACKGROUND_BAND) * tail;
+    }
+    problem.setBounds(lower, upper);
+    const PenalisedNnls::Solution solution = options.smooth
+                                                 ? problem.solve(*options.smooth)
+                                                 : problem.solveWithChosenSmooth(SMOOTH_LOWEST, SMOOTH_HIGHEST, true);
+    r.smooth = solution.smooth;
+    r.smoothChosen = !options.smooth;
+    r.effectiveParameters = solution.effectiveParameters;
+    double weightSum = 0.0;
+    for (std::size_t j = 0; j < BINS; ++j) weightSum += solution.x[j];
+    if (!(weightSum > 0.0)) throw engine::RunError(fileName, 0, "no electron spectrum fits this measurement");
+    takeSpectrum(solution.x, maxEnergyMeV, r);
+
+    // The curves of the spectrum as read, at the fitted size.
+    for (std::size_t j = 0; j < BINS; ++j) {
+        const double w = static_cast<double>(r.spectrum.binWeight[j]) * weightSum / scale;
+        for (std::size_t s = 0; s < r.electrons.size(); ++s) r.electrons[s] += w * curves[j][s];
+    }
+    const double amplitude = background ? solution.x[BINS] : 0.0;
+    for (std::size_t s = 0; s < r.model.size(); ++s) {
+        const double depthMm = static_cast<double>(s) - 14.0;  // slab label
+        // Slabs in front of the surface are in air: no photon dose there.
+        r.backgroundDose[s] = background && depthMm > 0.0 ? amplitude * background->shapeAt(depthMm) : 0.0;
+        r.model[s] = r.electrons[s] + r.backgroundDose[s];
+    }
+    const double modelMax = *std::max_element(r.model.begin(), r.model.end());
+    if (background) r.backgroundAtRpPercent = PERCENT * amplitude / modelMax;
+
+    double sum = 0.0;
+    for (std::size_t i = 0; i < points.depthMm.size(); ++i) {
+        const double d = resultCurveAt(r.model, points.depthMm[i]) - points.relative[i];
+        sum += d * d;
+    }
+    r.rmsPercent = PERCENT * std::sqrt(sum / static_cast<double>(points.depthMm.size()));
+
+    MeasuredCurve sampled;
+    sampled.depthMm = measured.depthMm;
+    for (double depth : measured.depthMm) sampled.dose.push_back(resultCurveAt(r.model, depth));
+    r.free = measuredLevels(sampled);
+    DepthCurve relativeModel = r.model;
+    for (double& v : relativeModel) v /= modelMax;
+    r.window = resultCurveLevels(relativeModel);
+    r.electronsOnly = resultCurveLevels(relativeModelCurve(curves, r.spectrum));
+    return r;
+}
+
+}  // namespace fit

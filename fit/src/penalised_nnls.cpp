@@ -1,0 +1,256 @@
+#include "fit/penalised_nnls.h"
+
+#include "engine/run_error.h"
+
+#include <optimization.h>
+#include <solvers.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+
+namespace fit {
+
+namespace {
+
+constexpr double SOLVER_TOLERANCE = 1e-12;
+constexpr double ACTIVE_FRACTION = 1e-7;  // unknowns below this fraction of the largest count as zero
+constexpr int GOLDEN_STEPS = 12;
+
+// Solves H_FF z = b_F on the unknowns in `free`; false when H_FF is not positive definite.
+bool solveOnSet(const std::vector<double>& h, std::size_t n, const std::vector<std::size_t>& free,
+                std::vector<double> rightSides, std::size_t sideCount, std::vector<double>& solution) {
+    const auto k = free.size();
+    alglib::real_2d_array a;
+    a.setlength(static_cast<alglib::ae_int_t>(k), static_cast<alglib::ae_int_t>(k));
+    for (std::size_t r = 0; r < k; ++r)
+        for (std::size_t c = 0; c < k; ++c)
+            a(static_cast<alglib::ae_int_t>(r), static_cast<alglib::ae_int_t>(c)) = h[free[r] * n + free[c]];
+    alglib::real_2d_array b;
+    b.setlength(static_cast<alglib::ae_int_t>(k), static_cast<alglib::ae_int_t>(sideCount));
+    for (std::size_t r = 0; r < k; ++r)
+        for (std::size_t c = 0; c < sideCount; ++c)
+            b(static_cast<alglib::ae_int_t>(r), static_cast<alglib::ae_int_t>(c)) = rightSides[r * sideCount + c];
+    alglib::ae_int_t info = 0;
+    alglib::spdmatrixsolvemfast(a, static_cast<alglib::ae_int_t>(k), true, b, static_cast<alglib::ae_int_t>(sideCount),
+                                info);
+    if (info <= 0) return false;
+    solution.assign(k * sideCount, 0.0);
+    for (std::size_t r = 0; r < k; ++r)
+        for (std::size_t c = 0; c < sideCount; ++c)
+            solution[r * sideCount + c] = b(static_cast<alglib::ae_int_t>(r), static_cast<alglib::ae_int_t>(c));
+    return true;
+}
+
+}  // namespace
+
+PenalisedNnls::PenalisedNnls(std::vector<double> design, std::vector<double> data, std::size_t columns,
+                             std::size_t smoothColumns)
+    : design_(std::move(design)), data_(std::move(data)), columns_(columns), smoothColumns_(smoothColumns) {
+    if (columns_ == 0 || smoothColumns_ > columns_ || design_.size() != data_.size() * columns_)
+        throw std::invalid_argument("A penalised least-squares problem needs rows of `columns` values.");
+    const std::size_t n = columns_;
+    normal_.assign(n * n, 0.0);
+    projected_.assign(n, 0.0);
+    for (std::size_t i = 0; i < data_.size(); ++i) {
+        const double* row = &design_[i * n];
+        for (std::size_t r = 0; r < n; ++r) {
+            projected_[r] += row[r] * data_[i];
+            for (std::size_t c = 0; c < n; ++c) normal_[r * n + c] += row[r] * row[c];
+        }
+    }
+    // D'D of the second differences x[j-1] - 2 x[j] + x[j+1], j = 1..smoothColumns-2.
+    lower_.assign(n, 0.0);
+    upper_.assign(n, std::numeric_limits<double>::infinity());
+    penalty_.assign(n * n, 0.0);
+    const double stencil[3] = {1.0, -2.0, 1.0};
+    for (std::size_t j = 1; j + 1 < smoothColumns_; ++j)
+        for (std::size_t a = 0; a < 3; ++a)
+            for (std::size_t b = 0; b < 3; ++b) penalty_[(j - 1 + a) * n + (j - 1 + b)] += stencil[a] * stencil[b];
+}
+
+void PenalisedNnls::setBounds(std::vector<double> lower, std::vector<double> upper) {
+    if (lower.size() != columns_ || upper.size() != columns_)
+        throw std::invalid_argument("Bounds need one value per unknown.");
+    for (std::size_t j = 0; j < columns_; ++j)
+        if (!(lower[j] >= 0.0 && upper[j] >= lower[j]))
+            throw std::invalid_argument("Bounds must satisfy 0 <= lower <= upper.");
+    lower_ = std::move(lower);
+    upper_ = std::move(upper);
+}
+
+// The unknowns strictly inside their bounds.
+std::vector<std::size_t> PenalisedNnls::freeSet(const std::vector<double>& x) const {
+    const double tolerance = ACTIVE_FRACTION * *std::max_element(x.begin(), x.end());
+    std::vector<std::size_t> free;
+    for (std::size_t j = 0; j < x.size(); ++j)
+        if (x[j] > lower_[j] + tolerance && x[j] < upper_[j] - tolerance) free.push_back(j);
+    return free;
+}
+
+bool PenalisedNnls::withinBounds(const std::vector<double>& values, const std::vector<std::size_t>& which) const {
+    for (std::size_t k = 0; k < which.size(); ++k)
+        if (!(values[k] >= lower_[which[k]] && values[k] <= upper_[which[k]])) return false;
+    return true;
+}
+
+PenalisedNnls::Solution PenalisedNnls::solve(double smooth) const {
+    const std::size_t n = columns_;
+    const auto an = static_cast<alglib::ae_int_t>(n);
+    std::vector<double> h(n * n);
+    for (std::size_t k = 0; k < h.size(); ++k) h[k] = normal_[k] + smooth * penalty_[k];
+    alglib::real_2d_array quadratic;
+    quadratic.setlength(an, an);
+    alglib::real_1d_array linear;
+    linear.setlength(an);
+    for (std::size_t r = 0; r < n; ++r) {
+        linear(static_cast<alglib::ae_int_t>(r)) = -projected_[r];
+        for (std::size_t c = 0; c < n; ++c)
+            quadratic(static_cast<alglib::ae_int_t>(r), static_cast<alglib::ae_int_t>(c)) = h[r * n + c];
+    }
+    alglib::real_1d_array x;
+    alglib::minqpreport report;
+    try {
+        alglib::minqpstate state;
+        alglib::minqpcreate(an, state);
+        alglib::minqpsetquadraticterm(state, quadratic, true);
+        alglib::minqpsetlinearterm(state, linear);
+        alglib::real_1d_array lower;
+        alglib::real_1d_array upper;
+        lower.setlength(an);
+        upper.setlength(an);
+        for (std::size_t j = 0; j < n; ++j) {
+            lower(static_cast<alglib::ae_int_t>(j)) = lower_[j];
+            upper(static_cast<alglib::ae_int_t>(j)) = upper_[j];
+        }
+        alglib::minqpsetbc(state, lower, upper);
+        alglib::minqpsetscaleautodiag(state);
+        alglib::minqpsetalgodenseipm(state, SOLVER_TOLERANCE);
+        alglib::minqpoptimize(state);
+        alglib::minqpresults(state, x, report);
+    } catch (const alglib::ap_error& e) {
+        throw engine::RunError("The spectrum solver failed: " + e.msg);
+    }
+    if (report.terminationtype <= 0)
+        throw engine::RunError("The spectrum solver found no solution (code " +
+                               std::to_string(static_cast<long>(report.terminationtype)) + ")");
+    Solution s;
+    s.smooth = smooth;
+    s.x.assign(n, 0.0);
+    for (std::size_t j = 0; j < n; ++j) s.x[j] = std::max(0.0, x(static_cast<alglib::ae_int_t>(j)));
+
+    // The interior-point answer leaves the zero unknowns a little above zero: solve exactly on the
+    // unknowns it keeps, and use that when it stays non-negative.
+    // Unknowns on a bound are set to it, the others solved for with those held.
+    const std::vector<std::size_t> free = freeSet(s.x);
+    std::vector<double> held = s.x;
+    for (std::size_t j = 0; j < n; ++j)
+        held[j] = std::find(free.begin(), free.end(), j) != free.end()
+                      ? 0.0
+                      : (s.x[j] - lower_[j] < upper_[j] - s.x[j] ? lower_[j] : upper_[j]);
+    std::vector<double> rightSide;
+    for (std::size_t r : free) {
+        double side = projected_[r];
+        for (std::size_t c = 0; c < n; ++c) side -= h[r * n + c] * held[c];
+        rightSide.push_back(side);
+    }
+    std::vector<double> exact;
+    if (!free.empty() && solveOnSet(h, n, free, rightSide, 1, exact) && withinBounds(exact, free)) {
+        s.x = held;
+        for (std::size_t k = 0; k < free.size(); ++k) s.x[free[k]] = exact[k];
+    }
+    for (std::size_t i = 0; i < data_.size(); ++i) {
+        double model = 0.0;
+        for (std::size_t j = 0; j < n; ++j) model += design_[i * n + j] * s.x[j];
+        s.residualSumOfSquares += (model - data_[i]) * (model - data_[i]);
+    }
+    s.effectiveParameters = effectiveParameters(s.x, smooth);
+    const double rowsLeft = static_cast<double>(data_.size()) - s.effectiveParameters;
+    s.gcv = rowsLeft > 0.0 ? static_cast<double>(data_.size()) * s.residualSumOfSquares / (rowsLeft * rowsLeft)
+                           : std::numeric_limits<double>::infinity();
+    return s;
+}
+
+double PenalisedNnls::effectiveParameters(const std::vector<double>& x, double smooth) const {
+    const std::vector<std::size_t> free = freeSet(x);
+    if (free.empty()) return 0.0;
+    const std::size_t n = columns_;
+    std::vector<double> h(n * n);
+    for (std::size_t k = 0; k < h.size(); ++k) h[k] = normal_[k] + smooth * penalty_[k];
+    std::vector<double> sides;
+    for (std::size_t r : free)
+        for (std::size_t c : free) sides.push_back(normal_[r * n + c]);
+    std::vector<double> product;
+    if (!solveOnSet(h, n, free, sides, free.size(), product)) return static_cast<double>(free.size());
+    double trace = 0.0;
+    for (std::size_t k = 0; k < free.size(); ++k) trace += product[k * free.size() + k];
+    return trace;
+}
+
+PenalisedNnls::Solution PenalisedNnls::solveWithChosenSmooth(double smoothLo, double smoothHi, bool discrepancy,
+                                                             int scanPoints) const {
+    const double lo = std::log(smoothLo);
+    const double step = (std::log(smoothHi) - lo) / (scanPoints - 1);
+    std::vector<Solution> scan;
+    std::size_t best = 0;
+    for (int k = 0; k < scanPoints; ++k) {
+        scan.push_back(solve(std::exp(lo + step * k)));
+        if (scan.back().gcv < scan[best].gcv) best = scan.size() - 1;
+    }
+    // Golden section in log s between the neighbours of the best scanned strength.
+    double a = lo + step * (static_cast<double>(best) - 1.0);
+    double b = lo + step * (static_cast<double>(best) + 1.0);
+    const double ratio = 0.5 * (std::sqrt(5.0) - 1.0);
+    Solution bestSolution = scan[best];
+    double c = b - ratio * (b - a);
+    double d = a + ratio * (b - a);
+    Solution sc = solve(std::exp(c));
+    Solution sd = solve(std::exp(d));
+    for (int k = 0; k < GOLDEN_STEPS; ++k) {
+        if (sc.gcv < sd.gcv) {
+            b = d;
+            d = c;
+            sd = sc;
+            c = b - ratio * (b - a);
+            sc = solve(std::exp(c));
+        } else {
+            a = c;
+            c = d;
+            sc = sd;
+            d = a + ratio * (b - a);
+            sd = solve(std::exp(d));
+        }
+    }
+    for (const Solution* s : {&sc, &sd})
+        if (s->gcv < bestSolution.gcv) bestSolution = *s;
+    if (!discrepancy) return bestSolution;
+
+    // The discrepancy principle with the noise that cross-validation estimates,
+    // sigma^2 = RSS / (n - T): the strongest smoothing whose residual stays at n sigma^2.
+    const double rows = static_cast<double>(data_.size());
+    const double allowed = rows * bestSolution.residualSumOfSquares /
+                           std::max(rows - bestSolution.effectiveParameters, 1.0);
+    double inside = std::log(bestSolution.smooth);  // residual within the allowance
+    double outside = inside;
+    for (std::size_t k = best + 1; k < scan.size(); ++k) {
+        outside = lo + step * static_cast<double>(k);
+        if (scan[k].residualSumOfSquares > allowed) break;
+        inside = outside;
+        bestSolution = scan[k];
+    }
+    if (outside == inside) return bestSolution;  // every stronger scanned smoothing stays within
+    for (int k = 0; k < GOLDEN_STEPS; ++k) {
+        const double middle = 0.5 * (inside + outside);
+        Solution trial = solve(std::exp(middle));
+        if (trial.residualSumOfSquares <= allowed) {
+            inside = middle;
+            bestSolution = std::move(trial);
+        } else {
+            outside = middle;
+        }
+    }
+    return bestSolution;
+}
+
+}  // namespace fit

@@ -1,0 +1,199 @@
+// The free-form command: its options, RESULT lines with their parser, the exchange files against
+// the front end's writer, and the refusals that leave no file behind.
+#include "fit/free_fit_command.h"
+
+#include "beamdata/fit_protocol.h"
+#include "engine/record_io.h"
+#include "engine/run_error.h"
+#include "engine/run_frame.h"
+#include "fit/beta_weights.h"
+#include "fit/free_exchange.h"
+#include "fit/free_fit_report.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+
+namespace {
+
+using testing_support::TempFolder;
+
+TEST(FreeFitArguments, TakesTheFreeModelOptionsAndRefusesThemWithBeta) {
+    const fit::CommandOptions o = fit::parseArguments(
+        {"m.csv", "--model", "free", "--rp", "measured", "--smooth", "1e-4", "--background", "off", "--exchange"});
+    EXPECT_EQ(o.model, fit::SpectrumModel::Free);
+    EXPECT_EQ(*o.smooth, 1e-4);
+    EXPECT_EQ(o.background, fit::BackgroundMode::Off);
+    EXPECT_TRUE(o.writeExchange);
+    EXPECT_FALSE(o.fromDepthMm.has_value());
+    EXPECT_EQ(fit::parseArguments({"m.csv", "--emax", "9"}).model, fit::SpectrumModel::Beta);
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"m.csv", "--emax", "9", "--smooth", "1"},
+          {"m.csv", "--emax", "9", "--exchange"},
+          {"m.csv", "--model", "gauss", "--emax", "9"},
+          {"m.csv", "--model", "free", "--emax", "9", "--smooth", "-1"},
+          {"m.csv", "--model", "free", "--emax", "9", "--background", "maybe"},
+          {"m.csv", "--model", "free", "--emax", "9", "--exchange", "--kernel-exchange"},
+          {"m.csv", "--model", "free", "--emax", "9", "--fixed-emax"}})
+        EXPECT_THROW(fit::parseArguments(bad), std::invalid_argument) << bad.back();
+}
+
+fit::FreeFitResult someResult() {
+    fit::FreeFitResult r;
+    r.maxEnergyMeV = 11.2f;
+    r.rmsPercent = 0.41234;
+    r.meanEnergyMeV = 8.7312;
+    r.peakEnergyMeV = 9.184;
+    r.backgroundAtRpPercent = 1.85;
+    r.smooth = 3.1623e-4;
+    r.measured = {26.31, 28.5, 33.25, 40.0};
+    r.free = {26.4, 28.45, 33.3, 40.1};
+    r.window = {26.45, 28.6, 33.2, std::nan("")};
+    return r;
+}
+
+TEST(FreeResultLines, TheParserReadsWhatTheWriterWrites) {
+    const std::string lines = fit::freeResultLines(someResult());
+    EXPECT_EQ(lines.substr(0, lines.find('\n')),
+              "RESULT free rms=0.4123 emax=11.2 mean=8.731 peak=9.184 background=1.850 smooth=3.1623e-04");
+    EXPECT_NE(lines.find("RESULT R90 measured=26.310 free=26.400 window=26.450\n"), std::string::npos);
+    const auto parsed = beamdata::parseFreeFitOutput("PROGRESS free 1 1\nsome report\r\n" + lines);
+    ASSERT_TRUE(parsed.has_value());
+    EXPECT_EQ(parsed->summary.maxEnergyMeV, 11.2);
+    EXPECT_EQ(parsed->summary.smooth, 3.1623e-4);
+    EXPECT_EQ(parsed->levels[2].modelMm[0], 33.3);
+    EXPECT_FALSE(parsed->levels[3].modelMm[1].has_value());  // a level the model never reaches
+
+    // The Beta fit's level lines and damaged lines are not free-form results.
+    EXPECT_FALSE(beamdata::parseFreeFitOutput(lines.substr(0, lines.rfind("RESULT R10")) +
+                                              "RESULT R10 measured=26.310 grid=26.4 continuous=26.5\n")
+                     .has_value());
+    const auto summaryOf = [](const std::string& line) {
+        const auto record = beamdata::parseResultLine(line);
+        return record ? beamdata::freeSummary(*record) : std::nullopt;
+    };
+    EXPECT_FALSE(summaryOf("RESULT free rms=0.4 emax=11.2 mean=8.7 peak=9.1 background=x smooth=1"));
+    EXPECT_FALSE(summaryOf("RESULT grid alpha=8 beta=2 emax=9 rms=1"));
+}
+
+TEST(FreeExchange, WritesTheFilesAsTheSetUpWindowDoes) {
+    fit::FreeExchange e;
+    e.maxEnergyMeV = 11.2f;
+    e.stem = "beam9";
+    e.titleLine1 = "free-form fit";
+    e.titleLine2 = "background 1.9 % left out";
+    for (std::size_t j = 0; j < e.relativeWeight.size(); ++j)
+        e.relativeWeight[j] = j < 40 ? 0.0 : std::exp(-0.5 * std::pow((static_cast<double>(j) - 80.0) / 6.0, 2));
+    const std::string run = beamdata::runFileBytes(fit::freeExchangeContent(e, beamdata::CalculationKind::DepthDose));
+    EXPECT_EQ(run, " 11.2\r\n10000000.\r\nbeam9-free.pdd\r\nbeam9-free.spct\r\n");
+    EXPECT_EQ(beamdata::runFileBytes(fit::freeExchangeContent(e, beamdata::CalculationKind::Kernel)),
+              " 11.2\r\n1000000.\r\nbeam9-free.elk\r\n");
+    const std::string spectrum = beamdata::spectrumFileBytes(
+        fit::freeExchangeContent(e, beamdata::CalculationKind::DepthDose));
+    const auto records = testing_support::splitRecords(spectrum);
+    ASSERT_EQ(records.size(), 102u);
+    EXPECT_EQ(records[0], "free-form fit");
+    EXPECT_EQ(records[82], "00.81 1.000E+00");
+    EXPECT_EQ(records[101], "01.00 6.645E-03");
+    EXPECT_EQ(records[60], "00.59 1.204E-03");  // just above the simulators' floor of 0.001
+    EXPECT_EQ(records[59], "00.58 0.000E+00");  // 6.4e-4 of the peak: below it, written as 0
+    // Read back by the simulators' reader, every weight is what the fit meant, floor applied.
+    testing_support::TempFolder folder("free-exchange");
+    testing_support::writeFile(folder.path() / "Nimbrola.txt", spectrum);
+    const engine::Spectrum read = engine::readSpectrumFile(folder.path() / "Nimbrola.txt");
+    for (std::size_t j = 0; j < 100; ++j) {
+        const float expected = fit::weightAsRead(e.relativeWeight[j]);
+        EXPECT_EQ(read.binWeight[j], expected < engine::WEIGHT_FLOOR ? 0.0f : expected) << j + 1;
+    }
+
+    // Names the simulators would cut at 30 characters are shortened so that they stay apart.
+    EXPECT_EQ(fit::freeResultStem("dir/beam9.csv"), "beam9");
+    const std::string stem = fit::freeResultStem("Linac2_20MeV_15x15_measured_in_water.csv");
+    EXPECT_EQ(stem, "Linac2_20MeV_15x15_m");
+    EXPECT_EQ((stem + "-free.spct").size(), 30u);
+}
+
+// A folder with the data files and a measured curve that falls off from 100 % at 20 mm to 0 at 40 mm.
+struct CommandFolder {
+    TempFolder folder{"free-fit-command"};
+    CommandFolder(double lastDepthMm, bool fallOff = true) {
+        testing_support::writeFile(folder.path() / "ELDAT.dat", testing_support::readFile(ELDAT_PATH));
+        testing_support::writeFile(folder.path() / "water.csda", testing_support::readFile(WATER_CSDA_PATH));
+        std::string text = "depth, dose\n";
+        for (double z = 1.0; z <= lastDepthMm; z += 1.0) {
+            const double dose = !fallOff ? 80.0 + 0.2 * z
+                                         : (z < 20.0 ? 80.0 + z : std::max(1.0, 100.0 - 5.0 * (z - 20.0)));
+            text += std::to_string(z) + ", " + std::to_string(dose) + "\n";
+        }
+        testing_support::writeFile(folder.path() / "m.csv", text);
+    }
+    fit::CommandOptions options(std::vector<std::string> more) const {
+        std::vector<std::string> arguments = {(folder.path() / "m.csv").string(), "--model", "free", "--histories",
+                                              "200"};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        fit::CommandOptions o = fit::parseArguments(arguments);
+        o.workFolder = folder.path();
+        return o;
+    }
+    bool has(const std::string& name) const { return std::filesystem::exists(folder.path() / name); }
+};
+
+TEST(FreeFitCommand, WritesResultsAndExchangeFilesThatTheSimulatorsRead) {
+    const CommandFolder f(60.0);
+    const fit::CommandOptions o = f.options(
+        {"--rp", "measured", "--exchange", "--out", (f.folder.path() / "model.pdd").string()});
+    std::ostringstream out;
+    ASSERT_EQ(fit::runFreeFitCommand(o, out), 0);
+    const auto parsed = beamdata::parseFreeFitOutput(out.str());
+    ASSERT_TRUE(parsed.has_value()) << out.str();
+    EXPECT_GT(parsed->summary.backgroundPercent, 0.0);  // the curve ends at 1 %, 20 mm beyond Rp
+    EXPECT_NEAR(*parsed->levels[2].measuredMm, 30.0, 1e-9);
+    EXPECT_NE(out.str().find("Exchange files Nimbrola.dat and Nimbrola.txt written for Tolvane: m-free.pdd"),
+              std::string::npos);
+    // The run of the simulators holds no photons: their spectrum is fitted without the background.
+    EXPECT_NE(out.str().find("Spectrum for the simulators: refitted without the background"), std::string::npos);
+    const auto run = engine::readRunFile(f.folder.path() / "Nimbrola.dat", engine::RunKind::DepthDose);
+    EXPECT_EQ(engine::trimTrailingBlanks(run.resultFileName), "m-free.pdd");
+    EXPECT_EQ(run.historyCount, 10000000.0f);
+    EXPECT_EQ(run.maxEnergyMeV, static_cast<float>(parsed->summary.maxEnergyMeV));
+    const engine::Spectrum spectrum = engine::readSpectrumFile(f.folder.path() / "Nimbrola.txt");
+    float sum = 0.0f;
+    for (float w : spectrum.binWeight) sum += w;
+    EXPECT_GT(sum, 1.0f);  // relative weights, the largest 1
+    EXPECT_TRUE(f.has("model.pdd"));
+    // The basis of the 100 bins is cached apart from the Beta fit's 112 curves at the same energy.
+    char cacheName[64];
+    std::snprintf(cacheName, sizeof cacheName, "fit-basis-%.1fMeV-100.txt", parsed->summary.maxEnergyMeV);
+    EXPECT_TRUE(f.has(cacheName)) << cacheName;
+    EXPECT_FALSE(f.has("Nimbrola.dat.part"));
+}
+
+TEST(FreeFitCommand, RefusesBadMeasurementsWithoutWritingAnything) {
+    auto refused = [](const CommandFolder& f, const fit::CommandOptions& o, const std::string& expected) {
+        std::ostringstream out;
+        try {
+            fit::runFreeFitCommand(o, out);
+            ADD_FAILURE() << "accepted: " << expected;
+        } catch (const engine::RunError& e) {
+            EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
+        }
+        for (const char* name : {"Nimbrola.dat", "Nimbrola.txt", "model.pdd", "plot.png"})
+            EXPECT_FALSE(f.has(name)) << name;
+    };
+    const std::vector<std::string> outputs = {"--exchange", "--out", "model.pdd", "--plot", "plot.png"};
+    auto with = [&](const CommandFolder& f, std::vector<std::string> more) {
+        for (const std::string& s : outputs)
+            more.push_back(s == "model.pdd" || s == "plot.png" ? (f.folder.path() / s).string() : s);
+        return f.options(more);
+    };
+    const CommandFolder flat(60.0, false);
+    refused(flat, with(flat, {"--rp", "measured"}), "m.csv");
+    refused(flat, with(flat, {"--emax", "9"}), "m.csv");
+    const CommandFolder shortTail(45.0);
+    refused(shortTail, with(shortTail, {"--rp", "measured", "--background", "on"}), "m.csv: ends");
+}
+
+}  // namespace

@@ -1,0 +1,209 @@
+// The free-form fit: the penalised non-negative solver, the background line, the fit on a basis
+// whose truth is known, and the clinical-like test curves it is benchmarked on.
+#include "fit/free_spectrum_fit.h"
+
+#include "engine/run_error.h"
+#include "fit/penalised_nnls.h"
+#include "fit/test_curves.h"
+#include "synthetic_basis.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numeric>
+#include <random>
+
+namespace {
+
+TEST(PenalisedNnls, KeepsUnknownsNonNegativeWithinBoundsAndSmoothsAsAsked) {
+    // Identity design: without penalty the answer is the data with its negative entries at zero.
+    const std::size_t n = 6;
+    std::vector<double> design(n * n, 0.0);
+    for (std::size_t j = 0; j < n; ++j) design[j * n + j] = 1.0;
+    const std::vector<double> data = {1.0, -0.5, 2.0, 0.25, -1.0, 3.0};
+    fit::PenalisedNnls problem(design, data, n, n);
+    const auto plain = problem.solve(0.0);
+    for (std::size_t j = 0; j < n; ++j) EXPECT_NEAR(plain.x[j], std::max(data[j], 0.0), 1e-9) << j;
+    EXPECT_NEAR(plain.residualSumOfSquares, 0.25 + 1.0, 1e-9);
+
+    // A strong penalty leaves no curvature: the unknowns lie on a straight line.
+    const auto stiff = problem.solve(1e6);
+    for (std::size_t j = 1; j + 1 < n; ++j)
+        EXPECT_NEAR(stiff.x[j - 1] - 2.0 * stiff.x[j] + stiff.x[j + 1], 0.0, 1e-4) << j;
+    EXPECT_LT(stiff.effectiveParameters, plain.effectiveParameters);
+
+    std::vector<double> lower(n, 0.0);
+    std::vector<double> upper(n, std::numeric_limits<double>::infinity());
+    upper[2] = 0.0;  // a bin the data must not use
+    lower[5] = 3.5;  // an amplitude held in a band
+    upper[5] = 4.0;
+    problem.setBounds(lower, upper);
+    const auto bounded = problem.solve(0.0);
+    EXPECT_NEAR(bounded.x[2], 0.0, 1e-9);
+    EXPECT_NEAR(bounded.x[5], 3.5, 1e-9);
+    EXPECT_NEAR(bounded.x[0], 1.0, 1e-9);
+    EXPECT_THROW(problem.setBounds(upper, lower), std::invalid_argument);
+}
+
+TEST(PenalisedNnls, CrossValidationPrefersTheTrueSmoothnessOverBothEnds) {
+    // Noisy samples of a smooth non-negative function through a blurring design: GCV must pick an
+    // interior strength that recovers the function better than no smoothing does.
+    const std::size_t n = 40;
+    const std::size_t rows = 80;
+    std::vector<double> truth(n);
+    for (std::size_t j = 0; j < n; ++j) truth[j] = std::exp(-0.5 * std::pow((static_cast<double>(j) - 25.0) / 5.0, 2));
+    std::vector<double> design(rows * n);
+    std::vector<double> data(rows, 0.0);
+    std::mt19937_64 generator(7);
+    std::normal_distribution<double> noise(0.0, 0.01);
+    for (std::size_t i = 0; i < rows; ++i) {
+        for (std::size_t j = 0; j < n; ++j) {
+            const double d = static_cast<double>(i) / 2.0 - static_cast<double>(j);
+            design[i * n + j] = std::exp(-0.5 * d * d / 9.0);
+            data[i] += design[i * n + j] * truth[j];
+        }
+        data[i] += noise(generator);
+    }
+    const fit::PenalisedNnls problem(design, data, n, n);
+    const auto chosen = problem.solveWithChosenSmooth(1e-8, 1e4);
+    EXPECT_GT(chosen.smooth, 1e-7);
+    EXPECT_LT(chosen.smooth, 1e3);
+    auto error = [&](const std::vector<double>& x) {
+        double sum = 0.0;
+        for (std::size_t j = 0; j < n; ++j) sum += (x[j] - truth[j]) * (x[j] - truth[j]);
+        return std::sqrt(sum / static_cast<double>(n));
+    };
+    EXPECT_LT(error(chosen.x), 0.05);
+    EXPECT_LT(error(chosen.x), error(problem.solve(1e-8).x));
+    EXPECT_LE(chosen.gcv, problem.solve(1e-8).gcv);
+    EXPECT_LE(chosen.gcv, problem.solve(1e4).gcv);
+}
+
+fit::MeasuredCurve lineTail(double rpMm, double lastMm, double atRp, double slopePerMm) {
+    fit::MeasuredCurve c;
+    for (double z = 1.0; z <= lastMm; z += 1.0) {
+        c.depthMm.push_back(z);
+        c.dose.push_back(z < rpMm ? 100.0 - z : atRp + slopePerMm * (z - rpMm));
+    }
+    return c;
+}
+
+TEST(BackgroundLine, FollowsTheTailAndIsRefusedOnlyWhenForcedOnAShortCurve) {
+    const auto line = fit::backgroundLine(lineTail(40.0, 60.0, 2.0, -0.01), 40.0, fit::BackgroundMode::Automatic,
+                                          "m.csv");
+    ASSERT_TRUE(line.has_value());
+    EXPECT_NEAR(line->heightAtRp, 2.0, 1e-9);
+    EXPECT_NEAR(line->relativeSlopePerMm, -0.005, 1e-9);
+    EXPECT_NEAR(line->shapeAt(0.0), 1.2, 1e-9);
+    EXPECT_EQ(line->tailPoints, 18);
+    // A steep tail (the electrons' foot, not photons) is bounded: at most twice as high at the surface.
+    const auto steep = fit::backgroundLine(lineTail(40.0, 60.0, 2.0, -0.1), 40.0, fit::BackgroundMode::On, "m.csv");
+    EXPECT_NEAR(steep->shapeAt(0.0), 2.0, 1e-9);
+
+    const fit::MeasuredCurve shortCurve = lineTail(40.0, 46.0, 2.0, 0.0);
+    EXPECT_FALSE(fit::backgroundLine(shortCurve, 40.0, fit::BackgroundMode::Automatic, "m.csv").has_value());
+    EXPECT_FALSE(fit::backgroundLine(lineTail(40.0, 60.0, 2.0, 0.0), 40.0, fit::BackgroundMode::Off, "m.csv"));
+    try {
+        fit::backgroundLine(shortCurve, 40.0, fit::BackgroundMode::On, "short.csv");
+        ADD_FAILURE() << "a forced background on a short tail must be refused";
+    } catch (const engine::RunError& e) {
+        EXPECT_NE(std::string(e.what()).find("short.csv"), std::string::npos) << e.what();
+    }
+}
+
+// A measurement made from the synthetic basis itself: a spectrum with a low-energy tail that the
+// Beta model could not shape, plus a 2 % background line, at 2 mm steps.
+struct KnownBeam {
+    fit::ModelBasis model{fit_testing::syntheticBasis(12.0f)};
+    fit::MeasuredCurve measured;
+    double backgroundPercent = 2.0;
+    fit::RangeLevels electronLevels{};
+};
+
+KnownBeam knownBeam() {
+    KnownBeam k;
+    const fit::BinCurves curves = k.model.binCurves(12.0f);
+    fit::DepthCurve electrons{};
+    for (std::size_t j = 0; j < curves.size(); ++j) {
+        const double x = static_cast<double>(j + 1) / 100.0;
+        const double w = std::exp(-0.5 * std::pow((x - 0.8) / 0.04, 2)) + (x > 0.3 && x < 0.8 ? 0.1 : 0.0);
+        for (std::size_t s = 0; s < electrons.size(); ++s) electrons[s] += w * curves[j][s];
+    }
+    const double largest = *std::max_element(electrons.begin(), electrons.end());
+    for (double& v : electrons) v /= largest;
+    k.electronLevels = fit::resultCurveLevels(electrons);
+    for (double z = 1.0; z <= 80.0; z += 2.0) {
+        k.measured.depthMm.push_back(z);
+        k.measured.dose.push_back(100.0 * fit::resultCurveAt(electrons, z) +
+                                  k.backgroundPercent * (1.0 - 0.002 * (z - 50.0)));
+    }
+    return k;
+}
+
+TEST(FreeSpectrumFit, RecoversABeamWithATailAndItsBackground) {
+    const KnownBeam k = knownBeam();
+    const auto rp = fit::practicalRangeMm(k.measured);
+    ASSERT_TRUE(rp.has_value());
+    const auto line = fit::backgroundLine(k.measured, *rp, fit::BackgroundMode::Automatic, "known.csv");
+    ASSERT_TRUE(line.has_value());
+    const fit::FreeFitResult r = fit::fitFreeSpectrum(k.model, 12.0f, k.measured, line, {}, "known.csv");
+    EXPECT_LT(r.rmsPercent, 0.5);
+    for (std::size_t level = 0; level < 4; ++level) EXPECT_NEAR(r.free[level], r.measured[level], 0.2) << level;
+    // The smooth curves of this basis end in a long foot that the tail's first points still hold: the
+    // background comes out somewhat high, within the band the tail's own line allows.
+    EXPECT_NEAR(r.backgroundAtRpPercent, k.backgroundPercent * (1.0 - 0.002 * (*rp - 50.0)), 0.6);
+    // The spectrum peaks where the beam does, and the run of it lacks the background: its R50 and
+    // R10 lie shallower than the measurement's.
+    EXPECT_NEAR(r.peakEnergyMeV, 0.8 * 12.0, 0.5);
+    EXPECT_NEAR(std::accumulate(r.spectrum.binWeight.begin(), r.spectrum.binWeight.end(), 0.0), 1.0, 1e-5);
+    EXPECT_NEAR(r.electronsOnly[2], k.electronLevels[2], 0.3);
+    EXPECT_LT(r.electronsOnly[3], r.measured[3]);
+    // No bin of the exchange file lies above the most energetic electrons the fall-off allows.
+    EXPECT_EQ(r.relativeWeight[99], 0.0);
+
+    // Without the background the fit stops at R10 and reports none.
+    const fit::FreeFitResult off = fit::fitFreeSpectrum(k.model, 12.0f, k.measured, std::nullopt, {}, "known.csv");
+    EXPECT_EQ(off.backgroundAtRpPercent, 0.0);
+    EXPECT_NEAR(off.toDepthMm, off.measured[3], 1e-12);
+    // A given smoothing is used as given.
+    fit::FreeFitOptions given;
+    given.smooth = 1e-3;
+    EXPECT_EQ(fit::fitFreeSpectrum(k.model, 12.0f, k.measured, line, given, "known.csv").smooth, 1e-3);
+}
+
+TEST(FreeSpectrumFit, RefusesAMeasurementWithoutAFallOff) {
+    const fit::ModelBasis model(fit_testing::syntheticBasis(12.0f));
+    fit::MeasuredCurve flat;
+    for (double z = 1.0; z <= 40.0; z += 2.0) {
+        flat.depthMm.push_back(z);
+        flat.dose.push_back(90.0 + 0.1 * z);
+    }
+    try {
+        fit::fitFreeSpectrum(model, 12.0f, flat, std::nullopt, {}, "flat.csv");
+        ADD_FAILURE() << "a curve without R10 cannot be fitted";
+    } catch (const engine::RunError& e) {
+        EXPECT_NE(std::string(e.what()).find("flat.csv"), std::string::npos) << e.what();
+    }
+}
+
+TEST(TestCurves, ClinicalBeamsFollowTheFullPhysicsFiguresAndGrowWithEnergy) {
+    // A narrow beam without a tail is the monoenergetic reference: R50 3.667 cm at 9 MeV.
+    fit::ClinicalBeam narrow;
+    narrow.peakMeV = 9.0;
+    narrow.spread = 0.005;
+    narrow.tailFraction = 0.0;
+    narrow.surfaceLift = 0.0;
+    const fit::RangeLevels r9 = fit::resultCurveLevels(fit::clinicalDepthDose(narrow));
+    EXPECT_NEAR(r9[2], 36.67, 0.3);
+    EXPECT_NEAR(r9[0], 29.2, 0.5);
+    fit::ClinicalBeam broad = narrow;
+    broad.spread = 0.05;
+    broad.tailFraction = 0.15;
+    const fit::RangeLevels b9 = fit::resultCurveLevels(fit::clinicalDepthDose(broad));
+    EXPECT_LT(b9[0], r9[0]);  // a broader beam falls off earlier and more gently
+    EXPECT_GT(b9[3] - b9[0], r9[3] - r9[0]);
+    narrow.peakMeV = 16.0;
+    EXPECT_NEAR(fit::resultCurveLevels(fit::clinicalDepthDose(narrow))[2], 66.92, 0.4);
+}
+
+}  // namespace
