@@ -2,8 +2,10 @@
 BUILD_DIR ?= build
 WORK_DIR  ?= work
 JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
+# Extra CMake settings, e.g. CMAKE_FLAGS=-DORVALIS_WARNINGS_AS_ERRORS=ON (CI sets that).
+CMAKE_FLAGS ?=
 
-.PHONY: all deps build test run clean
+.PHONY: all deps build test run clean format check-format
 
 all: build
 
@@ -11,7 +13,7 @@ deps:
 	@bash tools/install-deps.sh
 
 build: deps
-	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
 test: build
@@ -23,6 +25,13 @@ run: build
 clean:
 	@rm -rf $(BUILD_DIR)
 
+# One code style (.clang-format): `make format` applies it, `make check-format` fails on any deviation.
+format:
+	@bash tools/check-format.sh --fix
+
+check-format:
+	@bash tools/check-format.sh
+
 # Physics validation report (minutes): single-energy Tolvane runs against full-physics references,
 # written to docs/physics-validation.md.
 .PHONY: validate
@@ -32,5 +41,6 @@ validate: deps
 # Speed benchmark (minutes): micro-benchmarks and the default runs against the build before the
 # speed work, written to docs/performance.md.
 .PHONY: bench
-bench: deps
+bench:
+	@bash tools/install-deps.sh --bench
 	@bash bench/speed/run-bench.sh $(BUILD_DIR)

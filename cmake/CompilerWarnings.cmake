@@ -7,3 +7,6 @@ else()
   target_compile_options(orvalis_warnings INTERFACE
     -Wall -Wextra -Wpedantic -Wconversion -Wdouble-promotion)
 endif()
+if(ORVALIS_WARNINGS_AS_ERRORS)
+  target_compile_options(orvalis_warnings INTERFACE $<IF:$<CXX_COMPILER_ID:MSVC>,/WX,-Werror>)
+endif()

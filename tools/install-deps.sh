@@ -5,15 +5,22 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build make
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev
   qt6-base-dev libgl-dev
   libalglib-dev
   fonts-liberation fonts-ipafont-gothic
 )
-if [ "${1:-}" = "--desktop" ]; then
-  # Running the windows on a machine without a display, and taking screenshots of them.
-  packages+=(xvfb xauth imagemagick)
-fi
+case "${1:-}" in
+  --desktop)
+    # Running the windows on a machine without a display, and taking screenshots of them.
+    packages+=(xvfb xauth imagemagick) ;;
+  --bench)
+    # The speed benchmarks (make bench).
+    packages+=(libbenchmark-dev) ;;
+  --format)
+    # Only the formatter, for the style check.
+    packages=(clang-format) ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

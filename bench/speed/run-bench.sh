@@ -22,7 +22,7 @@ case "$(uname -s)" in MINGW*|MSYS*|CYGWIN*) EXE=".exe" ;; esac
 say() { printf '== %s\n' "$*" >&2; }
 
 say "building the current simulators and benchmarks in $BUILD_DIR"
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVALIS_BUILD_BENCH=ON >/dev/null
 cmake --build "$BUILD_DIR" --target Tolvane Brisella speed-bench speed-inputs
 
 say "building the simulators of $BASE_COMMIT in $WORK/base"

@@ -14,9 +14,9 @@
 namespace engine {
 
 constexpr int ENERGY_ROWS = 24;
-constexpr int QUANTILE_COLUMNS = 65;               // cumulative probabilities 0, 1/64, ..., 1
-constexpr float QUANTILE_TO_COSINE = 6.10352E-5f;  // 1/16384 to six figures
-constexpr float SINGLE_PI = 3.141592f;             // the engine's single-precision pi
+constexpr int QUANTILE_COLUMNS = 65;                        // cumulative probabilities 0, 1/64, ..., 1
+constexpr float QUANTILE_TO_COSINE = 6.10352E-5f;           // 1/16384 to six figures
+constexpr float SINGLE_PI = 3.141592f;                      // the engine's single-precision pi
 constexpr const char* QUANTILE_ROW_FORMAT = "(1X,8I6)";     // one row of 65 integers on 9 lines
 constexpr const char* TABLE_ENERGY_FORMAT = "(1X,4E15.7)";  // 24 energies on 6 lines
 
