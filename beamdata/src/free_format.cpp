@@ -64,19 +64,29 @@ FieldReader::FieldReader(std::string text, JoinedNumbers joined) : text_(std::mo
         pos_ = UTF8_BYTE_ORDER_MARK.size();
 }
 
+void FieldReader::advanceTo(std::size_t position) {
+    for (; pos_ < position && pos_ < text_.size(); ++pos_) {
+        // CR LF, LF and a lone CR each end one line.
+        if (text_[pos_] == '\n' || (text_[pos_] == '\r' && (pos_ + 1 >= text_.size() || text_[pos_ + 1] != '\n')))
+            ++line_;
+    }
+}
+
 std::optional<std::string> FieldReader::readLine() {
     if (pos_ >= text_.size()) return std::nullopt;
     std::size_t end = pos_;
     while (end < text_.size() && !isLineEnd(text_[end])) ++end;
     std::string line = text_.substr(pos_, end - pos_);
-    pos_ = end;
-    if (pos_ < text_.size() && text_[pos_] == '\r') ++pos_;
-    if (pos_ < text_.size() && text_[pos_] == '\n') ++pos_;
+    if (end < text_.size() && text_[end] == '\r') ++end;
+    if (end < text_.size() && text_[end] == '\n') ++end;
+    advanceTo(end);
     return line;
 }
 
 void FieldReader::skipBlanksAndLineEnds() {
-    while (pos_ < text_.size() && (isBlank(text_[pos_]) || isLineEnd(text_[pos_]))) ++pos_;
+    std::size_t end = pos_;
+    while (end < text_.size() && (isBlank(text_[end]) || isLineEnd(text_[end]))) ++end;
+    advanceTo(end);
 }
 
 bool FieldReader::atEnd() const {
@@ -85,41 +95,57 @@ bool FieldReader::atEnd() const {
     return true;
 }
 
-std::optional<double> FieldReader::readNumber() {
+std::optional<std::string_view> FieldReader::scanField() {
     skipBlanksAndLineEnds();
     if (pos_ >= text_.size()) return std::nullopt;
     const std::size_t start = pos_;
-    lastFieldStart_ = start;
-    if (text_[pos_] == '"') {
-        const std::size_t close = text_.find('"', pos_ + 1);
-        pos_ = (close == std::string::npos) ? text_.size() : close + 1;
+    lastFieldLine_ = line_;
+    std::size_t end = start;
+    if (text_[end] == '"') {
+        const std::size_t close = text_.find('"', end + 1);
+        end = (close == std::string::npos) ? text_.size() : close + 1;
     }
-    while (pos_ < text_.size() && !endsField(text_[pos_])) ++pos_;
-    const std::string_view field(text_.data() + start, pos_ - start);
-    if (joined_ == JoinedNumbers::Split && !parseNumberField(field)) {
-        for (std::size_t k = 1; k < field.size(); ++k) {
-            if ((field[k] != '-' && field[k] != '+') || !(isDigit(field[k - 1]) || field[k - 1] == '.')) continue;
-            const std::optional<double> head = parseNumberField(field.substr(0, k));
-            if (!head) break;
-            pos_ = start + k;  // the signed rest is the next field
-            return head;
-        }
-    }
+    while (end < text_.size() && !endsField(text_[end])) ++end;
+    advanceTo(end);
+    return std::string_view(text_.data() + start, end - start);
+}
+
+void FieldReader::skipFieldSeparator() {
     // A comma after the field (blanks around it allowed) belongs to this field's separator.
     std::size_t next = pos_;
     while (next < text_.size() && isBlank(text_[next])) ++next;
-    if (next < text_.size() && text_[next] == ',') pos_ = next + 1;
-    return parseNumberField(field);
+    if (next < text_.size() && text_[next] == ',') advanceTo(next + 1);
 }
 
-int FieldReader::lastFieldLine() const {
-    int line = 1;
-    for (std::size_t i = 0; i < lastFieldStart_ && i < text_.size(); ++i) {
-        // CR LF, LF and a lone CR each end one line.
-        if (text_[i] == '\n' || (text_[i] == '\r' && (i + 1 >= text_.size() || text_[i + 1] != '\n'))) ++line;
-    }
-    return line;
+std::optional<std::string> FieldReader::readField() {
+    const auto field = scanField();
+    if (!field) return std::nullopt;
+    std::string text(*field);
+    skipFieldSeparator();
+    return text;
 }
+
+std::optional<double> FieldReader::readNumber() {
+    const auto field = scanField();
+    if (!field) return std::nullopt;
+    if (joined_ == JoinedNumbers::Split && !parseNumberField(*field)) {
+        const std::size_t start = static_cast<std::size_t>(field->data() - text_.data());
+        for (std::size_t k = 1; k < field->size(); ++k) {
+            const char c = (*field)[k];
+            const char before = (*field)[k - 1];
+            if ((c != '-' && c != '+') || !(isDigit(before) || before == '.')) continue;
+            const std::optional<double> head = parseNumberField(field->substr(0, k));
+            if (!head) break;
+            pos_ = start + k;  // the signed rest is the next field (no line end lies within a field)
+            return head;
+        }
+    }
+    const std::optional<double> value = parseNumberField(*field);
+    skipFieldSeparator();
+    return value;
+}
+
+int FieldReader::lastFieldLine() const { return lastFieldLine_; }
 
 std::optional<std::string> readWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

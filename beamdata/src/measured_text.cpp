@@ -1,5 +1,7 @@
 #include "measured_text.h"
 
+#include "beamdata/free_format.h"
+
 #include "engine/run_error.h"
 
 #include <cctype>
@@ -12,13 +14,7 @@ namespace {
 
 constexpr std::string_view UTF8_BYTE_ORDER_MARK = "\xEF\xBB\xBF";
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::size_t skipDigits(std::string_view s, std::size_t pos) {
-    while (pos < s.size() && isDigit(s[pos])) ++pos;
-    return pos;
-}
 
 }  // namespace
 
@@ -72,41 +68,7 @@ void fail(const std::string& fileName, int line, const std::string& message) {
     throw engine::RunError(fileName, line, message);
 }
 
-std::optional<double> parseNumber(std::string_view field) {
-    if (field.size() >= 2 && field.front() == '"' && field.back() == '"') field = field.substr(1, field.size() - 2);
-    std::string normal;  // the form std::from_chars takes: no '+', 'E' for the exponent
-    std::size_t pos = 0;
-    if (pos < field.size() && (field[pos] == '+' || field[pos] == '-')) {
-        if (field[pos] == '-') normal += '-';
-        ++pos;
-    }
-    const std::size_t intEnd = skipDigits(field, pos);
-    std::size_t mantissaDigits = intEnd - pos;
-    normal.append(field.substr(pos, intEnd - pos));
-    pos = intEnd;
-    if (pos < field.size() && field[pos] == '.') {
-        const std::size_t fracEnd = skipDigits(field, pos + 1);
-        mantissaDigits += fracEnd - pos - 1;
-        if (mantissaDigits == 0) normal += '0';  // ".5" -> "0.5"
-        normal.append(field.substr(pos, fracEnd - pos));
-        pos = fracEnd;
-    }
-    if (mantissaDigits == 0) return std::nullopt;
-    if (pos < field.size() && (field[pos] == 'E' || field[pos] == 'e' || field[pos] == 'D' || field[pos] == 'd')) {
-        normal += 'E';
-        ++pos;
-        if (pos < field.size() && (field[pos] == '+' || field[pos] == '-')) normal += field[pos++];
-        const std::size_t expEnd = skipDigits(field, pos);
-        if (expEnd == pos) return std::nullopt;
-        normal.append(field.substr(pos, expEnd - pos));
-        pos = expEnd;
-    }
-    if (pos != field.size()) return std::nullopt;
-    double value = 0.0;
-    const auto [end, error] = std::from_chars(normal.data(), normal.data() + normal.size(), value);
-    if (error != std::errc() || end != normal.data() + normal.size() || !std::isfinite(value)) return std::nullopt;
-    return value;
-}
+std::optional<double> parseNumber(std::string_view field) { return text::parseNumberField(field); }
 
 double requireNumber(std::string_view field, const std::string& fileName, int line, const std::string& what) {
     const std::optional<double> value = parseNumber(field);

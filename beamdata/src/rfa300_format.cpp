@@ -4,11 +4,15 @@
 // measurement closed by ":EOM", the file by ":EOF". "#" and "!" start comments.
 #include <optional>
 
+#include "keyed_scan_file.h"
 #include "measured_text.h"
 #include "scan_reading.h"
 
 namespace beamdata::detail {
 namespace {
+
+constexpr KeyedScanWords RFA300_WORDS{"measurement", ":MSR", "%PTS", ":EOM", ":EOF", ":EOM without a measurement",
+                                      "DPT"};
 
 // The line without a trailing comment.
 std::string_view withoutComment(std::string_view line) {
@@ -16,30 +20,17 @@ std::string_view withoutComment(std::string_view line) {
     return trim(mark == std::string_view::npos ? line : line.substr(0, mark));
 }
 
-int wholeNumber(std::string_view field, const std::string& fileName, int line, const std::string& what) {
-    const double n = requireNumber(field, fileName, line, what);
-    if (!(n >= 0.0) || n != static_cast<double>(static_cast<int>(n))) fail(fileName, line, what + " must be a count");
-    return static_cast<int>(n);
-}
-
 class Rfa300Reader {
 public:
-    explicit Rfa300Reader(const std::string& fileName) : fileName_(fileName) {}
+    explicit Rfa300Reader(const std::string& fileName) : file_(fileName, RFA300_WORDS) {}
 
     ScanReading read(std::string_view text) {
         const std::vector<TextLine> lines = splitLines(text);
         for (const TextLine& line : lines) {
-            if (ended_) break;
+            if (file_.ended()) break;
             take(withoutComment(line.text), line.number);
         }
-        const int last = lines.empty() ? 1 : lines.back().number;
-        if (inMeasurement_)
-            fail(fileName_, last,
-                 "the file ends inside measurement " + std::to_string(measurements_) + " (begun on line " +
-                     std::to_string(scan_.info.firstLine) + "): truncated");
-        if (!ended_) fail(fileName_, last, "the file ends without :EOF: truncated");
-        reading_.lastLine = last;
-        return reading_;
+        return file_.finish(lines.empty() ? 1 : lines.back().number);
     }
 
 private:
@@ -48,41 +39,33 @@ private:
         const std::vector<std::string_view> fields = blankFields(line);
         const std::string head = upperCase(fields.front());
         if (head == ":MSR") {
-            if (fields.size() < 2) fail(fileName_, number, ":MSR needs the number of measurements");
-            announced_ = wholeNumber(fields[1], fileName_, number, "the number of measurements");
-            announcedLine_ = number;
+            file_.announce(fields, number);
         } else if (head == ":SYS") {
         } else if (head == ":EOM") {
-            endMeasurement(number);
+            file_.endScan(number);
         } else if (head == ":EOF") {
-            endFile(number);
+            file_.endFile(number);
         } else if (head[0] == '%') {
-            if (!inMeasurement_) beginMeasurement(number);
+            if (!file_.inScan()) file_.beginScan(number);
             key(head.substr(1), fields, number);
         } else if (head[0] == '=') {
-            if (!inMeasurement_) fail(fileName_, number, "a point outside a measurement");
-            point(line.substr(1), number);
+            if (!file_.inScan()) fail(file_.fileName(), number, "a point outside a measurement");
+            const std::vector<std::string_view> point = blankFields(line.substr(1));
+            if (point.size() < 4) fail(file_.fileName(), number, "a point \"= x y z value\" (mm) expected");
+            file_.addPoint(point[0], point[1], point[2], point[3], number);
         } else {
-            fail(fileName_, number, "neither a key (%), a point (=) nor a command (:): \"" + std::string(line) + "\"");
+            fail(file_.fileName(), number,
+                 "neither a key (%), a point (=) nor a command (:): \"" + std::string(line) + "\"");
         }
     }
 
-    void beginMeasurement(int number) {
-        inMeasurement_ = true;
-        scan_ = DepthScan{};
-        scan_.info.fileScan = ++measurements_;
-        scan_.info.firstLine = number;
-        scanType_.clear();
-        points_.reset();
-    }
-
     void key(const std::string& key, const std::vector<std::string_view>& fields, int number) {
-        ScanInfo& info = scan_.info;
+        ScanInfo& info = file_.info();
         const auto value = [&](std::size_t k, const std::string& what) {
-            if (fields.size() <= k) fail(fileName_, number, "%" + key + " needs " + what);
-            return requireNumber(fields[k], fileName_, number, "%" + key + ": " + what);
+            if (fields.size() <= k) fail(file_.fileName(), number, "%" + key + " needs " + what);
+            return requireNumber(fields[k], file_.fileName(), number, "%" + key + ": " + what);
         };
-        if (key == "SCN" && fields.size() > 1) scanType_ = upperCase(fields[1]);
+        if (key == "SCN" && fields.size() > 1) file_.setScanType(fields[1]);
         if (key == "FLD" && fields.size() > 1) {
             const std::string kind = upperCase(fields[1]);
             info.quantity = kind == "ION" ? Quantity::Ionisation : Quantity::Dose;
@@ -99,59 +82,10 @@ private:
             info.fieldInplaneMm = value(1, "two field sizes (mm)");
             info.fieldCrossplaneMm = value(2, "two field sizes (mm)");
         }
-        if (key == "PTS") {
-            if (fields.size() < 2) fail(fileName_, number, "%PTS needs the number of points");
-            points_ = wholeNumber(fields[1], fileName_, number, "%PTS");
-            pointsLine_ = number;
-        }
+        if (key == "PTS") file_.setPointCount(fields, number);
     }
 
-    void point(std::string_view rest, int number) {
-        const std::vector<std::string_view> fields = blankFields(rest);
-        if (fields.size() < 4) fail(fileName_, number, "a point \"= x y z value\" (mm) expected");
-        requireNumber(fields[0], fileName_, number, "x (mm)");
-        requireNumber(fields[1], fileName_, number, "y (mm)");
-        scan_.depthMm.push_back(requireNumber(fields[2], fileName_, number, "z (mm)"));
-        scan_.value.push_back(requireNumber(fields[3], fileName_, number, "a measured value"));
-    }
-
-    void endMeasurement(int number) {
-        if (!inMeasurement_) fail(fileName_, number, ":EOM without a measurement");
-        inMeasurement_ = false;
-        const auto count = static_cast<int>(scan_.depthMm.size());
-        if (points_ && *points_ != count)
-            fail(fileName_, number,
-                 "measurement " + std::to_string(scan_.info.fileScan) + " holds " + std::to_string(count) +
-                     " points, but its %PTS (line " + std::to_string(pointsLine_) + ") says " +
-                     std::to_string(*points_));
-        if (scanType_ != "DPT") {
-            ++reading_.otherScans;
-            return;
-        }
-        if (count < 2) fail(fileName_, number, "depth measurement holds fewer than two points");
-        reading_.depthScans.push_back(std::move(scan_));
-    }
-
-    void endFile(int number) {
-        if (inMeasurement_) fail(fileName_, number, ":EOF inside a measurement: its :EOM is missing");
-        if (announced_ && *announced_ != measurements_)
-            fail(fileName_, number,
-                 "the file holds " + std::to_string(measurements_) + " measurements, but its :MSR (line " +
-                     std::to_string(announcedLine_) + ") says " + std::to_string(*announced_));
-        ended_ = true;
-    }
-
-    const std::string& fileName_;
-    ScanReading reading_;
-    DepthScan scan_;
-    bool inMeasurement_ = false;
-    bool ended_ = false;
-    int measurements_ = 0;
-    std::optional<int> announced_;
-    int announcedLine_ = 0;
-    std::optional<int> points_;
-    int pointsLine_ = 0;
-    std::string scanType_;
+    KeyedScanFile file_;
 };
 
 }  // namespace

@@ -29,6 +29,9 @@ public:
     // The next field as a number; nullopt at the end of the text or when the field is no number.
     std::optional<double> readNumber();
 
+    // The next field's text as it stands (quotes included); nullopt at the end of the text.
+    std::optional<std::string> readField();
+
     // True when only blanks and line ends remain: no further field can begin.
     bool atEnd() const;
 
@@ -37,10 +40,14 @@ public:
 
 private:
     void skipBlanksAndLineEnds();
+    void advanceTo(std::size_t position);  // counts the line ends passed
+    std::optional<std::string_view> scanField();
+    void skipFieldSeparator();
     std::string text_;
     std::size_t pos_ = 0;
     JoinedNumbers joined_ = JoinedNumbers::Refuse;
-    std::size_t lastFieldStart_ = 0;
+    int line_ = 1;
+    int lastFieldLine_ = 1;
 };
 
 // The bytes of a file, or nullopt when it cannot be opened or read.
