@@ -72,6 +72,22 @@ void KeyedScanFile::endFile(int line) {
     ended_ = true;
 }
 
+ScanReading KeyedScanFile::read(std::string_view text, std::string_view (*clean)(std::string_view),
+                                const std::function<void(const Line&)>& take) {
+    const std::vector<TextLine> lines = splitLines(text);
+    for (const TextLine& textLine : lines) {
+        if (ended_) break;
+        Line line;
+        line.text = clean(textLine.text);
+        if (line.text.empty()) continue;
+        line.fields = blankFields(line.text);
+        line.head = upperCase(line.fields.front());
+        line.number = textLine.number;
+        take(line);
+    }
+    return finish(lines.empty() ? 1 : lines.back().number);
+}
+
 ScanReading KeyedScanFile::finish(int lastLine) {
     if (inScan_)
         fail(fileName_, lastLine,

@@ -3,6 +3,7 @@
 // at the top, scans of "%KEY value" lines and x y z value points, a point count per scan, a mark
 // that ends a scan and one that ends the file. Each format reads its own lines and keys and hands
 // the structure to this class, which checks it and collects the depth scans.
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,12 +46,24 @@ public:
     void endScan(int line);
     void endFile(int line);
 
-    // After the last line: fails for a file cut inside a scan or before its end mark.
-    ScanReading finish(int lastLine);
+    // One line of the file: its text (trimmed, comments removed), its blank-separated fields, the
+    // first of them in capitals, and its number.
+    struct Line {
+        std::string_view text;
+        std::vector<std::string_view> fields;
+        std::string head;
+        int number = 0;
+    };
+    // Hands every non-empty line up to the end mark to `take`; then fails for a file cut inside a
+    // scan or before its end mark, and returns the depth scans.
+    ScanReading read(std::string_view text, std::string_view (*clean)(std::string_view),
+                     const std::function<void(const Line&)>& take);
 
 private:
     const std::string& fileName_;
     KeyedScanWords words_;
+    ScanReading finish(int lastLine);
+
     ScanReading reading_;
     DepthScan scan_;
     bool inScan_ = false;

@@ -18,19 +18,15 @@ public:
     explicit W2cadReader(const std::string& fileName) : file_(fileName, W2CAD_WORDS) {}
 
     ScanReading read(std::string_view text) {
-        const std::vector<TextLine> lines = splitLines(text);
-        for (const TextLine& line : lines) {
-            if (file_.ended()) break;
-            take(trim(line.text), line.number);
-        }
-        return file_.finish(lines.empty() ? 1 : lines.back().number);
+        return file_.read(text, &trim, [this](const KeyedScanFile::Line& line) { take(line); });
     }
 
 private:
-    void take(std::string_view line, int number) {
-        if (line.empty()) return;
-        const std::vector<std::string_view> fields = blankFields(line);
-        const std::string head = upperCase(fields.front());
+    void take(const KeyedScanFile::Line& l) {
+        const std::string_view line = l.text;
+        const std::vector<std::string_view>& fields = l.fields;
+        const std::string& head = l.head;
+        const int number = l.number;
         if (head == "$NUMS") {
             file_.announce(fields, number);
         } else if (head == "$STOM") {
