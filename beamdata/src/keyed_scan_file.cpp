@@ -11,11 +11,58 @@ int wholeNumber(std::string_view field, const std::string& fileName, int line, c
 KeyedScanFile::KeyedScanFile(const std::string& fileName, const KeyedScanWords& words)
     : fileName_(fileName), words_(words) {}
 
-void KeyedScanFile::announce(const std::vector<std::string_view>& fields, int line) {
+ScanReading KeyedScanFile::read(std::string_view text) {
+    const std::vector<TextLine> lines = splitLines(text);
+    for (const TextLine& textLine : lines) {
+        if (ended_) break;
+        Line line;
+        line.text = clean(textLine.text);
+        if (line.text.empty()) continue;
+        line.fields = blankFields(line.text);
+        line.head = upperCase(line.fields.front());
+        line.number = textLine.number;
+        take(line);
+    }
+    return finish(lines.empty() ? 1 : lines.back().number);
+}
+
+void KeyedScanFile::take(const Line& line) {
+    const std::string& head = line.head;
+    const bool beginsAtFirstKey = std::string_view(words_.beginScanKey).empty();
+    if (head == words_.announceKey) {
+        announce(line);
+    } else if (head == words_.ignoredKey) {
+    } else if (!beginsAtFirstKey && head == words_.beginScanKey) {
+        if (inScan_)
+            fail(fileName_, line.number,
+                 std::string(words_.beginScanKey) + " inside a " + words_.scan + ": the " + words_.endScanKey + " of " +
+                     words_.scan + " " + std::to_string(scans_) + " is missing");
+        beginScan(line.number);
+    } else if (head == words_.endScanKey) {
+        endScan(line.number);
+    } else if (head == words_.endFileKey) {
+        endFile(line.number);
+    } else if (head[0] == '%') {
+        if (!inScan_ && beginsAtFirstKey) beginScan(line.number);
+        if (!inScan_) fail(fileName_, line.number, std::string("a key outside a ") + words_.scan);
+        if (head.substr(1) == std::string_view(words_.pointCountKey).substr(1))
+            setPointCount(line);
+        else
+            key(head.substr(1), line);
+    } else if (head[0] == words_.pointMark) {
+        if (!inScan_) fail(fileName_, line.number, std::string("a point outside a ") + words_.scan);
+        addPoint(line);
+    } else {
+        fail(fileName_, line.number,
+             std::string("neither ") + words_.lineKinds + ": \"" + std::string(line.text) + "\"");
+    }
+}
+
+void KeyedScanFile::announce(const Line& line) {
     const std::string what = std::string("the number of ") + words_.scan + "s";
-    if (fields.size() < 2) fail(fileName_, line, std::string(words_.announceKey) + " needs " + what);
-    announced_ = wholeNumber(fields[1], fileName_, line, what);
-    announcedLine_ = line;
+    if (line.fields.size() < 2) fail(fileName_, line.number, std::string(words_.announceKey) + " needs " + what);
+    announced_ = wholeNumber(line.fields[1], fileName_, line.number, what);
+    announcedLine_ = line.number;
 }
 
 void KeyedScanFile::beginScan(int line) {
@@ -27,20 +74,19 @@ void KeyedScanFile::beginScan(int line) {
     points_.reset();
 }
 
-void KeyedScanFile::setScanType(std::string_view type) { scanType_ = upperCase(type); }
-
-void KeyedScanFile::setPointCount(const std::vector<std::string_view>& fields, int line) {
-    if (fields.size() < 2) fail(fileName_, line, std::string(words_.pointCountKey) + " needs the number of points");
-    points_ = wholeNumber(fields[1], fileName_, line, words_.pointCountKey);
-    pointsLine_ = line;
+void KeyedScanFile::setPointCount(const Line& line) {
+    if (line.fields.size() < 2)
+        fail(fileName_, line.number, std::string(words_.pointCountKey) + " needs the number of points");
+    points_ = wholeNumber(line.fields[1], fileName_, line.number, words_.pointCountKey);
+    pointsLine_ = line.number;
 }
 
-void KeyedScanFile::addPoint(std::string_view x, std::string_view y, std::string_view z, std::string_view value,
-                             int line) {
-    requireNumber(x, fileName_, line, "x (mm)");
-    requireNumber(y, fileName_, line, "y (mm)");
-    scan_.depthMm.push_back(requireNumber(z, fileName_, line, "z (mm)"));
-    scan_.value.push_back(requireNumber(value, fileName_, line, "a measured value"));
+void KeyedScanFile::addPoint(const Line& line) {
+    const std::vector<std::string_view> fields = pointFields(line);
+    requireNumber(fields[0], fileName_, line.number, "x (mm)");
+    requireNumber(fields[1], fileName_, line.number, "y (mm)");
+    scan_.depthMm.push_back(requireNumber(fields[2], fileName_, line.number, "z (mm)"));
+    scan_.value.push_back(requireNumber(fields[3], fileName_, line.number, "a measured value"));
 }
 
 void KeyedScanFile::endScan(int line) {
@@ -70,22 +116,6 @@ void KeyedScanFile::endFile(int line) {
              "the file holds " + std::to_string(scans_) + " " + words_.scan + "s, but its " + words_.announceKey +
                  " (line " + std::to_string(announcedLine_) + ") says " + std::to_string(*announced_));
     ended_ = true;
-}
-
-ScanReading KeyedScanFile::read(std::string_view text, std::string_view (*clean)(std::string_view),
-                                const std::function<void(const Line&)>& take) {
-    const std::vector<TextLine> lines = splitLines(text);
-    for (const TextLine& textLine : lines) {
-        if (ended_) break;
-        Line line;
-        line.text = clean(textLine.text);
-        if (line.text.empty()) continue;
-        line.fields = blankFields(line.text);
-        line.head = upperCase(line.fields.front());
-        line.number = textLine.number;
-        take(line);
-    }
-    return finish(lines.empty() ? 1 : lines.back().number);
 }
 
 ScanReading KeyedScanFile::finish(int lastLine) {

@@ -1,9 +1,8 @@
 #pragma once
 // What the two keyed water-tank exports (RFA300 ASCII and w2CAD) share: a count of scans announced
 // at the top, scans of "%KEY value" lines and x y z value points, a point count per scan, a mark
-// that ends a scan and one that ends the file. Each format reads its own lines and keys and hands
-// the structure to this class, which checks it and collects the depth scans.
-#include <functional>
+// that ends a scan and one that ends the file. This class reads the lines, checks that structure and
+// collects the depth scans; each format adds what a scan's keys mean and how a point is written.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,13 +13,17 @@
 
 namespace beamdata::detail {
 
-// The words of one format, for its messages.
+// The marks and words of one format.
 struct KeyedScanWords {
     const char* scan;            // "measurement", "scan"
     const char* announceKey;     // ":MSR", "$NUMS"
+    const char* beginScanKey;    // "$STOM"; empty: a scan begins at its first key
     const char* pointCountKey;   // "%PTS", "%PNTS"
     const char* endScanKey;      // ":EOM", "$ENOM"
     const char* endFileKey;      // ":EOF", "$ENOF"
+    const char* ignoredKey;      // a command without meaning for the curves (":SYS"), or empty
+    char pointMark;              // '=', '<'
+    const char* lineKinds;       // "a key (%), a point (=) nor a command (:)" for the unknown-line message
     const char* endWithoutScan;  // the message for an end-of-scan mark outside a scan
     const char* depthType;       // the scan type of a depth curve: "DPT", "OPD"
 };
@@ -30,21 +33,13 @@ int wholeNumber(std::string_view field, const std::string& fileName, int line, c
 
 class KeyedScanFile {
 public:
+    virtual ~KeyedScanFile() = default;
+
+    // Reads every line up to the end mark; fails for a file cut inside a scan or before its end mark.
+    ScanReading read(std::string_view text);
+
+protected:
     KeyedScanFile(const std::string& fileName, const KeyedScanWords& words);
-
-    bool inScan() const { return inScan_; }
-    bool ended() const { return ended_; }
-    int scans() const { return scans_; }
-    ScanInfo& info() { return scan_.info; }
-    const std::string& fileName() const { return fileName_; }
-
-    void announce(const std::vector<std::string_view>& fields, int line);  // the file's scan count
-    void beginScan(int line);
-    void setScanType(std::string_view type);
-    void setPointCount(const std::vector<std::string_view>& fields, int line);
-    void addPoint(std::string_view x, std::string_view y, std::string_view z, std::string_view value, int line);
-    void endScan(int line);
-    void endFile(int line);
 
     // One line of the file: its text (trimmed, comments removed), its blank-separated fields, the
     // first of them in capitals, and its number.
@@ -54,16 +49,29 @@ public:
         std::string head;
         int number = 0;
     };
-    // Hands every non-empty line up to the end mark to `take`; then fails for a file cut inside a
-    // scan or before its end mark, and returns the depth scans.
-    ScanReading read(std::string_view text, std::string_view (*clean)(std::string_view),
-                     const std::function<void(const Line&)>& take);
+
+    // The format's own parts: the line without comments, what a "%KEY" line means (key without %),
+    // and the x y z value fields of a point line.
+    virtual std::string_view clean(std::string_view text) const = 0;
+    virtual void key(const std::string& key, const Line& line) = 0;
+    virtual std::vector<std::string_view> pointFields(const Line& line) const = 0;
+
+    ScanInfo& scanInfo() { return scan_.info; }
+    const std::string& fileName() const { return fileName_; }
+    void setScanType(std::string_view type) { scanType_ = upperCase(type); }
 
 private:
-    const std::string& fileName_;
-    KeyedScanWords words_;
+    void take(const Line& line);
+    void announce(const Line& line);
+    void beginScan(int line);
+    void setPointCount(const Line& line);
+    void addPoint(const Line& line);
+    void endScan(int line);
+    void endFile(int line);
     ScanReading finish(int lastLine);
 
+    const std::string& fileName_;
+    KeyedScanWords words_;
     ScanReading reading_;
     DepthScan scan_;
     bool inScan_ = false;

@@ -11,7 +11,16 @@
 namespace beamdata::detail {
 namespace {
 
-constexpr KeyedScanWords RFA300_WORDS{"measurement", ":MSR", "%PTS", ":EOM", ":EOF", ":EOM without a measurement",
+constexpr KeyedScanWords RFA300_WORDS{"measurement",
+                                      ":MSR",
+                                      "",
+                                      "%PTS",
+                                      ":EOM",
+                                      ":EOF",
+                                      ":SYS",
+                                      '=',
+                                      "a key (%), a point (=) nor a command (:)",
+                                      ":EOM without a measurement",
                                       "DPT"};
 
 // The line without a trailing comment.
@@ -20,48 +29,28 @@ std::string_view withoutComment(std::string_view line) {
     return trim(mark == std::string_view::npos ? line : line.substr(0, mark));
 }
 
-class Rfa300Reader {
+class Rfa300Reader : public KeyedScanFile {
 public:
-    explicit Rfa300Reader(const std::string& fileName) : file_(fileName, RFA300_WORDS) {}
-
-    ScanReading read(std::string_view text) {
-        return file_.read(text, &withoutComment, [this](const KeyedScanFile::Line& line) { take(line); });
-    }
+    explicit Rfa300Reader(const std::string& fileName) : KeyedScanFile(fileName, RFA300_WORDS) {}
 
 private:
-    void take(const KeyedScanFile::Line& l) {
-        const std::string_view line = l.text;
-        const std::vector<std::string_view>& fields = l.fields;
-        const std::string& head = l.head;
-        const int number = l.number;
-        if (head == ":MSR") {
-            file_.announce(fields, number);
-        } else if (head == ":SYS") {
-        } else if (head == ":EOM") {
-            file_.endScan(number);
-        } else if (head == ":EOF") {
-            file_.endFile(number);
-        } else if (head[0] == '%') {
-            if (!file_.inScan()) file_.beginScan(number);
-            key(head.substr(1), fields, number);
-        } else if (head[0] == '=') {
-            if (!file_.inScan()) fail(file_.fileName(), number, "a point outside a measurement");
-            const std::vector<std::string_view> point = blankFields(line.substr(1));
-            if (point.size() < 4) fail(file_.fileName(), number, "a point \"= x y z value\" (mm) expected");
-            file_.addPoint(point[0], point[1], point[2], point[3], number);
-        } else {
-            fail(file_.fileName(), number,
-                 "neither a key (%), a point (=) nor a command (:): \"" + std::string(line) + "\"");
-        }
+    std::string_view clean(std::string_view text) const override { return withoutComment(text); }
+
+    std::vector<std::string_view> pointFields(const Line& line) const override {
+        std::vector<std::string_view> fields = blankFields(line.text.substr(1));
+        if (fields.size() < 4) fail(fileName(), line.number, "a point \"= x y z value\" (mm) expected");
+        return fields;
     }
 
-    void key(const std::string& key, const std::vector<std::string_view>& fields, int number) {
-        ScanInfo& info = file_.info();
+    void key(const std::string& key, const Line& line) override {
+        const std::vector<std::string_view>& fields = line.fields;
+        const int number = line.number;
+        ScanInfo& info = scanInfo();
         const auto value = [&](std::size_t k, const std::string& what) {
-            if (fields.size() <= k) fail(file_.fileName(), number, "%" + key + " needs " + what);
-            return requireNumber(fields[k], file_.fileName(), number, "%" + key + ": " + what);
+            if (fields.size() <= k) fail(fileName(), number, "%" + key + " needs " + what);
+            return requireNumber(fields[k], fileName(), number, "%" + key + ": " + what);
         };
-        if (key == "SCN" && fields.size() > 1) file_.setScanType(fields[1]);
+        if (key == "SCN" && fields.size() > 1) setScanType(fields[1]);
         if (key == "FLD" && fields.size() > 1) {
             const std::string kind = upperCase(fields[1]);
             info.quantity = kind == "ION" ? Quantity::Ionisation : Quantity::Dose;
@@ -78,10 +67,7 @@ private:
             info.fieldInplaneMm = value(1, "two field sizes (mm)");
             info.fieldCrossplaneMm = value(2, "two field sizes (mm)");
         }
-        if (key == "PTS") file_.setPointCount(fields, number);
     }
-
-    KeyedScanFile file_;
 };
 
 }  // namespace

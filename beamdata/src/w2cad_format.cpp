@@ -11,59 +11,42 @@
 namespace beamdata::detail {
 namespace {
 
-constexpr KeyedScanWords W2CAD_WORDS{"scan", "$NUMS", "%PNTS", "$ENOM", "$ENOF", "$ENOM without $STOM", "OPD"};
+constexpr KeyedScanWords W2CAD_WORDS{"scan",
+                                     "$NUMS",
+                                     "$STOM",
+                                     "%PNTS",
+                                     "$ENOM",
+                                     "$ENOF",
+                                     "",
+                                     '<',
+                                     "a key (%), a point (<...>) nor a command ($)",
+                                     "$ENOM without $STOM",
+                                     "OPD"};
 
-class W2cadReader {
+class W2cadReader : public KeyedScanFile {
 public:
-    explicit W2cadReader(const std::string& fileName) : file_(fileName, W2CAD_WORDS) {}
-
-    ScanReading read(std::string_view text) {
-        return file_.read(text, &trim, [this](const KeyedScanFile::Line& line) { take(line); });
-    }
+    explicit W2cadReader(const std::string& fileName) : KeyedScanFile(fileName, W2CAD_WORDS) {}
 
 private:
-    void take(const KeyedScanFile::Line& l) {
-        const std::string_view line = l.text;
-        const std::vector<std::string_view>& fields = l.fields;
-        const std::string& head = l.head;
-        const int number = l.number;
-        if (head == "$NUMS") {
-            file_.announce(fields, number);
-        } else if (head == "$STOM") {
-            if (file_.inScan())
-                fail(file_.fileName(), number,
-                     "$STOM inside a scan: the $ENOM of scan " + std::to_string(file_.scans()) + " is missing");
-            file_.beginScan(number);
-        } else if (head == "$ENOM") {
-            file_.endScan(number);
-        } else if (head == "$ENOF") {
-            file_.endFile(number);
-        } else if (head[0] == '%') {
-            if (!file_.inScan()) fail(file_.fileName(), number, "a key outside a scan");
-            key(head.substr(1), fields, number);
-        } else if (head[0] == '<') {
-            if (!file_.inScan()) fail(file_.fileName(), number, "a point outside a scan");
-            point(line, number);
-        } else {
-            fail(file_.fileName(), number,
-                 "neither a key (%), a point (<...>) nor a command ($): \"" + std::string(line) + "\"");
-        }
+    std::string_view clean(std::string_view text) const override { return trim(text); }
+
+    std::vector<std::string_view> pointFields(const Line& line) const override {
+        if (line.text.back() != '>')
+            fail(fileName(), line.number, "a point \"< x y z value >\" (mm) must end with \">\"");
+        std::vector<std::string_view> fields = blankFields(trim(line.text.substr(1, line.text.size() - 2)));
+        if (fields.size() != 4) fail(fileName(), line.number, "a point \"< x y z value >\" (mm) expected");
+        return fields;
     }
 
-    void point(std::string_view line, int number) {
-        if (line.back() != '>') fail(file_.fileName(), number, "a point \"< x y z value >\" (mm) must end with \">\"");
-        const std::vector<std::string_view> fields = blankFields(trim(line.substr(1, line.size() - 2)));
-        if (fields.size() != 4) fail(file_.fileName(), number, "a point \"< x y z value >\" (mm) expected");
-        file_.addPoint(fields[0], fields[1], fields[2], fields[3], number);
-    }
-
-    void key(const std::string& key, const std::vector<std::string_view>& fields, int number) {
-        ScanInfo& info = file_.info();
+    void key(const std::string& key, const Line& line) override {
+        const std::vector<std::string_view>& fields = line.fields;
+        const int number = line.number;
+        ScanInfo& info = scanInfo();
         const auto value = [&](const std::string& what) {
-            if (fields.size() < 2) fail(file_.fileName(), number, "%" + key + " needs " + what);
-            return requireNumber(fields[1], file_.fileName(), number, "%" + key + ": " + what);
+            if (fields.size() < 2) fail(fileName(), number, "%" + key + " needs " + what);
+            return requireNumber(fields[1], fileName(), number, "%" + key + ": " + what);
         };
-        if (key == "TYPE" && fields.size() > 1) file_.setScanType(fields[1]);
+        if (key == "TYPE" && fields.size() > 1) setScanType(fields[1]);
         if (key == "DETY" && fields.size() > 1) {
             const std::string kind = upperCase(fields[1]);
             info.quantity = kind == "CHA" ? Quantity::Ionisation : Quantity::Dose;
@@ -74,20 +57,16 @@ private:
         if (key == "BMTY" && fields.size() > 1) info.beamType = std::string(fields[1]);
         if (key == "SSD") info.ssdMm = value("the SSD (mm)");
         if (key == "FLSZ") {
-            if (fields.size() < 2) fail(file_.fileName(), number, "%FLSZ needs the field size, as 100*100 (mm)");
+            if (fields.size() < 2) fail(fileName(), number, "%FLSZ needs the field size, as 100*100 (mm)");
             const std::string_view size = fields[1];
             const std::size_t star = size.find('*');
             if (star == std::string_view::npos)
-                fail(file_.fileName(), number, "%FLSZ: a field size as 100*100 (mm) expected");
-            info.fieldInplaneMm = requireNumber(size.substr(0, star), file_.fileName(), number,
-                                                "%FLSZ: a field size (mm)");
-            info.fieldCrossplaneMm = requireNumber(size.substr(star + 1), file_.fileName(), number,
+                fail(fileName(), number, "%FLSZ: a field size as 100*100 (mm) expected");
+            info.fieldInplaneMm = requireNumber(size.substr(0, star), fileName(), number, "%FLSZ: a field size (mm)");
+            info.fieldCrossplaneMm = requireNumber(size.substr(star + 1), fileName(), number,
                                                    "%FLSZ: a field size (mm)");
         }
-        if (key == "PNTS") file_.setPointCount(fields, number);
     }
-
-    KeyedScanFile file_;
 };
 
 }  // namespace

@@ -193,11 +193,4 @@ BeamQuality analyseDepthDose(const DepthDoseCurve& curve) {
     return q;
 }
 
-double meanSurfaceEnergyMeV(double r50Mm) { return 2.33 * (0.1 * r50Mm); }
-
-double mostProbableSurfaceEnergyMeV(double practicalRangeMm) {
-    const double rpCm = 0.1 * practicalRangeMm;
-    return 0.22 + 1.98 * rpCm + 0.0025 * rpCm * rpCm;
-}
-
 }  // namespace tools

@@ -1,4 +1,5 @@
 #include "tools/validation_report.h"
+#include "beamdata/beam_quality.h"
 
 #include "engine/run_error.h"
 
@@ -58,10 +59,10 @@ void appendEnergyTable(std::ostringstream& md, const std::vector<ValidationRun>&
     md << "|---:|---:|---:|---:|---:|\n";
     for (const ValidationRun& run : runs) {
         const ReferenceDepthDose* ref = findReference(run.energyMeV);
-        md << "| " << fixed(run.energyMeV, 0) << " | " << fixed(meanSurfaceEnergyMeV(run.quality.r50Mm), 2) << " | "
-           << (ref ? fixed(meanSurfaceEnergyMeV(10.0 * ref->r50Cm), 2) : "n/a") << " | "
-           << fixed(mostProbableSurfaceEnergyMeV(run.quality.practicalRangeMm), 2) << " | "
-           << (ref ? fixed(mostProbableSurfaceEnergyMeV(10.0 * ref->practicalRangeCm), 2) : "n/a") << " |\n";
+        md << "| " << fixed(run.energyMeV, 0) << " | " << fixed(beamdata::meanEnergyMeV(run.quality.r50Mm), 2) << " | "
+           << (ref ? fixed(beamdata::meanEnergyMeV(10.0 * ref->r50Cm), 2) : "n/a") << " | "
+           << fixed(beamdata::mostProbableEnergyMeV(run.quality.practicalRangeMm), 2) << " | "
+           << (ref ? fixed(beamdata::mostProbableEnergyMeV(10.0 * ref->practicalRangeCm), 2) : "n/a") << " |\n";
     }
 }
 
@@ -89,8 +90,8 @@ void appendFindings(std::ostringstream& md, const std::vector<ValidationRun>& ru
         dmax.add(q.doseMaximumDepthMm - 10.0 * ref->doseMaximumDepthCm);
         surface.add(run.surfaceDosePercent - ref->surfaceDosePercent);
         widthRatio.add(falloffWidthMm(q.r90Mm, q.r10Mm) / (10.0 * (ref->r10Cm - ref->r90Cm)));
-        e0.add(meanSurfaceEnergyMeV(q.r50Mm) - run.energyMeV);
-        ep0.add(mostProbableSurfaceEnergyMeV(q.practicalRangeMm) - run.energyMeV);
+        e0.add(beamdata::meanEnergyMeV(q.r50Mm) - run.energyMeV);
+        ep0.add(beamdata::mostProbableEnergyMeV(q.practicalRangeMm) - run.energyMeV);
     }
     md << "## Findings\n\n";
     md << "- R50: ours minus reference " << r50.text(2) << " mm over 6 to 20 MeV.\n";

@@ -1,4 +1,5 @@
 #include "tools/depth_dose_analysis.h"
+#include "beamdata/beam_quality.h"
 
 #include "engine/run_error.h"
 
@@ -76,8 +77,8 @@ TEST(DepthDoseAnalysis, LevelCrossingIsTheDeepestOne) {
 // The beam-quality relations take R50 and Rp in cm; the 9 MeV full-physics reference (R50 3.667 cm,
 // Rp 4.41 cm) gives a most probable energy of 9.0 MeV and a mean energy of 8.5 MeV.
 TEST(DepthDoseAnalysis, SurfaceEnergiesUseCentimetres) {
-    EXPECT_NEAR(tools::mostProbableSurfaceEnergyMeV(44.1), 9.0, 0.05);
-    EXPECT_NEAR(tools::meanSurfaceEnergyMeV(36.67), 8.544, 0.001);
+    EXPECT_NEAR(beamdata::mostProbableEnergyMeV(44.1), 9.0, 0.05);
+    EXPECT_NEAR(beamdata::meanEnergyMeV(36.67), 8.544, 0.001);
 }
 
 class DepthDoseFile : public ::testing::Test {

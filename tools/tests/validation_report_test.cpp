@@ -1,4 +1,5 @@
 #include "tools/validation_report.h"
+#include "beamdata/beam_quality.h"
 
 #include "engine/run_error.h"
 
@@ -28,7 +29,7 @@ TEST(FullPhysicsReference, RowsAreConsistentWithTheirEnergies) {
         EXPECT_LT(r.r80Cm, r.r50Cm);
         EXPECT_LT(r.r50Cm, r.r10Cm);
         EXPECT_LT(r.r10Cm, r.practicalRangeCm);
-        EXPECT_NEAR(tools::mostProbableSurfaceEnergyMeV(10.0 * r.practicalRangeCm), r.energyMeV, 0.15);
+        EXPECT_NEAR(beamdata::mostProbableEnergyMeV(10.0 * r.practicalRangeCm), r.energyMeV, 0.15);
         if (i > 0) {
             EXPECT_GT(r.r50Cm, rows[i - 1].r50Cm);
         }

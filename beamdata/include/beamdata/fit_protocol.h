@@ -47,10 +47,10 @@ std::optional<ResultRecord> parseResultLine(std::string_view line);
 inline constexpr const char* GRID_KIND = "grid";
 inline constexpr const char* CONTINUOUS_KIND = "continuous";
 struct BetaParameters {
-    double alpha = 0.0;
+    double alpha = 0.0;         // the shape parameters of the Beta density
     double beta = 0.0;
-    double maxEnergyMeV = 0.0;
-    double rmsPercent = 0.0;
+    double maxEnergyMeV = 0.0;  // the upper end of the spectrum
+    double rmsPercent = 0.0;    // rms of measured minus model, percent of the maximum
 };
 ResultRecord betaParametersRecord(const char* kind, const BetaParameters& parameters);
 // Empty unless the record is of that kind and holds all four numbers.
@@ -77,10 +77,10 @@ inline constexpr const char* FREE_KIND = "free";
 inline constexpr const char* FREE_MODEL_KEY = "free";
 inline constexpr const char* WINDOW_KEY = "window";
 struct FreeSummary {
-    double rmsPercent = 0.0;
-    double maxEnergyMeV = 0.0;
-    double meanEnergyMeV = 0.0;
-    double peakEnergyMeV = 0.0;
+    double rmsPercent = 0.0;         // rms of measured minus model, percent of the maximum
+    double maxEnergyMeV = 0.0;       // energy of bin 100
+    double meanEnergyMeV = 0.0;      // of the electrons' spectrum
+    double peakEnergyMeV = 0.0;      // its most probable energy
     double backgroundPercent = 0.0;  // Dx: the background at Rp in percent of the maximum
     double smooth = 0.0;             // strength of the smoothness penalty
 };

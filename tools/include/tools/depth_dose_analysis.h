@@ -38,9 +38,4 @@ double depthAtLevel(const DepthDoseCurve& curve, double peakDose, double level);
 // slope; the tangent: the least-squares cubic over those 7 records).
 BeamQuality analyseDepthDose(const DepthDoseCurve& curve);
 
-// Surface energies from the beam-quality relations for water: E0 = 2.33 MeV/cm x R50 and
-// Ep,0 = 0.22 + 1.98 Rp + 0.0025 Rp^2 (Rp in cm).
-double meanSurfaceEnergyMeV(double r50Mm);
-double mostProbableSurfaceEnergyMeV(double practicalRangeMm);
-
 }  // namespace tools
