@@ -13,8 +13,8 @@
 #include <iostream>
 
 #include "app/orvalis_app.h"
-#include "setup/form3.h"
-#include "viewers/pdd_comparison_window.h"
+#include "setup/setup_window.h"
+#include "viewers/comparison_window.h"
 #include "viewers/spectrum_fit_panel.h"
 #include "widgets/file_browser_lists.h"
 #include "widgets/qt_message_sink.h"
@@ -34,7 +34,7 @@ int main(int argc, char* argv[]) {
     orvalis::OrvalisApp app(messages, launcher, QDir::currentPath().toStdString(), [] {});
     app.start();
     app.openDepthDoseSetup();
-    orvalis::PddComparisonWindow& comparison = app.comparisonWindow();
+    orvalis::ComparisonWindow& comparison = app.comparisonWindow();
     comparison.move(0, 0);
     app.setupWindow().move(comparison.frameGeometry().width() + 8, 0);
     if (!comparison.findChild<orvalis::FileListBox*>(QStringLiteral("File1"))->selectFile(measured)) {

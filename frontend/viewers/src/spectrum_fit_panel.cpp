@@ -11,8 +11,8 @@
 #include "beamdata/free_format.h"
 #include "beamdata/number_pattern.h"
 #include "beamdata/text_value.h"
+#include "viewers/comparison_window.h"
 #include "viewers/measured_scan_import.h"
-#include "viewers/pdd_comparison_window.h"
 #include "widgets/drawing_surface.h"
 #include "widgets/twips.h"
 
@@ -28,7 +28,7 @@ constexpr int BUTTON_TWIPS[] = {120, 8400, 1740, 495};
 
 }  // namespace
 
-SpectrumFitPanel::SpectrumFitPanel(PddComparisonWindow& window, QString program, QString workFolder,
+SpectrumFitPanel::SpectrumFitPanel(ComparisonWindow& window, QString program, QString workFolder,
                                    std::function<std::optional<double>()> setupMaxEnergy,
                                    std::function<void(const viewers::FittedSpectrum&)> applyToSetup)
     : QWidget(nullptr, Qt::Tool),
@@ -40,7 +40,7 @@ SpectrumFitPanel::SpectrumFitPanel(PddComparisonWindow& window, QString program,
     setObjectName(QStringLiteral("FitPanel"));
     setWindowTitle(QStringLiteral("Spectrum fit"));
     buildControls();
-    connect(&window_, &PddComparisonWindow::measuredLoaded, this, &SpectrumFitPanel::measuredLoaded);
+    connect(&window_, &ComparisonWindow::measuredLoaded, this, &SpectrumFitPanel::measuredLoaded);
     connect(&process_, &QProcess::readyReadStandardOutput, this, &SpectrumFitPanel::readOutput);
     connect(&process_, &QProcess::finished, this, &SpectrumFitPanel::processFinished);
     connect(&process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {

@@ -14,9 +14,6 @@ namespace {
 
 constexpr int BASIS_PERCENT = 90;
 constexpr int SCAN_PERCENT = 8;
-constexpr int SCROLL_MIN = 1;
-constexpr int SCROLL_MAX = 200;
-constexpr double SCROLL_PER_PARAMETER = 10.0;
 constexpr double DEFAULT_SPAN_PERCENT = 10.0;  // the fit program's own default
 
 std::string oneDecimal(double value) {
@@ -68,10 +65,6 @@ std::optional<FittedLevel> parseFitLevel(const std::string& line) {
     const auto level = beamdata::levelComparison(*record, {beamdata::GRID_KIND});
     if (!level || !level->measuredMm || !level->modelMm.front()) return std::nullopt;
     return FittedLevel{beamdata::levelName(level->level), *level->measuredMm, *level->modelMm.front()};
-}
-
-int scrollBarValue(double parameter) {
-    return std::clamp(static_cast<int>(std::lround(parameter * SCROLL_PER_PARAMETER)), SCROLL_MIN, SCROLL_MAX);
 }
 
 std::optional<std::vector<PlotPoint>> fittedCurvePoints(const std::string& fileText) {

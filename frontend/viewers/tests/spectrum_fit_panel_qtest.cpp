@@ -9,7 +9,7 @@
 #include <QTest>
 
 #include "testdoubles/recorders.h"
-#include "viewers/pdd_comparison_window.h"
+#include "viewers/comparison_window.h"
 #include "viewers/spectrum_fit_panel.h"
 #include "widgets/drawing_surface.h"
 #include "widgets/file_browser_lists.h"
@@ -21,9 +21,8 @@ class SpectrumFitPanelTest : public QObject {
 
 private:
     QTemporaryDir dir_;
-    Module1 shared_;
     testing::RecordingMessages messages_;
-    PddComparisonWindow* window_ = nullptr;
+    ComparisonWindow* window_ = nullptr;
     SpectrumFitPanel* panel_ = nullptr;
     std::optional<viewers::FittedSpectrum> applied_;
 
@@ -54,7 +53,7 @@ private slots:
             measured.write(QByteArray::number(d) + "," + QByteArray::number(d < 40 ? 100 : std::max(0, 300 - 5 * d)) +
                            "\r\n");
         measured.close();
-        window_ = new PddComparisonWindow(shared_, messages_, dir_.path());
+        window_ = new ComparisonWindow({messages_, dir_.path()});
         window_->resetFromMainMenu();
         applied_.reset();
         panel_ = new SpectrumFitPanel(

@@ -48,13 +48,6 @@ TEST(FitRun, ProgressAndResultLines) {
     EXPECT_FALSE(parseFitLevel("RESULT grid alpha=8.2 beta=2.1 emax=9.4 rms=0.512"));
 }
 
-TEST(FitRun, ScrollBarValuesStayOnTheBar) {
-    EXPECT_EQ(scrollBarValue(8.0), 80);
-    EXPECT_EQ(scrollBarValue(2.35), 24);
-    EXPECT_EQ(scrollBarValue(0.01), 1);
-    EXPECT_EQ(scrollBarValue(25.0), 200);
-}
-
 TEST(FitRun, FittedCurveIsDrawnLikeACalculatedCurveInDashes) {
     std::string text = "  9.40 MeV fit\r\n 100.\r\n";
     for (int i = 1; i <= 125; ++i) {

@@ -22,7 +22,7 @@ class QProgressBar;
 
 namespace orvalis {
 
-class PddComparisonWindow;
+class ComparisonWindow;
 
 class SpectrumFitPanel : public QWidget {
     Q_OBJECT
@@ -32,7 +32,7 @@ public:
     // program: path of orvalis-fit; workFolder: where it runs (ELDAT.dat, water.csda, its cache).
     // setupMaxEnergy: the set-up window's maximum energy, if it is open; applyToSetup sets the
     // set-up window's scroll bars and maximum energy to a fitted spectrum.
-    SpectrumFitPanel(PddComparisonWindow& window, QString program, QString workFolder,
+    SpectrumFitPanel(ComparisonWindow& window, QString program, QString workFolder,
                      std::function<std::optional<double>()> setupMaxEnergy,
                      std::function<void(const viewers::FittedSpectrum&)> applyToSetup);
     ~SpectrumFitPanel() override;
@@ -57,7 +57,7 @@ private:
     void drawFittedCurve();
     void showResult();
 
-    PddComparisonWindow& window_;
+    ComparisonWindow& window_;
     QString program_;
     QString workFolder_;
     std::function<std::optional<double>()> setupMaxEnergy_;

@@ -45,9 +45,6 @@ struct FittedLevel {
 };
 std::optional<FittedLevel> parseFitLevel(const std::string& line);
 
-// Scroll-bar value (1..200) of a parameter on the 0.1 grid.
-int scrollBarValue(double parameter);
-
 // The fitted curve file read like a calculated file; the curve points as the calculated curve is
 // drawn. Empty when the file cannot be read.
 std::optional<std::vector<PlotPoint>> fittedCurvePoints(const std::string& fileText);
