@@ -114,8 +114,8 @@ void OrvalisApp::installSpectrumFit() {
         setup.applySpectrum(fitted.alpha, fitted.beta, fitted.maxEnergyMeV);
         showOnTop(setup);
     };
-    fitPanel_ = std::make_unique<SpectrumFitPanel>(*comparisonWindow_, program, viewerContext().startFolder,
-                                                   setupMaxEnergy, applyToSetup);
+    SpectrumFitPanel::Context context{messages_, launcher_, program, viewerContext().startFolder};
+    fitPanel_ = std::make_unique<SpectrumFitPanel>(*comparisonWindow_, context, setupMaxEnergy, applyToSetup);
 }
 
 void OrvalisApp::openSetup(SetupMode mode) {
