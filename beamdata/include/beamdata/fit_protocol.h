@@ -47,7 +47,7 @@ std::optional<ResultRecord> parseResultLine(std::string_view line);
 inline constexpr const char* GRID_KIND = "grid";
 inline constexpr const char* CONTINUOUS_KIND = "continuous";
 struct BetaParameters {
-    double alpha = 0.0;         // the shape parameters of the Beta density
+    double alpha = 0.0;  // the shape parameters of the Beta density
     double beta = 0.0;
     double maxEnergyMeV = 0.0;  // the upper end of the spectrum
     double rmsPercent = 0.0;    // rms of measured minus model, percent of the maximum

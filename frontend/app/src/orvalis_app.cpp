@@ -2,19 +2,15 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QLineEdit>
 #include <QScreen>
-#include <QScrollBar>
 #include <QStandardPaths>
 #include <utility>
 
-#include "beamdata/number_pattern.h"
-#include "beamdata/text_value.h"
-#include "setup/form3.h"
-#include "setup/form5.h"
-#include "setup/spectrum_display_window.h"
+#include "app/main_menu_window.h"
+#include "setup/setup_window.h"
+#include "viewers/comparison_window.h"
 #include "viewers/kernel_viewer_window.h"
-#include "viewers/pdd_comparison_window.h"
+#include "viewers/spectrum_display_window.h"
 #include "viewers/spectrum_fit_panel.h"
 
 namespace orvalis {
@@ -45,49 +41,47 @@ OrvalisApp::~OrvalisApp() = default;
 
 void OrvalisApp::start() { mainMenu().show(); }
 
-Form5& OrvalisApp::mainMenu() {
-    if (!form5_) {
-        form5_ = std::make_unique<Form5>();
-        connect(form5_.get(), &Form5::spectrumEstimationRequested, this, &OrvalisApp::openDepthDoseSetup);
-        connect(form5_.get(), &Form5::exitRequested, this, &OrvalisApp::exitProgram);
-        connect(form5_.get(), &Form5::spectrumDisplayRequested, this, &OrvalisApp::openSpectrumDisplay);
-        connect(form5_.get(), &Form5::electronKernelRequested, this, &OrvalisApp::openKernelViewer);
+MainMenuWindow& OrvalisApp::mainMenu() {
+    if (!mainMenu_) {
+        mainMenu_ = std::make_unique<MainMenuWindow>();
+        connect(mainMenu_.get(), &MainMenuWindow::spectrumEstimationRequested, this, &OrvalisApp::openDepthDoseSetup);
+        connect(mainMenu_.get(), &MainMenuWindow::exitRequested, this, &OrvalisApp::exitProgram);
+        connect(mainMenu_.get(), &MainMenuWindow::spectrumDisplayRequested, this, &OrvalisApp::openSpectrumDisplay);
+        connect(mainMenu_.get(), &MainMenuWindow::electronKernelRequested, this, &OrvalisApp::openKernelViewer);
     }
-    return *form5_;
+    return *mainMenu_;
 }
 
-Form3& OrvalisApp::setupWindow() {
-    if (!form3_) {
-        form3_ = std::make_unique<Form3>(data_, messages_, launcher_, workFolder_);
-        connect(form3_.get(), &Form3::backRequested, this, &OrvalisApp::closeSetup);
+SetupWindow& OrvalisApp::setupWindow() {
+    if (!setupWindow_) {
+        setupWindow_ = std::make_unique<SetupWindow>(sharedSpectrum_, messages_, launcher_, workFolder_);
+        connect(setupWindow_.get(), &SetupWindow::backRequested, this, &OrvalisApp::closeSetup);
     }
-    return *form3_;
+    return *setupWindow_;
 }
 
-PddComparisonWindow& OrvalisApp::comparisonWindow() {
-    if (!form2_) {
-        form2_ = std::make_unique<PddComparisonWindow>(data_, messages_, QString::fromStdString(workFolder_.string()));
-        centreOnScreen(*form2_);
+ComparisonWindow& OrvalisApp::comparisonWindow() {
+    if (!comparisonWindow_) {
+        comparisonWindow_ = std::make_unique<ComparisonWindow>(viewerContext());
+        centreOnScreen(*comparisonWindow_);
         installSpectrumFit();
     }
-    return *form2_;
+    return *comparisonWindow_;
 }
 
 KernelViewerWindow& OrvalisApp::kernelViewer() {
-    if (!form1_) {
-        form1_ = std::make_unique<KernelViewerWindow>(data_, messages_, QString::fromStdString(workFolder_.string()));
-        centreOnScreen(*form1_);
-        connect(form1_.get(), &KernelViewerWindow::newCalculationRequested, this, &OrvalisApp::openKernelSetup);
-        connect(form1_.get(), &KernelViewerWindow::backRequested, this, &OrvalisApp::closeKernelViewer);
+    if (!kernelViewer_) {
+        kernelViewer_ = std::make_unique<KernelViewerWindow>(viewerContext());
+        centreOnScreen(*kernelViewer_);
+        connect(kernelViewer_.get(), &KernelViewerWindow::newCalculationRequested, this, &OrvalisApp::openKernelSetup);
+        connect(kernelViewer_.get(), &KernelViewerWindow::backRequested, this, &OrvalisApp::closeKernelViewer);
     }
-    return *form1_;
+    return *kernelViewer_;
 }
 
 SpectrumDisplayWindow& OrvalisApp::spectrumDisplay() {
-    if (!form4_)
-        form4_ = std::make_unique<SpectrumDisplayWindow>(data_, messages_,
-                                                         QString::fromStdString(workFolder_.string()));
-    return *form4_;
+    if (!spectrumDisplay_) spectrumDisplay_ = std::make_unique<SpectrumDisplayWindow>(sharedSpectrum_, viewerContext());
+    return *spectrumDisplay_;
 }
 
 void OrvalisApp::openSpectrumDisplay() {
@@ -99,9 +93,12 @@ void OrvalisApp::openSpectrumDisplay() {
 void OrvalisApp::openKernelViewer() { showOnTop(kernelViewer()); }
 
 void OrvalisApp::closeKernelViewer() {
-    if (form1_) form1_->hide();
-    if (form2_) form2_->hide();
+    if (kernelViewer_) kernelViewer_->hide();
+    if (comparisonWindow_) comparisonWindow_->hide();
 }
+
+// The viewers' file lists start in the work folder, where the simulators write their results.
+ViewerContext OrvalisApp::viewerContext() { return {messages_, QString::fromStdString(workFolder_.string())}; }
 
 // The fit program lies beside the front end, like the simulators.
 void OrvalisApp::installSpectrumFit() {
@@ -109,55 +106,44 @@ void OrvalisApp::installSpectrumFit() {
                                                      {QCoreApplication::applicationDirPath()});
     if (program.isEmpty()) program = QStringLiteral("orvalis-fit");
     auto setupMaxEnergy = [this]() -> std::optional<double> {
-        if (!form3_) return std::nullopt;
-        const auto* box = form3_->findChild<QLineEdit*>(QStringLiteral("Text4"));
-        return box ? std::optional<double>(beamdata::textValue(box->text().toStdString())) : std::nullopt;
+        if (!setupWindow_) return std::nullopt;
+        return setupWindow_->maxEnergyMeV();
     };
-    // Setting the scroll bars recomputes the spectrum and the file name as a user's move would.
     auto applyToSetup = [this](const viewers::FittedSpectrum& fitted) {
-        Form3& setup = setupWindow();
-        if (auto* box = setup.findChild<QLineEdit*>(QStringLiteral("Text4")))
-            box->setText(QString::fromStdString(beamdata::formatNumber(fitted.maxEnergyMeV, "#0.0")));
-        if (auto* bar = setup.findChild<QScrollBar*>(QStringLiteral("VScroll1")))
-            bar->setValue(viewers::scrollBarValue(fitted.alpha));
-        if (auto* bar = setup.findChild<QScrollBar*>(QStringLiteral("VScroll2")))
-            bar->setValue(viewers::scrollBarValue(fitted.beta));
+        SetupWindow& setup = setupWindow();
+        setup.applySpectrum(fitted.alpha, fitted.beta, fitted.maxEnergyMeV);
         showOnTop(setup);
     };
-    fitPanel_ = std::make_unique<SpectrumFitPanel>(*form2_, program, QString::fromStdString(workFolder_.string()),
-                                                   setupMaxEnergy, applyToSetup);
+    SpectrumFitPanel::Context context{messages_, launcher_, program, viewerContext().startFolder};
+    fitPanel_ = std::make_unique<SpectrumFitPanel>(*comparisonWindow_, context, setupMaxEnergy, applyToSetup);
+}
+
+void OrvalisApp::openSetup(SetupMode mode) {
+    SetupWindow& setup = setupWindow();
+    setup.prepare(mode);
+    showOnTop(setup);
 }
 
 void OrvalisApp::openDepthDoseSetup() {
-    Form3& setup = setupWindow();
-    setup.prepare(SetupMode::DepthDose);
-    setup.show();
-    setup.raise();
-    setup.activateWindow();
-    PddComparisonWindow& comparison = comparisonWindow();
+    openSetup(SetupMode::DepthDose);
+    ComparisonWindow& comparison = comparisonWindow();
     comparison.resetFromMainMenu();
     showOnTop(comparison);
 }
 
-void OrvalisApp::openKernelSetup() {
-    Form3& setup = setupWindow();
-    setup.prepare(SetupMode::Kernel);
-    setup.show();
-    setup.raise();
-    setup.activateWindow();
-}
+void OrvalisApp::openKernelSetup() { openSetup(SetupMode::Kernel); }
 
 void OrvalisApp::closeSetup() {
     if (fitPanel_) fitPanel_->hide();
-    if (form2_) form2_->hide();
-    if (form3_) form3_->hide();
+    if (comparisonWindow_) comparisonWindow_->hide();
+    if (setupWindow_) setupWindow_->hide();
 }
 
 void OrvalisApp::exitProgram() {
-    for (QWidget* window :
-         std::initializer_list<QWidget*>{form1_.get(), form2_.get(), form3_.get(), form4_.get(), fitPanel_.get()})
+    for (QWidget* window : std::initializer_list<QWidget*>{kernelViewer_.get(), comparisonWindow_.get(),
+                                                           setupWindow_.get(), spectrumDisplay_.get(), fitPanel_.get()})
         if (window) window->hide();
-    if (form5_) form5_->hide();
+    if (mainMenu_) mainMenu_->hide();
     if (quit_) quit_();
 }
 

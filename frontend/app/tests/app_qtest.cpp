@@ -1,19 +1,23 @@
-// Navigation between the main menu and the set-up window.
+// Navigation between the windows, and the spectrum that the set-up window and the spectrum display
+// share.
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "app/main_menu_window.h"
 #include "app/orvalis_app.h"
+#include "engine/run_frame.h"
+#include "setup/setup_window.h"
 #include "testdoubles/recorders.h"
-#include "setup/form3.h"
-#include "setup/form5.h"
-#include "setup/spectrum_display_window.h"
+#include "viewers/comparison_window.h"
 #include "viewers/kernel_viewer_window.h"
-#include "viewers/pdd_comparison_window.h"
+#include "viewers/spectrum_display_window.h"
 #include "widgets/drawing_surface.h"
+#include "widgets/file_browser_lists.h"
 
 namespace orvalis {
 
@@ -24,6 +28,7 @@ class AppTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void mainMenuButtonsCarryTheirCommands();
     void startShowsOnlyTheMainMenuAndReadsNothing();
     void spectrumEstimationTwiceLeavesTheSameState();
     void backHidesTheSetUpAndKeepsItsBoxes();
@@ -31,6 +36,7 @@ private slots:
     void spectrumEstimationResetsTheComparison();
     void kernelViewerOpensTheKernelSetUp();
     void spectrumDisplayIsEmptiedWhenOpened();
+    void aLoadedFluenceFileIsLaunchedUntilTheNextScrollBarMove();
 };
 
 namespace {
@@ -45,9 +51,48 @@ struct Fixture {
     Fixture() { QFile::copy(QString(ORVALIS_DATA_DIR) + "/water.csda", work.filePath("water.csda")); }
     void click(QWidget& window, const char* name) { window.findChild<QPushButton*>(name)->click(); }
     QString text(const char* name) { return app.setupWindow().findChild<QLineEdit*>(name)->text(); }
+    // A file in the work folder, chosen in a window's file list (as a click would).
+    void writeAndSelect(QWidget& window, const char* list, const QString& name, const QByteArray& bytes) {
+        QFile file(work.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        auto* files = window.findChild<FileListBox*>(list);
+        files->refresh();
+        QVERIFY(files->selectFile(name));
+        emit files->fileClicked(name);
+    }
 };
 
+// A calculated depth dose: 1 down to record 40, then 0.
+QByteArray calculatedFile() {
+    QByteArray text = "  9.00 MeV run\r\n   10000000.\r\n";
+    for (int i = 1; i <= 125; ++i) text += QByteArray::number(i - 15) + ". " + (i <= 40 ? "1.0" : "0.0") + "\r\n";
+    return text;
+}
+
+// A fluence file: 100 bins up to 9 MeV, weight 0.02 below 6.3 MeV and 0 above.
+QByteArray fluenceFile() {
+    QByteArray text = "run.spct\r\n [MeV] ,  Fluence\r\n";
+    for (int i = 1; i <= 100; ++i) text += QByteArray::number(0.09 * i) + ", " + (i <= 70 ? "0.02" : "0.0") + "\r\n";
+    return text;
+}
+
 }  // namespace
+
+void AppTest::mainMenuButtonsCarryTheirCommands() {
+    MainMenuWindow menu;
+    QCOMPARE(menu.windowTitle(), QString("Orvalis Ver.2"));
+    QSignalSpy estimation(&menu, &MainMenuWindow::spectrumEstimationRequested);
+    QSignalSpy exitSpy(&menu, &MainMenuWindow::exitRequested);
+    QCOMPARE(menu.findChild<QPushButton*>("Command3")->text(), QString("Spectrum Display "));
+    QCOMPARE(menu.findChild<QPushButton*>("Command4")->text(), QString("Electron Kernel"));
+    menu.findChild<QPushButton*>("Command1")->click();
+    QCOMPARE(estimation.count(), 1);
+    menu.findChild<QPushButton*>("Command5")->click();
+    menu.close();  // closing the menu ends the program as well
+    QCOMPARE(exitSpy.count(), 2);
+}
 
 void AppTest::startShowsOnlyTheMainMenuAndReadsNothing() {
     Fixture f;
@@ -62,7 +107,7 @@ void AppTest::spectrumEstimationTwiceLeavesTheSameState() {
     Fixture f;
     f.app.start();
     f.click(f.app.mainMenu(), "Command1");
-    Form3& setup = f.app.setupWindow();
+    SetupWindow& setup = f.app.setupWindow();
     QVERIFY(setup.isVisible());
     QVERIFY(f.app.mainMenu().isVisible());  // the menu stays open under it
     const QStringList names{"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text8", "Text9"};
@@ -70,7 +115,7 @@ void AppTest::spectrumEstimationTwiceLeavesTheSameState() {
     for (const QString& name : names) first << f.text(name.toLatin1());
     QCOMPARE(first[2], QString("9MeV-9.0_8.0-2.0"));
     QCOMPARE(first[6], QString("10000000"));
-    const auto relative = f.app.data().SpecRelative;
+    const SpectrumArray relative = f.app.sharedSpectrum().relativeWeight();
     const QImage plot = setup.findChild<DrawingSurface*>("Picture1")->buffer();
 
     f.click(f.app.mainMenu(), "Command1");
@@ -78,7 +123,7 @@ void AppTest::spectrumEstimationTwiceLeavesTheSameState() {
     QStringList second;
     for (const QString& name : names) second << f.text(name.toLatin1());
     QCOMPARE(second, first);
-    QVERIFY(f.app.data().SpecRelative == relative);
+    QVERIFY(f.app.sharedSpectrum().relativeWeight() == relative);
     QCOMPARE(setup.findChild<DrawingSurface*>("Picture1")->buffer(), plot);
     QVERIFY(setup.findChild<QPushButton*>("Command6")->isEnabled());
     QVERIFY(!setup.findChild<QPushButton*>("Command3")->isEnabled());
@@ -88,7 +133,7 @@ void AppTest::backHidesTheSetUpAndKeepsItsBoxes() {
     Fixture f;
     f.app.start();
     f.app.openKernelSetup();
-    Form3& setup = f.app.setupWindow();
+    SetupWindow& setup = f.app.setupWindow();
     QCOMPARE(f.text("Text8"), QString("1000000"));
     setup.findChild<QLineEdit*>("Text7")->setText("3.0");
     setup.findChild<QScrollBar*>("VScroll1")->setValue(55);
@@ -119,19 +164,20 @@ void AppTest::spectrumEstimationResetsTheComparison() {
     f.app.start();
     QVERIFY(!f.app.hasComparisonWindow());
     f.click(f.app.mainMenu(), "Command1");
-    PddComparisonWindow& comparison = f.app.comparisonWindow();
+    ComparisonWindow& comparison = f.app.comparisonWindow();
     QVERIFY(comparison.isVisible());
     QCOMPARE(comparison.windowTitle(), QString("Percentage Depth Dose Curve"));
-    comparison.findChild<QLineEdit*>("Text9")->setText("50.00");
-    f.app.data().CalcCurveShown = true;
-    f.app.data().PddDose[20] = 0.5;
-    f.click(f.app.setupWindow(), "Command2");  // the set-up's back hides both
+    f.writeAndSelect(comparison, "File2", "run.pdd", calculatedFile());
+    f.click(comparison, "Command2");
+    QVERIFY(comparison.tables().calculatedCurveShown);
+    QVERIFY(!comparison.findChild<QLineEdit*>("Text9")->text().isEmpty());  // its R50
+    f.click(f.app.setupWindow(), "Command2");                               // the set-up's back hides both
     QVERIFY(!comparison.isVisible());
     f.click(f.app.mainMenu(), "Command1");
     QVERIFY(comparison.isVisible());
     QVERIFY(comparison.findChild<QLineEdit*>("Text9")->text().isEmpty());
-    QVERIFY(!f.app.data().CalcCurveShown);
-    QCOMPARE(f.app.data().PddDose[20], 0.5);  // the loaded tables are not touched
+    QVERIFY(!comparison.tables().calculatedCurveShown);
+    QCOMPARE(comparison.tables().dose[20], 1.0);  // the loaded tables are not touched
     // The main menu's labels sit further left than the window's own: "100" of the dose axis
     // starts at -600 instead of -500.
     DrawingSurface* plot = comparison.plot();
@@ -181,6 +227,30 @@ void AppTest::spectrumDisplayIsEmptiedWhenOpened() {
     QVERIFY(display.isVisible());
     QVERIFY(display.findChild<QLineEdit*>("Text1")->text().isEmpty());
     QCOMPARE(display.chart()->bufferColorAt(10, 50), QColor(128, 128, 128));  // the empty frame's grid again
+}
+
+// The set-up window launches whatever the shared spectrum holds: a fluence file loaded in the
+// spectrum display replaces the Beta weights until a scroll bar moves again.
+void AppTest::aLoadedFluenceFileIsLaunchedUntilTheNextScrollBarMove() {
+    Fixture f;
+    f.app.start();
+    f.click(f.app.mainMenu(), "Command1");  // alpha 8.0, beta 2.0 computed
+    f.click(f.app.mainMenu(), "Command3");
+    f.writeAndSelect(f.app.spectrumDisplay(), "File1", "run.spct", fluenceFile());
+    QCOMPARE(f.app.spectrumDisplay().loadedPoints(), 100);
+    f.click(f.app.mainMenu(), "Command1");  // the bars stand at 80 and 20 already: nothing recomputed
+    SetupWindow& setup = f.app.setupWindow();
+    const std::filesystem::path folder = f.work.path().toStdString();
+    f.click(setup, "Command6");
+    engine::Spectrum launched = engine::readSpectrumFile(folder / "Nimbrola.txt");
+    QVERIFY(qAbs(launched.binWeight[0] - 0.02f) < 1e-6f);  // the fluence of the loaded file, not the Beta weight
+    QCOMPARE(launched.binWeight[86], 0.0f);
+
+    setup.findChild<QScrollBar*>("VScroll2")->setValue(21);
+    f.click(setup, "Command6");
+    launched = engine::readSpectrumFile(folder / "Nimbrola.txt");
+    QCOMPARE(launched.binWeight[0], 0.0f);  // the Beta spectrum again
+    QVERIFY(launched.binWeight[86] > 0.9f);
 }
 
 }  // namespace orvalis

@@ -9,24 +9,32 @@
 
 namespace orvalis {
 
-using beamdata::formatNumber;
-using beamdata::textValue;
 namespace {
 
 constexpr double CURSOR_EDGE_LOW = 1.0;
 constexpr double CURSOR_EDGE_HIGH = 998.0;
-constexpr double PLOT_UNITS_PER_POINT = 10.0;  // Beta points every 10 plot units
-constexpr double PLOT_FULL_SCALE = 1000.0;
 
 bool isWholeCount(const std::string& text) {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-std::string programFor(CalculationKind kind) {
+}  // namespace
+
+int scrollBarValue(double parameter) {
+    return std::clamp(static_cast<int>(std::lround(parameter * SCROLL_STEPS_PER_PARAMETER)), SCROLL_BAR_MIN,
+                      SCROLL_BAR_MAX);
+}
+
+std::string simulatorFor(CalculationKind kind) {
     return kind == CalculationKind::Kernel ? KERNEL_PROGRAM : DEPTH_DOSE_PROGRAM;
 }
 
-}  // namespace
+bool startSimulator(CalculationKind kind, const std::filesystem::path& folder, MessageSink& messages,
+                    ProgramLauncher& launcher) {
+    const LaunchResult result = launcher.start(simulatorFor(kind), folder);
+    if (!result.started) messages.warn(" " + result.message);
+    return result.started;
+}
 
 std::string composeFileName(const std::string& nominalEnergyText, const std::string& maxEnergyText,
                             const std::string& alphaText, const std::string& betaText) {
@@ -39,15 +47,16 @@ SpectrumCursor spectrumCursor(double x, double y, const SpectrumArray& relative)
     if (!inside(x) || !inside(y)) return cursor;
     cursor.shown = true;
     cursor.x = x;
-    cursor.xText = beamdata::formatNumber(x / PLOT_FULL_SCALE, "0.00");
-    const auto k = static_cast<std::size_t>(std::floor(x / PLOT_UNITS_PER_POINT));
-    cursor.y = PLOT_FULL_SCALE * relative[k];
+    cursor.xText = beamdata::formatNumber(x / SPECTRUM_PLOT_FULL_SCALE, "0.00");
+    const auto k = static_cast<std::size_t>(std::floor(x / SPECTRUM_PLOT_UNITS_PER_POINT));
+    cursor.y = SPECTRUM_PLOT_FULL_SCALE * relative[k];
     cursor.valueText = beamdata::formatNumber(relative[k], "0.000");
     return cursor;
 }
 
-bool launchCalculation(const LaunchRequest& request, const Module1& data, const std::filesystem::path& folder,
-                       MessageSink& messages, ProgramLauncher& launcher, const std::function<void()>& afterWriting) {
+bool launchCalculation(const LaunchRequest& request, const SpectrumArray& relativeWeight,
+                       const std::filesystem::path& folder, MessageSink& messages, ProgramLauncher& launcher,
+                       const std::function<void()>& afterWriting) {
     if (!isWholeCount(request.historyText)) {
         messages.warn(" The number of histories must be a whole number (\"" + request.historyText +
                       "\"). Nothing was started.");
@@ -69,7 +78,7 @@ bool launchCalculation(const LaunchRequest& request, const Module1& data, const 
     content.resultBaseName = request.fileNameText;
     content.titleLine1 = beamdata::alphaTitleLine(beamdata::textValue(request.alphaText));
     content.titleLine2 = beamdata::betaTitleLine(beamdata::textValue(request.betaText));
-    content.relativeWeight = data.SpecRelative;
+    content.relativeWeight = relativeWeight;
     try {
         beamdata::writeExchangeFiles(folder, content);
     } catch (const engine::RunError& error) {
@@ -77,12 +86,7 @@ bool launchCalculation(const LaunchRequest& request, const Module1& data, const 
         return false;
     }
     if (afterWriting) afterWriting();
-    const LaunchResult result = launcher.start(programFor(request.kind), folder);
-    if (!result.started) {
-        messages.warn(" " + result.message);
-        return false;
-    }
-    return true;
+    return startSimulator(request.kind, folder, messages, launcher);
 }
 
 }  // namespace orvalis

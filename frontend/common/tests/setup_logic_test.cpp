@@ -7,6 +7,7 @@
 #include "beamdata/number_pattern.h"
 #include "common/program_search.h"
 #include "common/setup_logic.h"
+#include "engine/run_frame.h"
 #include "testdoubles/recorders.h"
 #include "testsupport/test_folder.h"
 
@@ -17,6 +18,12 @@ using orvalis::testing::RecordingLauncher;
 using orvalis::testing::RecordingMessages;
 using testsupport::TestFolder;
 
+// A name as the simulators hold it: in a 30-character field, blank-padded.
+std::string padded(std::string name) {
+    name.resize(30, ' ');
+    return name;
+}
+
 TEST(FileName, ComposesTheBoxTextsAsTheyStand) {
     EXPECT_EQ(composeFileName("9", "9.0", "8.0", "2.0"), "9MeV-9.0_8.0-2.0");
     EXPECT_EQ(composeFileName("9", "9.0", "8", "2"), "9MeV-9.0_8-2");
@@ -24,22 +31,29 @@ TEST(FileName, ComposesTheBoxTextsAsTheyStand) {
 }
 
 TEST(SpectrumCursor, ReadsTheGridPointAtOrLeftOfThePointer) {
-    Module1 data;
     SpectrumArray density{};
-    ASSERT_EQ(beamdata::updateSpectrum(8.0, 2.0, density, data.SpecRelative), beamdata::SpectrumUpdate::Completed);
-    const SpectrumCursor c = spectrumCursor(576.0, 500.0, data.SpecRelative);
+    SpectrumArray relative{};
+    ASSERT_EQ(beamdata::updateSpectrum(8.0, 2.0, density, relative), beamdata::SpectrumUpdate::Completed);
+    const SpectrumCursor c = spectrumCursor(576.0, 500.0, relative);
     ASSERT_TRUE(c.shown);
     EXPECT_EQ(c.xText, "0.58");
     EXPECT_DOUBLE_EQ(c.x, 576.0);
-    EXPECT_DOUBLE_EQ(c.y, 1000.0 * data.SpecRelative[57]);
-    EXPECT_EQ(c.valueText, beamdata::formatNumber(data.SpecRelative[57], "0.000"));
-    EXPECT_NE(data.SpecRelative[57], data.SpecRelative[58]);
+    EXPECT_DOUBLE_EQ(c.y, 1000.0 * relative[57]);
+    EXPECT_EQ(c.valueText, beamdata::formatNumber(relative[57], "0.000"));
+    EXPECT_NE(relative[57], relative[58]);
 
-    const SpectrumCursor top = spectrumCursor(875.0, 10.0, data.SpecRelative);
+    const SpectrumCursor top = spectrumCursor(875.0, 10.0, relative);
     EXPECT_EQ(top.valueText, "1.000");
     EXPECT_DOUBLE_EQ(top.y, 1000.0);
-    EXPECT_EQ(spectrumCursor(1.5, 1.5, data.SpecRelative).xText, "0.00");
-    EXPECT_EQ(spectrumCursor(997.9, 500.0, data.SpecRelative).valueText, beamdata::formatNumber(data.SpecRelative[99], "0.000"));
+    EXPECT_EQ(spectrumCursor(1.5, 1.5, relative).xText, "0.00");
+    EXPECT_EQ(spectrumCursor(997.9, 500.0, relative).valueText, beamdata::formatNumber(relative[99], "0.000"));
+}
+
+TEST(ScrollBars, FittedParametersGoToTheNearestStepOnTheBar) {
+    EXPECT_EQ(scrollBarValue(8.0), 80);
+    EXPECT_EQ(scrollBarValue(2.35), 24);
+    EXPECT_EQ(scrollBarValue(0.01), 1);
+    EXPECT_EQ(scrollBarValue(25.0), 200);
 }
 
 TEST(SpectrumCursor, HiddenWithinOneUnitOfAnEdge) {
@@ -57,23 +71,25 @@ class Launch : public ::testing::Test {
 protected:
     Launch() {
         SpectrumArray density{};
-        beamdata::updateSpectrum(8.0, 2.0, density, data.SpecRelative);
+        beamdata::updateSpectrum(8.0, 2.0, density, relativeWeight);
         request.maxEnergyText = "9.0";
         request.historyText = "10000000";
         request.fileNameText = "9MeV-9.0_8.0-2.0";
         request.alphaText = "8.0";
         request.betaText = "2.0";
     }
-    Module1 data;
+    SpectrumArray relativeWeight{};
     LaunchRequest request;
     RecordingMessages messages;
     RecordingLauncher launcher;
     TestFolder folder;
 };
 
-TEST_F(Launch, WritesBothFilesThenStartsTheSimulator) {
+// The launch against the simulators' own reader of the exchange files (the bytes are the writer's,
+// pinned in its tests).
+TEST_F(Launch, WritesBothFilesThenStartsTheSimulatorThatReadsThem) {
     bool filesThereBeforeStart = false;
-    EXPECT_TRUE(launchCalculation(request, data, folder.path(), messages, launcher, [&] {
+    EXPECT_TRUE(launchCalculation(request, relativeWeight, folder.path(), messages, launcher, [&] {
         filesThereBeforeStart = std::filesystem::exists(folder.path() / "Nimbrola.dat") &&
                                 std::filesystem::exists(folder.path() / "Nimbrola.txt");
     }));
@@ -81,20 +97,35 @@ TEST_F(Launch, WritesBothFilesThenStartsTheSimulator) {
     ASSERT_EQ(launcher.programs, std::vector<std::string>{"Tolvane"});
     EXPECT_EQ(launcher.folders[0], folder.path());
     EXPECT_TRUE(messages.warnings.empty());
-    EXPECT_EQ(folder.read("Nimbrola.dat"), " 9.0\r\n10000000.\r\n9MeV-9.0_8.0-2.0.pdd\r\n9MeV-9.0_8.0-2.0.spct\r\n");
+    const engine::RunFile run = engine::readRunFile(folder.path() / "Nimbrola.dat", engine::RunKind::DepthDose);
+    EXPECT_EQ(run.maxEnergyMeV, 9.0f);
+    EXPECT_EQ(run.historyCount, 1e7f);
+    EXPECT_EQ(run.resultFileName, padded("9MeV-9.0_8.0-2.0.pdd"));
+    EXPECT_EQ(run.fluenceFileName, padded("9MeV-9.0_8.0-2.0.spct"));
+    engine::Spectrum spectrum = engine::readSpectrumFile(folder.path() / "Nimbrola.txt");
+    EXPECT_EQ(spectrum.titleLine1, padded("\x83\xBF=8.0"));
+    EXPECT_EQ(spectrum.titleLine2, padded("\x83\xC0=2.0"));
+    EXPECT_FLOAT_EQ(spectrum.relativeEnergy[49], 0.5f);
+    EXPECT_FLOAT_EQ(spectrum.binWeight[49], 0.07965f);  // written with four digits
+    EXPECT_EQ(spectrum.binWeight[86], 1.0f);
+    EXPECT_EQ(spectrum.binWeight[99], 0.0f);
 
     request.kind = CalculationKind::Kernel;
     request.historyText = "1000000";
     request.alphaText = "0.5";  // typed into the box: the title follows the text, the lines the arrays
-    EXPECT_TRUE(launchCalculation(request, data, folder.path(), messages, launcher));
+    EXPECT_TRUE(launchCalculation(request, relativeWeight, folder.path(), messages, launcher));
     EXPECT_EQ(launcher.programs.back(), "Brisella");
-    EXPECT_EQ(folder.read("Nimbrola.dat"), " 9.0\r\n1000000.\r\n9MeV-9.0_8.0-2.0.elk\r\n");
-    EXPECT_EQ(folder.read("Nimbrola.txt").substr(0, 7), "\x83\xBF=.5\r\n");
+    const engine::RunFile kernel = engine::readRunFile(folder.path() / "Nimbrola.dat", engine::RunKind::Kernel);
+    EXPECT_EQ(kernel.historyCount, 1e6f);
+    EXPECT_EQ(kernel.resultFileName, padded("9MeV-9.0_8.0-2.0.elk"));
+    spectrum = engine::readSpectrumFile(folder.path() / "Nimbrola.txt");
+    EXPECT_EQ(spectrum.titleLine1, padded("\x83\xBF=.5"));
+    EXPECT_EQ(spectrum.binWeight[86], 1.0f);
 }
 
 TEST_F(Launch, UnwritableFileIsReportedAndNothingStarts) {
     std::filesystem::create_directory(folder.path() / "Nimbrola.dat");
-    EXPECT_FALSE(launchCalculation(request, data, folder.path(), messages, launcher));
+    EXPECT_FALSE(launchCalculation(request, relativeWeight, folder.path(), messages, launcher));
     EXPECT_TRUE(launcher.programs.empty());
     ASSERT_EQ(messages.warnings.size(), 1u);
     EXPECT_NE(messages.warnings[0].find("Nimbrola.dat"), std::string::npos);
@@ -102,7 +133,7 @@ TEST_F(Launch, UnwritableFileIsReportedAndNothingStarts) {
 
 TEST_F(Launch, MissingProgramIsReported) {
     launcher.succeed = false;
-    EXPECT_FALSE(launchCalculation(request, data, folder.path(), messages, launcher));
+    EXPECT_FALSE(launchCalculation(request, relativeWeight, folder.path(), messages, launcher));
     ASSERT_EQ(messages.warnings.size(), 1u);
     EXPECT_NE(messages.warnings[0].find("Tolvane"), std::string::npos);
 }
@@ -110,19 +141,19 @@ TEST_F(Launch, MissingProgramIsReported) {
 TEST_F(Launch, RefusesCountsAndNamesTheSimulatorCouldNotUse) {
     for (const char* bad : {"", "1e7", "10 000", "-5", "abc"}) {
         request.historyText = bad;
-        EXPECT_FALSE(launchCalculation(request, data, folder.path(), messages, launcher)) << bad;
+        EXPECT_FALSE(launchCalculation(request, relativeWeight, folder.path(), messages, launcher)) << bad;
     }
     request.historyText = "10000000";
     request.fileNameText = std::string(26, 'n');  // 26 + ".spct" would be cut to 30 characters
-    EXPECT_FALSE(launchCalculation(request, data, folder.path(), messages, launcher));
+    EXPECT_FALSE(launchCalculation(request, relativeWeight, folder.path(), messages, launcher));
     EXPECT_EQ(messages.warnings.size(), 6u);
     EXPECT_TRUE(launcher.programs.empty());
     EXPECT_FALSE(std::filesystem::exists(folder.path() / "Nimbrola.dat"));
     request.fileNameText = std::string(25, 'n');  // fits exactly
-    EXPECT_TRUE(launchCalculation(request, data, folder.path(), messages, launcher));
+    EXPECT_TRUE(launchCalculation(request, relativeWeight, folder.path(), messages, launcher));
     request.kind = CalculationKind::Kernel;
     request.fileNameText = std::string(26, 'n');  // 26 + ".elk" fits a kernel run
-    EXPECT_TRUE(launchCalculation(request, data, folder.path(), messages, launcher));
+    EXPECT_TRUE(launchCalculation(request, relativeWeight, folder.path(), messages, launcher));
 }
 
 TEST(ProgramSearch, FirstFolderWithAnExecutableWins) {

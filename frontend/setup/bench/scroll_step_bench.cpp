@@ -7,18 +7,18 @@
 #include <QTemporaryDir>
 
 #include "beamdata/beta_spectrum.h"
+#include "setup/setup_window.h"
 #include "testdoubles/recorders.h"
-#include "setup/form3.h"
 #include "widgets/drawing_surface.h"
 
 namespace {
 
 struct Window {
     QTemporaryDir work;
-    orvalis::Module1 data;
+    orvalis::SharedSpectrum spectrum;
     orvalis::testing::RecordingMessages messages;
     orvalis::testing::RecordingLauncher launcher;
-    orvalis::Form3 form{data, messages, launcher, work.path().toStdString()};
+    orvalis::SetupWindow form{spectrum, messages, launcher, work.path().toStdString()};
     QScrollBar* alpha = form.findChild<QScrollBar*>("VScroll1");
     orvalis::DrawingSurface* picture = form.findChild<orvalis::DrawingSurface*>("Picture1");
     Window() { form.prepare(orvalis::SetupMode::DepthDose); }
@@ -31,7 +31,7 @@ void BM_ScrollBarStep(benchmark::State& state) {
     for (auto _ : state) {
         value = value == 80 ? 79 : 80;
         window.alpha->setValue(value);
-        benchmark::DoNotOptimize(window.data.SpecRelative[50]);
+        benchmark::DoNotOptimize(window.spectrum.relativeWeight()[50]);
     }
 }
 BENCHMARK(BM_ScrollBarStep)->Unit(benchmark::kMicrosecond);

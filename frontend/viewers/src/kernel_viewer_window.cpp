@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
-#include <type_traits>
 
 #include "beamdata/free_format.h"
 #include "beamdata/number_pattern.h"
@@ -23,9 +22,7 @@
 namespace orvalis {
 namespace {
 
-static_assert(std::is_same_v<decltype(Module1::KernelTable), viewers::KernelTable>,
-              "the viewer reads kernels straight into the shared table");
-
+constexpr WindowFrame FRAME{"Form1", "Electron Kernel for High-energy Electron beam", "Kernel viewer", 12210, 10560};
 const QColor GRID_RED(255, 0, 0);
 const QColor CROSS_BLUE(0, 0, 255);
 constexpr double MAP_WIDTH = 600.0;
@@ -34,9 +31,9 @@ constexpr double MAIN_FONT_PT = 12.0;
 constexpr const char* KERNEL_READ_ERROR = " I can't read this kernel data file !";
 constexpr const char* ERASE_ERROR = " I can't erase this file !";
 
-QLineEdit* addField(QWidget* parent, int number, QRect twips, const QString& accessible) {
+QLineEdit* addField(QWidget* parent, const char* name, QRect twips, const QString& accessible) {
     auto* field = new QLineEdit(parent);
-    field->setObjectName(QStringLiteral("Text%1").arg(number));
+    field->setObjectName(QString::fromLatin1(name));
     field->setAccessibleName(accessible);
     field->setFont(timesFont(MAIN_FONT_PT));
     field->setGeometry(twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
@@ -54,26 +51,23 @@ QFrame* addPanel(QWidget* parent, QRect twips) {
 
 }  // namespace
 
-KernelViewerWindow::KernelViewerWindow(Module1& shared, MessageSink& messages, const QString& startFolder,
-                                       QWidget* parent)
-    : QWidget(parent), shared_(shared), messages_(messages) {
-    setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Electron Kernel for High-energy Electron beam"));
-    setFixedSize(twipsToPixels(12210), twipsToPixels(10560));
-    buildControls();
-    file1_->setPath(startFolder);  // where the simulators write their results
+KernelViewerWindow::KernelViewerWindow(const ViewerContext& context, QWidget* parent)
+    : QWidget(parent), messages_(context.messages) {
+    setUpWindowFrame(*this, FRAME);
+    buildControls(context.startFolder);
     buildMap();
     buildReadout();
     // What the window does when it is first created.
-    text_[1]->clear();
-    text_[2]->clear();
+    sumBox_->clear();
+    maxValueBox_->clear();
     drawLegend();
-    crossY_->hide();
-    crossX_->hide();
-    shared_.KernelShown = false;
+    crossHairHorizontal_->hide();
+    crossHairVertical_->hide();
 }
 
-void KernelViewerWindow::buildControls() {
+KernelViewerWindow::~KernelViewerWindow() = default;
+
+void KernelViewerWindow::buildControls(const QString& startFolder) {
     addPanel(this, {360, 120, 2295, 975});
     QPushButton* newCalculation = addButton(this, "Command5", QStringLiteral("New Calculation"), {480, 240, 2055, 735},
                                             14.25, QStringLiteral("New kernel calculation"));
@@ -85,13 +79,14 @@ void KernelViewerWindow::buildControls() {
     refresh->setStyleSheet(QStringLiteral("background-color: rgb(192, 255, 255);"));
 
     addPanel(this, {240, 1800, 2535, 7200});
-    file1_ = new FileListBox(this);
-    file1_->setObjectName(QStringLiteral("File1"));
-    file1_->setAccessibleName(QStringLiteral("Kernel files"));
-    file1_->setFont(timesFont(MAIN_FONT_PT));
-    file1_->setGeometry(twipsRect(360, 1920, 2295, 5310));
-    file1_->setPattern(QStringLiteral("*.elk"));
-    connect(refresh, &QPushButton::clicked, file1_, &FileListBox::refresh);
+    kernelFiles_ = new FileListBox(this);
+    kernelFiles_->setObjectName(QStringLiteral("File1"));
+    kernelFiles_->setAccessibleName(QStringLiteral("Kernel files"));
+    kernelFiles_->setFont(timesFont(MAIN_FONT_PT));
+    kernelFiles_->setGeometry(twipsRect(360, 1920, 2295, 5310));
+    kernelFiles_->setPattern(QStringLiteral("*.elk"));
+    kernelFiles_->setPath(startFolder);
+    connect(refresh, &QPushButton::clicked, kernelFiles_, &FileListBox::refresh);
 
     QPushButton* ok = addButton(this, "Command2", QStringLiteral("OK"), {480, 7440, 2055, 615}, 14.25,
                                 QStringLiteral("Display kernel"));
@@ -113,8 +108,8 @@ void KernelViewerWindow::buildControls() {
 }
 
 void KernelViewerWindow::buildMap() {
-    text_[3] = addField(this, 3, {3480, 120, 6255, 345}, QStringLiteral("Kernel title"));
-    text_[3]->setFont(gothicFont(12));
+    titleBox_ = addField(this, "Text3", {3480, 120, 6255, 345}, QStringLiteral("Kernel title"));
+    titleBox_->setFont(gothicFont(12));
     map_ = new DrawingSurface(this);
     map_->setObjectName(QStringLiteral("Picture1"));
     map_->setAccessibleName(QStringLiteral("Kernel map"));
@@ -129,8 +124,8 @@ void KernelViewerWindow::buildMap() {
     }
     for (int x = 100; x <= 500; x += 100)
         map_->addLine(QStringLiteral("Line%1").arg(number++), x, 0, x, MAP_HEIGHT, GRID_RED, 1);
-    crossY_ = map_->addLine(QStringLiteral("Line15"), 0, 0, MAP_WIDTH, 0, CROSS_BLUE, 1, false);
-    crossX_ = map_->addLine(QStringLiteral("Line16"), 0, 0, 0, MAP_HEIGHT, CROSS_BLUE, 1, false);
+    crossHairHorizontal_ = map_->addLine(QStringLiteral("Line15"), 0, 0, MAP_WIDTH, 0, CROSS_BLUE, 1, false);
+    crossHairVertical_ = map_->addLine(QStringLiteral("Line16"), 0, 0, 0, MAP_HEIGHT, CROSS_BLUE, 1, false);
     connect(map_, &DrawingSurface::mouseMoved, this, &KernelViewerWindow::showReadout);
 
     const QFont axis = timesFont(MAIN_FONT_PT);
@@ -156,9 +151,9 @@ void KernelViewerWindow::buildReadout() {
     const QFont main = timesFont(MAIN_FONT_PT);
     addLabel(this, QStringLiteral("Total incident"), 9960, 1395, main);
     addLabel(this, QStringLiteral("energy at origin"), 10080, 1680, main);
-    text_[1] = addField(this, 1, {9960, 2040, 1935, 495}, QStringLiteral("Sum of the kernel"));
+    sumBox_ = addField(this, "Text1", {9960, 2040, 1935, 495}, QStringLiteral("Sum of the kernel"));
     addLabel(this, QStringLiteral("Maximum"), 9960, 2760, main);
-    text_[2] = addField(this, 2, {9960, 3240, 1095, 495}, QStringLiteral("Maximum of the kernel"));
+    maxValueBox_ = addField(this, "Text2", {9960, 3240, 1095, 495}, QStringLiteral("Maximum of the kernel"));
     addLabel(this, QStringLiteral("as 100%"), 11160, 3360, main);
     legend_ = new DrawingSurface(this);
     legend_->setObjectName(QStringLiteral("Picture2"));
@@ -167,10 +162,11 @@ void KernelViewerWindow::buildReadout() {
     legend_->setScale(0, 0, 100, 120);
     legend_->setTextFont(timesFont(11.25));
     addLabel(this, QStringLiteral("Z"), 10320, 8160, main);
-    text_[4] = addField(this, 4, {10680, 8040, 735, 420}, QStringLiteral("Depth under the cross-hair, mm"));
+    depthBox_ = addField(this, "Text4", {10680, 8040, 735, 420}, QStringLiteral("Depth under the cross-hair, mm"));
     addLabel(this, QStringLiteral("R"), 10320, 8640, main);
-    text_[5] = addField(this, 5, {10680, 8520, 735, 420}, QStringLiteral("Radius under the cross-hair, mm"));
-    text_[6] = addField(this, 6, {10200, 9120, 1335, 420}, QStringLiteral("Kernel value in percent of the maximum"));
+    radiusBox_ = addField(this, "Text5", {10680, 8520, 735, 420}, QStringLiteral("Radius under the cross-hair, mm"));
+    percentBox_ = addField(this, "Text6", {10200, 9120, 1335, 420},
+                           QStringLiteral("Kernel value in percent of the maximum"));
     addLabel(this, QStringLiteral("%"), 11640, 9120, main);
 }
 
@@ -201,66 +197,67 @@ void KernelViewerWindow::paintMap(const viewers::KernelTable& table, double maxV
 }
 
 void KernelViewerWindow::display() {
-    const QString name = file1_->fileName();
+    const QString name = kernelFiles_->fileName();
     if (name.isEmpty()) {
         messages_.warn("Select file");
         return;
     }
     const std::optional<std::string> bytes = beamdata::text::readWholeFile(
-        FileListBox::joinPath(file1_->path(), name).toStdString());
+        FileListBox::joinPath(kernelFiles_->path(), name).toStdString());
     std::optional<viewers::KernelFile> kernel = bytes ? viewers::readKernelFile(*bytes) : std::nullopt;
     if (!kernel) {
         messages_.warn(KERNEL_READ_ERROR);  // the window keeps what it showed
         return;
     }
-    shared_.KernelShown = true;
-    for (int i = 1; i <= viewers::KERNEL_FILE_DEPTH_BINS; ++i)
-        for (int j = 1; j <= viewers::KERNEL_FILE_RADIAL_BINS; ++j)
-            shared_.KernelTable[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] =
-                (*kernel->table)[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
-    text_[3]->setText(QString::fromStdString(beamdata::text::decodeTitleBytes(kernel->titleBytes)));
+    kernelShown_ = true;
+    constexpr auto DEPTH_BINS = static_cast<std::size_t>(viewers::KERNEL_FILE_DEPTH_BINS);
+    constexpr auto RADIAL_BINS = static_cast<std::size_t>(viewers::KERNEL_FILE_RADIAL_BINS);
+    for (std::size_t i = 1; i <= DEPTH_BINS; ++i)
+        for (std::size_t j = 1; j <= RADIAL_BINS; ++j) (*kernelTable_)[i][j] = (*kernel->table)[i][j];
+    titleBox_->setText(QString::fromStdString(beamdata::text::decodeTitleBytes(kernel->titleBytes)));
     QCoreApplication::processEvents();  // the new title shows before the long drawing
-    text_[1]->setText(QString::fromStdString(beamdata::formatNumber(kernel->sum, "#.00000")));
-    text_[2]->setText(QString::fromStdString(viewers::plainNumberText(kernel->maxValue)));
-    paintMap(shared_.KernelTable, kernel->maxValue);
+    sumBox_->setText(QString::fromStdString(beamdata::formatNumber(kernel->sum, "#.00000")));
+    maxValueBox_->setText(QString::fromStdString(viewers::plainNumberText(kernel->maxValue)));
+    paintMap(*kernelTable_, kernel->maxValue);
 }
 
 void KernelViewerWindow::eraseFile() {
-    const QString name = file1_->fileName();
+    const QString name = kernelFiles_->fileName();
     if (name.isEmpty()) {
         messages_.warn("Select file");
         return;
     }
     if (!messages_.confirm("Kill this file, OK ?")) return;
-    if (!QFile::remove(FileListBox::joinPath(file1_->path(), name))) {
+    if (!QFile::remove(FileListBox::joinPath(kernelFiles_->path(), name))) {
         messages_.warn(ERASE_ERROR);
         return;
     }
     // The sum, maximum and table stay, so the read-out still answers over the blank map.
     map_->clear();
-    text_[3]->clear();
-    file1_->refresh();
+    titleBox_->clear();
+    kernelFiles_->refresh();
 }
 
 void KernelViewerWindow::showReadout(double x, double y) {
-    if (!shared_.KernelShown) return;
+    if (!kernelShown_) return;
     const std::optional<viewers::KernelReadout> readout = viewers::kernelReadout(x, y);
     if (!readout) {
-        crossY_->hide();
-        crossX_->hide();
-        for (int k : {4, 5, 6}) text_[static_cast<std::size_t>(k)]->clear();
+        crossHairHorizontal_->hide();
+        crossHairVertical_->hide();
+        for (QLineEdit* box : {depthBox_, radiusBox_, percentBox_}) box->clear();
         return;
     }
-    crossY_->show();
-    crossX_->show();
-    crossY_->setY(y);
-    crossX_->setX(x);
-    text_[4]->setText(QString::number(readout->depthMm));
-    text_[5]->setText(QString::number(readout->radiusMm));
-    const auto radius = static_cast<int>(beamdata::textValue(text_[5]->text().toStdString()));
+    crossHairHorizontal_->show();
+    crossHairVertical_->show();
+    crossHairHorizontal_->setY(y);
+    crossHairVertical_->setX(x);
+    depthBox_->setText(QString::number(readout->depthMm));
+    radiusBox_->setText(QString::number(readout->radiusMm));
+    // The radius and the maximum as their boxes show them: the read-out follows what is on screen.
+    const auto radius = static_cast<int>(beamdata::textValue(radiusBox_->text().toStdString()));
     const std::optional<double> percent = viewers::readoutPercentOfMax(
-        shared_.KernelTable, readout->depthBin, radius, beamdata::textValue(text_[2]->text().toStdString()));
-    text_[6]->setText(percent ? QString::fromStdString(beamdata::formatNumber(*percent, "0.000E+00")) : QString());
+        *kernelTable_, readout->depthBin, radius, beamdata::textValue(maxValueBox_->text().toStdString()));
+    percentBox_->setText(percent ? QString::fromStdString(beamdata::formatNumber(*percent, "0.000E+00")) : QString());
 }
 
 }  // namespace orvalis

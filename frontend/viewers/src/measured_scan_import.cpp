@@ -10,7 +10,7 @@
 #include "beamdata/free_format.h"
 #include "beamdata/ionisation_to_dose.h"
 #include "engine/run_error.h"
-#include "viewers/pdd_comparison_window.h"
+#include "viewers/comparison_window.h"
 #include "widgets/twips.h"
 
 namespace orvalis {
@@ -31,7 +31,7 @@ std::optional<beamdata::BeamQuality> qualityOf(const std::optional<beamdata::Dep
 
 }  // namespace
 
-MeasuredScanImport::MeasuredScanImport(PddComparisonWindow& window, MessageSink& messages)
+MeasuredScanImport::MeasuredScanImport(ComparisonWindow& window, MessageSink& messages)
     : QObject(&window), window_(window), messages_(messages) {
     dialogChooser_ = std::make_unique<DialogScanChooser>(&window);
     ionisation_ = new QCheckBox(QStringLiteral("ionisation"), &window);
@@ -62,8 +62,8 @@ MeasuredScanImport::MeasuredScanImport(PddComparisonWindow& window, MessageSink&
 
     dialog_ = new BeamQualityDialog(&window);
     dialog_->setWindowFlag(Qt::Tool);
-    connect(&window, &PddComparisonWindow::measuredLoaded, this, &MeasuredScanImport::measuredLoaded);
-    connect(&window, &PddComparisonWindow::calculatedLoaded, this, &MeasuredScanImport::calculatedLoaded);
+    connect(&window, &ComparisonWindow::measuredLoaded, this, &MeasuredScanImport::measuredLoaded);
+    connect(&window, &ComparisonWindow::calculatedLoaded, this, &MeasuredScanImport::calculatedLoaded);
 }
 
 MeasuredScanImport::~MeasuredScanImport() = default;

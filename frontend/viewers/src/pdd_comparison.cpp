@@ -153,34 +153,49 @@ std::string differenceText(std::string_view measuredText, std::string_view calcu
                                   "##0.00");
 }
 
-const std::array<PlotLabel, 12> WINDOW_PLOT_LABELS = {{
-    {"0", 0, -20},
-    {"25", 2400, -20},
-    {"50", 4900, -20},
-    {"75", 7350, -20},
-    {"100", 9600, -20},
-    {"Depth in water (mm)", 5400, -70},
-    {"100", -500, 1020},
-    {"90", -390, 920},
-    {"80", -390, 820},
-    {"50", -390, 520},
-    {"10", -390, 120},
-    {"0", -250, 25},
-}};
+namespace {
 
-const std::array<PlotLabel, 12> MAIN_MENU_PLOT_LABELS = {{
-    {"0", -30, -20},
-    {"25", 2350, -20},
-    {"50", 4850, -20},
-    {"75", 7300, -20},
-    {"100", 9500, -20},
-    {"Depth in water (mm)", 5400, -70},
-    {"100", -600, 1020},
-    {"90", -450, 920},
-    {"80", -450, 820},
-    {"50", -450, 520},
-    {"10", -450, 120},
-    {"0", -350, 25},
-}};
+// The texts of the empty plot: the depth axis (mm) below the frame, then the dose axis (%) beside it.
+constexpr std::array<const char*, 12> PLOT_LABEL_TEXTS = {"0",   "25", "50", "75", "100", "Depth in water (mm)",
+                                                          "100", "90", "80", "50", "10",  "0"};
+
+struct LabelCorner {
+    double x;
+    double y;
+};
+
+std::array<PlotLabel, 12> labelsAt(const std::array<LabelCorner, 12>& corners) {
+    std::array<PlotLabel, 12> labels{};
+    for (std::size_t k = 0; k < labels.size(); ++k) labels[k] = {PLOT_LABEL_TEXTS[k], corners[k].x, corners[k].y};
+    return labels;
+}
+
+}  // namespace
+
+const std::array<PlotLabel, 12> WINDOW_PLOT_LABELS = labelsAt({{{0, -20},
+                                                                {2400, -20},
+                                                                {4900, -20},
+                                                                {7350, -20},
+                                                                {9600, -20},
+                                                                {5400, -70},
+                                                                {-500, 1020},
+                                                                {-390, 920},
+                                                                {-390, 820},
+                                                                {-390, 520},
+                                                                {-390, 120},
+                                                                {-250, 25}}});
+
+const std::array<PlotLabel, 12> MAIN_MENU_PLOT_LABELS = labelsAt({{{-30, -20},
+                                                                   {2350, -20},
+                                                                   {4850, -20},
+                                                                   {7300, -20},
+                                                                   {9500, -20},
+                                                                   {5400, -70},
+                                                                   {-600, 1020},
+                                                                   {-450, 920},
+                                                                   {-450, 820},
+                                                                   {-450, 520},
+                                                                   {-450, 120},
+                                                                   {-350, 25}}});
 
 }  // namespace orvalis::viewers

@@ -7,12 +7,14 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 
 #include "beamdata/free_format.h"
 #include "beamdata/number_pattern.h"
 #include "beamdata/text_value.h"
+#include "viewers/comparison_window.h"
+#include "viewers/free_spectrum_view.h"
 #include "viewers/measured_scan_import.h"
-#include "viewers/pdd_comparison_window.h"
 #include "widgets/drawing_surface.h"
 #include "widgets/twips.h"
 
@@ -28,19 +30,18 @@ constexpr int BUTTON_TWIPS[] = {120, 8400, 1740, 495};
 
 }  // namespace
 
-SpectrumFitPanel::SpectrumFitPanel(PddComparisonWindow& window, QString program, QString workFolder,
+SpectrumFitPanel::SpectrumFitPanel(ComparisonWindow& window, Context context,
                                    std::function<std::optional<double>()> setupMaxEnergy,
                                    std::function<void(const viewers::FittedSpectrum&)> applyToSetup)
     : QWidget(nullptr, Qt::Tool),
       window_(window),
-      program_(std::move(program)),
-      workFolder_(std::move(workFolder)),
+      context_(std::move(context)),
       setupMaxEnergy_(std::move(setupMaxEnergy)),
       applyToSetup_(std::move(applyToSetup)) {
     setObjectName(QStringLiteral("FitPanel"));
     setWindowTitle(QStringLiteral("Spectrum fit"));
     buildControls();
-    connect(&window_, &PddComparisonWindow::measuredLoaded, this, &SpectrumFitPanel::measuredLoaded);
+    connect(&window_, &ComparisonWindow::measuredLoaded, this, &SpectrumFitPanel::measuredLoaded);
     connect(&process_, &QProcess::readyReadStandardOutput, this, &SpectrumFitPanel::readOutput);
     connect(&process_, &QProcess::finished, this, &SpectrumFitPanel::processFinished);
     connect(&process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
@@ -76,57 +77,89 @@ void SpectrumFitPanel::buildPanel() {
     fileLabel_ = new QLabel(this);
     fileLabel_->setObjectName(QStringLiteral("FitFile"));
     grid->addWidget(fileLabel_, 0, 0, 1, 3);
+    buildModelChoice(grid);
     fromRange_ = new QCheckBox(QStringLiteral("Start Emax from the measured Rp"), this);
     fromRange_->setObjectName(QStringLiteral("FitFromRp"));
     fromRange_->setChecked(true);
-    grid->addWidget(fromRange_, 1, 0, 1, 3);
-    grid->addWidget(new QLabel(QStringLiteral("Emax (MeV)"), this), 2, 0);
+    grid->addWidget(fromRange_, 2, 0, 1, 3);
+    grid->addWidget(new QLabel(QStringLiteral("Emax (MeV)"), this), 3, 0);
     maxEnergy_ = new QLineEdit(this);
     maxEnergy_->setObjectName(QStringLiteral("FitEmax"));
     maxEnergy_->setAccessibleName(QStringLiteral("Maximum energy to start from, MeV"));
     maxEnergy_->setEnabled(false);
-    grid->addWidget(maxEnergy_, 2, 1);
+    grid->addWidget(maxEnergy_, 3, 1);
     fixed_ = new QCheckBox(QStringLiteral("fixed"), this);
     fixed_->setObjectName(QStringLiteral("FitFixed"));
     fixed_->setEnabled(false);
-    grid->addWidget(fixed_, 2, 2);
-    connect(fromRange_, &QCheckBox::toggled, this, [this](bool fromRange) {
-        maxEnergy_->setEnabled(!fromRange);
-        fixed_->setEnabled(!fromRange);
-    });
-    grid->addWidget(new QLabel(QStringLiteral("Emax span (+- %)"), this), 3, 0);
+    grid->addWidget(fixed_, 3, 2);
+    connect(fromRange_, &QCheckBox::toggled, this, &SpectrumFitPanel::modelChanged);
+    grid->addWidget(new QLabel(QStringLiteral("Emax span (+- %)"), this), 4, 0);
     span_ = new QLineEdit(QStringLiteral("10"), this);
     span_->setObjectName(QStringLiteral("FitSpan"));
     span_->setAccessibleName(QStringLiteral("How far the maximum energy may move, percent"));
-    grid->addWidget(span_, 3, 1);
-    connect(fixed_, &QCheckBox::toggled, span_, [this](bool fixed) { span_->setEnabled(!fixed); });
+    grid->addWidget(span_, 4, 1);
+    connect(fixed_, &QCheckBox::toggled, this, &SpectrumFitPanel::modelChanged);
     start_ = new QPushButton(QStringLiteral("Start fit"), this);
     start_->setObjectName(QStringLiteral("FitStart"));
     connect(start_, &QPushButton::clicked, this, &SpectrumFitPanel::startFit);
-    grid->addWidget(start_, 4, 0);
+    grid->addWidget(start_, 5, 0);
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QStringLiteral("FitProgress"));
     progress_->setRange(0, 100);
     progress_->setValue(0);
-    grid->addWidget(progress_, 4, 1);
+    grid->addWidget(progress_, 5, 1);
     cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
     cancel_->setObjectName(QStringLiteral("FitCancel"));
     cancel_->setEnabled(false);
     connect(cancel_, &QPushButton::clicked, this, &SpectrumFitPanel::cancelFit);
-    grid->addWidget(cancel_, 4, 2);
+    grid->addWidget(cancel_, 5, 2);
     resultLabel_ = new QLabel(this);
     resultLabel_->setObjectName(QStringLiteral("FitResult"));
     resultLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     resultLabel_->setMinimumWidth(360);
     resultLabel_->setWordWrap(true);
-    grid->addWidget(resultLabel_, 5, 0, 1, 3);
+    grid->addWidget(resultLabel_, 6, 0, 1, 3);
     apply_ = new QPushButton(QStringLiteral("Set alpha, beta and Emax in the set-up window"), this);
     apply_->setObjectName(QStringLiteral("FitApply"));
     apply_->setEnabled(false);
     connect(apply_, &QPushButton::clicked, this, [this] {
         if (result_ && applyToSetup_) applyToSetup_(*result_);
     });
-    grid->addWidget(apply_, 6, 0, 1, 3);
+    grid->addWidget(apply_, 7, 0, 1, 3);
+    freeView_ = new FreeSpectrumView(context_.messages, context_.launcher, context_.program, context_.workFolder, this);
+    freeView_->hide();
+    grid->addWidget(freeView_, 8, 0, 1, 3);
+}
+
+void SpectrumFitPanel::buildModelChoice(QGridLayout* grid) {
+    betaModel_ = new QRadioButton(QStringLiteral("Beta"), this);
+    betaModel_->setObjectName(QStringLiteral("FitModelBeta"));
+    betaModel_->setAccessibleName(QStringLiteral("Beta spectrum: alpha, beta and the maximum energy"));
+    betaModel_->setChecked(true);
+    freeModel_ = new QRadioButton(QStringLiteral("Free-form"), this);
+    freeModel_->setObjectName(QStringLiteral("FitModelFree"));
+    freeModel_->setAccessibleName(QStringLiteral("Free-form spectrum with a bremsstrahlung background"));
+    freeModel_->setToolTip(
+        QStringLiteral("One weight per bin of the exchange file, kept smooth, and the background "
+                       "beyond Rp; the bins reach 1.2 x the Emax of Rp"));
+    grid->addWidget(new QLabel(QStringLiteral("Model"), this), 1, 0);
+    grid->addWidget(betaModel_, 1, 1);
+    grid->addWidget(freeModel_, 1, 2);
+    connect(freeModel_, &QRadioButton::toggled, this, &SpectrumFitPanel::modelChanged);
+}
+
+viewers::FitModel SpectrumFitPanel::model() const {
+    return freeModel_->isChecked() ? viewers::FitModel::Free : viewers::FitModel::Beta;
+}
+
+// A typed Emax is where a Beta fit starts (or stays, when fixed) and where the free-form bins end;
+// only the Beta model has a span and a fixed energy.
+void SpectrumFitPanel::modelChanged() {
+    const bool beta = model() == viewers::FitModel::Beta;
+    const bool typed = !fromRange_->isChecked();
+    maxEnergy_->setEnabled(typed);
+    fixed_->setEnabled(beta && typed);
+    span_->setEnabled(beta && !(typed && fixed_->isChecked()));
 }
 
 void SpectrumFitPanel::measuredLoaded(const QString& path) {
@@ -141,8 +174,9 @@ void SpectrumFitPanel::measuredLoaded(const QString& path) {
 void SpectrumFitPanel::startFit() {
     if (isRunning() || measuredPath_.isEmpty()) return;
     viewers::FitRequest request;
+    request.model = model();
     request.measuredPath = measuredPath_.toStdString();
-    curvePath_ = workFolder_ + QStringLiteral("/fit-") + QFileInfo(measuredPath_).completeBaseName() +
+    curvePath_ = context_.workFolder + QStringLiteral("/fit-") + QFileInfo(measuredPath_).completeBaseName() +
                  QStringLiteral(".pdd");
     request.curvePath = curvePath_.toStdString();
     if (!fromRange_->isChecked()) {
@@ -155,7 +189,7 @@ void SpectrumFitPanel::startFit() {
         request.fixedMaxEnergy = fixed_->isChecked();
     }
     const double span = beamdata::textValue(span_->text().toStdString());
-    if (!(span >= 1.0 && span <= 30.0)) {
+    if (request.model == viewers::FitModel::Beta && !(span >= 1.0 && span <= 30.0)) {
         resultLabel_->setText(QStringLiteral("The span of the maximum energy must lie between 1 and 30 %."));
         return;
     }
@@ -164,9 +198,13 @@ void SpectrumFitPanel::startFit() {
     request.ionisation = window_.measuredImport()->fitIonisation();
     QStringList arguments;
     for (const std::string& argument : viewers::fitArguments(request)) arguments << QString::fromStdString(argument);
+    request_ = request;
     result_.reset();
+    freeResult_.reset();
+    freeView_->clearResult();
     levels_.clear();
     pending_.clear();
+    output_.clear();
     lastMessage_.clear();
     note_.clear();
     cancelled_ = false;
@@ -176,8 +214,8 @@ void SpectrumFitPanel::startFit() {
     start_->setEnabled(false);
     fitButton_->setEnabled(false);
     cancel_->setEnabled(true);
-    process_.setWorkingDirectory(workFolder_);
-    process_.start(program_, arguments);
+    process_.setWorkingDirectory(context_.workFolder);
+    process_.start(context_.program, arguments);
 }
 
 void SpectrumFitPanel::cancelFit() {
@@ -191,6 +229,7 @@ void SpectrumFitPanel::readOutput() {
     for (qsizetype end = pending_.indexOf('\n'); end >= 0; end = pending_.indexOf('\n')) {
         const std::string line = pending_.left(end).trimmed().toStdString();
         pending_.remove(0, end + 1);
+        output_ += line + "\n";
         if (const auto percent = viewers::fitProgressPercent(line))
             progress_->setValue(*percent);
         else if (const auto fitted = viewers::parseFitResult(line))
@@ -204,23 +243,31 @@ void SpectrumFitPanel::readOutput() {
     }
 }
 
+// The result of the finished fit for its model: a Beta spectrum from its RESULT lines as they came,
+// a free-form one from the whole output.
+bool SpectrumFitPanel::takeResult() {
+    if (request_.model == viewers::FitModel::Beta) return result_.has_value();
+    freeResult_ = viewers::parseFreeFit(output_);
+    return freeResult_.has_value();
+}
+
 void SpectrumFitPanel::processFinished(int exitCode, QProcess::ExitStatus status) {
     readOutput();
     cancel_->setEnabled(false);
     start_->setEnabled(true);
     fitButton_->setEnabled(!measuredPath_.isEmpty());
-    const bool succeeded = !cancelled_ && status == QProcess::NormalExit && exitCode == 0 && result_.has_value();
+    const bool succeeded = !cancelled_ && status == QProcess::NormalExit && exitCode == 0 && takeResult();
     if (succeeded) {
         progress_->setValue(100);
         drawFittedCurve();
         showResult();
-        apply_->setEnabled(static_cast<bool>(applyToSetup_));
     } else {
         result_.reset();
+        freeResult_.reset();
         const QString error = QString::fromLocal8Bit(process_.readAllStandardError()).trimmed();
         resultLabel_->setText(cancelled_ ? QStringLiteral("Cancelled.")
                               : status == QProcess::CrashExit && exitCode == -1
-                                  ? QStringLiteral("orvalis-fit could not be started: ") + program_
+                                  ? QStringLiteral("orvalis-fit could not be started: ") + context_.program
                                   : QStringLiteral("The fit failed: ") + (error.isEmpty() ? lastMessage_ : error));
     }
     emit fitFinished(succeeded);
@@ -243,16 +290,26 @@ void SpectrumFitPanel::drawFittedCurve() {
 }
 
 void SpectrumFitPanel::showResult() {
-    QString text = QStringLiteral("alpha %1   beta %2   Emax %3 MeV   rms %4 %")
-                       .arg(result_->alpha, 0, 'f', 1)
-                       .arg(result_->beta, 0, 'f', 1)
-                       .arg(result_->maxEnergyMeV, 0, 'f', 1)
-                       .arg(result_->rmsPercent, 0, 'f', 2);
-    for (const viewers::FittedLevel& level : levels_)
-        text += QStringLiteral("\n%1: measured %2 mm, fitted %3 mm")
-                    .arg(QString::fromStdString(level.name))
-                    .arg(level.measuredMm, 0, 'f', 2)
-                    .arg(level.fittedMm, 0, 'f', 2);
+    const bool free = freeResult_.has_value();
+    apply_->setVisible(!free);
+    apply_->setEnabled(!free && static_cast<bool>(applyToSetup_));
+    freeView_->setVisible(free);
+    QString text;
+    if (free) {
+        text = QString::fromStdString(viewers::freeFitFiguresText(freeResult_->result));
+        freeView_->showResult(*freeResult_, request_);
+    } else {
+        text = QStringLiteral("alpha %1   beta %2   Emax %3 MeV   rms %4 %")
+                   .arg(result_->alpha, 0, 'f', 1)
+                   .arg(result_->beta, 0, 'f', 1)
+                   .arg(result_->maxEnergyMeV, 0, 'f', 1)
+                   .arg(result_->rmsPercent, 0, 'f', 2);
+        for (const viewers::FittedLevel& level : levels_)
+            text += QStringLiteral("\n%1: measured %2 mm, fitted %3 mm")
+                        .arg(QString::fromStdString(level.name))
+                        .arg(level.measuredMm, 0, 'f', 2)
+                        .arg(level.fittedMm, 0, 'f', 2);
+    }
     if (!note_.isEmpty()) text += QStringLiteral("\n") + note_;
     resultLabel_->setText(text);
     adjustSize();  // room for the lines just shown

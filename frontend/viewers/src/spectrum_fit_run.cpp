@@ -14,10 +14,8 @@ namespace {
 
 constexpr int BASIS_PERCENT = 90;
 constexpr int SCAN_PERCENT = 8;
-constexpr int SCROLL_MIN = 1;
-constexpr int SCROLL_MAX = 200;
-constexpr double SCROLL_PER_PARAMETER = 10.0;
 constexpr double DEFAULT_SPAN_PERCENT = 10.0;  // the fit program's own default
+constexpr const char* FREE_FIT_STAGE = "free";
 
 std::string oneDecimal(double value) {
     char text[32];
@@ -29,13 +27,16 @@ std::string oneDecimal(double value) {
 
 std::vector<std::string> fitArguments(const FitRequest& request) {
     std::vector<std::string> arguments{request.measuredPath};
+    const bool beta = request.model == FitModel::Beta;
+    if (!beta) arguments.insert(arguments.end(), {"--model", "free"});
+    const bool fixed = beta && request.fixedMaxEnergy;
     if (request.maxEnergyMeV) {
         arguments.insert(arguments.end(), {"--emax", oneDecimal(*request.maxEnergyMeV)});
-        if (request.fixedMaxEnergy) arguments.emplace_back("--fixed-emax");
+        if (fixed) arguments.emplace_back("--fixed-emax");
     } else {
         arguments.insert(arguments.end(), {"--rp", "measured"});
     }
-    if (!request.fixedMaxEnergy && request.spanPercent != DEFAULT_SPAN_PERCENT)
+    if (beta && !fixed && request.spanPercent != DEFAULT_SPAN_PERCENT)
         arguments.insert(arguments.end(), {"--span", oneDecimal(request.spanPercent)});
     arguments.insert(arguments.end(), {"--out", request.curvePath});
     if (request.scan) arguments.insert(arguments.end(), {"--scan", std::to_string(*request.scan)});
@@ -51,6 +52,7 @@ std::optional<int> fitProgressPercent(const std::string& line) {
     if (progress->stage == "scan") return BASIS_PERCENT + static_cast<int>(SCAN_PERCENT * fraction);
     if (progress->stage == "grid") return BASIS_PERCENT + SCAN_PERCENT + 1;
     if (progress->stage == "refine") return 100;
+    if (progress->stage == FREE_FIT_STAGE) return BASIS_PERCENT + static_cast<int>((100 - BASIS_PERCENT) * fraction);
     return std::nullopt;
 }
 
@@ -68,10 +70,6 @@ std::optional<FittedLevel> parseFitLevel(const std::string& line) {
     const auto level = beamdata::levelComparison(*record, {beamdata::GRID_KIND});
     if (!level || !level->measuredMm || !level->modelMm.front()) return std::nullopt;
     return FittedLevel{beamdata::levelName(level->level), *level->measuredMm, *level->modelMm.front()};
-}
-
-int scrollBarValue(double parameter) {
-    return std::clamp(static_cast<int>(std::lround(parameter * SCROLL_PER_PARAMETER)), SCROLL_MIN, SCROLL_MAX);
 }
 
 std::optional<std::vector<PlotPoint>> fittedCurvePoints(const std::string& fileText) {

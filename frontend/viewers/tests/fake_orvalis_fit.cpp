@@ -1,6 +1,10 @@
-// Stands in for orvalis-fit in the window tests: writes its arguments to fake-args.txt, prints
-// progress lines and, unless told to fail or to hang, a fitted curve file and the result lines.
-//   FAKE_FIT=fail: an error on stderr, exit status 1; FAKE_FIT=hang: waits to be killed.
+// Stands in for orvalis-fit in the window tests: writes its arguments to fake-args.txt (a rerun
+// that writes exchange files to fake-exchange-args.txt), prints progress lines and, unless told to
+// fail or to hang, a fitted curve file and the result lines of the model asked for
+// (--model free: the free-form figures and spectrum; --exchange, --kernel-exchange: the exchange
+// files instead of a curve).
+//   FAKE_FIT=fail: an error on stderr, exit status 1; FAKE_FIT=hang: waits to be killed;
+//   FAKE_FIT=exchange-fail: only a rerun that writes exchange files fails.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -8,13 +12,64 @@
 #include <string>
 #include <thread>
 
-int main(int argc, char** argv) {
-    std::ofstream args("fake-args.txt");
-    std::string out;
-    for (int i = 1; i < argc; ++i) {
-        args << argv[i] << "\n";
-        if (std::string(argv[i]) == "--out" && i + 1 < argc) out = argv[i + 1];
+namespace {
+
+// The curve: 1 down to record 40, then falling to 0 at record 90.
+void writeCurve(const std::string& path, const char* titles) {
+    std::ofstream curve(path, std::ios::binary);
+    curve << titles << "\r\n    2240000.\r\n";
+    for (int i = 1; i <= 125; ++i) {
+        const double dose = i <= 40 ? 1.0 : (i >= 90 ? 0.0 : (90 - i) / 50.0);
+        char line[32];
+        std::snprintf(line, sizeof line, "%4d.%10.3E\r\n", i - 15, dose);
+        curve << line;
     }
+}
+
+void writeExchangeFiles(bool depthDose) {
+    std::ofstream run("Nimbrola.dat", std::ios::binary);
+    run << " 11.2\r\n"
+        << (depthDose ? "10000000.\r\nwater-free.pdd\r\nwater-free.spct\r\n" : "1000000.\r\nwater-free.elk\r\n");
+    std::ofstream spectrum("Nimbrola.txt", std::ios::binary);
+    spectrum << "free-form fit\r\nbackground 1.9 % left out\r\n";
+    for (int bin = 1; bin <= 100; ++bin) {
+        char line[32];
+        std::snprintf(line, sizeof line, "%02d.%02d %s\r\n", bin / 100, bin % 100,
+                      bin == 80 ? "1.000E+00" : "0.000E+00");
+        spectrum << line;
+    }
+}
+
+// A spectrum rising from bin 40 to its peak at bin 80 and falling to 0 at bin 90, as the fit's table
+// prints it, then the free-form RESULT lines.
+void printFreeResult() {
+    std::printf("Spectrum, relative weight per bin (MeV weight), bins 40 to 89:\n");
+    for (int bin = 40; bin <= 89; ++bin) {
+        const double weight = bin <= 80 ? (bin - 39) / 41.0 : (90 - bin) / 10.0;
+        std::printf("  %6.2f %5.3f%s", bin * 0.112, weight, (bin - 39) % 5 == 0 || bin == 89 ? "\n" : "");
+    }
+    std::printf(
+        "RESULT free rms=0.4123 emax=11.2 mean=8.731 peak=8.960 background=1.850 smooth=3.1623e-04\n"
+        "RESULT R90 measured=26.310 free=26.402 window=26.450\nRESULT R80 measured=28.000 free=28.010 window=28.100\n"
+        "RESULT R50 measured=32.500 free=32.480 window=32.520\nRESULT R10 measured=38.900 free=nan window=39.010\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string out;
+    bool free = false;
+    bool exchange = false;
+    bool kernelExchange = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--out" && i + 1 < argc) out = argv[i + 1];
+        if (a == "--model" && i + 1 < argc) free = std::string(argv[i + 1]) == "free";
+        exchange = exchange || a == "--exchange";
+        kernelExchange = kernelExchange || a == "--kernel-exchange";
+    }
+    std::ofstream args(exchange || kernelExchange ? "fake-exchange-args.txt" : "fake-args.txt");
+    for (int i = 1; i < argc; ++i) args << argv[i] << "\n";
     args.close();
     const char* mode = std::getenv("FAKE_FIT");
     const std::string how = mode ? mode : "";
@@ -23,21 +78,19 @@ int main(int argc, char** argv) {
     if (how == "hang") {
         for (;;) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    if (how == "fail") {
+    if (how == "fail" || (how == "exchange-fail" && (exchange || kernelExchange))) {
         std::fprintf(stderr, "orvalis-fit: m.csv, line 3: expected a number\n");
         return 1;
     }
-    std::printf("PROGRESS basis 112 112\nPROGRESS scan 21 21\nPROGRESS refine 1 1\n");
-    // The curve: 1 down to record 40, then falling to 0 at record 90.
-    std::ofstream curve(out, std::ios::binary);
-    curve << "  9.40 MeV fit alpha=8.2       beta=2.1            \r\n    2240000.\r\n";
-    for (int i = 1; i <= 125; ++i) {
-        const double dose = i <= 40 ? 1.0 : (i >= 90 ? 0.0 : (90 - i) / 50.0);
-        char line[32];
-        std::snprintf(line, sizeof line, "%4d.%10.3E\r\n", i - 15, dose);
-        curve << line;
+    if (free) {
+        std::printf("PROGRESS basis 112 112\nPROGRESS free 0 1\nPROGRESS free 1 1\n");
+        if (!out.empty()) writeCurve(out, "  11.20 MeV free-form fit       with background 1.9 %  ");
+        if (exchange || kernelExchange) writeExchangeFiles(exchange);
+        printFreeResult();
+        return 0;
     }
-    curve.close();
+    std::printf("PROGRESS basis 112 112\nPROGRESS scan 21 21\nPROGRESS refine 1 1\n");
+    writeCurve(out, "  9.40 MeV fit alpha=8.2       beta=2.1            ");
     std::printf(
         "Note: the maximum energy stopped at the edge of the allowed span (+-10 %%); a wider --span may fit better.\n");
     std::printf(

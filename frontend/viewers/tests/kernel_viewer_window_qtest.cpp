@@ -48,7 +48,6 @@ class KernelViewerWindowTest : public QObject {
 
 private:
     QTemporaryDir dir_;
-    Module1 shared_;
     testing::RecordingMessages messages_;
     KernelViewerWindow* window_ = nullptr;
 
@@ -65,7 +64,7 @@ private slots:
         writeFile(dir_.filePath("empty.elk"), kernelFile([](int, int) { return 0.0; }));
         writeFile(dir_.filePath("short.elk"), kernelFile(sample).left(5000));
         QDir::setCurrent(dir_.path());  // the viewer lists the folder it was created in
-        window_ = new KernelViewerWindow(shared_, messages_);
+        window_ = new KernelViewerWindow({messages_});
         window_->show();
     }
     void cleanupTestCase() { delete window_; }
@@ -90,7 +89,7 @@ private slots:
         QCOMPARE(text(1), QStringLiteral(".95000"));
         QCOMPARE(text(2), QStringLiteral("0.5"));
         QCOMPARE(text(3), QStringLiteral("  9.00 MeV \u03B1=8.0               \u03B2=2.0               "));
-        QVERIFY(shared_.KernelShown);
+        QVERIFY(window_->kernelShown());
         QCOMPARE(cell(16, 1), QColor(0, 0, 0));
         QCOMPARE(cell(16, 2), QColor(26, 26, 26));
         QCOMPARE(cell(30, 5), QColor(102, 102, 102));  // r = 0.05 exactly is class 5

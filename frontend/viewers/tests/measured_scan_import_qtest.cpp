@@ -10,8 +10,8 @@
 #include <QTest>
 
 #include "testdoubles/recorders.h"
+#include "viewers/comparison_window.h"
 #include "viewers/measured_scan_import.h"
-#include "viewers/pdd_comparison_window.h"
 #include "widgets/file_browser_lists.h"
 
 using namespace orvalis;
@@ -41,10 +41,9 @@ class MeasuredScanImportTest : public QObject {
 
 private:
     QTemporaryDir dir_;
-    Module1 shared_;
     testing::RecordingMessages messages_;
     RecordingChooser chooser_;
-    PddComparisonWindow* window_ = nullptr;
+    ComparisonWindow* window_ = nullptr;
 
     QString text(int n) const { return window_->findChild<QLineEdit*>(QStringLiteral("Text%1").arg(n))->text(); }
     void load(const QString& name) {
@@ -63,7 +62,7 @@ private slots:
         QVERIFY(broken.open(QIODevice::WriteOnly));
         broken.write("BEGIN_SCAN_DATA\n\tBEGIN_SCAN 1\n\t\tSCAN_CURVETYPE=PDD\n\t\tBEGIN_DATA\n\t\t\t1.0\t0.9\n");
         broken.close();
-        window_ = new PddComparisonWindow(shared_, messages_, dir_.path());
+        window_ = new ComparisonWindow({messages_, dir_.path()});
         window_->resetFromMainMenu();
         import()->setChooser(&chooser_);
         window_->show();
@@ -111,15 +110,15 @@ private slots:
         QVERIFY2(import()->note()->text().contains(QStringLiteral("175 points resampled onto ")),
                  qPrintable(import()->note()->text()));
         int count = 0;
-        while (count < 150 && shared_.PddDepth[static_cast<std::size_t>(count + 1)] > 0.0) ++count;
+        while (count < 150 && window_->tables().depthMm[static_cast<std::size_t>(count + 1)] > 0.0) ++count;
         QVERIFY(count <= 150 && count > 100);
-        QVERIFY(shared_.PddDepth[static_cast<std::size_t>(count)] > 80.0);  // the deepest point is kept
+        QVERIFY(window_->tables().depthMm[static_cast<std::size_t>(count)] > 80.0);  // the deepest point is kept
         QVERIFY(!text(3).isEmpty());
     }
 
     // A bad file or a cancelled choice leaves the last curve; the message names file and line.
     void badFilesKeepTheLastCurve() {
-        const auto depths = shared_.PddDepth;
+        const auto depths = window_->tables().depthMm;
         const QString r50 = text(3);
         load("broken.mcc");
         QCOMPARE(QString::fromStdString(messages_.warnings.back()),
@@ -129,7 +128,7 @@ private slots:
             QString::fromStdString(messages_.warnings.back()).startsWith("no depth-dose curve in profiles-only.asc"));
         chooser_.answer.reset();
         load("electrons-6-9-12MeV.mcc");
-        QCOMPARE(shared_.PddDepth, depths);
+        QCOMPARE(window_->tables().depthMm, depths);
         QCOMPARE(text(3), r50);
     }
 

@@ -4,12 +4,14 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "testdoubles/recorders.h"
-#include "viewers/pdd_comparison_window.h"
+#include "viewers/comparison_window.h"
+#include "viewers/free_spectrum_view.h"
 #include "viewers/spectrum_fit_panel.h"
 #include "widgets/drawing_surface.h"
 #include "widgets/file_browser_lists.h"
@@ -21,17 +23,35 @@ class SpectrumFitPanelTest : public QObject {
 
 private:
     QTemporaryDir dir_;
-    Module1 shared_;
     testing::RecordingMessages messages_;
-    PddComparisonWindow* window_ = nullptr;
+    testing::RecordingLauncher launcher_;
+    ComparisonWindow* window_ = nullptr;
     SpectrumFitPanel* panel_ = nullptr;
     std::optional<viewers::FittedSpectrum> applied_;
 
     QPushButton* button(QObject* owner, const char* name) { return owner->findChild<QPushButton*>(name); }
     QString resultText() const { return panel_->findChild<QLabel*>("FitResult")->text(); }
-    QByteArray arguments() const {
-        QFile file(dir_.filePath("fake-args.txt"));
+    QByteArray arguments(const char* fileName = "fake-args.txt") const {
+        QFile file(dir_.filePath(fileName));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    SpectrumFitPanel::Context context(const QString& program = QStringLiteral(FAKE_FIT_PROGRAM)) {
+        return {messages_, launcher_, program, dir_.path()};
+    }
+    // Dashes of the fitted curve along the straight fall of the fake's curve (100 % at 25 mm to 0 at
+    // 75 mm): how many samples hit the third colour and how many fell in gaps.
+    std::pair<int, int> fittedDashes() const {
+        const DrawingSurface* plot = window_->plot();
+        int green = 0;
+        int gaps = 0;
+        for (double x = 3000; x <= 6000; x += 10) {
+            const double y = 20.0 * (75.0 - x / 100.0);
+            bool found = false;
+            for (double dy = -8; dy <= 8 && !found; dy += 1)
+                found = plot->bufferColorAt(x, y + dy) == SpectrumFitPanel::FITTED_CURVE_COLOR;
+            (found ? green : gaps) += 1;
+        }
+        return {green, gaps};
     }
     void loadMeasured() {
         QVERIFY(window_->findChild<FileListBox*>("File1")->selectFile("water.csv"));
@@ -54,11 +74,13 @@ private slots:
             measured.write(QByteArray::number(d) + "," + QByteArray::number(d < 40 ? 100 : std::max(0, 300 - 5 * d)) +
                            "\r\n");
         measured.close();
-        window_ = new PddComparisonWindow(shared_, messages_, dir_.path());
+        window_ = new ComparisonWindow({messages_, dir_.path()});
         window_->resetFromMainMenu();
         applied_.reset();
+        launcher_ = testing::RecordingLauncher{};
+        messages_ = testing::RecordingMessages{};
         panel_ = new SpectrumFitPanel(
-            *window_, QStringLiteral(FAKE_FIT_PROGRAM), dir_.path(), [] { return std::optional<double>(9.0); },
+            *window_, context(), [] { return std::optional<double>(9.0); },
             [this](const viewers::FittedSpectrum& s) { applied_ = s; });
         qunsetenv("FAKE_FIT");
     }
@@ -91,19 +113,10 @@ private slots:
         const QByteArray args = arguments();
         QVERIFY(args.contains("water.csv\n--rp\nmeasured\n--out\n"));
         QVERIFY(args.contains("fit-water.pdd"));
-        // The fitted curve falls straight from 100 % at 25 mm to 0 at 75 mm: along it, dashes of the
-        // third colour with gaps between them.
-        const DrawingSurface* plot = window_->plot();
-        int green = 0;
-        int gaps = 0;
-        for (double x = 3000; x <= 6000; x += 10) {
-            const double y = 20.0 * (75.0 - x / 100.0);
-            bool found = false;
-            for (double dy = -8; dy <= 8 && !found; dy += 1)
-                found = plot->bufferColorAt(x, y + dy) == SpectrumFitPanel::FITTED_CURVE_COLOR;
-            (found ? green : gaps) += 1;
-        }
+        // Along the fitted curve, dashes of the third colour with gaps between them.
+        const auto [green, gaps] = fittedDashes();
         QVERIFY2(green > 100 && gaps > 15, qPrintable(QString("%1 %2").arg(green).arg(gaps)));
+        QVERIFY(!panel_->freeSpectrum()->isVisibleTo(panel_));  // the free-form part stays hidden
         QTest::mouseClick(button(panel_, "FitApply"), Qt::LeftButton);
         QVERIFY(applied_.has_value());
         QCOMPARE(applied_->alpha, 8.2);
@@ -148,10 +161,85 @@ private slots:
 
     void aMissingProgramIsReported() {
         delete panel_;
-        panel_ = new SpectrumFitPanel(*window_, dir_.filePath("no-such-program"), dir_.path(), {}, {});
+        panel_ = new SpectrumFitPanel(*window_, context(dir_.filePath("no-such-program")), {}, {});
         loadMeasured();
         QVERIFY(!runFit(button(window_, "FitSpectrum")));
         QVERIFY2(resultText().startsWith("orvalis-fit could not be started"), qPrintable(resultText()));
+    }
+
+    void freeFormFitShowsItsFiguresSpectrumAndCurve() {
+        loadMeasured();
+        panel_->findChild<QRadioButton*>("FitModelFree")->setChecked(true);
+        QVERIFY(!panel_->findChild<QLineEdit*>("FitSpan")->isEnabled());  // the bins keep their Emax
+        QVERIFY(!panel_->findChild<QCheckBox*>("FitFixed")->isEnabled());
+        QVERIFY(runFit(button(window_, "FitSpectrum")));
+        QVERIFY2(arguments().contains("water.csv\n--model\nfree\n--rp\nmeasured\n--out\n"), arguments().constData());
+        QCOMPARE(panel_->findChild<QProgressBar*>("FitProgress")->value(), 100);
+        QVERIFY2(resultText().startsWith("Free-form   rms 0.41 %   Emax 11.2 MeV   smoothing 3.16e-04\n"
+                                         "mean 8.73 MeV   peak 8.96 MeV   background 1.85 % at Rp\n"),
+                 qPrintable(resultText()));
+        QVERIFY(resultText().contains("R90: measured 26.31 mm, free 26.40 mm, window 26.45 mm"));
+        QVERIFY(resultText().contains("R10: measured 38.90 mm, free - mm, window 39.01 mm"));
+        QVERIFY(!panel_->result().has_value());
+        QVERIFY(panel_->freeResult().has_value());
+        QVERIFY(!button(panel_, "FitApply")->isVisibleTo(panel_));
+        // The model curve dashed on the comparison plot, the spectrum in the fit window: its peak
+        // (bin 80, 8.96 MeV) at the top of the chart, nothing drawn at 3 MeV above the axis.
+        const auto [green, gaps] = fittedDashes();
+        QVERIFY(green > 100 && gaps > 15);
+        FreeSpectrumView* view = panel_->freeSpectrum();
+        QVERIFY(view->isVisibleTo(panel_));
+        QCOMPARE(view->chart()->bufferColorAt(8.96, 1.0), QColor(255, 0, 0));
+        QVERIFY(view->chart()->bufferColorAt(3.0, 0.5) != QColor(255, 0, 0));
+        QVERIFY(button(view, "FreeRunPdd")->isEnabled());
+        QVERIFY(button(view, "FreeRunKernel")->isEnabled());
+        QVERIFY(launcher_.programs.empty());  // nothing runs before a button is pressed
+    }
+
+    void freeFormSpectrumRunsInTheSimulators() {
+        loadMeasured();
+        panel_->findChild<QRadioButton*>("FitModelFree")->setChecked(true);
+        QVERIFY(runFit(button(window_, "FitSpectrum")));
+        FreeSpectrumView* view = panel_->freeSpectrum();
+        QSignalSpy started(view, &FreeSpectrumView::simulatorStarted);
+        QTest::mouseClick(button(view, "FreeRunPdd"), Qt::LeftButton);
+        QVERIFY(started.wait(10000));
+        QCOMPARE(launcher_.programs, std::vector<std::string>{"Tolvane"});
+        QCOMPARE(QString::fromStdString(launcher_.folders[0].string()), dir_.path());
+        // The same fit again, writing the exchange files instead of a curve.
+        QVERIFY(
+            arguments("fake-exchange-args.txt").endsWith("/water.csv\n--model\nfree\n--rp\nmeasured\n--exchange\n"));
+        const QString status = view->findChild<QLabel*>("FreeRunStatus")->text();
+        QVERIFY2(status.contains("water-free.pdd") && status.contains("water-free.spct"), qPrintable(status));
+
+        QTest::mouseClick(button(view, "FreeRunKernel"), Qt::LeftButton);
+        QVERIFY(started.wait(10000));
+        QCOMPARE(launcher_.programs.back(), std::string("Brisella"));
+        QVERIFY(arguments("fake-exchange-args.txt").endsWith("--kernel-exchange\n"));
+        QVERIFY(view->findChild<QLabel*>("FreeRunStatus")->text().contains("water-free.elk"));
+        QVERIFY(messages_.warnings.empty());
+    }
+
+    void freeFormRunFailuresAreReportedAndNothingStarts() {
+        loadMeasured();
+        panel_->findChild<QRadioButton*>("FitModelFree")->setChecked(true);
+        QVERIFY(runFit(button(window_, "FitSpectrum")));
+        FreeSpectrumView* view = panel_->freeSpectrum();
+        QSignalSpy failed(view, &FreeSpectrumView::runFailed);
+        qputenv("FAKE_FIT", "exchange-fail");
+        QTest::mouseClick(button(view, "FreeRunPdd"), Qt::LeftButton);
+        QVERIFY(failed.wait(10000));
+        QVERIFY(launcher_.programs.empty());
+        QCOMPARE(messages_.warnings.size(), std::size_t{1});
+        QVERIFY2(messages_.warnings[0].find("m.csv, line 3: expected a number") != std::string::npos,
+                 messages_.warnings[0].c_str());
+        QVERIFY(button(view, "FreeRunPdd")->isEnabled());  // it may be tried again
+
+        qunsetenv("FAKE_FIT");
+        launcher_.succeed = false;  // the launcher's own message, as from the set-up window
+        QTest::mouseClick(button(view, "FreeRunPdd"), Qt::LeftButton);
+        QVERIFY(failed.wait(10000));
+        QCOMPARE(messages_.warnings.back(), std::string(" Cannot find the program Tolvane"));
     }
 };
 

@@ -23,6 +23,10 @@ TEST(FitRun, ArgumentsFollowTheChosenStartOfTheMaximumEnergy) {
     request.ionisation = false;
     EXPECT_EQ(fitArguments(request), (std::vector<std::string>{"/w/m.csv", "--emax", "9.0", "--fixed-emax", "--out",
                                                                "/w/fit-m.pdd", "--scan", "2", "--dose"}));
+    request.model = FitModel::Free;  // the free-form bins end at Emax: never fixed, no span
+    request.spanPercent = 20.0;
+    EXPECT_EQ(fitArguments(request), (std::vector<std::string>{"/w/m.csv", "--model", "free", "--emax", "9.0", "--out",
+                                                               "/w/fit-m.pdd", "--scan", "2", "--dose"}));
 }
 
 TEST(FitRun, ProgressAndResultLines) {
@@ -30,6 +34,8 @@ TEST(FitRun, ProgressAndResultLines) {
     EXPECT_EQ(fitProgressPercent("PROGRESS basis 112 112"), 90);
     EXPECT_EQ(fitProgressPercent("PROGRESS scan 21 21"), 98);
     EXPECT_EQ(fitProgressPercent("PROGRESS refine 1 1"), 100);
+    EXPECT_EQ(fitProgressPercent("PROGRESS free 0 1"), 90);
+    EXPECT_EQ(fitProgressPercent("PROGRESS free 1 1"), 100);
     EXPECT_FALSE(fitProgressPercent("PROGRESS basis 1 0"));
     EXPECT_FALSE(fitProgressPercent("Basis read from fit-basis-9.0MeV.txt"));
 
@@ -46,13 +52,6 @@ TEST(FitRun, ProgressAndResultLines) {
     EXPECT_EQ(level->name, "R50");
     EXPECT_EQ(level->fittedMm, 30.425);
     EXPECT_FALSE(parseFitLevel("RESULT grid alpha=8.2 beta=2.1 emax=9.4 rms=0.512"));
-}
-
-TEST(FitRun, ScrollBarValuesStayOnTheBar) {
-    EXPECT_EQ(scrollBarValue(8.0), 80);
-    EXPECT_EQ(scrollBarValue(2.35), 24);
-    EXPECT_EQ(scrollBarValue(0.01), 1);
-    EXPECT_EQ(scrollBarValue(25.0), 200);
 }
 
 TEST(FitRun, FittedCurveIsDrawnLikeACalculatedCurveInDashes) {

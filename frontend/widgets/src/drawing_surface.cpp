@@ -12,10 +12,7 @@
 namespace orvalis {
 
 void SurfaceLine::setPosition(double x1, double y1, double x2, double y2) {
-    x1_ = x1;
-    y1_ = y1;
-    x2_ = x2;
-    y2_ = y2;
+    ends_ = QLineF(x1, y1, x2, y2);
     emit changed();
 }
 

@@ -2,10 +2,18 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QWidget>
 
 #include "widgets/twips.h"
 
 namespace orvalis {
+
+void setUpWindowFrame(QWidget& window, const WindowFrame& frame) {
+    window.setObjectName(QString::fromLatin1(frame.formName));
+    window.setWindowTitle(QString::fromLatin1(frame.caption));
+    window.setAccessibleName(QString::fromLatin1(frame.accessibleName));
+    window.setFixedSize(twipsToPixels(frame.widthTwips), twipsToPixels(frame.heightTwips));
+}
 
 QLabel* addLabel(QWidget* parent, const QString& text, int leftTwips, int topTwips, const QFont& font) {
     auto* label = new QLabel(text, parent);

@@ -1,8 +1,8 @@
 #pragma once
-// The front end as a whole: the shared data, the message boxes and the launcher, and the
-// single-instance windows, each created the first time it is needed and afterwards only shown
-// and hidden, so that their contents survive navigation. Windows talk to each other only
-// through the application, which wires their signals.
+// The front end as a whole: the spectrum that two windows share, the message boxes and the
+// launcher, and the single-instance windows, each created the first time it is needed and
+// afterwards only shown and hidden, so that their contents survive navigation. Windows talk to
+// each other only through the application, which wires their signals.
 #include <QObject>
 
 #include <filesystem>
@@ -10,17 +10,21 @@
 #include <memory>
 
 #include "common/message_sink.h"
-#include "common/module1.h"
 #include "common/program_launcher.h"
+#include "common/shared_spectrum.h"
+#include "viewers/viewer_context.h"
+
+class QWidget;
 
 namespace orvalis {
 
-class Form3;
-class Form5;
-class PddComparisonWindow;
+class MainMenuWindow;
+class SetupWindow;
+class ComparisonWindow;
 class KernelViewerWindow;
 class SpectrumDisplayWindow;
 class SpectrumFitPanel;
+enum class SetupMode;
 
 class OrvalisApp : public QObject {
     Q_OBJECT
@@ -34,18 +38,18 @@ public:
     // Shows the main menu; nothing else is created and no file is read.
     void start();
 
-    Form5& mainMenu();
-    Form3& setupWindow();
-    bool hasSetupWindow() const { return form3_ != nullptr; }
-    PddComparisonWindow& comparisonWindow();   // Form2
-    KernelViewerWindow& kernelViewer();        // Form1
-    SpectrumDisplayWindow& spectrumDisplay();  // Form4
-    bool hasComparisonWindow() const { return form2_ != nullptr; }
-    bool hasKernelViewer() const { return form1_ != nullptr; }
-    bool hasSpectrumDisplay() const { return form4_ != nullptr; }
+    MainMenuWindow& mainMenu();
+    SetupWindow& setupWindow();
+    ComparisonWindow& comparisonWindow();
+    KernelViewerWindow& kernelViewer();
+    SpectrumDisplayWindow& spectrumDisplay();
+    bool hasSetupWindow() const { return setupWindow_ != nullptr; }
+    bool hasComparisonWindow() const { return comparisonWindow_ != nullptr; }
+    bool hasKernelViewer() const { return kernelViewer_ != nullptr; }
+    bool hasSpectrumDisplay() const { return spectrumDisplay_ != nullptr; }
     // The spectrum fit beside the comparison window (created with it).
     SpectrumFitPanel* spectrumFit() const { return fitPanel_.get(); }
-    Module1& data() { return data_; }
+    SharedSpectrum& sharedSpectrum() { return sharedSpectrum_; }
     MessageSink& messages() { return messages_; }
     ProgramLauncher& launcher() { return launcher_; }
     const std::filesystem::path& workFolder() const { return workFolder_; }
@@ -68,18 +72,20 @@ public slots:
 
 private:
     void installSpectrumFit();
+    ViewerContext viewerContext();
+    void openSetup(SetupMode mode);
 
     MessageSink& messages_;
     ProgramLauncher& launcher_;
     std::filesystem::path workFolder_;
     std::function<void()> quit_;
-    Module1 data_;
-    std::unique_ptr<Form5> form5_;
-    std::unique_ptr<Form3> form3_;
-    std::unique_ptr<PddComparisonWindow> form2_;
-    std::unique_ptr<KernelViewerWindow> form1_;
-    std::unique_ptr<SpectrumDisplayWindow> form4_;
-    std::unique_ptr<SpectrumFitPanel> fitPanel_;  // after form2_: it goes first
+    SharedSpectrum sharedSpectrum_;
+    std::unique_ptr<MainMenuWindow> mainMenu_;
+    std::unique_ptr<SetupWindow> setupWindow_;
+    std::unique_ptr<ComparisonWindow> comparisonWindow_;
+    std::unique_ptr<KernelViewerWindow> kernelViewer_;
+    std::unique_ptr<SpectrumDisplayWindow> spectrumDisplay_;
+    std::unique_ptr<SpectrumFitPanel> fitPanel_;  // after comparisonWindow_: it goes first
 };
 
 }  // namespace orvalis

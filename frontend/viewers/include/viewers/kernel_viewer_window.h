@@ -2,13 +2,11 @@
 // "Electron Kernel for High-energy Electron beam": a kernel file as a grey map of depth against
 // radius with its legend, sum and maximum, the cross-hair read-out, erasing a file, and the way
 // to a new kernel calculation.
-#include <QDir>
 #include <QWidget>
-#include <array>
+#include <memory>
 
-#include "common/message_sink.h"
-#include "common/module1.h"
 #include "viewers/kernel_map.h"
+#include "viewers/viewer_context.h"
 
 class QLineEdit;
 
@@ -21,21 +19,22 @@ class FileListBox;
 class KernelViewerWindow : public QWidget {
     Q_OBJECT
 public:
-    // The file lists start in startFolder (the program's current folder).
-    KernelViewerWindow(Module1& shared, MessageSink& messages, const QString& startFolder = QDir::currentPath(),
-                       QWidget* parent = nullptr);
+    explicit KernelViewerWindow(const ViewerContext& context, QWidget* parent = nullptr);
+    ~KernelViewerWindow() override;
 
     DrawingSurface* map() const { return map_; }
     DrawingSurface* legend() const { return legend_; }
     // Milliseconds the last display spent painting the 95 x 60 map.
     qint64 lastMapDrawMs() const { return lastMapDrawMs_; }
+    // True from the first time a kernel file is displayed: the cross-hair read-out answers.
+    bool kernelShown() const { return kernelShown_; }
 
 signals:
     void newCalculationRequested();  // "New Calculation": the set-up window in its kernel set-up
     void backRequested();            // back: this window is hidden, the comparison window too
 
 private:
-    void buildControls();
+    void buildControls(const QString& startFolder);
     void buildMap();
     void buildReadout();
     void drawLegend();
@@ -44,14 +43,22 @@ private:
     void showReadout(double x, double y);
     void paintMap(const viewers::KernelTable& table, double maxValue);
 
-    Module1& shared_;
     MessageSink& messages_;
-    FileListBox* file1_ = nullptr;
+    // The kernel displayed last, by depth bin (0..150) and ring (0..75); index 0 of either stays 0.
+    // Erasing its file leaves it, so the read-out still answers over the blank map.
+    std::unique_ptr<viewers::KernelTable> kernelTable_ = std::make_unique<viewers::KernelTable>();
+    bool kernelShown_ = false;
+    FileListBox* kernelFiles_ = nullptr;
     DrawingSurface* map_ = nullptr;
     DrawingSurface* legend_ = nullptr;
-    std::array<QLineEdit*, 7> text_{};  // Text1 .. Text6 at their numbers
-    SurfaceLine* crossY_ = nullptr;     // Line15, horizontal
-    SurfaceLine* crossX_ = nullptr;     // Line16, vertical
+    QLineEdit* sumBox_ = nullptr;       // total incident energy at the origin
+    QLineEdit* maxValueBox_ = nullptr;  // the kernel's maximum, the 100 % of the read-out
+    QLineEdit* titleBox_ = nullptr;
+    QLineEdit* depthBox_ = nullptr;    // under the cross-hair, mm
+    QLineEdit* radiusBox_ = nullptr;   // mm
+    QLineEdit* percentBox_ = nullptr;  // of the maximum
+    SurfaceLine* crossHairHorizontal_ = nullptr;
+    SurfaceLine* crossHairVertical_ = nullptr;
     qint64 lastMapDrawMs_ = 0;
 };
 

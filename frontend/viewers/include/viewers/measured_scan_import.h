@@ -20,12 +20,12 @@ class QPushButton;
 
 namespace orvalis {
 
-class PddComparisonWindow;
+class ComparisonWindow;
 
 class MeasuredScanImport : public QObject {
     Q_OBJECT
 public:
-    MeasuredScanImport(PddComparisonWindow& window, MessageSink& messages);
+    MeasuredScanImport(ComparisonWindow& window, MessageSink& messages);
     ~MeasuredScanImport() override;
 
     // True when the file is a water-tank export; it is then loaded here (or a message shown).
@@ -51,7 +51,7 @@ private:
     void calculatedLoaded(const QString& path);
     void ionisationToggled(bool ionisation);
 
-    PddComparisonWindow& window_;
+    ComparisonWindow& window_;
     MessageSink& messages_;
     std::unique_ptr<DialogScanChooser> dialogChooser_;
     ScanChooser* chooser_ = nullptr;

@@ -24,6 +24,15 @@ constexpr double PLOT_UNITS_PER_DOSE = 1000.0;  // plot y is tenths of a percent
 using PddSpan = std::span<double, PDD_TABLE_LAST + 1>;
 using ConstPddSpan = std::span<const double, PDD_TABLE_LAST + 1>;
 
+// The curve that the comparison window loaded last, records 1..150 (index 0 is never written).
+// A measured load fills both tables, a calculated load only the doses.
+struct DepthDoseTables {
+    std::array<double, PDD_TABLE_LAST + 1> dose{};     // as read, in the file's own unit
+    std::array<double, PDD_TABLE_LAST + 1> depthMm{};  // measured loads only
+    // The doses are a calculated curve: only then does the cursor read-out answer.
+    bool calculatedCurveShown = false;
+};
+
 using beamdata::RangeLevel;
 // The window searches the levels in this order and stops at the first that fails, so the order
 // decides which ranges are shown.

@@ -12,7 +12,11 @@ namespace orvalis::viewers {
 
 inline constexpr const char* FIT_PROGRAM_NAME = "orvalis-fit";
 
-// How the fit starts its maximum energy.
+// The two spectrum models of the fit: alpha and beta of a Beta spectrum, or one free weight per bin
+// of the exchange file with a bremsstrahlung background.
+enum class FitModel { Beta, Free };
+
+// Which model the fit takes and how it starts its maximum energy.
 struct FitRequest {
     std::string measuredPath;
     std::string curvePath;                          // where the fitted curve is written (depth-dose layout)
@@ -21,11 +25,13 @@ struct FitRequest {
     double spanPercent = 10.0;                      // how far a free maximum energy may move, +- percent
     std::optional<int> scan = std::nullopt;         // which depth curve of a water-tank file (from 1)
     std::optional<bool> ionisation = std::nullopt;  // the window's override of the file's detector
+    FitModel model = FitModel::Beta;  // the free-form bins keep their maximum energy: no span, never fixed
 };
 std::vector<std::string> fitArguments(const FitRequest& request);
 
 // "PROGRESS <stage> <done> <total>" as a percentage of the whole run: the basis (when simulated)
-// takes 0-90 %, the scan of the energies 90-98 %, the refinement the rest.
+// takes 0-90 %, the scan of the energies 90-98 %, the refinement the rest; the free-form fit
+// itself the last 10 %.
 std::optional<int> fitProgressPercent(const std::string& line);
 
 struct FittedSpectrum {
@@ -44,9 +50,6 @@ struct FittedLevel {
     double fittedMm = 0.0;
 };
 std::optional<FittedLevel> parseFitLevel(const std::string& line);
-
-// Scroll-bar value (1..200) of a parameter on the 0.1 grid.
-int scrollBarValue(double parameter);
 
 // The fitted curve file read like a calculated file; the curve points as the calculated curve is
 // drawn. Empty when the file cannot be read.

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QLineF>
 #include <QList>
 #include <QObject>
 #include <QPointF>
@@ -22,8 +23,8 @@ public:
 
     void setPosition(double x1, double y1, double x2, double y2);
     // Moves both end points to abscissa x (a vertical line) or ordinate y (a horizontal line).
-    void setX(double x) { setPosition(x, y1_, x, y2_); }
-    void setY(double y) { setPosition(x1_, y, x2_, y); }
+    void setX(double x) { setPosition(x, ends_.y1(), x, ends_.y2()); }
+    void setY(double y) { setPosition(ends_.x1(), y, ends_.x2(), y); }
     void setColor(const QColor& color);
     void setWidth(int widthPx);
     void setStyle(Qt::PenStyle style);
@@ -31,10 +32,10 @@ public:
     void show() { setVisible(true); }
     void hide() { setVisible(false); }
 
-    double x1() const { return x1_; }
-    double y1() const { return y1_; }
-    double x2() const { return x2_; }
-    double y2() const { return y2_; }
+    double x1() const { return ends_.x1(); }
+    double y1() const { return ends_.y1(); }
+    double x2() const { return ends_.x2(); }
+    double y2() const { return ends_.y2(); }
     QColor color() const { return color_; }
     int width() const { return width_; }
     Qt::PenStyle style() const { return style_; }
@@ -44,7 +45,7 @@ signals:
     void changed();
 
 private:
-    double x1_ = 0.0, y1_ = 0.0, x2_ = 0.0, y2_ = 0.0;
+    QLineF ends_;  // in the surface's user units
     QColor color_ = Qt::black;
     int width_ = 1;
     Qt::PenStyle style_ = Qt::SolidLine;

@@ -5,7 +5,7 @@
 #include <QTest>
 
 #include "testdoubles/recorders.h"
-#include "viewers/pdd_comparison_window.h"
+#include "viewers/comparison_window.h"
 #include "widgets/drawing_surface.h"
 #include "widgets/file_browser_lists.h"
 
@@ -43,14 +43,13 @@ QByteArray measuredFile() {
 
 }  // namespace
 
-class PddComparisonWindowTest : public QObject {
+class ComparisonWindowTest : public QObject {
     Q_OBJECT
 
 private:
     QTemporaryDir dir_;
-    Module1 shared_;
     testing::RecordingMessages messages_;
-    PddComparisonWindow* window_ = nullptr;
+    ComparisonWindow* window_ = nullptr;
 
     QString text(int n) const { return window_->findChild<QLineEdit*>(QStringLiteral("Text%1").arg(n))->text(); }
     void click(const char* name) { QTest::mouseClick(window_->findChild<QPushButton*>(name), Qt::LeftButton); }
@@ -67,7 +66,7 @@ private slots:
         writeFile(dir_.filePath("short.pdd"), calculatedFile().left(900));
         writeFile(dir_.filePath("broken.csv"), "depth,dose\n1,50\n2,fifty\n");
         writeFile(dir_.filePath("flat.pdd"), "h\nh\n" + QByteArray("1. 0.0\n").repeated(125));
-        window_ = new PddComparisonWindow(shared_, messages_);
+        window_ = new ComparisonWindow({messages_});
         window_->findChild<FolderListBox*>("Dir1")->setPath(dir_.path());
         window_->findChild<FolderListBox*>("Dir2")->setPath(dir_.path());
         window_->resetFromMainMenu();
@@ -90,7 +89,7 @@ private slots:
         QCOMPARE(text(9), QStringLiteral("50.00"));
         QCOMPARE(text(10), QStringLiteral("70.00"));
         QVERIFY(text(11).isEmpty());  // no differences before both columns are filled
-        QVERIFY(shared_.CalcCurveShown);
+        QVERIFY(window_->tables().calculatedCurveShown);
         QCOMPARE(window_->pddMax(), 1.0);
         QVERIFY(line("Line1")->isVisible());
         QCOMPARE(line("Line1")->x1(), 5000.0);  // R50 marker
@@ -107,10 +106,10 @@ private slots:
         QCOMPARE(text(3), QStringLiteral("50.25"));
         QCOMPARE(text(6), QStringLiteral("70.25"));
         for (int n = 11; n <= 14; ++n) QCOMPARE(text(n), QStringLiteral("0.25"));
-        QVERIFY(!shared_.CalcCurveShown);
+        QVERIFY(!window_->tables().calculatedCurveShown);
         QCOMPARE(line("Line1")->x1(), 5025.0);  // the markers follow the later load
         QCOMPARE(window_->pddMax(), 100.0);
-        QCOMPARE(shared_.PddDepth[101], 100.25);
+        QCOMPARE(window_->tables().depthMm[101], 100.25);
     }
 
     void differencesUseTheShownTexts() {
@@ -147,16 +146,16 @@ private slots:
     }
 
     void failuresShowTheirMessages() {
-        const std::array<double, 151> measuredDose = shared_.PddDose;
+        const std::array<double, 151> measuredDose = window_->tables().dose;
         window_->findChild<FileListBox*>("File2")->clearSelection();
         click("Command2");
         QCOMPARE(lastWarning(), std::string("Select File"));
-        QCOMPARE(shared_.PddDose, measuredDose);  // nothing changed
+        QCOMPARE(window_->tables().dose, measuredDose);  // nothing changed
 
         select("File2", "short.pdd");
         click("Command2");
         QCOMPARE(lastWarning(), std::string(" I can't read this calculated data file !"));
-        QVERIFY(!shared_.CalcCurveShown);  // unchanged by the failure
+        QVERIFY(!window_->tables().calculatedCurveShown);  // unchanged by the failure
         writeFile(dir_.filePath("gone.pdd"), calculatedFile());
         window_->findChild<FileListBox*>("File2")->refresh();
         select("File2", "gone.pdd");
@@ -171,16 +170,16 @@ private slots:
         select("File1", "broken.csv");
         click("Command4");
         QCOMPARE(lastWarning(), std::string(" I can't read this measured data file !"));
-        QCOMPARE(shared_.PddDose[1], 50.0);  // what was read stays
+        QCOMPARE(window_->tables().dose[1], 50.0);  // what was read stays
 
         select("File2", "run.pdd");
         click("Command2");
-        QVERIFY(shared_.CalcCurveShown);
+        QVERIFY(window_->tables().calculatedCurveShown);
         window_->findChild<FileListBox*>("File1")->clearSelection();
         click("Command4");  // empties the tables even with nothing selected
         QCOMPARE(lastWarning(), std::string("Select File"));
-        QCOMPARE(shared_.PddDose[20], 0.0);
-        QVERIFY(shared_.CalcCurveShown);
+        QCOMPARE(window_->tables().dose[20], 0.0);
+        QVERIFY(window_->tables().calculatedCurveShown);
         emit window_->plot()->mouseMoved(2000, 500);
         QCOMPARE(text(2), QStringLiteral("0.00"));
     }
@@ -189,12 +188,12 @@ private slots:
         click("Command3");
         for (int n = 1; n <= 14; ++n) QVERIFY(text(n).isEmpty());
         for (const char* name : {"Line1", "Line2", "Line3", "Line4", "Line5"}) QVERIFY(!line(name)->isVisible());
-        QVERIFY(!shared_.CalcCurveShown);
+        QVERIFY(!window_->tables().calculatedCurveShown);
         QCOMPARE(window_->plot()->bufferColorAt(2000, 1000), QColor(0, 0, 0));       // the frame again
         QCOMPARE(window_->plot()->bufferColorAt(2000, 500), QColor(0, 0, 255));      // the 50 % level line
         QCOMPARE(window_->plot()->bufferColorAt(2000, 600), QColor(192, 192, 192));  // grid
     }
 };
 
-QTEST_MAIN(PddComparisonWindowTest)
-#include "pdd_comparison_window_qtest.moc"
+QTEST_MAIN(ComparisonWindowTest)
+#include "comparison_window_qtest.moc"

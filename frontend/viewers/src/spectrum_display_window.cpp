@@ -1,4 +1,4 @@
-#include "setup/spectrum_display_window.h"
+#include "viewers/spectrum_display_window.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -8,39 +8,37 @@
 
 #include "beamdata/free_format.h"
 #include "beamdata/title_decoding.h"
-#include "setup/fluence_file.h"
+#include "viewers/fluence_file.h"
 #include "widgets/drawing_surface.h"
 #include "widgets/file_browser_lists.h"
 #include "widgets/form_controls.h"
+#include "widgets/palette.h"
 #include "widgets/twips.h"
 
 namespace orvalis {
 namespace {
 
+constexpr WindowFrame FRAME{"Form4", "Orvalis - Spectrum Display", "Spectrum display", 14160, 8040};
 const QColor GRID_GREY(128, 128, 128);
-const QColor CURVE_RED(255, 0, 0);
 constexpr double MAIN_FONT_PT = 12.0;
 
-const char* fluenceMessage(setup::FluenceError error) {
+const char* fluenceMessage(viewers::FluenceError error) {
     switch (error) {
-    case setup::FluenceError::TooManyPoints: return " This fluence file has more than 100 points !";
-    case setup::FluenceError::AllZero: return " All fluences of this file are 0 !";
-    case setup::FluenceError::Unreadable: break;
+    case viewers::FluenceError::TooManyPoints: return " This fluence file has more than 100 points !";
+    case viewers::FluenceError::AllZero: return " All fluences of this file are 0 !";
+    case viewers::FluenceError::Unreadable: break;
     }
     return " I can't read this fluence file !";
 }
 
 }  // namespace
 
-SpectrumDisplayWindow::SpectrumDisplayWindow(Module1& shared, MessageSink& messages, const QString& startFolder,
-                                             QWidget* parent)
-    : QWidget(parent), shared_(shared), messages_(messages) {
-    setObjectName(QStringLiteral("Form4"));
-    setWindowTitle(QStringLiteral("Orvalis - Spectrum Display"));
-    setFixedSize(twipsToPixels(14160), twipsToPixels(8040));
+SpectrumDisplayWindow::SpectrumDisplayWindow(SharedSpectrum& spectrum, const ViewerContext& context, QWidget* parent)
+    : QWidget(parent), spectrum_(spectrum), messages_(context.messages) {
+    setUpWindowFrame(*this, FRAME);
     buildControls();
-    dir1_->setPath(startFolder);
-    drive1_->setDrive(QStorageInfo(startFolder).rootPath());
+    folders_->setPath(context.startFolder);
+    drives_->setDrive(QStorageInfo(context.startFolder).rootPath());
     clearChart();
 }
 
@@ -50,29 +48,29 @@ void SpectrumDisplayWindow::buildControls() {
     heading->move(twipsToPixels(240), twipsToPixels(120));
     heading->adjustSize();
 
-    drive1_ = new DriveListBox(this);
-    drive1_->setObjectName(QStringLiteral("Drive1"));
-    drive1_->setAccessibleName(QStringLiteral("Drives"));
-    drive1_->setGeometry(twipsRect(840, 480, 3255, 315));
-    dir1_ = new FolderListBox(this);
-    dir1_->setObjectName(QStringLiteral("Dir1"));
-    dir1_->setAccessibleName(QStringLiteral("Folders"));
-    dir1_->setGeometry(twipsRect(240, 840, 3855, 1215));
-    file1_ = new FileListBox(this);
-    file1_->setObjectName(QStringLiteral("File1"));
-    file1_->setAccessibleName(QStringLiteral("Fluence files"));
-    file1_->setGeometry(twipsRect(240, 2040, 3855, 4575));
-    file1_->setPattern(QStringLiteral("*.spct"));
-    file1_->setPath(dir1_->path());
+    drives_ = new DriveListBox(this);
+    drives_->setObjectName(QStringLiteral("Drive1"));
+    drives_->setAccessibleName(QStringLiteral("Drives"));
+    drives_->setGeometry(twipsRect(840, 480, 3255, 315));
+    folders_ = new FolderListBox(this);
+    folders_->setObjectName(QStringLiteral("Dir1"));
+    folders_->setAccessibleName(QStringLiteral("Folders"));
+    folders_->setGeometry(twipsRect(240, 840, 3855, 1215));
+    files_ = new FileListBox(this);
+    files_->setObjectName(QStringLiteral("File1"));
+    files_->setAccessibleName(QStringLiteral("Fluence files"));
+    files_->setGeometry(twipsRect(240, 2040, 3855, 4575));
+    files_->setPattern(QStringLiteral("*.spct"));
+    files_->setPath(folders_->path());
     // A drive that is not ready is refused by the folder list, which then stays as it was.
-    connect(drive1_, &DriveListBox::driveChanged, dir1_, [this](const QString& root) { dir1_->setPath(root); });
-    connect(dir1_, &FolderListBox::pathChanged, file1_, &FileListBox::setPath);
-    connect(file1_, &FileListBox::fileClicked, this, &SpectrumDisplayWindow::loadSelected);
+    connect(drives_, &DriveListBox::driveChanged, folders_, [this](const QString& root) { folders_->setPath(root); });
+    connect(folders_, &FolderListBox::pathChanged, files_, &FileListBox::setPath);
+    connect(files_, &FileListBox::fileClicked, this, &SpectrumDisplayWindow::loadSelected);
 
-    text1_ = new QLineEdit(this);
-    text1_->setObjectName(QStringLiteral("Text1"));
-    text1_->setAccessibleName(QStringLiteral("Title line of the loaded file"));
-    text1_->setGeometry(twipsRect(240, 6720, 3855, 375));
+    titleBox_ = new QLineEdit(this);
+    titleBox_->setObjectName(QStringLiteral("Text1"));
+    titleBox_->setAccessibleName(QStringLiteral("Title line of the loaded file"));
+    titleBox_->setGeometry(twipsRect(240, 6720, 3855, 375));
 
     QPushButton* back = addButton(this, "Command5", QString(), {120, 7320, 495, 495}, MAIN_FONT_PT,
                                   QStringLiteral("Back"));
@@ -94,7 +92,7 @@ void SpectrumDisplayWindow::buildControls() {
 }
 
 void SpectrumDisplayWindow::clearChart() {
-    text1_->clear();
+    titleBox_->clear();
     chart_->clear();
     chart_->setLineWidth(2);
     chart_->rectangle(0, 0, 20, 100);
@@ -114,24 +112,24 @@ void SpectrumDisplayWindow::clearChart() {
 void SpectrumDisplayWindow::loadSelected() {
     fluenceMax_ = 0.0;
     loadedPoints_ = 0;
-    const QString path = FileListBox::joinPath(dir1_->path(), file1_->fileName());
+    const QString path = FileListBox::joinPath(folders_->path(), files_->fileName());
     const std::optional<std::string> bytes = beamdata::text::readWholeFile(path.toStdString());
-    const setup::FluenceRead read = bytes ? setup::readFluenceFile(*bytes) : setup::FluenceRead{};
+    const viewers::FluenceRead read = bytes ? viewers::readFluenceFile(*bytes) : viewers::FluenceRead{};
     if (!read.spectrum) {
         messages_.warn(fluenceMessage(read.error));
         return;
     }
-    text1_->setText(QString::fromStdString(beamdata::text::decodeTitleBytes(read.spectrum->titleLine)));
+    titleBox_->setText(QString::fromStdString(beamdata::text::decodeTitleBytes(read.spectrum->titleLine)));
     for (std::size_t i = 0; i < read.spectrum->points.size(); ++i) {
-        shared_.SpecDensity[i + 1] = read.spectrum->points[i].energyMeV;
-        shared_.SpecRelative[i + 1] = read.spectrum->points[i].fluence;
+        spectrum_.loadedEnergyMeV(i + 1) = read.spectrum->points[i].energyMeV;
+        spectrum_.loadedFluence(i + 1) = read.spectrum->points[i].fluence;
     }
     fluenceMax_ = read.spectrum->fluenceMax;
     loadedPoints_ = static_cast<int>(read.spectrum->points.size());
 }
 
 void SpectrumDisplayWindow::plotLoaded() {
-    if (file1_->fileName().isEmpty()) {
+    if (files_->fileName().isEmpty()) {
         messages_.warn("Select File");
         return;
     }
@@ -139,12 +137,11 @@ void SpectrumDisplayWindow::plotLoaded() {
         messages_.warn(" No spectrum is loaded from this file !");
         return;
     }
-    // The points are taken from the shared arrays, as loaded (or as the set-up window changed them since).
-    std::vector<setup::FluencePoint> points;
-    for (int i = 1; i <= loadedPoints_; ++i)
-        points.push_back(
-            {shared_.SpecDensity[static_cast<std::size_t>(i)], shared_.SpecRelative[static_cast<std::size_t>(i)]});
-    const std::vector<setup::ChartPoint> chart = setup::fluenceChartPoints(points, fluenceMax_);
+    // The points are taken from the shared spectrum, as loaded (or as the set-up window changed them since).
+    std::vector<viewers::FluencePoint> points;
+    for (std::size_t i = 1; i <= static_cast<std::size_t>(loadedPoints_); ++i)
+        points.push_back({spectrum_.loadedEnergyMeV(i), spectrum_.loadedFluence(i)});
+    const std::vector<viewers::ChartPoint> chart = viewers::fluenceChartPoints(points, fluenceMax_);
     chart_->setLineWidth(2);
     chart_->point(chart.front().x, chart.front().y, CURVE_RED);
     for (std::size_t k = 1; k < chart.size(); ++k) chart_->lineTo(chart[k].x, chart[k].y, CURVE_RED);

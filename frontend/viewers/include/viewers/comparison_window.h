@@ -1,14 +1,14 @@
 #pragma once
 // "Percentage Depth Dose Curve": a measured and a calculated depth dose side by side, their R90,
 // R80, R50 and R10 with differences, and the cursor read-out of the calculated curve.
-#include <QDir>
 #include <QWidget>
 #include <array>
+#include <optional>
 #include <span>
+#include <string>
 
-#include "common/message_sink.h"
-#include "common/module1.h"
 #include "viewers/pdd_comparison.h"
+#include "viewers/viewer_context.h"
 
 class QLineEdit;
 
@@ -20,16 +20,14 @@ class FolderListBox;
 class FileListBox;
 class MeasuredScanImport;
 
-class PddComparisonWindow : public QWidget {
+class ComparisonWindow : public QWidget {
     Q_OBJECT
 public:
-    // The file lists start in startFolder (the program's current folder).
-    PddComparisonWindow(Module1& shared, MessageSink& messages, const QString& startFolder = QDir::currentPath(),
-                        QWidget* parent = nullptr);
+    explicit ComparisonWindow(const ViewerContext& context, QWidget* parent = nullptr);
 
     // The main menu's reset before it shows the window: both file lists refreshed, the empty plot
     // with the menu's label positions, markers and cursor hidden, the fields emptied, each file
-    // list set to its folder list's folder, no calculated curve shown.
+    // list set to its folder list's folder, no calculated curve shown. The tables stay.
     void resetFromMainMenu();
     // "Graph clear": the calculated list refreshed, then the empty plot and emptied fields.
     void graphClear();
@@ -38,6 +36,7 @@ public:
     void loadMeasuredCurve(const QString& path, std::span<const double> depthMm, std::span<const double> value);
     MeasuredScanImport* measuredImport() const { return measuredImport_; }
 
+    const viewers::DepthDoseTables& tables() const { return tables_; }
     double pddMax() const { return pddMax_; }
     DrawingSurface* plot() const { return plot_; }
 
@@ -48,30 +47,49 @@ signals:
     void calculatedLoaded(const QString& path);
 
 private:
+    // The three fields of one level in the table.
+    struct LevelFields {
+        QLineEdit* measured = nullptr;
+        QLineEdit* calculated = nullptr;
+        QLineEdit* difference = nullptr;
+    };
+
     void buildControls();
     void buildTable();
     void buildPlot();
     void loadMeasured();
     void loadCalculated();
     void finishMeasuredLoad(const viewers::PddLoad& load, const QString& path);
+    // Shows what a load did, as far as it went (the maximum, the curve, the markers and the load's
+    // column); then, when it succeeded, the differences and the read-out's state. False on failure,
+    // which has been reported.
+    bool finishLoad(const viewers::PddLoad& load, bool measured);
+    void showRanges(const viewers::PddLoad& load, bool measured);
     void showReadout(double x);
     void resetPlot(const std::array<viewers::PlotLabel, 12>& labels);
     void drawCurve(const std::vector<viewers::PlotPoint>& points, const QColor& firstPoint, const QColor& rest);
-    void showRanges(const viewers::PddLoad& load, bool measured);
+    LevelFields& fieldsOf(viewers::RangeLevel level);
+    bool columnFilled(QLineEdit* LevelFields::*column) const;
     void fillDifferences();
     QString selectedPath(const FolderListBox* folders, const FileListBox* files) const;
+    // The bytes of the file selected in `files`, whose path goes to `path`; a file that cannot be
+    // read is reported with readError.
+    std::optional<std::string> readSelected(const FolderListBox* folders, const FileListBox* files,
+                                            const char* readError, QString& path);
 
-    Module1& shared_;
     MessageSink& messages_;
+    viewers::DepthDoseTables tables_;
     double pddMax_ = 0.0;
-    FolderListBox* dir1_ = nullptr;
-    FileListBox* file1_ = nullptr;
-    FolderListBox* dir2_ = nullptr;
-    FileListBox* file2_ = nullptr;
+    FolderListBox* measuredFolders_ = nullptr;
+    FileListBox* measuredFiles_ = nullptr;
+    FolderListBox* calculatedFolders_ = nullptr;
+    FileListBox* calculatedFiles_ = nullptr;
     DrawingSurface* plot_ = nullptr;
-    std::array<QLineEdit*, 15> text_{};      // Text1 .. Text14 at their numbers
-    std::array<SurfaceLine*, 4> markers_{};  // R50, R80, R90, R10 (Line1 .. Line4)
-    SurfaceLine* cursor_ = nullptr;          // Line5
+    std::array<LevelFields, 4> levelFields_{};    // R90, R80, R50, R10
+    QLineEdit* cursorDepthBox_ = nullptr;         // mm
+    QLineEdit* cursorDoseBox_ = nullptr;          // percent
+    std::array<SurfaceLine*, 4> levelMarkers_{};  // in search order: R50, R80, R90, R10
+    SurfaceLine* cursorLine_ = nullptr;
     MeasuredScanImport* measuredImport_ = nullptr;
 };
 

@@ -1,8 +1,8 @@
-#include "setup/fluence_file.h"
+#include "viewers/fluence_file.h"
 
 #include "beamdata/free_format.h"
 
-namespace orvalis::setup {
+namespace orvalis::viewers {
 namespace {
 
 FluenceRead failure(FluenceError error) {
@@ -41,4 +41,4 @@ std::vector<ChartPoint> fluenceChartPoints(const std::vector<FluencePoint>& poin
     return chart;
 }
 
-}  // namespace orvalis::setup
+}  // namespace orvalis::viewers

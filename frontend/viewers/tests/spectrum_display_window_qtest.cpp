@@ -5,7 +5,7 @@
 #include <QTest>
 
 #include "testdoubles/recorders.h"
-#include "setup/spectrum_display_window.h"
+#include "viewers/spectrum_display_window.h"
 #include "widgets/drawing_surface.h"
 #include "widgets/file_browser_lists.h"
 
@@ -38,7 +38,7 @@ class SpectrumDisplayWindowTest : public QObject {
 
 private:
     QTemporaryDir dir_;
-    Module1 shared_;
+    SharedSpectrum spectrum_;
     testing::RecordingMessages messages_;
     SpectrumDisplayWindow* window_ = nullptr;
 
@@ -58,7 +58,7 @@ private slots:
         writeFile(dir_.filePath("runs/zero.SPCT"), "t\nh\n1.0, 0.0\n2.0, 0.0\n");
         writeFile(dir_.filePath("runs/long.spct"), fluenceFile(101));
         writeFile(dir_.filePath("runs/bad.spct"), "only a title");
-        window_ = new SpectrumDisplayWindow(shared_, messages_);
+        window_ = new SpectrumDisplayWindow(spectrum_, {messages_});
         window_->show();
     }
     void cleanupTestCase() { delete window_; }
@@ -74,8 +74,9 @@ private slots:
         QCOMPARE(title(), QStringLiteral("9MeV-9.0_8.0-2.0.spct         "));
         QCOMPARE(window_->loadedPoints(), 100);
         QCOMPARE(window_->fluenceMax(), 0.04);
-        QCOMPARE(shared_.SpecDensity[80], 7.2);
-        QCOMPARE(shared_.SpecRelative[80], 0.04);
+        QCOMPARE(spectrum_.loadedEnergyMeV(80), 7.2);
+        QCOMPARE(spectrum_.loadedFluence(80), 0.04);
+        QCOMPARE(spectrum_.relativeWeight()[80], 0.04);  // where the set-up window keeps its weights
 
         DrawingSurface* chart = window_->chart();
         QCOMPARE(chart->bufferColorAt(7.2, 100), QColor(0, 0, 0));  // the frame's top edge before plotting

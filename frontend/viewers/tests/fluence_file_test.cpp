@@ -1,11 +1,11 @@
-#include "setup/fluence_file.h"
+#include "viewers/fluence_file.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 
-namespace orvalis::setup {
+namespace orvalis::viewers {
 namespace {
 
 std::string fluenceFile(int points, double (*weight)(int)) {
@@ -46,4 +46,4 @@ TEST(FluenceFileTest, RefusesWhatCannotBePlotted) {
 }
 
 }  // namespace
-}  // namespace orvalis::setup
+}  // namespace orvalis::viewers

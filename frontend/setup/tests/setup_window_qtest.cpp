@@ -9,12 +9,13 @@
 #include <QTest>
 
 #include <cmath>
+#include <filesystem>
 #include <memory>
 
 #include "beamdata/number_pattern.h"
+#include "engine/run_frame.h"
+#include "setup/setup_window.h"
 #include "testdoubles/recorders.h"
-#include "setup/form3.h"
-#include "setup/form5.h"
 #include "widgets/drawing_surface.h"
 
 namespace orvalis {
@@ -22,7 +23,7 @@ namespace orvalis {
 using testing::RecordingLauncher;
 using testing::RecordingMessages;
 
-class Form3Test : public QObject {
+class SetupWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -37,12 +38,11 @@ private slots:
     void cursorHidesAtTheEdges();
     void deriveTurnsTheRangeIntoTheMaximumEnergy();
     void missingRangeTableIsReportedAndTheWindowStillWorks();
-    void launchButtonsWriteTheFilesAndStartTheSimulator();
-    void launchFaultsAreReportedAndNothingStarts();
-    void mainMenuButtonsCarryTheirCommands();
+    void launchButtonsHandTheBoxesAndTheSpectrumToTheSimulator();
+    void appliedSpectrumMovesBoxAndScrollBars();
 
 private:
-    Form3& makeForm(bool withTable = true);
+    SetupWindow& makeForm(bool withTable = true);
     template <typename T>
     T* child(const char* name) {
         T* widget = form_->findChild<T*>(name);
@@ -52,34 +52,35 @@ private:
     QString text(const char* name) { return child<QLineEdit>(name)->text(); }
 
     std::unique_ptr<QTemporaryDir> work_;
-    Module1 data_;
+    SharedSpectrum spectrum_;
+    const SpectrumArray& relative() const { return spectrum_.relativeWeight(); }
     RecordingMessages messages_;
     RecordingLauncher launcher_;
-    std::unique_ptr<Form3> form_;
+    std::unique_ptr<SetupWindow> form_;
 };
 
-void Form3Test::init() {
+void SetupWindowTest::init() {
     work_ = std::make_unique<QTemporaryDir>();
-    data_ = Module1{};
+    spectrum_ = SharedSpectrum{};
     messages_ = RecordingMessages{};
     launcher_ = RecordingLauncher{};
 }
 
-void Form3Test::cleanup() {
+void SetupWindowTest::cleanup() {
     form_.reset();
     work_.reset();
 }
 
-Form3& Form3Test::makeForm(bool withTable) {
+SetupWindow& SetupWindowTest::makeForm(bool withTable) {
     if (withTable) {
         QFile::copy(QString(ORVALIS_DATA_DIR) + "/water.csda", work_->filePath("water.csda"));
     }
-    form_ = std::make_unique<Form3>(data_, messages_, launcher_, work_->path().toStdString());
+    form_ = std::make_unique<SetupWindow>(spectrum_, messages_, launcher_, work_->path().toStdString());
     return *form_;
 }
 
-void Form3Test::loadSetsTheDefaultsAndReadsTheRangeTable() {
-    Form3& form = makeForm();
+void SetupWindowTest::loadSetsTheDefaultsAndReadsTheRangeTable() {
+    SetupWindow& form = makeForm();
     QCOMPARE(form.windowTitle(), QString("New Calculation"));
     QVERIFY(form.rangeTableLoaded());
     QVERIFY(messages_.warnings.empty());
@@ -91,14 +92,14 @@ void Form3Test::loadSetsTheDefaultsAndReadsTheRangeTable() {
     QCOMPARE(text("Text7"), QString("4.5"));
     QCOMPARE(text("Text10"), QString("9"));
     QCOMPARE(child<QScrollBar>("VScroll1")->value(), 1);
-    QCOMPARE(data_.rangeTable.energyMeV[0], 0.6);
-    QCOMPARE(data_.SpecRelative[87], 0.0);  // not computed until the opener sets the scroll bars
+    QCOMPARE(form.rangeTable().energyMeV[0], 0.6);
+    QCOMPARE(relative()[87], 0.0);  // not computed until the opener sets the scroll bars
     QCOMPARE(form.geometry().size(), QSize(870, 752));
     QCOMPARE(child<DrawingSurface>("Picture1")->geometry(), QRect(392, 248, 457, 401));
 }
 
-void Form3Test::openerPreparesDepthDoseAndKernelSetUps() {
-    Form3& form = makeForm();
+void SetupWindowTest::openerPreparesDepthDoseAndKernelSetUps() {
+    SetupWindow& form = makeForm();
     form.prepare(SetupMode::DepthDose);
     QCOMPARE(text("Text1"), QString("8.0"));
     QCOMPARE(text("Text2"), QString("2.0"));
@@ -107,7 +108,7 @@ void Form3Test::openerPreparesDepthDoseAndKernelSetUps() {
     QCOMPARE(text("Text8"), QString("10000000"));
     QVERIFY(child<QPushButton>("Command6")->isEnabled());
     QVERIFY(!child<QPushButton>("Command3")->isEnabled());
-    QCOMPARE(data_.SpecRelative[87], 1.0);
+    QCOMPARE(relative()[87], 1.0);
 
     form.prepare(SetupMode::Kernel);
     QCOMPARE(text("Text8"), QString("1000000"));
@@ -116,12 +117,12 @@ void Form3Test::openerPreparesDepthDoseAndKernelSetUps() {
     QVERIFY(child<QPushButton>("Command3")->isEnabled());
 }
 
-void Form3Test::scrollBarStepChangesBoxCurveAndName() {
-    Form3& form = makeForm();
+void SetupWindowTest::scrollBarStepChangesBoxCurveAndName() {
+    SetupWindow& form = makeForm();
     form.prepare(SetupMode::DepthDose);
     auto* picture = child<DrawingSurface>("Picture1");
     // The curve at its peak (x = 0.87) is red; the same spot far from the curve is white.
-    QCOMPARE(picture->bufferColorAt(870, 1000 * data_.SpecRelative[87]), QColor(255, 0, 0));
+    QCOMPARE(picture->bufferColorAt(870, 1000 * relative()[87]), QColor(255, 0, 0));
     const QImage before = picture->buffer();
     auto* alphaBar = child<QScrollBar>("VScroll1");
     alphaBar->triggerAction(QAbstractSlider::SliderSingleStepSub);  // one step: 80 -> 79
@@ -131,8 +132,8 @@ void Form3Test::scrollBarStepChangesBoxCurveAndName() {
     QCOMPARE(text("Text9"), QString("9MeV-9.0_7.9-2.0"));
     QVERIFY(picture->buffer() != before);
     // The curve follows the new shape x^6.9 (1 - x), still normalised at its peak x = 0.87.
-    QCOMPARE(data_.SpecRelative[87], 1.0);
-    QVERIFY(qAbs(data_.SpecRelative[50] - std::pow(0.5, 6.9) * 0.5 / (std::pow(0.87, 6.9) * 0.13)) < 1e-12);
+    QCOMPARE(relative()[87], 1.0);
+    QVERIFY(qAbs(relative()[50] - std::pow(0.5, 6.9) * 0.5 / (std::pow(0.87, 6.9) * 0.13)) < 1e-12);
     auto* betaBar = child<QScrollBar>("VScroll2");
     betaBar->triggerAction(QAbstractSlider::SliderPageStepAdd);  // large step: 20 -> 30
     QCOMPARE(text("Text2"), QString("3.0"));
@@ -144,24 +145,24 @@ void Form3Test::scrollBarStepChangesBoxCurveAndName() {
     QCOMPARE(alphaBar->value(), 79);
 }
 
-void Form3Test::spectrumOverflowKeepsTheCurveAndTheArrays() {
+void SetupWindowTest::spectrumOverflowKeepsTheCurveAndTheArrays() {
     makeForm().prepare(SetupMode::DepthDose);
     auto* picture = child<DrawingSurface>("Picture1");
     const QImage curve = picture->buffer();
-    const auto relative = data_.SpecRelative;
+    const SpectrumArray before = relative();
     // A typed alpha of -1000 makes 0.01^(-1001) overflow at the next scroll-bar change.
     child<QLineEdit>("Text1")->setText("-1000");
     child<QScrollBar>("VScroll2")->setValue(21);
     QCOMPARE(text("Text2"), QString("2.1"));
     QCOMPARE(text("Text3"), QString("9MeV-9.0_-1000-2.1"));  // the name is still recomposed
     QCOMPARE(picture->buffer(), curve);
-    QVERIFY(data_.SpecRelative == relative);
+    QVERIFY(relative() == before);
     QVERIFY(messages_.warnings.empty());          // quietly
     child<QScrollBar>("VScroll1")->setValue(50);  // a usable alpha again redraws
     QVERIFY(picture->buffer() != curve);
 }
 
-void Form3Test::typingIntoTheNameBoxIsUndone() {
+void SetupWindowTest::typingIntoTheNameBoxIsUndone() {
     makeForm().prepare(SetupMode::DepthDose);
     auto* name = child<QLineEdit>("Text3");
     name->setFocus();
@@ -173,7 +174,7 @@ void Form3Test::typingIntoTheNameBoxIsUndone() {
     QCOMPARE(text("Text9"), QString("12MeV-9.0_8.0-2.0"));
 }
 
-void Form3Test::cursorReadsOutThePointLeftOfThePointer() {
+void SetupWindowTest::cursorReadsOutThePointLeftOfThePointer() {
     makeForm().prepare(SetupMode::DepthDose);
     auto* picture = child<DrawingSurface>("Picture1");
     auto* line20 = picture->findChild<SurfaceLine*>("Line20");
@@ -183,10 +184,10 @@ void Form3Test::cursorReadsOutThePointLeftOfThePointer() {
     emit picture->mouseMoved(576.0, 300.0);
     QVERIFY(line20->isVisible() && line21->isVisible());
     QCOMPARE(text("Text5"), QString("0.58"));
-    QCOMPARE(text("Text6"), QString::fromStdString(beamdata::formatNumber(data_.SpecRelative[57], "0.000")));
+    QCOMPARE(text("Text6"), QString::fromStdString(beamdata::formatNumber(relative()[57], "0.000")));
     QCOMPARE(line21->x1(), 576.0);
     QCOMPARE(line21->x2(), 576.0);
-    QCOMPARE(line20->y1(), 1000.0 * data_.SpecRelative[57]);
+    QCOMPARE(line20->y1(), 1000.0 * relative()[57]);
     emit picture->mouseMoved(875.0, 300.0);
     QCOMPARE(text("Text6"), QString("1.000"));
     QCOMPARE(line20->y2(), 1000.0);
@@ -197,7 +198,7 @@ void Form3Test::cursorReadsOutThePointLeftOfThePointer() {
     QTRY_COMPARE(text("Text5"), QString("0.30"));
 }
 
-void Form3Test::cursorHidesAtTheEdges() {
+void SetupWindowTest::cursorHidesAtTheEdges() {
     makeForm().prepare(SetupMode::DepthDose);
     auto* picture = child<DrawingSurface>("Picture1");
     auto* line20 = picture->findChild<SurfaceLine*>("Line20");
@@ -218,7 +219,7 @@ void Form3Test::cursorHidesAtTheEdges() {
     QCOMPARE(picture->findChild<SurfaceLine*>("Line21")->x1(), 400.0);
 }
 
-void Form3Test::deriveTurnsTheRangeIntoTheMaximumEnergy() {
+void SetupWindowTest::deriveTurnsTheRangeIntoTheMaximumEnergy() {
     makeForm().prepare(SetupMode::DepthDose);
     auto* derive = child<QPushButton>("Command4");
     child<QLineEdit>("Text7")->setText("4.506");  // the 9 MeV row of the table
@@ -231,8 +232,8 @@ void Form3Test::deriveTurnsTheRangeIntoTheMaximumEnergy() {
     QVERIFY(messages_.warnings.empty());
 }
 
-void Form3Test::missingRangeTableIsReportedAndTheWindowStillWorks() {
-    Form3& form = makeForm(false);
+void SetupWindowTest::missingRangeTableIsReportedAndTheWindowStillWorks() {
+    SetupWindow& form = makeForm(false);
     QVERIFY(!form.rangeTableLoaded());
     QCOMPARE(messages_.warnings.size(), size_t{1});
     QVERIFY(messages_.warnings[0].find("water.csda") != std::string::npos);
@@ -245,62 +246,60 @@ void Form3Test::missingRangeTableIsReportedAndTheWindowStillWorks() {
     QCOMPARE(launcher_.programs.size(), size_t{1});
 }
 
-void Form3Test::launchButtonsWriteTheFilesAndStartTheSimulator() {
-    Form3& form = makeForm();
+// What the window hands to a launch: its boxes as they stand and the shared spectrum's weights, as
+// the simulators' own reader finds them. The bytes of the files are the writer's, tested there.
+void SetupWindowTest::launchButtonsHandTheBoxesAndTheSpectrumToTheSimulator() {
+    SetupWindow& form = makeForm();
     form.prepare(SetupMode::DepthDose);
+    child<QLineEdit>("Text4")->setText("12.25");
     child<QPushButton>("Command6")->click();
     QCOMPARE(launcher_.programs, std::vector<std::string>{"Tolvane"});
     QCOMPARE(QString::fromStdString(launcher_.folders[0].string()), work_->path());
-    QFile run(work_->filePath("Nimbrola.dat"));
-    QVERIFY(run.open(QIODevice::ReadOnly));
-    QCOMPARE(run.readAll(), QByteArray(" 9.0\r\n10000000.\r\n9MeV-9.0_8.0-2.0.pdd\r\n9MeV-9.0_8.0-2.0.spct\r\n"));
-    QFile spectrum(work_->filePath("Nimbrola.txt"));
-    QVERIFY(spectrum.open(QIODevice::ReadOnly));
-    const QByteArray lines = spectrum.readAll();
-    QVERIFY(lines.startsWith("\x83\xBF=8.0\r\n\x83\xC0=2.0\r\n00.01 "));
-    QVERIFY(lines.contains("00.50 7.965E-02\r\n"));
+    const std::filesystem::path folder = work_->path().toStdString();
+    const engine::RunFile run = engine::readRunFile(folder / "Nimbrola.dat", engine::RunKind::DepthDose);
+    QVERIFY(qAbs(run.maxEnergyMeV - 12.3f) < 1e-5f);  // the box's value, to one decimal
+    QCOMPARE(run.historyCount, 1e7f);
+    QCOMPARE(QString::fromStdString(run.resultFileName).trimmed(), QString("9MeV-12.25_8.0-2.0.pdd"));
+    QCOMPARE(QString::fromStdString(run.fluenceFileName).trimmed(), QString("9MeV-12.25_8.0-2.0.spct"));
+    const engine::Spectrum spectrum = engine::readSpectrumFile(folder / "Nimbrola.txt");
+    for (std::size_t bin = 1; bin <= 100; ++bin) {
+        const double expected = relative()[bin] < 0.001 ? 0.0 : relative()[bin];  // the reader's floor
+        QVERIFY2(qAbs(static_cast<double>(spectrum.binWeight[bin - 1]) - expected) <= 5e-4 * expected,
+                 qPrintable(QString::number(bin)));
+    }
     QVERIFY(child<QPushButton>("Command6")->isEnabled());  // nothing in the window changes
 
     form.prepare(SetupMode::Kernel);
     child<QPushButton>("Command3")->click();
     QCOMPARE(launcher_.programs.back(), std::string("Brisella"));
-    run.close();
-    QVERIFY(run.open(QIODevice::ReadOnly));
-    QCOMPARE(run.readAll(), QByteArray(" 9.0\r\n1000000.\r\n9MeV-9.0_8.0-2.0.elk\r\n"));
-}
+    const engine::RunFile kernel = engine::readRunFile(folder / "Nimbrola.dat", engine::RunKind::Kernel);
+    QCOMPARE(kernel.historyCount, 1e6f);
+    QCOMPARE(QString::fromStdString(kernel.resultFileName).trimmed(), QString("9MeV-12.25_8.0-2.0.elk"));
 
-void Form3Test::launchFaultsAreReportedAndNothingStarts() {
-    Form3& form = makeForm();
-    form.prepare(SetupMode::DepthDose);
-    launcher_.succeed = false;
-    child<QPushButton>("Command6")->click();
+    launcher_.succeed = false;  // a fault goes to the window's message boxes; the window stays as it is
+    child<QPushButton>("Command3")->click();
     QCOMPARE(messages_.warnings.size(), size_t{1});
-    QVERIFY(messages_.warnings[0].find("Tolvane") != std::string::npos);
-    launcher_.succeed = true;
-    QVERIFY(QFile::remove(work_->filePath("Nimbrola.txt")));
-    QVERIFY(QDir(work_->path()).mkdir("Nimbrola.txt"));  // the spectrum file cannot be written
-    child<QPushButton>("Command6")->click();
-    QCOMPARE(messages_.warnings.size(), size_t{2});
-    QVERIFY(messages_.warnings[1].find("Nimbrola.txt") != std::string::npos);
-    QCOMPARE(launcher_.programs.size(), size_t{1});  // only the first, failed start was tried
-    QVERIFY(form.isEnabled());
+    QVERIFY(messages_.warnings[0].find("Brisella") != std::string::npos);
+    QVERIFY(child<QPushButton>("Command3")->isEnabled());
 }
 
-void Form3Test::mainMenuButtonsCarryTheirCommands() {
-    Form5 menu;
-    QCOMPARE(menu.windowTitle(), QString("Orvalis Ver.2"));
-    QSignalSpy estimation(&menu, &Form5::spectrumEstimationRequested);
-    QSignalSpy exitSpy(&menu, &Form5::exitRequested);
-    QCOMPARE(menu.findChild<QPushButton*>("Command3")->text(), QString("Spectrum Display "));
-    QCOMPARE(menu.findChild<QPushButton*>("Command4")->text(), QString("Electron Kernel"));
-    menu.findChild<QPushButton*>("Command1")->click();
-    QCOMPARE(estimation.count(), 1);
-    menu.findChild<QPushButton*>("Command5")->click();
-    menu.close();  // closing the menu ends the program as well
-    QCOMPARE(exitSpy.count(), 2);
+void SetupWindowTest::appliedSpectrumMovesBoxAndScrollBars() {
+    SetupWindow& form = makeForm();
+    form.prepare(SetupMode::DepthDose);
+    const QImage before = child<DrawingSurface>("Picture1")->buffer();
+    form.applySpectrum(6.04, 1.46, 9.44);
+    QCOMPARE(form.maxEnergyMeV(), 9.4);
+    QCOMPARE(child<QScrollBar>("VScroll1")->value(), 60);
+    QCOMPARE(child<QScrollBar>("VScroll2")->value(), 15);
+    QCOMPARE(text("Text3"), QString("9MeV-9.4_6.0-1.5"));  // the name follows, as after a user's move
+    QVERIFY(child<DrawingSurface>("Picture1")->buffer() != before);
+    form.applySpectrum(0.01, 25.0, 12.25);  // beyond the bars: their ends
+    QCOMPARE(text("Text4"), QString("12.3"));
+    QCOMPARE(text("Text1"), QString("0.1"));
+    QCOMPARE(text("Text2"), QString("20.0"));
 }
 
 }  // namespace orvalis
 
-QTEST_MAIN(orvalis::Form3Test)
-#include "form3_qtest.moc"
+QTEST_MAIN(orvalis::SetupWindowTest)
+#include "setup_window_qtest.moc"

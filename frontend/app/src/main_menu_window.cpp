@@ -1,4 +1,4 @@
-#include "setup/form5.h"
+#include "app/main_menu_window.h"
 
 #include <QCloseEvent>
 #include <QLinearGradient>
@@ -6,17 +6,16 @@
 #include <QPainterPath>
 #include <QPushButton>
 
+#include "widgets/form_controls.h"
 #include "widgets/twips.h"
 
 namespace orvalis {
 namespace {
 
-// Client area 9000 x 7200 twips.
-constexpr int CLIENT_WIDTH_TWIPS = 9000;
-constexpr int CLIENT_HEIGHT_TWIPS = 7200;
-constexpr int BUTTON_LEFT_TWIPS = 2700;
-constexpr int BUTTON_WIDTH_TWIPS = 3600;
-constexpr int BUTTON_HEIGHT_TWIPS = 540;
+constexpr WindowFrame FRAME{"Form5", "Orvalis Ver.2", "Main menu", 9000, 7200};
+// The four buttons stand in one column of 3600 x 540 twips from the left edge at 2700 twips.
+constexpr QRect BUTTON_COLUMN_TWIPS{2700, 0, 3600, 540};
+constexpr int TITLE_HEIGHT_TWIPS = 540;
 constexpr int SHADOW_OFFSET_TWIPS = 15;
 
 struct TitleLine {
@@ -34,32 +33,30 @@ constexpr TitleLine TITLE_LINES[] = {
 
 }  // namespace
 
-Form5::Form5(QWidget* parent) : QWidget(parent) {
-    setObjectName("Form5");
-    setWindowTitle("Orvalis Ver.2");
-    setAccessibleName("Main menu");
-    setFixedSize(twipsToPixels(CLIENT_WIDTH_TWIPS), twipsToPixels(CLIENT_HEIGHT_TWIPS));
-
-    QPushButton* estimation = addButton("Command1", "Spectrum Estimation", "Spectrum estimation", 3360);
-    QPushButton* display = addButton("Command3", "Spectrum Display ", "Spectrum display", 4200);
-    QPushButton* kernel = addButton("Command4", "Electron Kernel", "Electron kernel", 5040);
-    QPushButton* exitButton = addButton("Command5", "Exit", "Exit", 5880);
-    connect(estimation, &QPushButton::clicked, this, &Form5::spectrumEstimationRequested);
-    connect(display, &QPushButton::clicked, this, &Form5::spectrumDisplayRequested);
-    connect(kernel, &QPushButton::clicked, this, &Form5::electronKernelRequested);
-    connect(exitButton, &QPushButton::clicked, this, &Form5::exitRequested);
+MainMenuWindow::MainMenuWindow(QWidget* parent) : QWidget(parent) {
+    setUpWindowFrame(*this, FRAME);
+    QPushButton* estimation = addMenuButton("Command1", "Spectrum Estimation", "Spectrum estimation", 3360);
+    QPushButton* display = addMenuButton("Command3", "Spectrum Display ", "Spectrum display", 4200);
+    QPushButton* kernel = addMenuButton("Command4", "Electron Kernel", "Electron kernel", 5040);
+    QPushButton* exitButton = addMenuButton("Command5", "Exit", "Exit", 5880);
+    connect(estimation, &QPushButton::clicked, this, &MainMenuWindow::spectrumEstimationRequested);
+    connect(display, &QPushButton::clicked, this, &MainMenuWindow::spectrumDisplayRequested);
+    connect(kernel, &QPushButton::clicked, this, &MainMenuWindow::electronKernelRequested);
+    connect(exitButton, &QPushButton::clicked, this, &MainMenuWindow::exitRequested);
 }
 
-QPushButton* Form5::addButton(const char* name, const QString& caption, const QString& accessible, int topTwips) {
+QPushButton* MainMenuWindow::addMenuButton(const char* name, const QString& caption, const QString& accessible,
+                                           int topTwips) {
     auto* button = new QPushButton(caption, this);
     button->setObjectName(name);
     button->setAccessibleName(accessible);
     button->setFont(timesFont(14.25, true));
-    button->setGeometry(twipsRect(BUTTON_LEFT_TWIPS, topTwips, BUTTON_WIDTH_TWIPS, BUTTON_HEIGHT_TWIPS));
+    button->setGeometry(
+        twipsRect(BUTTON_COLUMN_TWIPS.x(), topTwips, BUTTON_COLUMN_TWIPS.width(), BUTTON_COLUMN_TWIPS.height()));
     return button;
 }
 
-void Form5::paintEvent(QPaintEvent*) {
+void MainMenuWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     // The background picture: a deep blue field with faint depth-dose-like curves.
@@ -79,7 +76,7 @@ void Form5::paintEvent(QPaintEvent*) {
     const int shadow = twipsToPixels(SHADOW_OFFSET_TWIPS);
     for (const TitleLine& line : TITLE_LINES) {
         painter.setFont(timesFont(line.pointSize, true, true));
-        const QRect box(0, twipsToPixels(line.topTwips), width(), twipsToPixels(540));
+        const QRect box(0, twipsToPixels(line.topTwips), width(), twipsToPixels(TITLE_HEIGHT_TWIPS));
         painter.setPen(QColor(255, 0, 0));
         painter.drawText(box.translated(shadow, shadow), Qt::AlignHCenter | Qt::AlignTop, line.text);
         painter.setPen(QColor(255, 255, 0));
@@ -87,7 +84,7 @@ void Form5::paintEvent(QPaintEvent*) {
     }
 }
 
-void Form5::closeEvent(QCloseEvent* event) {
+void MainMenuWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     emit exitRequested();
 }

@@ -2,11 +2,10 @@
 // The spectrum display: fluence files of depth-dose runs chosen from drive, folder and file lists
 // and plotted as relative fluence over electron energy, each curve scaled to its own largest
 // fluence; curves accumulate until "Clear".
-#include <QDir>
 #include <QWidget>
 
-#include "common/message_sink.h"
-#include "common/module1.h"
+#include "common/shared_spectrum.h"
+#include "viewers/viewer_context.h"
 
 class QLineEdit;
 
@@ -20,9 +19,8 @@ class FileListBox;
 class SpectrumDisplayWindow : public QWidget {
     Q_OBJECT
 public:
-    // The file lists start in startFolder (the program's current folder).
-    SpectrumDisplayWindow(Module1& shared, MessageSink& messages, const QString& startFolder = QDir::currentPath(),
-                          QWidget* parent = nullptr);
+    // A loaded file's points go into `spectrum`, which the set-up window shares.
+    SpectrumDisplayWindow(SharedSpectrum& spectrum, const ViewerContext& context, QWidget* parent = nullptr);
 
     // "Clear", and the main menu's reset before it shows the window: empty title, empty frame.
     void clearChart();
@@ -36,15 +34,15 @@ private:
     void loadSelected();
     void plotLoaded();
 
-    Module1& shared_;
+    SharedSpectrum& spectrum_;
     MessageSink& messages_;
-    DriveListBox* drive1_ = nullptr;
-    FolderListBox* dir1_ = nullptr;
-    FileListBox* file1_ = nullptr;
-    QLineEdit* text1_ = nullptr;
+    DriveListBox* drives_ = nullptr;
+    FolderListBox* folders_ = nullptr;
+    FileListBox* files_ = nullptr;
+    QLineEdit* titleBox_ = nullptr;
     DrawingSurface* chart_ = nullptr;
     double fluenceMax_ = 0.0;  // largest fluence of the file loaded last
-    int loadedPoints_ = 0;     // points 1..n of the shared spectrum arrays hold that file
+    int loadedPoints_ = 0;     // points 1..n of the shared spectrum hold that file
 };
 
 }  // namespace orvalis

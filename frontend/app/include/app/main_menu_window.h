@@ -7,10 +7,10 @@ class QPushButton;
 
 namespace orvalis {
 
-class Form5 : public QWidget {
+class MainMenuWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit Form5(QWidget* parent = nullptr);
+    explicit MainMenuWindow(QWidget* parent = nullptr);
 
 signals:
     void spectrumEstimationRequested();
@@ -24,7 +24,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    QPushButton* addButton(const char* name, const QString& caption, const QString& accessible, int topPx);
+    QPushButton* addMenuButton(const char* name, const QString& caption, const QString& accessible, int topTwips);
 };
 
 }  // namespace orvalis

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace orvalis::setup {
+namespace orvalis::viewers {
 
 constexpr int FLUENCE_POINTS_MAX = 100;
 
@@ -41,4 +41,4 @@ struct ChartPoint {
 };
 std::vector<ChartPoint> fluenceChartPoints(const std::vector<FluencePoint>& points, double fluenceMax);
 
-}  // namespace orvalis::setup
+}  // namespace orvalis::viewers

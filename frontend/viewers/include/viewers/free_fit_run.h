@@ -1,0 +1,45 @@
+#pragma once
+// The free-form spectrum fit as the fit window runs it: what the window reads from the fit's
+// output (the RESULT figures and the fitted spectrum), the text it shows, and the rerun of the same
+// fit that writes the exchange files for Tolvane or Brisella. Plain C++.
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "beamdata/exchange_files.h"
+#include "beamdata/fit_protocol.h"
+#include "viewers/spectrum_fit_run.h"
+
+namespace orvalis::viewers {
+
+inline constexpr int FREE_SPECTRUM_BINS = 100;  // the bins of the exchange file
+
+struct SpectrumPoint {
+    double energyMeV = 0.0;       // of the bin: bin/100 x the maximum energy
+    double relativeWeight = 0.0;  // largest 1
+};
+
+struct FreeFitView {
+    beamdata::FreeFitOutput result;                            // the RESULT figures and levels
+    std::array<SpectrumPoint, FREE_SPECTRUM_BINS> spectrum{};  // bins 1..100
+};
+
+// The relative weights of bins 1..100 from the fit's spectrum table ("Spectrum, relative weight
+// per bin (MeV weight), bins 12 to 96:" and then energy-weight pairs; bins outside the table are
+// empty). Empty when there is no such table or it is cut short.
+std::optional<std::array<double, FREE_SPECTRUM_BINS>> parseFreeSpectrumWeights(std::string_view output);
+
+// The whole output of a free-form run: its RESULT lines and its spectrum. Empty unless both are there.
+std::optional<FreeFitView> parseFreeFit(std::string_view output);
+
+// What the fit window shows of a free-form result: rms, Emax, mean and peak energy, background and
+// smoothing, then R90, R80, R50 and R10 of the measurement, the model and the confirming run.
+std::string freeFitFiguresText(const beamdata::FreeFitOutput& result);
+
+// The same fit again, writing the exchange files of its spectrum (--exchange for a depth dose,
+// --kernel-exchange for a kernel) and no curve file. With a cached basis it takes under a second.
+std::vector<std::string> exchangeArguments(const FitRequest& request, beamdata::CalculationKind kind);
+
+}  // namespace orvalis::viewers

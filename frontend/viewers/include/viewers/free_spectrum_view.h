@@ -1,0 +1,70 @@
+#pragma once
+// The free-form result in the fit window: the fitted spectrum drawn as relative weight over
+// energy, and the two buttons that run it, "PDD Calculation of this spectrum" (Tolvane) and
+// "Kernel Calculation of this spectrum" (Brisella). A button reruns the same fit (its basis is
+// cached by then) to write the exchange files, then starts the simulator through the program
+// launcher as the set-up window does; a failure of either step is reported through the message
+// boxes and nothing is started.
+#include <QProcess>
+#include <QString>
+#include <QWidget>
+
+#include <optional>
+
+#include "beamdata/exchange_files.h"
+#include "common/message_sink.h"
+#include "common/program_launcher.h"
+#include "viewers/free_fit_run.h"
+
+class QLabel;
+class QPushButton;
+
+namespace orvalis {
+
+class DrawingSurface;
+
+class FreeSpectrumView : public QWidget {
+    Q_OBJECT
+public:
+    // program: path of orvalis-fit; workFolder: where it runs and where the simulators run.
+    FreeSpectrumView(MessageSink& messages, ProgramLauncher& launcher, QString program, QString workFolder,
+                     QWidget* parent = nullptr);
+    ~FreeSpectrumView() override;
+
+    // Draws the spectrum of `fit` and offers its two runs; `request` is the fit that gave it.
+    void showResult(const viewers::FreeFitView& fit, const viewers::FitRequest& request);
+    // No result: the chart emptied, the buttons off, an exchange run in progress stopped.
+    void clearResult();
+
+    DrawingSurface* chart() const { return chart_; }
+    bool isWritingExchangeFiles() const { return process_.state() != QProcess::NotRunning; }
+
+signals:
+    // The exchange files of the spectrum were written and the simulator of `kind` was started.
+    void simulatorStarted(beamdata::CalculationKind kind);
+    // A run of the spectrum ended without a simulator (reported through the message boxes).
+    void runFailed();
+
+private:
+    void drawFrame(double energyMaxMeV);
+    void drawSpectrum(const viewers::FreeFitView& fit);
+    void writeExchangeFiles(beamdata::CalculationKind kind);
+    void exchangeFinished(int exitCode, QProcess::ExitStatus status);
+    void fail(const QString& why);
+    void enableRuns(bool enabled);
+
+    MessageSink& messages_;
+    ProgramLauncher& launcher_;
+    QString program_;
+    QString workFolder_;
+    QProcess process_;
+    std::optional<viewers::FitRequest> request_;
+    beamdata::CalculationKind runKind_ = beamdata::CalculationKind::DepthDose;
+
+    DrawingSurface* chart_ = nullptr;
+    QPushButton* depthDoseRunButton_ = nullptr;
+    QPushButton* kernelRunButton_ = nullptr;
+    QLabel* status_ = nullptr;
+};
+
+}  // namespace orvalis

@@ -1,0 +1,89 @@
+#include "viewers/free_fit_run.h"
+
+#include <cmath>
+#include <cstdio>
+#include <locale>
+#include <sstream>
+
+namespace orvalis::viewers {
+namespace {
+
+constexpr std::string_view SPECTRUM_TABLE_HEADING = "Spectrum, relative weight per bin (MeV weight), bins ";
+
+std::string fixed(const char* format, const std::optional<double>& value) {
+    if (!value) return "-";
+    char text[32];
+    std::snprintf(text, sizeof text, format, *value);
+    return text;
+}
+
+}  // namespace
+
+std::optional<std::array<double, FREE_SPECTRUM_BINS>> parseFreeSpectrumWeights(std::string_view output) {
+    const std::size_t heading = output.find(SPECTRUM_TABLE_HEADING);
+    if (heading == std::string_view::npos || (heading > 0 && output[heading - 1] != '\n')) return std::nullopt;
+    std::istringstream table{std::string(output.substr(heading + SPECTRUM_TABLE_HEADING.size()))};
+    table.imbue(std::locale::classic());
+    int firstBin = 0;
+    int lastBin = 0;
+    std::string to;
+    char colon = 0;
+    if (!(table >> firstBin >> to >> lastBin >> colon) || to != "to" || colon != ':' || firstBin < 1 ||
+        lastBin < firstBin || lastBin > FREE_SPECTRUM_BINS)
+        return std::nullopt;
+    std::array<double, FREE_SPECTRUM_BINS> weights{};
+    for (int bin = firstBin; bin <= lastBin; ++bin) {
+        double energyMeV = 0.0;
+        double weight = 0.0;
+        if (!(table >> energyMeV >> weight) || !(weight >= 0.0)) return std::nullopt;
+        weights[static_cast<std::size_t>(bin - 1)] = weight;
+    }
+    return weights;
+}
+
+std::optional<FreeFitView> parseFreeFit(std::string_view output) {
+    const auto result = beamdata::parseFreeFitOutput(output);
+    const auto weights = parseFreeSpectrumWeights(output);
+    if (!result || !weights) return std::nullopt;
+    FreeFitView view;
+    view.result = *result;
+    for (std::size_t j = 0; j < weights->size(); ++j)
+        view.spectrum[j] = {static_cast<double>(j + 1) / FREE_SPECTRUM_BINS * result->summary.maxEnergyMeV,
+                            (*weights)[j]};
+    return view;
+}
+
+std::string freeFitFiguresText(const beamdata::FreeFitOutput& result) {
+    const beamdata::FreeSummary& s = result.summary;
+    std::string text = "Free-form   rms " + fixed("%.2f", s.rmsPercent) + " %   Emax " + fixed("%.1f", s.maxEnergyMeV) +
+                       " MeV   smoothing " + fixed("%.2e", s.smooth) + "\nmean " + fixed("%.2f", s.meanEnergyMeV) +
+                       " MeV   peak " + fixed("%.2f", s.peakEnergyMeV) + " MeV   background " +
+                       fixed("%.2f", s.backgroundPercent) + " % at Rp";
+    for (const beamdata::LevelComparison& level : result.levels) {
+        const auto model = [&level](std::size_t k) {
+            return k < level.modelMm.size() ? level.modelMm[k] : std::optional<double>();
+        };
+        text += std::string("\n") + beamdata::levelName(level.level) + ": measured " + fixed("%.2f", level.measuredMm) +
+                " mm, free " + fixed("%.2f", model(0)) + " mm, window " + fixed("%.2f", model(1)) + " mm";
+    }
+    if (s.backgroundPercent > 0.0)
+        text +=
+            "\nThe simulators follow electrons only: the exchange files carry the spectrum refitted "
+            "without the background; \"window\" is what the comparison window will show of their run.";
+    return text;
+}
+
+std::vector<std::string> exchangeArguments(const FitRequest& request, beamdata::CalculationKind kind) {
+    FitRequest rerun = request;
+    rerun.model = FitModel::Free;
+    std::vector<std::string> arguments = fitArguments(rerun);
+    for (auto out = arguments.begin(); out != arguments.end(); ++out)
+        if (*out == "--out" && out + 1 != arguments.end()) {
+            arguments.erase(out, out + 2);
+            break;
+        }
+    arguments.emplace_back(kind == beamdata::CalculationKind::DepthDose ? "--exchange" : "--kernel-exchange");
+    return arguments;
+}
+
+}  // namespace orvalis::viewers

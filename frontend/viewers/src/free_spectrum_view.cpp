@@ -1,0 +1,193 @@
+#include "viewers/free_spectrum_view.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+#include "common/setup_logic.h"
+#include "engine/constants.h"
+#include "engine/run_error.h"
+#include "engine/run_frame.h"
+#include "widgets/drawing_surface.h"
+#include "widgets/palette.h"
+#include "widgets/twips.h"
+
+namespace orvalis {
+namespace {
+
+using beamdata::CalculationKind;
+
+constexpr int CHART_WIDTH_PX = 420;
+constexpr int CHART_HEIGHT_PX = 220;
+constexpr double WEIGHT_TOP = 1.0;
+constexpr double WEIGHT_GRID_STEP = 0.2;
+
+// Grid lines every 1, 2 or 5 MeV up to the whole MeV above the highest bin; labels every second line.
+double energyGridStep(double energyMaxMeV) { return energyMaxMeV <= 10.0 ? 1.0 : energyMaxMeV <= 25.0 ? 2.0 : 5.0; }
+
+std::string trimmed(std::string name) {
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    return name;
+}
+
+QPushButton* makeRunButton(QWidget* parent, const char* name, const QString& caption, const QString& accessible) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAccessibleName(accessible);
+    button->setEnabled(false);
+    return button;
+}
+
+}  // namespace
+
+FreeSpectrumView::FreeSpectrumView(MessageSink& messages, ProgramLauncher& launcher, QString program,
+                                   QString workFolder, QWidget* parent)
+    : QWidget(parent),
+      messages_(messages),
+      launcher_(launcher),
+      program_(std::move(program)),
+      workFolder_(std::move(workFolder)) {
+    setObjectName(QStringLiteral("FreeSpectrum"));
+    setAccessibleName(QStringLiteral("Fitted free-form spectrum"));
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(0, 0, 0, 0);
+    chart_ = new DrawingSurface(this);
+    chart_->setObjectName(QStringLiteral("FreeSpectrumChart"));
+    chart_->setAccessibleName(QStringLiteral("Fitted spectrum: relative weight over energy"));
+    chart_->setFixedSize(CHART_WIDTH_PX, CHART_HEIGHT_PX);
+    chart_->setTextFont(timesFont(9.75));
+    grid->addWidget(chart_, 0, 0, 1, 2);
+    depthDoseRunButton_ = makeRunButton(this, "FreeRunPdd", QStringLiteral("PDD Calculation of this spectrum"),
+                                        QStringLiteral("Depth-dose calculation of the fitted spectrum"));
+    kernelRunButton_ = makeRunButton(this, "FreeRunKernel", QStringLiteral("Kernel Calculation of this spectrum"),
+                                     QStringLiteral("Kernel calculation of the fitted spectrum"));
+    grid->addWidget(depthDoseRunButton_, 1, 0);
+    grid->addWidget(kernelRunButton_, 1, 1);
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("FreeRunStatus"));
+    status_->setWordWrap(true);
+    grid->addWidget(status_, 2, 0, 1, 2);
+    connect(depthDoseRunButton_, &QPushButton::clicked, this,
+            [this] { writeExchangeFiles(CalculationKind::DepthDose); });
+    connect(kernelRunButton_, &QPushButton::clicked, this, [this] { writeExchangeFiles(CalculationKind::Kernel); });
+    connect(&process_, &QProcess::finished, this, &FreeSpectrumView::exchangeFinished);
+    connect(&process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) fail(QStringLiteral("orvalis-fit could not be started: ") + program_);
+    });
+}
+
+FreeSpectrumView::~FreeSpectrumView() {
+    request_.reset();  // a run stopped here is not reported
+    if (isWritingExchangeFiles()) {
+        process_.kill();
+        process_.waitForFinished();
+    }
+}
+
+void FreeSpectrumView::showResult(const viewers::FreeFitView& fit, const viewers::FitRequest& request) {
+    clearResult();
+    request_ = request;
+    drawSpectrum(fit);
+    enableRuns(true);
+}
+
+void FreeSpectrumView::clearResult() {
+    request_.reset();
+    if (isWritingExchangeFiles()) {
+        process_.kill();
+        process_.waitForFinished();
+    }
+    chart_->clear();
+    status_->clear();
+    enableRuns(false);
+}
+
+void FreeSpectrumView::enableRuns(bool enabled) {
+    depthDoseRunButton_->setEnabled(enabled);
+    kernelRunButton_->setEnabled(enabled);
+}
+
+void FreeSpectrumView::drawFrame(double energyMaxMeV) {
+    // Energy from 0 to energyMaxMeV across, relative weight 0 to 1 upwards, with room below the
+    // frame for the energy labels and the axis title.
+    chart_->setScale(-0.09 * energyMaxMeV, 1.08 * WEIGHT_TOP, 1.13 * energyMaxMeV, -1.38 * WEIGHT_TOP);
+    chart_->clear();
+    chart_->setLineWidth(1);
+    const double step = energyGridStep(energyMaxMeV);
+    for (double e = step; e < energyMaxMeV - 1e-9; e += step) chart_->line(e, 0, e, WEIGHT_TOP, LIGHT_GREY);
+    for (double w = WEIGHT_GRID_STEP; w < WEIGHT_TOP - 1e-9; w += WEIGHT_GRID_STEP)
+        chart_->line(0, w, energyMaxMeV, w, LIGHT_GREY);
+    chart_->rectangle(0, 0, energyMaxMeV, WEIGHT_TOP);
+    for (double e = 0.0; e <= energyMaxMeV + 1e-9; e += 2.0 * step)
+        chart_->printTextAt(e - 0.015 * energyMaxMeV, -0.03 * WEIGHT_TOP, QString::number(e));
+    chart_->printTextAt(0.35 * energyMaxMeV, -0.14 * WEIGHT_TOP, QStringLiteral("Electron energy [MeV]"));
+    chart_->printTextAt(-0.07 * energyMaxMeV, 1.04 * WEIGHT_TOP, QStringLiteral("1"));
+    chart_->printTextAt(-0.07 * energyMaxMeV, 0.04 * WEIGHT_TOP, QStringLiteral("0"));
+}
+
+void FreeSpectrumView::drawSpectrum(const viewers::FreeFitView& fit) {
+    drawFrame(std::max(1.0, std::ceil(fit.result.summary.maxEnergyMeV)));
+    chart_->setLineWidth(2);
+    chart_->point(fit.spectrum.front().energyMeV, fit.spectrum.front().relativeWeight, CURVE_RED);
+    for (const viewers::SpectrumPoint& point : fit.spectrum)
+        chart_->lineTo(point.energyMeV, point.relativeWeight, CURVE_RED);
+}
+
+void FreeSpectrumView::writeExchangeFiles(CalculationKind kind) {
+    if (!request_ || isWritingExchangeFiles()) return;
+    runKind_ = kind;
+    enableRuns(false);
+    status_->setText(QStringLiteral("Writing the exchange files..."));
+    QStringList arguments;
+    for (const std::string& argument : viewers::exchangeArguments(*request_, kind))
+        arguments << QString::fromStdString(argument);
+    process_.setWorkingDirectory(workFolder_);
+    process_.start(program_, arguments);
+}
+
+void FreeSpectrumView::exchangeFinished(int exitCode, QProcess::ExitStatus status) {
+    if (!request_) return;  // stopped by a new fit
+    if (status != QProcess::NormalExit || exitCode != 0) {
+        const QString error = QString::fromLocal8Bit(process_.readAllStandardError()).trimmed();
+        fail(error.isEmpty() ? QStringLiteral("orvalis-fit ended with status %1").arg(exitCode) : error);
+        return;
+    }
+    process_.readAllStandardOutput();
+    const std::filesystem::path folder = workFolder_.toStdString();
+    const bool depthDose = runKind_ == CalculationKind::DepthDose;
+    engine::RunFile run;
+    try {
+        // What the simulator will read: its reader confirms the files and names the results.
+        run = engine::readRunFile(folder / engine::RUN_FILE_NAME,
+                                  depthDose ? engine::RunKind::DepthDose : engine::RunKind::Kernel);
+    } catch (const engine::RunError& error) {
+        fail(QString::fromStdString(error.what()));
+        return;
+    }
+    enableRuns(true);
+    if (!startSimulator(runKind_, folder, messages_, launcher_)) {
+        status_->setText(QStringLiteral("The exchange files are written; the simulator could not be started."));
+        emit runFailed();
+        return;
+    }
+    const QString result = QString::fromStdString(trimmed(run.resultFileName));
+    status_->setText(depthDose ? QStringLiteral("Tolvane started: %1 for the comparison window, %2 for the spectrum "
+                                                "display.")
+                                     .arg(result, QString::fromStdString(trimmed(run.fluenceFileName)))
+                               : QStringLiteral("Brisella started: %1 for the kernel viewer.").arg(result));
+    emit simulatorStarted(runKind_);
+}
+
+void FreeSpectrumView::fail(const QString& why) {
+    messages_.warn(" The exchange files of the fitted spectrum could not be written (" + why.toStdString() +
+                   "). Nothing was started.");
+    status_->clear();
+    enableRuns(request_.has_value());
+    emit runFailed();
+}
+
+}  // namespace orvalis
