@@ -144,10 +144,37 @@ std::optional<FreeSummary> freeSummary(const ResultRecord& record) {
     return s;
 }
 
+ResultRecord freeSpectrumRecord(const FreeSpectrumWeights& relativeWeight) {
+    std::string weights;
+    for (const double weight : relativeWeight) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.4g", weight);
+        if (!weights.empty()) weights.append(1, ',');
+        weights.append(text);
+    }
+    return ResultRecord{SPECTRUM_KIND, {{"weights", weights}}};
+}
+
+std::optional<FreeSpectrumWeights> freeSpectrum(const ResultRecord& record) {
+    if (record.kind != SPECTRUM_KIND || record.fields.size() != 1 || record.fields.front().key != "weights")
+        return std::nullopt;
+    FreeSpectrumWeights weights{};
+    std::istringstream list(record.fields.front().value);
+    std::size_t bin = 0;
+    for (std::string text; std::getline(list, text, ',');) {
+        const auto weight = finiteNumber(text);
+        if (!weight || *weight < 0.0 || bin == weights.size()) return std::nullopt;
+        weights[bin++] = *weight;
+    }
+    if (bin != weights.size()) return std::nullopt;
+    return weights;
+}
+
 std::optional<FreeFitOutput> parseFreeFitOutput(std::string_view output) {
     FreeFitOutput parsed;
     std::array<bool, RANGE_LEVELS.size()> levelFound{};
     bool summaryFound = false;
+    bool spectrumFound = false;
     std::istringstream lines{std::string(output)};
     for (std::string line; std::getline(lines, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -156,6 +183,9 @@ std::optional<FreeFitOutput> parseFreeFitOutput(std::string_view output) {
         if (const auto summary = freeSummary(*record)) {
             parsed.summary = *summary;
             summaryFound = true;
+        } else if (const auto weights = freeSpectrum(*record)) {
+            parsed.spectrum = *weights;
+            spectrumFound = true;
         } else if (const auto level = levelComparison(*record, {FREE_MODEL_KEY, WINDOW_KEY})) {
             parsed.levels[levelIndex(level->level)] = *level;
             levelFound[levelIndex(level->level)] = true;
@@ -163,7 +193,7 @@ std::optional<FreeFitOutput> parseFreeFitOutput(std::string_view output) {
     }
     for (bool found : levelFound)
         if (!found) return std::nullopt;
-    if (!summaryFound) return std::nullopt;
+    if (!summaryFound || !spectrumFound) return std::nullopt;
     return parsed;
 }
 

@@ -85,6 +85,9 @@ std::string freeResultLines(const FreeFitResult& r) {
         r.rmsPercent, static_cast<double>(r.maxEnergyMeV), r.meanEnergyMeV, r.peakEnergyMeV, r.backgroundAtRpPercent,
         r.smooth};
     std::string text = beamdata::resultLine(beamdata::freeSummaryRecord(summary));
+    beamdata::FreeSpectrumWeights weights{};
+    std::copy(r.relativeWeight.begin(), r.relativeWeight.end(), weights.begin());
+    text += beamdata::resultLine(beamdata::freeSpectrumRecord(weights));
     const auto found = [](double depthMm) { return std::isnan(depthMm) ? std::nullopt : std::optional(depthMm); };
     for (std::size_t k = 0; k < LEVELS.size(); ++k) {
         const beamdata::LevelComparison comparison{

@@ -87,12 +87,21 @@ struct FreeSummary {
 ResultRecord freeSummaryRecord(const FreeSummary& summary);
 std::optional<FreeSummary> freeSummary(const ResultRecord& record);
 
+// The model's spectrum: "RESULT spectrum weights=0,0,...,0.5432,1,..." with the relative weights of
+// bins 1..100 (largest 1, four significant digits), bin j at j/100 of the summary's emax.
+inline constexpr const char* SPECTRUM_KIND = "spectrum";
+inline constexpr std::size_t FREE_SPECTRUM_BINS = 100;
+using FreeSpectrumWeights = std::array<double, FREE_SPECTRUM_BINS>;
+ResultRecord freeSpectrumRecord(const FreeSpectrumWeights& relativeWeight);
+std::optional<FreeSpectrumWeights> freeSpectrum(const ResultRecord& record);
+
 struct FreeFitOutput {
     FreeSummary summary;
+    FreeSpectrumWeights spectrum{};
     std::array<LevelComparison, RANGE_LEVELS.size()> levels{};  // in the order of RANGE_LEVELS; keys free, window
 };
-// The whole output of a free-form run, other lines passed over: empty unless it holds the summary
-// and all four level lines.
+// The whole output of a free-form run, other lines passed over: empty unless it holds the summary,
+// the spectrum and all four level lines.
 std::optional<FreeFitOutput> parseFreeFitOutput(std::string_view output);
 
 }  // namespace beamdata

@@ -8,8 +8,6 @@
 namespace orvalis::viewers {
 namespace {
 
-constexpr std::string_view SPECTRUM_TABLE_HEADING = "Spectrum, relative weight per bin (MeV weight), bins ";
-
 std::string fixed(const char* format, const std::optional<double>& value) {
     if (!value) return "-";
     char text[32];
@@ -19,37 +17,14 @@ std::string fixed(const char* format, const std::optional<double>& value) {
 
 }  // namespace
 
-std::optional<std::array<double, FREE_SPECTRUM_BINS>> parseFreeSpectrumWeights(std::string_view output) {
-    const std::size_t heading = output.find(SPECTRUM_TABLE_HEADING);
-    if (heading == std::string_view::npos || (heading > 0 && output[heading - 1] != '\n')) return std::nullopt;
-    std::istringstream table{std::string(output.substr(heading + SPECTRUM_TABLE_HEADING.size()))};
-    table.imbue(std::locale::classic());
-    int firstBin = 0;
-    int lastBin = 0;
-    std::string to;
-    char colon = 0;
-    if (!(table >> firstBin >> to >> lastBin >> colon) || to != "to" || colon != ':' || firstBin < 1 ||
-        lastBin < firstBin || lastBin > FREE_SPECTRUM_BINS)
-        return std::nullopt;
-    std::array<double, FREE_SPECTRUM_BINS> weights{};
-    for (int bin = firstBin; bin <= lastBin; ++bin) {
-        double energyMeV = 0.0;
-        double weight = 0.0;
-        if (!(table >> energyMeV >> weight) || !(weight >= 0.0)) return std::nullopt;
-        weights[static_cast<std::size_t>(bin - 1)] = weight;
-    }
-    return weights;
-}
-
 std::optional<FreeFitView> parseFreeFit(std::string_view output) {
     const auto result = beamdata::parseFreeFitOutput(output);
-    const auto weights = parseFreeSpectrumWeights(output);
-    if (!result || !weights) return std::nullopt;
+    if (!result) return std::nullopt;
     FreeFitView view;
     view.result = *result;
-    for (std::size_t j = 0; j < weights->size(); ++j)
+    for (std::size_t j = 0; j < FREE_SPECTRUM_BINS; ++j)
         view.spectrum[j] = {static_cast<double>(j + 1) / FREE_SPECTRUM_BINS * result->summary.maxEnergyMeV,
-                            (*weights)[j]};
+                            result->spectrum[j]};
     return view;
 }
 

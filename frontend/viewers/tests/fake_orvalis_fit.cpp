@@ -12,6 +12,8 @@
 #include <string>
 #include <thread>
 
+#include "beamdata/fit_protocol.h"
+
 namespace {
 
 // The curve: 1 down to record 40, then falling to 0 at record 90.
@@ -40,14 +42,13 @@ void writeExchangeFiles(bool depthDose) {
     }
 }
 
-// A spectrum rising from bin 40 to its peak at bin 80 and falling to 0 at bin 90, as the fit's table
-// prints it, then the free-form RESULT lines.
+// The free-form RESULT lines with a spectrum rising from bin 40 to its peak at bin 80 and falling to
+// 0 at bin 90.
 void printFreeResult() {
-    std::printf("Spectrum, relative weight per bin (MeV weight), bins 40 to 89:\n");
-    for (int bin = 40; bin <= 89; ++bin) {
-        const double weight = bin <= 80 ? (bin - 39) / 41.0 : (90 - bin) / 10.0;
-        std::printf("  %6.2f %5.3f%s", bin * 0.112, weight, (bin - 39) % 5 == 0 || bin == 89 ? "\n" : "");
-    }
+    beamdata::FreeSpectrumWeights weights{};
+    for (int bin = 40; bin <= 89; ++bin)
+        weights[static_cast<std::size_t>(bin - 1)] = bin <= 80 ? (bin - 39) / 41.0 : (90 - bin) / 10.0;
+    std::printf("%s", beamdata::resultLine(beamdata::freeSpectrumRecord(weights)).c_str());
     std::printf(
         "RESULT free rms=0.4123 emax=11.2 mean=8.731 peak=8.960 background=1.850 smooth=3.1623e-04\n"
         "RESULT R90 measured=26.310 free=26.402 window=26.450\nRESULT R80 measured=28.000 free=28.010 window=28.100\n"

@@ -14,7 +14,7 @@
 
 namespace orvalis::viewers {
 
-inline constexpr int FREE_SPECTRUM_BINS = 100;  // the bins of the exchange file
+using beamdata::FREE_SPECTRUM_BINS;  // the bins of the exchange file
 
 struct SpectrumPoint {
     double energyMeV = 0.0;       // of the bin: bin/100 x the maximum energy
@@ -26,12 +26,8 @@ struct FreeFitView {
     std::array<SpectrumPoint, FREE_SPECTRUM_BINS> spectrum{};  // bins 1..100
 };
 
-// The relative weights of bins 1..100 from the fit's spectrum table ("Spectrum, relative weight
-// per bin (MeV weight), bins 12 to 96:" and then energy-weight pairs; bins outside the table are
-// empty). Empty when there is no such table or it is cut short.
-std::optional<std::array<double, FREE_SPECTRUM_BINS>> parseFreeSpectrumWeights(std::string_view output);
-
-// The whole output of a free-form run: its RESULT lines and its spectrum. Empty unless both are there.
+// The whole output of a free-form run: its RESULT figures, levels and spectrum, with each bin at its
+// energy. Empty unless all of them are there.
 std::optional<FreeFitView> parseFreeFit(std::string_view output);
 
 // What the fit window shows of a free-form result: rms, Emax, mean and peak energy, background and
