@@ -1,11 +1,11 @@
 // The example depth dose offered to newcomers: a simulated curve in the measured-file layout, and
 // labelled as simulated so that nobody mistakes it for a measurement.
+#include "beamdata/measured_curve_file.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,20 +19,14 @@ TEST(ExampleDepthDose, IsALabelledSimulationInTheMeasuredLayout) {
     EXPECT_EQ(header.rfind("Simulated example, not a measurement: Tolvane", 0), 0u) << header;
     EXPECT_NE(header.find("histories"), std::string::npos);
 
-    std::vector<double> depthMm, dose;
-    std::string line;
-    while (std::getline(in, line)) {
-        ASSERT_FALSE(line.empty());
-        ASSERT_EQ(line.back(), '\r') << "record " << depthMm.size() + 1 << " does not end in CR LF";
-        std::istringstream fields(line);
-        std::string depthText, doseText;
-        ASSERT_TRUE(std::getline(fields, depthText, ',') && std::getline(fields, doseText, '\r'));
-        char* end = nullptr;
-        depthMm.push_back(std::strtod(depthText.c_str(), &end));
-        ASSERT_EQ(*end, '\0') << line;
-        dose.push_back(std::strtod(doseText.c_str(), &end));
-        ASSERT_EQ(*end, '\0') << line;
-    }
+    // Every record ends in CR LF, as the programs' own files do.
+    for (std::string line; std::getline(in, line);) ASSERT_EQ(line.back(), '\r') << line;
+
+    // Read as the comparison window and the fit read a measured file.
+    const beamdata::MeasuredFile file = beamdata::readMeasuredFile(EXAMPLE_CSV_PATH);
+    const beamdata::DepthScan& curve = beamdata::chooseScan(file, std::nullopt);
+    const std::vector<double>& depthMm = curve.depthMm;
+    const std::vector<double>& dose = curve.value;
     ASSERT_GE(depthMm.size(), 20u);
     EXPECT_LE(depthMm.size(), 150u);  // the comparison window holds at most 150 records
     double largest = 0.0;
