@@ -15,28 +15,53 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
            std::filesystem::equivalent(a, b, error) && !error;
 }
 
+[[noreturn]] void refuse(const NameOrigin& origin, const std::string& name, const std::string& reason) {
+    throw RunError(origin.fileName, origin.lineNumber,
+                   origin.what + " \"" + name + "\" " + reason + "; no result file was written.");
+}
+
+// Checks everything but the creation and returns the temporary name beside the file.
+std::filesystem::path checkedTemporaryPath(const std::filesystem::path& path, const std::string& name,
+                                           const NameOrigin& origin,
+                                           const std::vector<std::filesystem::path>& inputFiles) {
+    if (name.find_first_not_of(" \t") == std::string::npos) refuse(origin, name, "is blank");
+    const std::filesystem::path file = path.filename();
+    if (file.empty() || file == "." || file == "..") refuse(origin, name, "names a folder, not a file");
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) refuse(origin, name, "is a folder");
+    const std::filesystem::path parent = path.parent_path();
+    if (!parent.empty() && !std::filesystem::is_directory(parent, error))
+        refuse(origin, name, "lies in a folder that does not exist (" + parent.string() + ")");
+    std::filesystem::path temporary = path;
+    temporary += TEMPORARY_SUFFIX;
+    for (const std::filesystem::path& input : inputFiles) {
+        if (sameFile(path, input) || sameFile(temporary, input))
+            refuse(origin, name,
+                   "is the input file " + input.filename().string() + " of this run, which must stay as it is");
+    }
+    if (std::filesystem::is_directory(temporary, error))
+        refuse(origin, name,
+               "cannot be written: the folder " + temporary.string() + " is in the way of its temporary file");
+    return temporary;
+}
+
 }  // namespace
+
+void checkResultName(const std::filesystem::path& path, const NameOrigin& origin,
+                     const std::vector<std::filesystem::path>& inputFiles) {
+    const std::string name = path.string();
+    const std::filesystem::path temporary = checkedTemporaryPath(path, name, origin, inputFiles);
+    std::error_code error;
+    const bool existed = std::filesystem::exists(temporary, error);
+    if (!std::ofstream(temporary, std::ios::binary | std::ios::app))
+        refuse(origin, name, "cannot be created in its folder (" + temporary.string() + " cannot be written)");
+    if (!existed) std::filesystem::remove(temporary, error);
+}
 
 ResultFile::ResultFile(const std::filesystem::path& folder, const std::string& name, NameOrigin origin,
                        const std::vector<std::filesystem::path>& inputFiles)
-    : origin_(std::move(origin)), name_(name) {
-    if (name.find_first_not_of(" \t") == std::string::npos) fail("is blank");
-    path_ = folder / name;
-    const std::filesystem::path file = path_.filename();
-    if (file.empty() || file == "." || file == "..") fail("names a folder, not a file");
-    std::error_code error;
-    if (std::filesystem::is_directory(path_, error)) fail("is a folder");
-    const std::filesystem::path parent = path_.parent_path();
-    if (!parent.empty() && !std::filesystem::is_directory(parent, error))
-        fail("lies in a folder that does not exist (" + parent.string() + ")");
-    temporary_ = path_;
-    temporary_ += TEMPORARY_SUFFIX;
-    for (const std::filesystem::path& input : inputFiles) {
-        if (sameFile(path_, input) || sameFile(temporary_, input))
-            fail("is the input file " + input.filename().string() + " of this run, which must stay as it is");
-    }
-    if (std::filesystem::is_directory(temporary_, error))
-        fail("cannot be written: the folder " + temporary_.string() + " is in the way of its temporary file");
+    : path_(folder / name), origin_(std::move(origin)), name_(name) {
+    temporary_ = checkedTemporaryPath(path_, name_, origin_, inputFiles);
     std::ofstream out(temporary_, std::ios::binary | std::ios::trunc);
     if (!out) fail("cannot be created in its folder (" + temporary_.string() + " cannot be written)");
 }
@@ -47,10 +72,7 @@ ResultFile::~ResultFile() {
     std::filesystem::remove(temporary_, ignored);
 }
 
-void ResultFile::fail(const std::string& reason) const {
-    throw RunError(origin_.fileName, origin_.lineNumber,
-                   origin_.what + " \"" + name_ + "\" " + reason + "; no result file was written.");
-}
+void ResultFile::fail(const std::string& reason) const { refuse(origin_, name_, reason); }
 
 void ResultFile::write(std::string_view content) {
     std::ofstream out(temporary_, std::ios::binary | std::ios::trunc);

@@ -14,6 +14,8 @@ namespace {
 
 constexpr double MAX_ENERGY_PER_RANGE_ENERGY = 1.06;
 constexpr double TENTHS_PER_MEV = 10.0;
+// No water phantom is ten metres deep: a depth beyond it is a damaged file, not a measurement.
+constexpr double DEPTH_LIMIT_MM = 10000.0;
 
 // The fields of one line: separated by commas, blanks, tabs or semicolons.
 std::vector<std::string> fieldsOf(const std::string& line) {
@@ -67,11 +69,18 @@ MeasuredCurve readMeasuredCurve(const std::filesystem::path& path) {
         const double depth = numbers[i].first;
         if (!curve.depthMm.empty() && !(depth > curve.depthMm.back()))
             throw engine::RunError(name, numbers[i].second, "the depths must increase from record to record");
+        if (!(std::fabs(depth) <= DEPTH_LIMIT_MM))
+            throw engine::RunError(name, numbers[i].second, "a depth beyond 10 m is no measured depth in mm");
         curve.depthMm.push_back(depth);
         curve.dose.push_back(numbers[i + 1].first);
         largest = std::max(largest, numbers[i + 1].first);
     }
     if (!(largest > 0.0)) throw engine::RunError(name, 0, "no positive dose: nothing to fit");
+    // Noise may leave a small negative dose in the tail; one below minus the maximum is no dose.
+    for (std::size_t i = 0; i < curve.dose.size(); ++i)
+        if (curve.dose[i] < -largest)
+            throw engine::RunError(name, numbers[2 * i + 1].second,
+                                   "a dose below minus the largest dose is no measured dose");
     return curve;
 }
 
@@ -98,10 +107,16 @@ CsdaTable readCsdaTable(const std::filesystem::path& path) {
         throw engine::RunError(name, 0, "expected pairs of energy (MeV) and CSDA range (cm), at least two");
     CsdaTable table;
     for (std::size_t i = 0; i < numbers.size(); i += 2) {
-        if (!table.rangeCm.empty() && !(numbers[i + 1].first > table.rangeCm.back()))
+        const double energy = numbers[i].first;
+        const double range = numbers[i + 1].first;
+        if (!(energy > 0.0 && range > 0.0))
+            throw engine::RunError(name, numbers[i].second, "energies and ranges must be positive");
+        if (!table.rangeCm.empty() && !(energy > table.energyMeV.back()))
+            throw engine::RunError(name, numbers[i].second, "the energies must increase from row to row");
+        if (!table.rangeCm.empty() && !(range > table.rangeCm.back()))
             throw engine::RunError(name, numbers[i].second, "the ranges must increase from row to row");
-        table.energyMeV.push_back(numbers[i].first);
-        table.rangeCm.push_back(numbers[i + 1].first);
+        table.energyMeV.push_back(energy);
+        table.rangeCm.push_back(range);
     }
     return table;
 }

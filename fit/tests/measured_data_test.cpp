@@ -39,6 +39,10 @@ TEST(MeasuredFile, RejectsWhatCannotBeFittedNamingFileAndLine) {
     EXPECT_EQ(failure("h\n1, 50\n2\n"), "bad.csv, line 3: a depth without its dose at the end of the file");
     EXPECT_EQ(failure("h\n1, 50\n1, 40\n"), "bad.csv, line 3: the depths must increase from record to record");
     EXPECT_EQ(failure("h\n1, 0\n2, 0\n"), "bad.csv: no positive dose: nothing to fit");
+    EXPECT_EQ(failure("h\n1, 50\n2, -1e6\n"),
+              "bad.csv, line 3: a dose below minus the largest dose is no measured dose");
+    EXPECT_EQ(failure("h\n1, 50\n1e308, 40\n"), "bad.csv, line 3: a depth beyond 10 m is no measured depth in mm");
+    EXPECT_EQ(failure("h\n1, 50\n2, -0.4\n"), "no error");  // a little noise below zero in the tail
     EXPECT_THROW(fit::readMeasuredCurve(folder.path() / "missing.csv"), engine::RunError);
 }
 
@@ -50,6 +54,24 @@ TEST(MaxEnergyFromRange, DerivedAsTheSetUpWindowDoes) {
     // A range of the table gives 1.06 x its energy: 10 MeV -> 10.6.
     EXPECT_DOUBLE_EQ(*fit::maxEnergyFromPracticalRange(table, 4.975), 10.6);
     EXPECT_FALSE(fit::maxEnergyFromPracticalRange(table, 30.0).has_value());
+}
+
+TEST(CsdaTable, EnergiesAndRangesMustBePositiveAndAscending) {
+    TempFolder folder("fit-csda");
+    const std::string heading = "a\nb\n";
+    auto failure = [&](const std::string& rows) {
+        writeFile(folder.path() / "water.csda", heading + rows);
+        try {
+            fit::readCsdaTable(folder.path() / "water.csda");
+        } catch (const engine::RunError& e) {
+            return std::string(e.what());
+        }
+        return std::string("no error");
+    };
+    EXPECT_EQ(failure("1, 0.4\n2, 0.9\n3, 1.5\n"), "no error");
+    EXPECT_EQ(failure("3, 0.4\n2, 0.9\n1, 1.5\n"), "water.csda, line 4: the energies must increase from row to row");
+    EXPECT_EQ(failure("1, 1.5\n2, 0.9\n3, 0.4\n"), "water.csda, line 4: the ranges must increase from row to row");
+    EXPECT_EQ(failure("-14, 0\n-13, 0\n"), "water.csda, line 3: energies and ranges must be positive");
 }
 
 TEST(PracticalRange, TangentAtTheSteepestPointMeetsZero) {

@@ -53,6 +53,11 @@ private:
     bool committed_ = false;
 };
 
+// The same checks for a file that is written in one go at the end (writeFileAtomically): the
+// name, the input files, and a trial creation of its temporary file, removed again at once.
+void checkResultName(const std::filesystem::path& path, const NameOrigin& origin,
+                     const std::vector<std::filesystem::path>& inputFiles);
+
 // Refuses two result files of one run that would land in the same file. Throws RunError.
 void checkDistinct(const ResultFile& first, const ResultFile& second);
 

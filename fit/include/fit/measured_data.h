@@ -17,7 +17,8 @@ struct MeasuredCurve {
 // Reads a measured file: one header line, then pairs of numbers (depth, dose) separated by commas,
 // blanks, tabs or line ends. Throws engine::RunError naming the file and line for a missing file, a
 // field that is not a number, a depth without a dose, depths that do not increase, or a file without
-// a positive dose.
+// a positive dose; and for what no measurement holds: a depth beyond 10 m, or a dose below minus
+// the largest dose.
 MeasuredCurve readMeasuredCurve(const std::filesystem::path& path);
 
 // Practical range (mm) of a measured curve: where the tangent at the steepest point of the fall-off
@@ -30,7 +31,8 @@ struct CsdaTable {
     std::vector<double> rangeCm;    // ascending
 };
 
-// water.csda: two heading lines, then energy and range pairs in free format. Throws engine::RunError.
+// water.csda: two heading lines, then energy and range pairs in free format, both positive and
+// strictly ascending. Throws engine::RunError naming the file and line.
 CsdaTable readCsdaTable(const std::filesystem::path& path);
 
 // The set-up window's maximum energy for a practical range (cm): the energy whose CSDA range equals
