@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/file_error.h"
+#include "common/free_format.h"
 #include "common/range_energy.h"
 #include "test_folder.h"
 
@@ -72,6 +73,39 @@ TEST(CsdaTable, MissingShortOrBadFileIsAnErrorNamingItAndStoresNothing) {
     bad.replace(bad.find("7, "), 1, "seven");
     expectError(folder.write("water.csda", bad), "line 9");
     for (double e : data.CsdaEnergy) EXPECT_EQ(e, 0.0);
+}
+
+// With the ranges reversed an Rp of 4.5 cm gave 1.98 MeV instead of 9.53; a depth-dose or kernel
+// file read as a table gave numbers too. Such tables are refused, and the window says the table is
+// missing.
+TEST(CsdaTable, OnlyPositiveStrictlyAscendingTablesAreTaken) {
+    TestFolder folder;
+    Module1 data;
+    const auto refused = [&](const std::string& text, const std::string& row) {
+        try {
+            readCsdaTable(folder.write("water.csda", text), data);
+            ADD_FAILURE() << "taken: " << row;
+        } catch (const FileError& error) {
+            EXPECT_NE(std::string(error.what()).find("positive, ascending"), std::string::npos) << error.what();
+            EXPECT_NE(std::string(error.what()).find("(row " + row + ")"), std::string::npos) << error.what();
+        }
+    };
+    const std::string shipped = *text::readWholeFile((std::filesystem::path(ORVALIS_DATA_DIR) / "water.csda").string());
+    std::string reversed = "h1\r\nh2\r\n";
+    for (int i = 33; i >= 1; --i) reversed += std::to_string(i) + ", " + std::to_string(0.5 * (34 - i)) + "\r\n";
+    refused(reversed, "2");
+    std::string repeated = table(", ");
+    repeated.replace(repeated.find("\r\n8,"), 0, "\r\n7, 3.500000");  // row 7 twice
+    refused(repeated, "8");
+    std::string pdd = "  9.00 MeV a\r\n   1000000.\r\n";
+    for (int i = 1; i <= 125; ++i) pdd += std::to_string(i - 15) + ". 0.500E+00\r\n";
+    refused(pdd, "1");
+    std::string zeroRange = table(", ");
+    zeroRange.replace(zeroRange.find("1, 0.5"), 6, "1, 0.0");
+    refused(zeroRange, "1");
+    for (double e : data.CsdaEnergy) EXPECT_EQ(e, 0.0);  // nothing stored
+    readCsdaTable(folder.write("water.csda", shipped), data);
+    EXPECT_EQ(data.CsdaEnergy[33], 60.0);
 }
 
 TEST(RangeToEnergy, InterpolatesAndScalesByOnePointZeroSix) {

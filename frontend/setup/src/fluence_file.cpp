@@ -28,6 +28,9 @@ FluenceRead readFluenceFile(std::string_view textBytes) {
         if (*fluence > spectrum.fluenceMax) spectrum.fluenceMax = *fluence;
     }
     if (!(spectrum.fluenceMax > 0.0)) return failure(FluenceError::AllZero);
+    // A fluence below minus the largest one is no spectrum: the file is damaged.
+    for (const FluencePoint& point : spectrum.points)
+        if (point.fluence < -spectrum.fluenceMax) return failure(FluenceError::Unreadable);
     FluenceRead read;
     read.spectrum = std::move(spectrum);
     return read;

@@ -39,6 +39,7 @@ TEST(FluenceFileTest, RefusesWhatCannotBePlotted) {
     EXPECT_EQ(readFluenceFile("title only\r\n").error, FluenceError::Unreadable);
     EXPECT_EQ(readFluenceFile("t\nh\n1.0, 0.5\n2.0\n").error, FluenceError::Unreadable);
     EXPECT_EQ(readFluenceFile("t\nh\n1.0, x\n").error, FluenceError::Unreadable);
+    EXPECT_EQ(readFluenceFile("t\nh\n1.0, 0.5\n2.0, -1e6\n").error, FluenceError::Unreadable);  // absurd
     // Fewer than 100 points are fine; only those are drawn.
     const FluenceRead few = readFluenceFile(fluenceFile(40, hump));
     ASSERT_TRUE(few.spectrum.has_value());

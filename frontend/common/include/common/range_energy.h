@@ -16,7 +16,8 @@ inline constexpr double MAX_ENERGY_PER_RANGE_ENERGY = 1.06;
 // Reads the table: two heading lines are skipped, then 33 pairs of energy (MeV) and CSDA range
 // (cm) separated by commas, blanks or line ends in any layout. Rows go to 1..33 of CsdaEnergy
 // and CsdaRange; row 0 stays 0. Throws FileError naming the file when it cannot be opened, has
-// fewer numbers, or holds a field that is not a number. Nothing is stored unless all is read.
+// fewer numbers, holds a field that is not a number, or when its energies and ranges are not all
+// positive and strictly ascending. Nothing is stored unless all is read.
 void readCsdaTable(const std::filesystem::path& file, Module1& data);
 
 // The maximum energy (MeV) for a practical range (cm): linear interpolation in the table (below

@@ -54,7 +54,7 @@ private:
     void measuredLoaded(const QString& path);
     void readOutput();
     void processFinished(int exitCode, QProcess::ExitStatus status);
-    void drawFittedCurve();
+    bool drawFittedCurve();  // false when the curve file cannot be read
     void showResult();
 
     PddComparisonWindow& window_;
