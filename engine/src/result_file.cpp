@@ -27,6 +27,10 @@ std::filesystem::path checkedTemporaryPath(const std::filesystem::path& path, co
     if (name.find_first_not_of(" \t") == std::string::npos) refuse(origin, name, "is blank");
     const std::filesystem::path file = path.filename();
     if (file.empty() || file == "." || file == "..") refuse(origin, name, "names a folder, not a file");
+    // The ending of the temporary files is kept for them: another result's temporary file could
+    // otherwise land on this one.
+    if (file.string().ends_with(TEMPORARY_SUFFIX))
+        refuse(origin, name, "ends in the temporary files' " + std::string(TEMPORARY_SUFFIX));
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) refuse(origin, name, "is a folder");
     const std::filesystem::path parent = path.parent_path();

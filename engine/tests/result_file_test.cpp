@@ -50,6 +50,7 @@ TEST(ResultFile, NamesThatCannotTakeAResultAreRefusedBeforeAnythingIsWritten) {
         {"./Nimbrola.txt", "is the input file Nimbrola.txt"},
         {"a-folder/../Nimbrola.dat", "is the input file Nimbrola.dat"},
         {"blocked.elk", "is in the way of its temporary file"},
+        {"x.pdd.part", "ends in the temporary files' .part"},
     };
     for (const auto& r : refused) {
         const std::string message = refusal(folder.path(), r.name);

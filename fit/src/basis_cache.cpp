@@ -104,7 +104,9 @@ std::optional<AxisBasis> loadBasis(const std::filesystem::path& path, float cent
     basis.centreMaxEnergyMeV = centreMaxEnergyMeV;
     basis.historiesPerCurve = historiesPerCurve;
     for (int k = 1; k <= curveCount; ++k) {
-        if (!std::getline(in, line)) {
+        // Every line is written with its line end: a last line without one is cut off, and its
+        // last number may read as a shorter one.
+        if (!std::getline(in, line) || in.eof()) {
             reason = "damaged: it ends early";
             return std::nullopt;
         }

@@ -54,6 +54,11 @@ TEST(BasisCache, RefusesADamagedFile) {
     testing_support::writeFile(file, text.substr(0, text.find('\n', text.size() / 2) + 1));
     EXPECT_FALSE(fit::loadBasis(file, 6.0f, 1, 112, 7u, reason));
     EXPECT_EQ(reason, "damaged: it ends early");
+    testing_support::writeFile(file, text.substr(0, text.size() - 3));  // the last number cut short
+    EXPECT_FALSE(fit::loadBasis(file, 6.0f, 1, 112, 7u, reason));
+    EXPECT_EQ(reason, "damaged: it ends early");
+    testing_support::writeFile(file, text);
+    EXPECT_TRUE(fit::loadBasis(file, 6.0f, 1, 112, 7u, reason)) << reason;
     std::string negative = text;
     negative.replace(negative.rfind(' '), 1, " -");
     testing_support::writeFile(file, negative);

@@ -40,7 +40,8 @@ std::vector<ChartPoint> fluenceChartPoints(const std::vector<FluencePoint>& poin
     std::vector<ChartPoint> chart;
     if (!(fluenceMax > 0.0)) return chart;
     chart.reserve(points.size());
-    for (const FluencePoint& point : points) chart.push_back({point.energyMeV, 100.0 * point.fluence / fluenceMax});
+    // Divided first: the share of the largest fluence cannot overflow, however large the fluences.
+    for (const FluencePoint& point : points) chart.push_back({point.energyMeV, point.fluence / fluenceMax * 100.0});
     return chart;
 }
 
