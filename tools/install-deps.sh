@@ -13,6 +13,10 @@ if [ "${1:-}" = "--desktop" ]; then
   # Running the windows on a machine without a display, and taking screenshots of them.
   packages+=(xvfb xauth imagemagick)
 fi
+if [ "${1:-}" = "--fuzz" ]; then
+  # make fuzz: GCC's address and undefined-behaviour sanitizer runtimes (g++ brings them already).
+  packages+=(libasan8 libubsan1)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -82,7 +82,8 @@ HistoryCounts historiesPerBin(const Spectrum& spectrum, float historyCount) {
     for (std::size_t bin = 0; bin < counts.size(); ++bin) {
         const float histories = spectrum.binWeight[bin] * historyCount;
         if (!(histories < COUNT_LIMIT && histories > -COUNT_LIMIT))
-            throw RunError("The history count of spectrum bin " + std::to_string(bin + 1) + " is too large to be run.");
+            throw RunError(RUN_FILE_NAME, 0,
+                           "the history count is too large to be run in spectrum bin " + std::to_string(bin + 1));
         counts[bin] = static_cast<std::int32_t>(histories);
     }
     return counts;
