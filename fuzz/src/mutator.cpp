@@ -98,109 +98,121 @@ Mutated mutate(const std::string& original, FuzzRandom& random) {
     return mutateAs(original, WEIGHTED[random.below(WEIGHTED.size())], random);
 }
 
-Mutated mutateAs(const std::string& original, Mutation kind, FuzzRandom& random) {
-    Mutated m;
-    m.kind = kind;
-    m.bytes = original;
-    std::string& b = m.bytes;
+namespace {
+
+// Cuts and line changes; false when the kind does not apply to this text.
+bool changeLines(Mutation kind, const std::string& original, FuzzRandom& random, Mutated& m) {
     const std::vector<Span> lines = linesOf(original);
-    const std::vector<Span> numbers = numbersOf(original);
-    if (original.empty()) kind = Mutation::InsertBytes;
+    std::string& b = m.bytes;
     switch (kind) {
     case Mutation::CutAtEnd: {
         const std::size_t keep = original.size() - 1 - random.below(std::min<std::size_t>(original.size(), 200));
         b.resize(keep);
         m.description = "cut to " + std::to_string(keep) + " bytes";
-        break;
+        return true;
     }
     case Mutation::CutLastLine: {
         const Span last = lines.back();
         const std::size_t keep = last.begin + random.below(last.end - last.begin);
         b.resize(keep);
         m.description = "last line cut after column " + std::to_string(keep - last.begin);
-        break;
+        return true;
     }
-    case Mutation::DeleteLine: {
-        const Span line = lines[random.below(lines.size())];
-        b.erase(line.begin, line.end - line.begin);
-        m.description = "line" + at(line.begin) + " deleted";
-        break;
-    }
+    case Mutation::DeleteLine:
     case Mutation::DuplicateLine: {
         const Span line = lines[random.below(lines.size())];
-        b.insert(line.end, original.substr(line.begin, line.end - line.begin));
-        m.description = "line" + at(line.begin) + " doubled";
-        break;
+        if (kind == Mutation::DeleteLine)
+            b.erase(line.begin, line.end - line.begin);
+        else
+            b.insert(line.end, original.substr(line.begin, line.end - line.begin));
+        m.description = "line" + at(line.begin) + (kind == Mutation::DeleteLine ? " deleted" : " doubled");
+        return true;
     }
     case Mutation::SwapLines: {
-        if (lines.size() < 2) return mutateAs(original, Mutation::FlipByte, random);
+        if (lines.size() < 2) return false;
         const std::size_t k = random.below(lines.size() - 1);
         const std::string first = original.substr(lines[k].begin, lines[k].end - lines[k].begin);
         const std::string second = original.substr(lines[k + 1].begin, lines[k + 1].end - lines[k + 1].begin);
         b.replace(lines[k].begin, first.size() + second.size(), second + first);
         m.description = "lines " + std::to_string(k + 1) + " and " + std::to_string(k + 2) + " swapped";
-        break;
+        return true;
     }
-    case Mutation::ReplaceNumber: {
-        if (numbers.empty()) return mutateAs(original, Mutation::FlipByte, random);
-        const Span n = numbers[random.below(numbers.size())];
+    case Mutation::LineEnds:
+        if (random.percent(50)) {
+            b.erase(std::remove(b.begin(), b.end(), '\r'), b.end());
+            m.description = "CR LF turned into LF";
+        } else {
+            while (!b.empty() && (b.back() == '\n' || b.back() == '\r')) b.pop_back();
+            m.description = "last line end removed";
+        }
+        return true;
+    case Mutation::Empty:
+        b.clear();
+        m.description = "emptied";
+        return true;
+    default: return false;
+    }
+}
+
+// Changes of one number; false when the text holds none.
+bool changeNumber(Mutation kind, const std::string& original, FuzzRandom& random, Mutated& m) {
+    const std::vector<Span> numbers = numbersOf(original);
+    if (numbers.empty()) return false;
+    const Span n = numbers[random.below(numbers.size())];
+    std::string& b = m.bytes;
+    if (kind == Mutation::ReplaceNumber) {
         const std::string_view value = SENSELESS_NUMBERS[random.below(SENSELESS_NUMBERS.size())];
         b.replace(n.begin, n.end - n.begin, value);
-        m.description = "\"" + original.substr(n.begin, n.end - n.begin) + "\"" + at(n.begin) + " replaced by \"" +
-                        std::string(value) + "\"";
-        break;
+        m.description.append(1, '"').append(original, n.begin, n.end - n.begin).append(1, '"');
+        m.description.append(at(n.begin)).append(" replaced by \"").append(value).append(1, '"');
+        return true;
     }
-    case Mutation::ChangeDigit: {
-        if (numbers.empty()) return mutateAs(original, Mutation::FlipByte, random);
-        const Span n = numbers[random.below(numbers.size())];
-        std::size_t p = n.begin + random.below(n.end - n.begin);
-        while (p < n.end && !(b[p] >= '0' && b[p] <= '9')) ++p;
-        if (p == n.end) p = n.begin;
-        b[p] = static_cast<char>('0' + random.below(10));
-        m.description = "digit" + at(p) + " set to " + std::string(1, b[p]);
-        break;
-    }
-    case Mutation::FlipByte: {
-        const std::size_t p = random.below(original.size());
-        b[p] = static_cast<char>(random.below(256));
-        m.description = "byte" + at(p) + " replaced";
-        break;
-    }
-    case Mutation::InsertBytes: {
+    std::size_t p = n.begin + random.below(n.end - n.begin);
+    while (p < n.end && !(b[p] >= '0' && b[p] <= '9')) ++p;
+    if (p == n.end) p = n.begin;
+    b[p] = static_cast<char>('0' + random.below(10));
+    m.description = "digit" + at(p) + " set to " + std::string(1, b[p]);
+    return true;
+}
+
+// Byte noise: a byte replaced, bytes inserted or deleted.
+void changeBytes(Mutation kind, const std::string& original, FuzzRandom& random, Mutated& m) {
+    std::string& b = m.bytes;
+    if (kind == Mutation::InsertBytes || original.empty()) {
         const std::size_t p = original.empty() ? 0 : random.below(original.size() + 1);
         static constexpr std::string_view POOL = "0123456789 .,-+eE\r\n\t\"x*\xff\x83";
         std::string inserted;
         for (std::size_t k = 1 + random.below(8); k > 0; --k) inserted += POOL[random.below(POOL.size())];
         b.insert(p, inserted);
         m.description = std::to_string(inserted.size()) + " bytes inserted" + at(p);
-        break;
-    }
-    case Mutation::DeleteBytes: {
+    } else if (kind == Mutation::DeleteBytes) {
         const std::size_t p = random.below(original.size());
         const std::size_t count = std::min(original.size() - p, 1 + random.below(16));
         b.erase(p, count);
         m.description = std::to_string(count) + " bytes deleted" + at(p);
-        break;
+    } else {
+        const std::size_t p = random.below(original.size());
+        b[p] = static_cast<char>(random.below(256));
+        m.description = "byte" + at(p) + " replaced";
     }
-    case Mutation::LineEnds: {
-        if (random.percent(50)) {
-            std::string unix;
-            for (char c : original)
-                if (c != '\r') unix += c;
-            b = unix;
-            m.description = "CR LF turned into LF";
-        } else {
-            while (!b.empty() && (b.back() == '\n' || b.back() == '\r')) b.pop_back();
-            m.description = "last line end removed";
-        }
-        break;
+}
+
+}  // namespace
+
+Mutated mutateAs(const std::string& original, Mutation kind, FuzzRandom& random) {
+    Mutated m;
+    m.kind = original.empty() ? Mutation::InsertBytes : kind;
+    m.bytes = original;
+    const bool numberKind = m.kind == Mutation::ReplaceNumber || m.kind == Mutation::ChangeDigit;
+    const bool byteKind = m.kind == Mutation::FlipByte || m.kind == Mutation::InsertBytes ||
+                          m.kind == Mutation::DeleteBytes;
+    const bool done = !byteKind && (numberKind ? changeNumber(m.kind, original, random, m)
+                                               : changeLines(m.kind, original, random, m));
+    if (!done) {
+        if (!byteKind) m.kind = Mutation::FlipByte;  // the kind does not apply: a byte instead
+        changeBytes(m.kind, original, random, m);
     }
-    case Mutation::Empty:
-        b.clear();
-        m.description = "emptied";
-        break;
-    }
-    m.truncated = b.size() < original.size() && original.compare(0, b.size(), b) == 0;
+    m.truncated = m.bytes.size() < original.size() && original.compare(0, m.bytes.size(), m.bytes) == 0;
     return m;
 }
 
