@@ -32,7 +32,7 @@ public:
     Outcome run(const std::filesystem::path& folder, const CasePlan&) const override {
         switch (std::stoi(readBytes(folder / "behaviour"))) {
         case 1: std::raise(SIGSEGV); break;
-        case 2: std::this_thread::sleep_for(std::chrono::seconds(30)); break;
+        case 2: std::this_thread::sleep_for(std::chrono::seconds(60)); break;
         case 3: std::fputs("file.cpp:1:2: runtime error: signed integer overflow\n", stderr); std::abort();
         case 4: return {OutcomeKind::Damaged, "a negative cell"};
         case 5: throw std::runtime_error("out of range");
@@ -58,8 +58,8 @@ TEST(Campaign, EveryFailureIsCountedForItsOwnCaseAndTheOthersStillRun) {
         std::vector<std::unique_ptr<Target>> targets;
         targets.push_back(std::make_unique<MisbehavingTarget>(batch));
         CampaignOptions options;
-        options.casesPerTarget = 14;  // every behaviour twice
-        options.timeoutSeconds = 0.5;
+        options.casesPerTarget = 14;   // every behaviour twice
+        options.timeoutSeconds = 3.0;  // room for a sanitizer to write its report
         options.workFolder = work.path();
         std::ostringstream report;
         EXPECT_EQ(runCampaign(targets, options, report), 12) << report.str();
