@@ -44,3 +44,18 @@ validate: deps
 bench:
 	@bash tools/install-deps.sh --bench
 	@bash bench/speed/run-bench.sh $(BUILD_DIR)
+
+# Mutation campaign (minutes) under the address and undefined-behaviour sanitizers, in a build of
+# its own: every reader and both simulators on mutated product files, a fixed seed. Fails on any
+# crash, hang, sanitizer report, damaged result or silently taken corrupted file.
+FUZZ_BUILD_DIR ?= build-fuzz
+FUZZ_CASES     ?= 1250
+FUZZ_SEED      ?= 20240612
+.PHONY: fuzz
+fuzz:
+	@bash tools/install-deps.sh --fuzz
+	@cmake -S . -B $(FUZZ_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVALIS_SANITIZE=ON \
+	  -DORVALIS_BUILD_BENCH=OFF -DBUILD_TESTING=OFF >/dev/null
+	@cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS) --target orvalis-fuzz
+	@ASAN_OPTIONS=detect_leaks=1:quarantine_size_mb=16 UBSAN_OPTIONS=print_stacktrace=1 \
+	  $(FUZZ_BUILD_DIR)/bin/orvalis-fuzz --cases $(FUZZ_CASES) --seed $(FUZZ_SEED) --work $(FUZZ_BUILD_DIR)/campaign

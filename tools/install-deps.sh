@@ -20,6 +20,9 @@ case "${1:-}" in
   --format)
     # Only the formatter, for the style check.
     packages=(clang-format) ;;
+  --fuzz)
+    # make fuzz: GCC's address and undefined-behaviour sanitizer runtimes (g++ brings them already).
+    packages+=(libasan8 libubsan1) ;;
 esac
 
 missing=()

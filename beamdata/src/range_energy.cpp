@@ -52,6 +52,19 @@ RangeEnergyTable readRangeEnergyTable(const std::filesystem::path& file) {
         throw engine::RunError("The range table " + name + " holds " + std::to_string(numbers.size()) + " of its " +
                                std::to_string(wanted) + " numbers");
     }
+    // The search interpolates between neighbouring rows in order: reversed or repeated rows, or
+    // another file's numbers (a depth-dose file starts with depth -14 and dose 0), give wrong
+    // energies without any error, so such a table is not taken.
+    for (std::size_t row = 0; row < CSDA_ROW_COUNT; ++row) {
+        const double energy = numbers[2 * row];
+        const double range = numbers[2 * row + 1];
+        const bool ascending = row == 0 || (energy > numbers[2 * row - 2] && range > numbers[2 * row - 1]);
+        if (!(energy > 0.0 && range > 0.0 && ascending)) {
+            throw engine::RunError("The range table " + name +
+                                   " is not a table of positive, ascending energies and ranges (row " +
+                                   std::to_string(row + 1) + ")");
+        }
+    }
     RangeEnergyTable table;
     for (std::size_t row = 0; row < CSDA_ROW_COUNT; ++row) {
         table.energyMeV[row] = numbers[2 * row];

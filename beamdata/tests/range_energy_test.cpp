@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "beamdata/free_format.h"
 #include "beamdata/range_energy.h"
 #include "engine/run_error.h"
 #include "testsupport/test_folder.h"
@@ -65,6 +66,36 @@ TEST(CsdaTable, MissingShortOrBadFileIsAnErrorNamingItAndStoresNothing) {
     std::string bad = table(", ");
     bad.replace(bad.find("7, "), 1, "seven");
     expectError(folder.write("water.csda", bad), "line 9");
+}
+
+// With the ranges reversed an Rp of 4.5 cm gave 1.98 MeV instead of 9.53; a depth-dose or kernel
+// file read as a table gave numbers too. Such tables are refused, and the window says the table is
+// missing.
+TEST(CsdaTable, OnlyPositiveStrictlyAscendingTablesAreTaken) {
+    TestFolder folder;
+    const auto refused = [&](const std::string& text, const std::string& row) {
+        try {
+            readRangeEnergyTable(folder.write("water.csda", text));
+            ADD_FAILURE() << "taken: " << row;
+        } catch (const engine::RunError& error) {
+            EXPECT_NE(std::string(error.what()).find("positive, ascending"), std::string::npos) << error.what();
+            EXPECT_NE(std::string(error.what()).find("(row " + row + ")"), std::string::npos) << error.what();
+        }
+    };
+    const std::string shipped = *text::readWholeFile((std::filesystem::path(ORVALIS_DATA_DIR) / "water.csda").string());
+    std::string reversed = "h1\r\nh2\r\n";
+    for (int i = 33; i >= 1; --i) reversed += std::to_string(i) + ", " + std::to_string(0.5 * (34 - i)) + "\r\n";
+    refused(reversed, "2");
+    std::string repeated = table(", ");
+    repeated.replace(repeated.find("\r\n8,"), 0, "\r\n7, 3.500000");  // row 7 twice
+    refused(repeated, "8");
+    std::string pdd = "  9.00 MeV a\r\n   1000000.\r\n";
+    for (int i = 1; i <= 125; ++i) pdd += std::to_string(i - 15) + ". 0.500E+00\r\n";
+    refused(pdd, "1");
+    std::string zeroRange = table(", ");
+    zeroRange.replace(zeroRange.find("1, 0.5"), 6, "1, 0.0");
+    refused(zeroRange, "1");
+    EXPECT_EQ(readRangeEnergyTable(folder.write("water.csda", shipped)).energyMeV[32], 60.0);
 }
 
 TEST(RangeToEnergy, InterpolatesAndScalesByOnePointZeroSix) {

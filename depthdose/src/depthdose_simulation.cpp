@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <memory>
+#include <vector>
 
 namespace depthdose {
 
@@ -48,6 +49,47 @@ std::string depthDoseFileText(const RunFile& run, const Spectrum& spectrum, cons
     return text;
 }
 
+namespace {
+
+// The history loop and the two files: both names were settled before, and neither file is in
+// place before the whole run has succeeded.
+void simulateAndWrite(const std::filesystem::path& folder, const RunFile& run, const Spectrum& spectrum,
+                      const HistoryCounts& counts, const ElectronData& data, LaggedGenerator& generator,
+                      const std::string& fluenceName, const std::string& resultName, Console& console) {
+    const StopOnSignals stopOnSignals;  // until the files are in place; the end pause is not a run
+    const std::vector<std::filesystem::path> inputs = runInputFiles(folder);
+    ResultFile fluence(folder, fluenceName, {RUN_FILE_NAME, run.fluenceNameLine, "the fluence file"}, inputs);
+    ResultFile result(folder, resultName, {RUN_FILE_NAME, run.resultNameLine, "the result file"}, inputs);
+    checkDistinct(fluence, result);
+    // The fluence file is complete before the first history, under its temporary name.
+    fluence.write(fluenceFileText(
+        trimTrailingBlanks(run.fluenceFileName).empty() ? toCharacterVariable(fluenceName) : run.fluenceFileName,
+        spectrum));
+
+    console.line(SIMULATION_LINE);
+    console.timeStamp(START_TIME_FORMAT, localTimeNow());
+    console.line(WAIT_LINE);
+
+    // The depth dose reads only the counter's rings, and no cell of them depends on the others.
+    auto grid = std::make_unique<KernelGrid>(AXIS_COUNTER_RINGS);
+    runSpectrum(
+        spectrum, counts, data, generator, *grid,
+        [](float energyKeV, auto& draws) { return sampleFieldSource(energyKeV, draws); }, LeavesThroughSurface{});
+
+    console.timeStamp(FINISH_TIME_FORMAT, localTimeNow());
+    grid->normalise(totalIncidentEnergy(spectrum, run.historyCount));
+    checkScoredGrid(*grid, resultName);
+    bool counterEmpty = false;
+    const AxisDose dose = reduceToAxisDose(*grid, counterEmpty);
+    if (counterEmpty) console.line("The axis counter received no energy: the dose column is written as zeros.");
+    result.write(depthDoseFileText(run, spectrum, dose));
+    throwIfStopRequested();
+    ResultFile* const together[] = {&result, &fluence};
+    commitAll(together);
+}
+
+}  // namespace
+
 void runDepthDoseSimulation(const std::filesystem::path& folder, Console& console) {
     LaggedGenerator generator;
     generator.seed();
@@ -64,31 +106,19 @@ void runDepthDoseSimulation(const std::filesystem::path& folder, Console& consol
     Spectrum spectrum = readSpectrumFile(folder / SPECTRUM_FILE_NAME);
     normaliseSpectrum(spectrum, run.maxEnergyMeV);
     const HistoryCounts counts = historiesPerBin(spectrum, run.historyCount);
+    checkRunSimulates(run, counts, totalIncidentEnergy(spectrum, run.historyCount));
 
-    // The fluence file is complete before the first history, however the run ends.
-    const std::string fluenceName = resolveFileName(run.fluenceFileName, console);
-    writeFileAtomically(folder / fluenceName, fluenceFileText(trimTrailingBlanks(run.fluenceFileName).empty()
-                                                                  ? toCharacterVariable(fluenceName)
-                                                                  : run.fluenceFileName,
-                                                              spectrum));
-
-    console.line(SIMULATION_LINE);
-    console.timeStamp(START_TIME_FORMAT, localTimeNow());
-    console.line(WAIT_LINE);
-
-    // The depth dose reads only the counter's rings, and no cell of them depends on the others.
-    auto grid = std::make_unique<KernelGrid>(AXIS_COUNTER_RINGS);
-    runSpectrum(
-        spectrum, counts, data, generator, *grid,
-        [](float energyKeV, auto& draws) { return sampleFieldSource(energyKeV, draws); }, LeavesThroughSurface{});
-
-    console.timeStamp(FINISH_TIME_FORMAT, localTimeNow());
-    normaliseGrid(*grid, totalIncidentEnergy(spectrum, run.historyCount), console);
-    bool counterEmpty = false;
-    const AxisDose dose = reduceToAxisDose(*grid, counterEmpty);
-    if (counterEmpty) console.line("The axis counter received no energy: the dose column is written as zeros.");
-    const std::string resultName = resolveFileName(run.resultFileName, console);
-    writeFileAtomically(folder / resultName, depthDoseFileText(run, spectrum, dose));
+    // Both names are settled before anything is written, so that a run cannot replace the fluence
+    // file and then fail at its result.
+    const std::string fluenceName = resolveFileName(run.fluenceFileName, console,
+                                                    {RUN_FILE_NAME, run.fluenceNameLine, "the fluence file"});
+    const std::string resultName = resolveFileName(run.resultFileName, console,
+                                                   {RUN_FILE_NAME, run.resultNameLine, "the result file"});
+    try {
+        simulateAndWrite(folder, run, spectrum, counts, data, generator, fluenceName, resultName, console);
+    } catch (const RunStopped& stopped) {
+        throw RunStopped(stopped.signalNumber(), resultName + " and " + fluenceName);
+    }
     console.endOfRun();
 }
 

@@ -2,6 +2,7 @@
 #include "depthdose/depthdose_simulation.h"
 #include "engine/console.h"
 #include "engine/run_error.h"
+#include "engine/stop_request.h"
 
 #include <filesystem>
 #include <iostream>
@@ -12,6 +13,10 @@ int main() {
     try {
         depthdose::runDepthDoseSimulation(std::filesystem::path(),
                                           console);  // files by plain name in the current folder
+    } catch (const engine::RunStopped& stopped) {
+        std::cout.flush();
+        std::cerr << stopped.what() << "\r\n";
+        return engine::STOPPED_STATUS_BASE + stopped.signalNumber();
     } catch (const std::exception& error) {
         std::cout.flush();
         std::cerr << error.what() << "\r\n";

@@ -82,7 +82,7 @@ std::string Console::askFileName() {
         std::string answer;
         if (!std::getline(in_, answer)) {
             out_ << "\r\n";
-            throw RunError("No file name was given (the console input ended); nothing was written.");
+            throw RunError("no name was given on the console (its input ended); no result file was written.");
         }
         if (!answer.empty() && answer.back() == '\r') answer.pop_back();
         const std::size_t first = answer.find_first_not_of(" \t");

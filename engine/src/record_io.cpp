@@ -370,16 +370,27 @@ std::string listDirectedRecord(std::initializer_list<OutputItem> items) {
 
 // ---- input ------------------------------------------------------------------------------------
 
-LineReader::LineReader(const std::filesystem::path& path)
-    : owned_(std::make_unique<std::ifstream>(path, std::ios::binary)), in_(owned_.get()), fileName_(path.string()) {
+LineReader::LineReader(const std::filesystem::path& path) : fileName_(path.string()) {
+    std::error_code ignored;
+    // A folder opens like an empty file on some systems, which would read as a file that ends at once.
+    if (std::filesystem::is_directory(path, ignored)) throw RunError(fileName_, 0, "is a folder, not a file");
+    owned_ = std::make_unique<std::ifstream>(path, std::ios::binary);
+    in_ = owned_.get();
     if (!*owned_) throw RunError(fileName_, 0, "cannot be opened (missing or unreadable file)");
 }
 
 LineReader::LineReader(std::istream& in, std::string fileName) : in_(&in), fileName_(std::move(fileName)) {}
 
 bool LineReader::tryNextRecord(std::string& line) {
-    if (!std::getline(*in_, line)) return false;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!std::getline(*in_, line)) {
+        if (in_->bad()) throw RunError(fileName_, lineNumber_ + 1, "the file cannot be read here");
+        return false;
+    }
+    const bool carriageReturn = !line.empty() && line.back() == '\r';
+    if (carriageReturn) line.pop_back();
+    // getline stops at the end of the file only when the line has no line feed; a carriage return
+    // alone still ends the record.
+    lastRecordEnded_ = carriageReturn || !in_->eof();
     ++lineNumber_;
     return true;
 }
@@ -457,6 +468,7 @@ void readFormatted(LineReader& reader, const RecordFormat& format, std::span<con
     const auto& descriptors = format.descriptors();
     std::string record = reader.nextRecord(expected);
     std::size_t position = 0;
+    std::size_t numericEnd = 0;  // the end of the last numeric field read from this record
     std::size_t item = 0;
     std::size_t index = 0;
     for (;;) {
@@ -464,6 +476,7 @@ void readFormatted(LineReader& reader, const RecordFormat& format, std::span<con
             if (item == items.size() || !format.hasDataDescriptor()) break;
             record = reader.nextRecord(expected);  // reversion: the format starts again on the next line
             position = 0;
+            numericEnd = 0;
             index = 0;
         }
         const EditDescriptor& d = descriptors[index++];
@@ -479,6 +492,7 @@ void readFormatted(LineReader& reader, const RecordFormat& format, std::span<con
         const std::string field = fieldAt(record, position, d.width);
         const std::size_t firstColumn = position + 1;
         position += static_cast<std::size_t>(d.width);
+        if (d.kind != EditKind::Character) numericEnd = position;
         const InputItem& target = items[item++];
         if (d.kind == EditKind::Integer) {
             if (!std::holds_alternative<std::int32_t*>(target)) throw std::invalid_argument("I edit needs an integer");
@@ -497,6 +511,12 @@ void readFormatted(LineReader& reader, const RecordFormat& format, std::span<con
                 d.width > CHARACTER_LENGTH ? text.substr(text.size() - CHARACTER_LENGTH) : text);
         }
     }
+    // Only the last line of a file can lack its line end; a reversion onto a further line would
+    // have found the end of the file already.
+    if (!reader.lastRecordEnded() && record.size() < numericEnd)
+        reader.fail("the file ends inside this line, after column " + std::to_string(record.size()) + " of the " +
+                    std::to_string(numericEnd) + " columns that its numbers take (reading " + std::string(expected) +
+                    "): the file is cut off");
 }
 
 void readFormatted(LineReader& reader, const RecordFormat& format, std::initializer_list<InputItem> items,

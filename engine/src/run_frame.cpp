@@ -3,14 +3,22 @@
 #include "engine/record_io.h"
 #include "engine/run_error.h"
 
-#include <fstream>
-#include <system_error>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 
 namespace engine {
 
 namespace {
 // Real counts at or beyond 2^31 cannot become 32-bit whole counts.
 constexpr float COUNT_LIMIT = 2147483648.0f;
+
+// A value as a message shows it: nine significant digits, which read back as the same float.
+std::string textOf(float value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+    return text;
+}
 }  // namespace
 
 RunFile readRunFile(const std::filesystem::path& path, RunKind kind) {
@@ -18,12 +26,23 @@ RunFile readRunFile(const std::filesystem::path& path, RunKind kind) {
     const RecordFormat nameFormat(NAME_FORMAT);
     RunFile run;
     run.maxEnergyMeV = readListDirectedReal(reader, "the maximum energy in MeV (line 1)");
+    // Every bin energy is a share of it, and the result headers write it with "F6.2": a value
+    // that is no positive energy, or one that field would write as asterisks, gives no result.
+    if (!(run.maxEnergyMeV > 0.0f) || !std::isfinite(run.maxEnergyMeV))
+        reader.fail("the maximum energy must be a positive number of MeV, not " + textOf(run.maxEnergyMeV));
+    if (formatFixedField(run.maxEnergyMeV, 6, 2).find('*') != std::string::npos)
+        reader.fail("the maximum energy " + textOf(run.maxEnergyMeV) +
+                    " MeV does not fit the result files' header field (\"F6.2\", below 1000 MeV)");
     run.historyCount = readListDirectedReal(reader, "the history count (line 2)");
+    run.historyCountLine = reader.lineNumber();
     if (!(run.historyCount < COUNT_LIMIT && run.historyCount > -COUNT_LIMIT))
         reader.fail("the history count is too large to be run");
     readFormatted(reader, nameFormat, {&run.resultFileName}, "the result file name (line 3, \"(A30)\")");
-    if (kind == RunKind::DepthDose)
+    run.resultNameLine = reader.lineNumber();
+    if (kind == RunKind::DepthDose) {
         readFormatted(reader, nameFormat, {&run.fluenceFileName}, "the fluence file name (line 4, \"(A30)\")");
+        run.fluenceNameLine = reader.lineNumber();
+    }
     return run;
 }
 
@@ -63,7 +82,8 @@ HistoryCounts historiesPerBin(const Spectrum& spectrum, float historyCount) {
     for (std::size_t bin = 0; bin < counts.size(); ++bin) {
         const float histories = spectrum.binWeight[bin] * historyCount;
         if (!(histories < COUNT_LIMIT && histories > -COUNT_LIMIT))
-            throw RunError("The history count of spectrum bin " + std::to_string(bin + 1) + " is too large to be run.");
+            throw RunError(RUN_FILE_NAME, 0,
+                           "the history count is too large to be run in spectrum bin " + std::to_string(bin + 1));
         counts[bin] = static_cast<std::int32_t>(histories);
     }
     return counts;
@@ -76,12 +96,33 @@ float totalIncidentEnergy(const Spectrum& spectrum, float historyCount) {
     return total;
 }
 
-void normaliseGrid(KernelGrid& grid, float totalIncidentEnergyKeV, Console& console) {
-    if (totalIncidentEnergyKeV > 0.0f) {
-        grid.normalise(totalIncidentEnergyKeV);
-        return;
-    }
-    console.line("The total incident energy is 0 (no history was requested): the scored energy is written undivided.");
+void checkRunSimulates(const RunFile& run, const HistoryCounts& counts, float totalIncidentEnergyKeV) {
+    if (std::none_of(counts.begin(), counts.end(), [](std::int32_t count) { return count > 0; }))
+        throw RunError(RUN_FILE_NAME, run.historyCountLine,
+                       "the history count " + textOf(run.historyCount) +
+                           " runs no history (every spectrum bin's share of it truncates to 0 or less); "
+                           "no result file was written.");
+    if (!(totalIncidentEnergyKeV > 0.0f) || !std::isfinite(totalIncidentEnergyKeV))
+        throw RunError(SPECTRUM_FILE_NAME, 0,
+                       "the spectrum's energies and weights request a total incident energy of " +
+                           textOf(totalIncidentEnergyKeV) +
+                           " keV, by which no kernel can be divided; no result file was written.");
+}
+
+std::vector<std::filesystem::path> runInputFiles(const std::filesystem::path& folder) {
+    return {folder / ELECTRON_DATA_FILE_NAME, folder / RUN_FILE_NAME, folder / SPECTRUM_FILE_NAME};
+}
+
+void checkScoredGrid(const KernelGrid& grid, const std::string& resultName) {
+    for (int depth = 1; depth <= KernelGrid::DEPTH_BINS; ++depth)
+        for (int ring = 1; ring <= KernelGrid::RADIAL_BINS; ++ring) {
+            const float value = grid.cell(depth, ring);
+            if (!(value >= 0.0f) || !std::isfinite(value))
+                throw RunError(resultName, 0,
+                               "not written: the scored cell of depth bin " + std::to_string(depth) + ", ring " +
+                                   std::to_string(ring) + " holds " + textOf(value) +
+                                   ", which no deposit can give (a fault of the scoring)");
+        }
 }
 
 std::string resultHeaderLines(float maxEnergyMeV, const Spectrum& spectrum, float historyCount) {
@@ -90,32 +131,13 @@ std::string resultHeaderLines(float maxEnergyMeV, const Spectrum& spectrum, floa
            formatLines(RecordFormat(HISTORY_COUNT_FORMAT), {historyCount});
 }
 
-std::string resolveFileName(const std::string& nameVariable, Console& console) {
+std::string resolveFileName(const std::string& nameVariable, Console& console, const NameOrigin& origin) {
     const std::string name = trimTrailingBlanks(nameVariable);
     if (!name.empty()) return name;
-    return console.askFileName();
-}
-
-void writeFileAtomically(const std::filesystem::path& path, std::string_view content) {
-    std::filesystem::path temporary = path;
-    temporary += ".part";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) throw RunError(path.string(), 0, "cannot be created");
-        out.write(content.data(), static_cast<std::streamsize>(content.size()));
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            throw RunError(path.string(), 0, "could not be written completely");
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        throw RunError(path.string(), 0, "cannot be created (" + error.message() + ")");
+    try {
+        return console.askFileName();
+    } catch (const RunError& error) {
+        throw RunError(origin.fileName, origin.lineNumber, origin.what + " name is blank and " + error.what());
     }
 }
 

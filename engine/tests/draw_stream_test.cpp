@@ -22,7 +22,8 @@ TEST(LaggedGenerator, SkippingAheadWithTheLastIntegersEqualsDrawingThem) {
         LaggedGenerator drawn;
         drawn.seed();
         LaggedGenerator skipped = drawn;
-        std::vector<std::int32_t> integers(drawn.recentIntegers().begin(), drawn.recentIntegers().end());
+        const auto start = drawn.recentIntegers();  // one array: begin and end of the same object
+        std::vector<std::int32_t> integers(start.begin(), start.end());
         for (int i = 0; i < count; ++i) integers.push_back(drawn.nextInteger());
         std::array<std::int32_t, LaggedGenerator::TABLE_SIZE> last{};
         std::copy(integers.end() - LaggedGenerator::TABLE_SIZE, integers.end(), last.begin());

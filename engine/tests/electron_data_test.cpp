@@ -87,6 +87,49 @@ TEST_F(ElectronDataFile, MissingShortAndMalformedFilesNameFileAndLine) {
     }
 }
 
+TEST_F(ElectronDataFile, ACutLastLineOrAFolderIsRefusedAndEveryWholeLastLineReads) {
+    // The committed layout: the last line holds the four lowest energies, the last one 300 keV.
+    ElectronData data = uniformTable(16384);
+    data.tableEnergyKeV[23] = 300.0f;
+    const std::string text = formatElectronData(data);
+    const auto path = folder_ / "ELDAT.dat";
+    auto write = [&](const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; };
+
+    // Cut inside the last number: "0.3000000E+03" would read 0.3 keV with the missing columns blank.
+    for (std::size_t cut : {3u, 6u, 10u, 20u}) {
+        write(text.substr(0, text.size() - cut));
+        try {
+            loadElectronData(path);
+            FAIL() << "a file cut " << cut << " bytes before its end was read";
+        } catch (const RunError& error) {
+            EXPECT_EQ(error.lineNumber(), 222);
+            // A cut that leaves whole numbers is found by its length; one inside an exponent also
+            // as a malformed number.
+            if (cut <= 6) {
+                EXPECT_NE(std::string(error.what()).find("cut off"), std::string::npos) << error.what();
+            }
+        }
+    }
+    // Without its last line end, or with the carriage return alone, the record is whole.
+    write(text);
+    const ElectronData whole = loadElectronData(path);
+    for (std::size_t cut : {1u, 2u}) {
+        write(text.substr(0, text.size() - cut));
+        EXPECT_EQ(loadElectronData(path).tableEnergyKeV, whole.tableEnergyKeV) << cut;
+    }
+    write(text + "a note after the table\r\n");
+    EXPECT_EQ(loadElectronData(path).tableEnergyKeV, whole.tableEnergyKeV);
+
+    std::filesystem::remove(path);
+    std::filesystem::create_directory(path);
+    try {
+        loadElectronData(path);
+        FAIL();
+    } catch (const RunError& error) {
+        EXPECT_EQ(std::string(error.what()), path.string() + ": is a folder, not a file");
+    }
+}
+
 TEST(SampleDeflection, RowOf16384NeverDeflectsAndLowEnergiesDrawNothing) {
     const ElectronData data = uniformTable(16384);
     LaggedGenerator generator;

@@ -46,8 +46,23 @@ TEST(DepositStep, EnergyOutsideTheGridIsDroppedAndTheEdgesHold) {
     KernelGrid front;
     front.depositStep({0.0f, 0.0f, -0.5f}, {0.3f, 0.0f, -0.1f}, 50.0f);  // wholly at -0.1 cm or less
     EXPECT_EQ(gridSum(front), 0.0f);
-    front.depositStep({0.0f, 0.0f, -0.05f}, {0.0f, 0.0f, 0.05f}, 50.0f);  // truncation puts both ends in bin 1
-    EXPECT_EQ(front.cell(1, 1), 50.0f);
+    // Below z = 0 lies outside the grid: only the part from 0 to 0.05 cm scores, in bin 1.
+    front.depositStep({0.0f, 0.0f, -0.05f}, {0.0f, 0.0f, 0.05f}, 50.0f);
+    EXPECT_EQ(front.cell(1, 1), 25.0f);
+    EXPECT_EQ(gridSum(front), 25.0f);
+    front.depositStep({0.0f, 0.0f, -0.05f}, {0.0f, 0.0f, -0.05f}, 10.0f);  // a point in front of the grid
+    EXPECT_EQ(gridSum(front), 25.0f);
+
+    // A step from 1.5 cm in front of the entry plane and more: the part in front of z = 0 used to
+    // be shared into bin 1 with a negative weight (bin 0 truncated to bin 1). No cell may be negative.
+    KernelGrid backward;
+    backward.depositStep({0.02f, 0.0f, -0.15f}, {0.04f, 0.0f, -0.05f}, 30.0f);  // wholly in front of z = 0
+    backward.depositStep({0.0f, 0.01f, -0.15f}, {0.0f, 0.01f, -0.05f}, 30.0f);  // the same along the axis
+    EXPECT_EQ(gridSum(backward), 0.0f);
+    backward.depositStep({0.3f, 0.0f, 0.25f}, {0.1f, 0.0f, -0.15f}, 40.0f);  // across z = 0, slanted
+    for (int j = 1; j <= KernelGrid::DEPTH_BINS; ++j)
+        for (int i = 1; i <= KernelGrid::RADIAL_BINS; ++i) ASSERT_GE(backward.cell(j, i), 0.0f) << j << " " << i;
+    EXPECT_NEAR(gridSum(backward), 40.0f * 0.25f / 0.4f, 1e-4f);  // the share of 0 <= z <= 0.25
 
     KernelGrid deep;
     deep.depositStep({0.0f, 0.0f, 12.45f}, {0.0f, 0.0f, 12.65f}, 40.0f);
@@ -89,7 +104,11 @@ TEST(DepositStep, RunawayCoordinatesScoreNothingOrOnlyInsideTheGrid) {
     EXPECT_EQ(KernelGrid::binOf(huge), KernelGrid::binOf(2.0f * huge));
     EXPECT_LT(KernelGrid::binOf(-huge), 1);
     EXPECT_EQ(KernelGrid::binOf(0.15f), 2);
-    EXPECT_EQ(KernelGrid::binOf(-0.05f), 1);
+    EXPECT_EQ(KernelGrid::binOf(-0.05f), 0);
+    EXPECT_EQ(KernelGrid::binOf(-0.1f), 0);
+    EXPECT_EQ(KernelGrid::binOf(-0.15f), -1);
+    EXPECT_EQ(KernelGrid::binOf(0.0f), 1);
+    EXPECT_EQ(KernelGrid::binOf(-0.0f), 1);
 }
 
 TEST(KernelGrid, InnerRingsAloneMatchTheFullGridAndNormaliseDivides) {

@@ -187,4 +187,42 @@ TEST(RecordInput, ListDirectedAndCharacterReads) {
     EXPECT_EQ(formatCharacterField(std::string(25, 'a') + "bcdef", 20), std::string(20, 'a'));
 }
 
+TEST(RecordInput, ALastLineWithoutItsLineEndMustHoldItsNumbersWhole) {
+    const RecordFormat spectrumLine("(F5.2,E10.3)");
+    float relative = 0.0f;
+    float weight = 0.0f;
+    struct Case {
+        const char* text;
+        bool refused;
+    };
+    const Case cases[] = {
+        {"00.50 7.965E-02\r\n01.00 1.000E-01", false},  // whole, no line end
+        {"00.50 7.965E-02\r\n01.00 1.000E-01\r", false},
+        {"00.50 7.965E-02\r\n01.00 1.0\r\n", false},  // short but ended: blanks, as ever
+        {"00.50 7.965E-02\r\n01.00 1.000E-0", true},
+        {"00.50 7.965E-02\r\n01.00 1.0", true},
+        {"00.50 7.965E-02\r\n01.0", true},
+    };
+    for (const Case& c : cases) {
+        std::istringstream in(c.text);
+        LineReader reader(in, "Nimbrola.txt");
+        readFormatted(reader, spectrumLine, {&relative, &weight}, "spectrum line 1");
+        if (c.refused) {
+            EXPECT_THROW(readFormatted(reader, spectrumLine, {&relative, &weight}, "spectrum line 2"), RunError)
+                << c.text;
+        } else {
+            EXPECT_NO_THROW(readFormatted(reader, spectrumLine, {&relative, &weight}, "spectrum line 2")) << c.text;
+        }
+    }
+    // A name defines no record length: the front end writes it unpadded.
+    std::istringstream names(" 9.0\r\n1000.\r\nx.elk");
+    LineReader reader(names, "Nimbrola.dat");
+    readListDirectedReal(reader, "the maximum energy");
+    readListDirectedReal(reader, "the history count");
+    std::string name;
+    readFormatted(reader, RecordFormat("(A30)"), {&name}, "the result file name");
+    EXPECT_EQ(trimTrailingBlanks(name), "x.elk");
+    EXPECT_FALSE(reader.lastRecordEnded());
+}
+
 }  // namespace

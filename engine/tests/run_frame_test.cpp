@@ -108,6 +108,64 @@ TEST(RunFileInput, RecordsCountsAndNames) {
     EXPECT_THROW(readRunFile(folder.path() / "Nimbrola.dat", RunKind::Kernel), RunError);
 }
 
+TEST(RunFileInput, AMaximumEnergyThatIsNoPositiveEnergyOrOverflowsTheHeaderIsRefused) {
+    TempFolder folder("runfile-energy");
+    for (const char* energy : {"0", "-1", "-2000", "1e-400", "1e30", "1000", "999.996"}) {
+        testing_support::writeRunFile(folder.path(), energy, "1000.", "abc.elk");
+        try {
+            readRunFile(folder.path() / "Nimbrola.dat", RunKind::Kernel);
+            FAIL() << energy << " was accepted";
+        } catch (const RunError& error) {
+            EXPECT_EQ(error.fileName(), (folder.path() / "Nimbrola.dat").string());
+            EXPECT_EQ(error.lineNumber(), 1) << energy;
+            EXPECT_NE(std::string(error.what()).find("maximum energy"), std::string::npos) << error.what();
+        }
+    }
+    for (const char* energy : {"0.01", " 9.0", "60.0", "999.99"}) {
+        testing_support::writeRunFile(folder.path(), energy, "1000.", "abc.elk");
+        EXPECT_NO_THROW(readRunFile(folder.path() / "Nimbrola.dat", RunKind::Kernel)) << energy;
+    }
+    // Empty lines before the count move it down; messages name the line it stood on.
+    testing_support::writeFile(folder.path() / "Nimbrola.dat", " 9.0\r\n\r\n5.\r\nabc.pdd\r\nabc.spct\r\n");
+    const RunFile run = readRunFile(folder.path() / "Nimbrola.dat", RunKind::DepthDose);
+    EXPECT_EQ(run.historyCountLine, 3);
+    EXPECT_EQ(run.resultNameLine, 4);
+    EXPECT_EQ(run.fluenceNameLine, 5);
+}
+
+TEST(RunFileInput, ARunThatWouldSimulateNothingIsRefusedWithItsLine) {
+    Spectrum spectrum;
+    spectrum.relativeEnergy.fill(0.5f);
+    spectrum.binWeight[49] = 1.0f;
+    spectrum.binWeight[89] = 1.0f;
+    normaliseSpectrum(spectrum, 9.0f);
+    RunFile run;
+    for (float count : {0.0f, -1.0f, -2000.0f, 1.0f, 1.9f}) {  // half of 1.9 truncates to 0 in both bins
+        run.historyCount = count;
+        try {
+            checkRunSimulates(run, historiesPerBin(spectrum, count), totalIncidentEnergy(spectrum, count));
+            FAIL() << count << " was accepted";
+        } catch (const RunError& error) {
+            EXPECT_EQ(error.fileName(), "Nimbrola.dat");
+            EXPECT_EQ(error.lineNumber(), 2);
+            EXPECT_NE(std::string(error.what()).find("runs no history"), std::string::npos) << error.what();
+        }
+    }
+    run.historyCount = 2.0f;
+    EXPECT_NO_THROW(checkRunSimulates(run, historiesPerBin(spectrum, 2.0f), totalIncidentEnergy(spectrum, 2.0f)));
+
+    // Energies below zero (bin labels are used as they stand) can leave no energy to divide by.
+    spectrum.relativeEnergy[89] = -0.5f;
+    normaliseSpectrum(spectrum, 9.0f);
+    try {
+        checkRunSimulates(run, historiesPerBin(spectrum, 2.0f), totalIncidentEnergy(spectrum, 2.0f));
+        FAIL();
+    } catch (const RunError& error) {
+        EXPECT_EQ(error.fileName(), "Nimbrola.txt");
+        EXPECT_NE(std::string(error.what()).find("total incident energy of 0"), std::string::npos) << error.what();
+    }
+}
+
 TEST(ResultHeader, TwelveMeVTitlesAndCount) {
     Spectrum spectrum;
     spectrum.titleLine1 = toCharacterVariable("ABC");
@@ -116,22 +174,6 @@ TEST(ResultHeader, TwelveMeVTitlesAndCount) {
               " 12.00 MeV ABC" + std::string(17, ' ') + "DEF" + std::string(17, ' ') + "\r\n    100000.\r\n");
     spectrum.titleLine1 = toCharacterVariable("1234567890123456789012345");
     EXPECT_EQ(resultHeaderLines(9.0f, spectrum, 1.0e6f).substr(0, 31), "  9.00 MeV 12345678901234567890");
-}
-
-TEST(AtomicWrite, ReplacesWholeOrLeavesTheOldFile) {
-    TempFolder folder("atomic");
-    const auto target = folder.path() / "result.elk";
-    writeFileAtomically(target, "first\r\n");
-    writeFileAtomically(target, "second\r\n");
-    EXPECT_EQ(readFile(target), "second\r\n");
-    EXPECT_FALSE(std::filesystem::exists(folder.path() / "result.elk.part"));
-
-    EXPECT_THROW(writeFileAtomically(folder.path() / "no-such-folder" / "x.elk", "data"), RunError);
-    const auto occupied = folder.path() / "occupied";
-    std::filesystem::create_directories(occupied / "inside");
-    EXPECT_THROW(writeFileAtomically(occupied, "data"), RunError);
-    EXPECT_TRUE(std::filesystem::is_directory(occupied / "inside"));
-    EXPECT_FALSE(std::filesystem::exists(folder.path() / "occupied.part"));
 }
 
 TEST(Console, LinesQuestionAndEndPause) {
@@ -144,9 +186,10 @@ TEST(Console, LinesQuestionAndEndPause) {
     console.timeStamp(START_TIME_FORMAT, LocalTime{9, 5, 30});
     EXPECT_EQ(out.str(), " \r\n     ***  Wait a long time  ***\r\n utf\r\n  Start time = 9: 5:30\r\n");
     out.str("");
-    EXPECT_EQ(resolveFileName(toCharacterVariable("named.elk"), console), "named.elk");
+    const NameOrigin origin{"Nimbrola.dat", 3, "the result file"};
+    EXPECT_EQ(resolveFileName(toCharacterVariable("named.elk"), console, origin), "named.elk");
     EXPECT_EQ(out.str(), "");
-    EXPECT_EQ(resolveFileName(toCharacterVariable(""), console), "result.elk");
+    EXPECT_EQ(resolveFileName(toCharacterVariable(""), console, origin), "result.elk");
     const std::string question = "File name missing or blank - please enter file name\r\nUNIT 1? ";
     EXPECT_EQ(out.str(), question + question + question);
     out.str("");
@@ -158,7 +201,12 @@ TEST(Console, LinesQuestionAndEndPause) {
     Console noInput(empty, shiftJisOut, true);
     noInput.japaneseLine("utf", "sjis");
     EXPECT_EQ(shiftJisOut.str(), " sjis\r\n");
-    EXPECT_THROW(resolveFileName(toCharacterVariable(""), noInput), RunError);
+    try {
+        resolveFileName(toCharacterVariable(""), noInput, origin);
+        FAIL();
+    } catch (const RunError& error) {
+        EXPECT_EQ(std::string(error.what()).substr(0, 46), "Nimbrola.dat, line 3: the result file name is ");
+    }
     noInput.endOfRun();  // end of input: the pause simply ends
     EXPECT_NE(shiftJisOut.str().find("Stop - Program terminated.\r\n"), std::string::npos);
 }

@@ -16,8 +16,13 @@
 #include <random>
 #include <sstream>
 
+#include <chrono>
+#include <thread>
+
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace testing_support {
@@ -153,6 +158,52 @@ int runProgram(const std::filesystem::path& program, const std::filesystem::path
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #endif
+}
+
+int startProgram(const std::filesystem::path& program, const std::filesystem::path& folder) {
+#ifdef _WIN32
+    (void)program;
+    (void)folder;
+    return -1;
+#else
+    const std::string programText = program.string();
+    const std::string folderText = folder.string();
+    const std::string outText = (folder / "stdout.txt").string();
+    const std::string errText = (folder / "stderr.txt").string();
+    const pid_t child = fork();
+    if (child != 0) return static_cast<int>(child);
+    // In the child: only calls that are safe after fork, then the program.
+    const int in = open("/dev/null", O_RDONLY);
+    const int out = open(outText.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = open(errText.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || out < 0 || err < 0 || chdir(folderText.c_str()) != 0) _exit(126);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    execl(programText.c_str(), programText.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+#endif
+}
+
+int waitForProgram(int processId) {
+#ifdef _WIN32
+    (void)processId;
+    return -1;
+#else
+    int status = 0;
+    if (waitpid(static_cast<pid_t>(processId), &status, 0) < 0) return -1;
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+}
+
+bool waitForText(const std::filesystem::path& file, const std::string& text, double seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        if (readFile(file).find(text) != std::string::npos) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
 }
 
 void prepareIdentityRun(const IdentityCase& run, const std::filesystem::path& folder,

@@ -52,6 +52,14 @@ std::string gridBits(const engine::KernelGrid& grid, int rings);
 int runProgram(const std::filesystem::path& program, const std::filesystem::path& folder,
                const std::string& input = "");
 
+// Starts a program in `folder` without waiting, its standard input empty and its output in
+// folder/stdout.txt and folder/stderr.txt. Returns its process id (POSIX only; -1 elsewhere).
+int startProgram(const std::filesystem::path& program, const std::filesystem::path& folder);
+// Waits for a started program; its exit status, or 128 + n when signal n ended it.
+int waitForProgram(int processId);
+// Polls the file until it holds `text`, for up to `seconds`; false when it never did.
+bool waitForText(const std::filesystem::path& file, const std::string& text, double seconds);
+
 // One whole-run case of the identity tests: which scattering table, which spectrum, how many histories.
 enum class IdentityTable { Committed, BackscatterStress };
 enum class IdentitySpectrum { Beta8And2, SingleBin };

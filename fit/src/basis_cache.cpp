@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <system_error>
 
 namespace fit {
 
@@ -16,6 +17,7 @@ namespace {
 constexpr std::uint64_t FNV_OFFSET = 14695981039346656037ULL;
 constexpr std::uint64_t FNV_PRIME = 1099511628211ULL;
 constexpr const char* TITLE = "Orvalis fit basis: axis counter energy per history (keV), layout 1";
+constexpr double ENERGY_MARGIN = 1.000001;  // the sum of a curve's slabs in double, against its energy
 
 std::string hex(std::uint64_t value) {
     char text[20];
@@ -37,6 +39,9 @@ std::string energyText(float maxEnergyMeV) {
 }  // namespace
 
 std::uint64_t contentHash(const std::filesystem::path& path) {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored))
+        throw engine::RunError(path.filename().string(), 0, "is a folder, not a file");
     std::ifstream in(path, std::ios::binary);
     if (!in) throw engine::RunError(path.filename().string(), 0, "cannot be opened for reading");
     std::uint64_t hash = FNV_OFFSET;
@@ -99,7 +104,9 @@ std::optional<AxisBasis> loadBasis(const std::filesystem::path& path, float cent
     basis.centreMaxEnergyMeV = centreMaxEnergyMeV;
     basis.historiesPerCurve = historiesPerCurve;
     for (int k = 1; k <= curveCount; ++k) {
-        if (!std::getline(in, line)) {
+        // Every line is written with its line end: a last line without one is cut off, and its
+        // last number may read as a shorter one.
+        if (!std::getline(in, line) || in.eof()) {
             reason = "damaged: it ends early";
             return std::nullopt;
         }
@@ -112,11 +119,20 @@ std::optional<AxisBasis> loadBasis(const std::filesystem::path& path, float cent
             reason = "damaged: curve " + std::to_string(k) + " cannot be read";
             return std::nullopt;
         }
-        for (double value : curve)
+        // Energy per history in the counters: never negative, and all slabs together never more
+        // than the electron brings (a history's step shares its loss, and counters do not overlap).
+        double total = 0.0;
+        for (double value : curve) {
             if (!std::isfinite(value) || value < 0.0) {
                 reason = "damaged: curve " + std::to_string(k) + " holds an impossible value";
                 return std::nullopt;
             }
+            total += value;
+        }
+        if (!(total <= static_cast<double>(energy) * ENERGY_MARGIN)) {
+            reason = "damaged: curve " + std::to_string(k) + " holds more energy than its electrons bring";
+            return std::nullopt;
+        }
         basis.energyKeV.push_back(energy);
         basis.curve.push_back(curve);
     }

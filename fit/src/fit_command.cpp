@@ -2,6 +2,7 @@
 
 #include "beamdata/range_energy.h"
 #include "engine/electron_data.h"
+#include "engine/result_file.h"
 #include "engine/run_error.h"
 #include "engine/run_frame.h"
 #include "fit/basis_cache.h"
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <stdexcept>
 
 namespace fit {
@@ -69,9 +71,34 @@ std::optional<AxisBasis> obtainBasis(const CommandOptions& o, float centreMeV, s
         [&out](int done, int total) { out << progressLine("basis", done, total) << std::flush; }, cancel);
     if (!complete) return std::nullopt;
     out << "Basis simulated in " << seconds(secondsSince(start)) << "\n" << std::flush;
-    if (o.useCache) saveBasis(cacheFile, basis, hash);
+    if (o.useCache) {
+        // The cache only saves time: a file that cannot be kept does not fail the fit.
+        try {
+            saveBasis(cacheFile, basis, hash);
+        } catch (const engine::RunError& error) {
+            out << "Basis not kept: " << error.what() << "\n";
+        }
+    }
     return basis;
 }
+
+namespace {
+
+// The fit, with the faults that belong to no input named after the basis they come from.
+FitResult fitWithBasisNamed(const ModelBasis& model, const MeasuredCurve& measured, const FitOptions& options,
+                            const std::string& basisName, std::ostream& out) {
+    try {
+        SpectrumFit fit(model, measured, options);
+        return fit.run([&out](const std::string& stage, int done, int total) {
+            out << progressLine(stage, done, total) << std::flush;
+        });
+    } catch (const engine::RunError& error) {
+        if (!error.fileName().empty()) throw;
+        throw engine::RunError(basisName, 0, error.what());
+    }
+}
+
+}  // namespace
 
 std::string usageText() {
     return "usage: orvalis-fit MEASURED (--emax MeV | --rp cm | --rp measured) [--fixed-emax] [--span %]\n"
@@ -109,8 +136,9 @@ CommandOptions parseArguments(const std::vector<std::string>& arguments) {
             o.maxEnergySpan = percent / 100.0;
         } else if (a == "--histories") {
             const double n = numberArgument(a, value());
-            if (!(n >= 100.0 && n <= 1.0e8) || n != std::floor(n))
-                throw std::invalid_argument("--histories needs a whole number from 100 to 100000000");
+            // At most 10^7: 112 curves of them still fit the "F11.0" history field of the curve file.
+            if (!(n >= 100.0 && n <= 1.0e7) || n != std::floor(n))
+                throw std::invalid_argument("--histories needs a whole number from 100 to 10000000");
             o.historiesPerCurve = static_cast<std::int32_t>(n);
         } else if (a == "--from")
             o.fromDepthMm = numberArgument(a, value());
@@ -155,6 +183,15 @@ CommandOptions parseArguments(const std::vector<std::string>& arguments) {
 
 int runFitCommand(const CommandOptions& o, std::ostream& out, const PlotWriter& plot, const std::atomic<bool>* cancel) {
     const auto start = std::chrono::steady_clock::now();
+    // The files to be written are checked before any work, against every file the fit reads.
+    const std::vector<std::filesystem::path> inputs = {o.measuredFile, o.workFolder / engine::ELECTRON_DATA_FILE_NAME,
+                                                       o.workFolder / beamdata::CSDA_FILE_NAME};
+    std::optional<engine::ResultFile> curveFile;
+    if (!o.curveFile.empty())
+        curveFile.emplace(std::filesystem::path(), o.curveFile.string(),
+                          engine::NameOrigin{"--out", 0, "the fitted curve file"}, inputs);
+    if (!o.plotFile.empty())
+        engine::checkResultName(o.plotFile, engine::NameOrigin{"--plot", 0, "the plot file"}, inputs);
     const MeasuredCurve measured = readMeasuredCurve(o.measuredFile, o.scan, o.quantity);
     double centre = o.maxEnergyMeV.value_or(0.0);
     std::optional<double> rangeCm = o.practicalRangeCm;
@@ -189,16 +226,20 @@ int runFitCommand(const CommandOptions& o, std::ostream& out, const PlotWriter& 
     options.centreMaxEnergyMeV = centreMeV;
     options.fromDepthMm = o.fromDepthMm.value_or(FitOptions{}.fromDepthMm);
     options.maxEnergySpan = o.maxEnergySpan;
-    SpectrumFit fit(model, measured, options);
-    const FitResult result = fit.run([&out](const std::string& stage, int done, int total) {
-        out << progressLine(stage, done, total) << std::flush;
-    });
+    options.measuredFileName = o.measuredFile.filename().string();
+    const FitResult result = fitWithBasisNamed(model, measured, options, basisCacheFileName(centreMeV), out);
     out << reportText(result, o.mode);
     out << "Time " << seconds(secondsSince(start)) << "\n";
-    if (!o.curveFile.empty()) {
+    if (curveFile) {
         const double histories = static_cast<double>(basis->historiesPerCurve) *
                                  static_cast<double>(basis->curve.size());
-        engine::writeFileAtomically(o.curveFile, fittedCurveFileText(result.onGrid, histories));
+        for (double value : result.onGrid.relative)
+            if (!(value >= 0.0 && value <= 1.0))
+                throw engine::RunError(
+                    o.curveFile.string(), 0,
+                    "not written: the fitted curve holds a value outside 0 to 1 (" + std::to_string(value) + ")");
+        curveFile->write(fittedCurveFileText(result.onGrid, histories));
+        curveFile->commit();
         out << "Fitted curve written to " << o.curveFile.string() << "\n";
     }
     if (!o.plotFile.empty()) {

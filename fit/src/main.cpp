@@ -8,11 +8,17 @@
 #include "free_fit_plot.h"
 #endif
 
+#include <algorithm>
 #include <iostream>
 #include <stdexcept>
 
 int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (std::any_of(arguments.begin(), arguments.end(),
+                    [](const std::string& a) { return a == "--help" || a == "-h"; })) {
+        std::cout << fit::usageText();
+        return 0;
+    }
     fit::CommandOptions options;
     try {
         options = fit::parseArguments(arguments);
@@ -33,7 +39,7 @@ int main(int argc, char** argv) {
         plot = fit::writeFitPlot;
 #endif
         return fit::runFitCommand(options, std::cout, plot);
-    } catch (const engine::RunError& e) {
+    } catch (const std::exception& e) {  // engine::RunError names the file; anything else is a fault of the fit
         std::cout << std::flush;
         std::cerr << "orvalis-fit: " << e.what() << "\n";
         return 1;

@@ -134,7 +134,7 @@ SpectrumFit::SpectrumFit(const ModelBasis& model, const MeasuredCurve& measured,
     measuredLevels_ = measuredLevels(measured);
     const double r10 = measuredLevels_[3];
     if (std::isnan(r10))
-        throw engine::RunError("measured depth dose", 0,
+        throw engine::RunError(options_.measuredFileName, 0,
                                "the dose never falls to 10 % of its maximum: no R10 to fit up to");
     const double largest = *std::max_element(measured.dose.begin(), measured.dose.end());
     for (std::size_t i = 0; i < measured.depthMm.size(); ++i) {
@@ -144,7 +144,7 @@ SpectrumFit::SpectrumFit(const ModelBasis& model, const MeasuredCurve& measured,
     }
     if (depthMm_.size() < 3)
         throw engine::RunError(
-            "measured depth dose", 0,
+            options_.measuredFileName, 0,
             "fewer than three records between " + std::to_string(options_.fromDepthMm) + " mm and R10: nothing to fit");
 }
 

@@ -54,11 +54,23 @@ TEST(BasisCache, RefusesADamagedFile) {
     testing_support::writeFile(file, text.substr(0, text.find('\n', text.size() / 2) + 1));
     EXPECT_FALSE(fit::loadBasis(file, 6.0f, 1, 112, 7u, reason));
     EXPECT_EQ(reason, "damaged: it ends early");
+    testing_support::writeFile(file, text.substr(0, text.size() - 3));  // the last number cut short
+    EXPECT_FALSE(fit::loadBasis(file, 6.0f, 1, 112, 7u, reason));
+    EXPECT_EQ(reason, "damaged: it ends early");
+    testing_support::writeFile(file, text);
+    EXPECT_TRUE(fit::loadBasis(file, 6.0f, 1, 112, 7u, reason)) << reason;
     std::string negative = text;
     negative.replace(negative.rfind(' '), 1, " -");
     testing_support::writeFile(file, negative);
     EXPECT_FALSE(fit::loadBasis(file, 6.0f, 1, 112, 7u, reason));
     EXPECT_EQ(reason, "damaged: curve 112 holds an impossible value");
+    // A value no history can leave: more energy in the counter than the electron brings.
+    std::string huge = text;
+    const std::size_t last = huge.rfind(' ') + 1;
+    huge.replace(last, huge.find('\n', last) - last, "1e300");
+    testing_support::writeFile(file, huge);
+    EXPECT_FALSE(fit::loadBasis(file, 6.0f, 1, 112, 7u, reason));
+    EXPECT_EQ(reason, "damaged: curve 112 holds more energy than its electrons bring");
 }
 
 }  // namespace

@@ -33,6 +33,7 @@ TEST(FitArguments, ReadsTheOptionsAndRefusesWhatIsMissingOrWrong) {
                                                 {"m.csv", "--emax", "nine"},
                                                 {"m.csv", "--emax", "0.5"},
                                                 {"m.csv", "--emax", "9", "--histories", "12.5"},
+                                                {"m.csv", "--emax", "9", "--histories", "20000000"},
                                                 {"m.csv", "--emax"},
                                                 {"m.csv", "--emax", "9", "--colour"},
                                                 {"m.csv", "n.csv", "--emax", "9"}})
@@ -130,6 +131,41 @@ TEST(FitCommand, ReportsUnusableInputsAsRunErrors) {
     o = fit::parseArguments({(folder.path() / "m.csv").string(), "--rp", "4.5"});
     o.workFolder = folder.path();  // no water.csda there
     EXPECT_THROW(fit::runFitCommand(o, out), engine::RunError);
+}
+
+TEST(FitCommand, ErrorsNameTheirFileAndOutputsAreCheckedBeforeAnyWork) {
+    TempFolder folder("fit-command-names");
+    testing_support::writeFile(folder.path() / "ELDAT.dat", testing_support::readFile(ELDAT_PATH));
+    testing_support::writeFile(folder.path() / "flat.csv", "h\n1, 100\n2, 100\n3, 100\n");
+    const auto measured = (folder.path() / "flat.csv").string();
+    auto message = [&](std::vector<std::string> arguments) {
+        fit::CommandOptions o = fit::parseArguments(arguments);
+        o.workFolder = folder.path();
+        std::ostringstream out;
+        try {
+            fit::runFitCommand(o, out);
+        } catch (const engine::RunError& e) {
+            if (!o.curveFile.empty() || !o.plotFile.empty()) {
+                EXPECT_EQ(out.str().find("simulating"), std::string::npos) << "work was done before the refusal";
+            }
+            return std::string(e.what());
+        }
+        return std::string("no error");
+    };
+    std::filesystem::create_directory(folder.path() / "a-folder.pdd");
+    EXPECT_NE(message({measured, "--emax", "3", "--out", measured}).find("is the input file flat.csv"),
+              std::string::npos);
+    EXPECT_NE(
+        message({measured, "--emax", "3", "--out", (folder.path() / "a-folder.pdd").string()}).find("is a folder"),
+        std::string::npos);
+    EXPECT_NE(message({measured, "--emax", "3", "--plot", (folder.path() / "ELDAT.dat").string()})
+                  .find("is the input file ELDAT.dat"),
+              std::string::npos);
+    EXPECT_EQ(testing_support::readFile(measured), "h\n1, 100\n2, 100\n3, 100\n");
+
+    // A curve that never falls to 10 %: the message names the measured file, not a description.
+    EXPECT_EQ(message({measured, "--emax", "3", "--histories", "100", "--fixed-emax"}),
+              "flat.csv: the dose never falls to 10 % of its maximum: no R10 to fit up to");
 }
 
 }  // namespace

@@ -38,20 +38,35 @@ void runKernelSimulation(const std::filesystem::path& folder, Console& console) 
     Spectrum spectrum = readSpectrumFile(folder / SPECTRUM_FILE_NAME);
     normaliseSpectrum(spectrum, run.maxEnergyMeV);
     const HistoryCounts counts = historiesPerBin(spectrum, run.historyCount);
+    const float totalEnergyKeV = totalIncidentEnergy(spectrum, run.historyCount);
+    checkRunSimulates(run, counts, totalEnergyKeV);
 
-    console.line(SIMULATION_LINE);
-    console.timeStamp(START_TIME_FORMAT, localTimeNow());
-    console.line(WAIT_LINE);
+    // The result name is settled and its file created before the first history, so that a
+    // result that cannot be written is found before the work is done.
+    const NameOrigin origin{RUN_FILE_NAME, run.resultNameLine, "the result file"};
+    const std::string resultName = resolveFileName(run.resultFileName, console, origin);
+    try {
+        const StopOnSignals stopOnSignals;  // until the file is in place; the end pause is not a run
+        ResultFile result(folder, resultName, origin, runInputFiles(folder));
 
-    auto grid = std::make_unique<KernelGrid>();
-    runSpectrum(
-        spectrum, counts, data, generator, *grid, [](float energyKeV, auto&) { return narrowBeamStart(energyKeV); },
-        NeverLeaves{});
+        console.line(SIMULATION_LINE);
+        console.timeStamp(START_TIME_FORMAT, localTimeNow());
+        console.line(WAIT_LINE);
 
-    console.timeStamp(FINISH_TIME_FORMAT, localTimeNow());
-    normaliseGrid(*grid, totalIncidentEnergy(spectrum, run.historyCount), console);
-    const std::string resultName = resolveFileName(run.resultFileName, console);
-    writeFileAtomically(folder / resultName, kernelResultText(run, spectrum, *grid));
+        auto grid = std::make_unique<KernelGrid>();
+        runSpectrum(
+            spectrum, counts, data, generator, *grid, [](float energyKeV, auto&) { return narrowBeamStart(energyKeV); },
+            NeverLeaves{});
+
+        console.timeStamp(FINISH_TIME_FORMAT, localTimeNow());
+        grid->normalise(totalEnergyKeV);
+        checkScoredGrid(*grid, resultName);
+        result.write(kernelResultText(run, spectrum, *grid));
+        throwIfStopRequested();
+        result.commit();
+    } catch (const RunStopped& stopped) {
+        throw RunStopped(stopped.signalNumber(), resultName);
+    }
     console.endOfRun();
 }
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <sstream>
 #include <vector>
@@ -118,26 +119,72 @@ TEST(KernelRun, BadInputStopsBeforeAnyHistoryAndKeepsTheOldResult) {
     EXPECT_FALSE(std::filesystem::exists(folder.path() / (std::string(RESULT) + ".part")));
 }
 
-TEST(KernelRun, CountZeroWritesAnUndividedGridAndBlankNamesAreAsked) {
+TEST(KernelRun, ARunThatSimulatesNothingIsRefusedAndABlankNameIsAskedBeforeTheHistories) {
     TempFolder folder("kernel-zero");
-    prepareSmallRun(folder.path(), "0.");
-    const std::string console = runInProcess(folder.path());
-    EXPECT_NE(console.find("total incident energy is 0"), std::string::npos);
-    const auto records = splitRecords(readFile(folder.path() / RESULT));
-    ASSERT_EQ(records.size(), 127u);
-    for (std::size_t row = 2; row < records.size(); ++row)
-        EXPECT_EQ(records[row].substr(5), [] {
-            std::string zeros;
-            for (int i = 0; i < 75; ++i) zeros += " 0.000E+00";
-            return zeros;
-        }());
+    for (const char* count : {"0.", "-1.", "-2000.", "1e-400"}) {
+        prepareSmallRun(folder.path(), count);
+        testing_support::writeFile(folder.path() / RESULT, "old result\r\n");
+        try {
+            runInProcess(folder.path());
+            FAIL() << count << " was run";
+        } catch (const RunError& error) {
+            EXPECT_NE(std::string(error.what()).find("Nimbrola.dat, line 2: the history count"), std::string::npos)
+                << error.what();
+        }
+        EXPECT_EQ(readFile(folder.path() / RESULT), "old result\r\n");
+    }
 
     testing_support::writeRunFile(folder.path(), " 9.0", "20.", "   ");
-    EXPECT_THROW(runInProcess(folder.path(), ""), RunError);  // no console answer: stop, nothing written
+    testing_support::writeSingleBinSpectrum(folder.path());  // 20 histories, all at 9 MeV
+    try {
+        runInProcess(folder.path(), "");  // no console answer: stop, nothing written
+        FAIL();
+    } catch (const RunError& error) {
+        EXPECT_EQ(std::string(error.what()).substr(0, 21), "Nimbrola.dat, line 3:") << error.what();
+    }
     const std::string asked = runInProcess(folder.path(), "\nasked.elk\n\n");
-    EXPECT_NE(asked.find("File name missing or blank - please enter file name\r\nUNIT 1? "), std::string::npos);
+    const std::size_t question = asked.find("File name missing or blank - please enter file name\r\nUNIT 1? ");
+    ASSERT_NE(question, std::string::npos);
+    EXPECT_LT(question, asked.find("<<< Monte Carlo Simulation >>>"));  // asked before the histories
     EXPECT_TRUE(std::filesystem::exists(folder.path() / "asked.elk"));
 }
+
+TEST(KernelRun, AResultThatCannotBeWrittenOrNamesAnInputStopsBeforeTheHistories) {
+    TempFolder folder("kernel-names");
+    prepareSmallRun(folder.path());
+    const std::string table = readFile(folder.path() / "ELDAT.dat");
+    std::filesystem::create_directory(folder.path() / "a-folder.elk");
+    for (const char* name : {"ELDAT.dat", "Nimbrola.txt", "a-folder.elk", "missing/x.elk", "..", "."}) {
+        testing_support::writeRunFile(folder.path(), " 9.0", "2000.", name);
+        try {
+            runInProcess(folder.path());
+            FAIL() << name;
+        } catch (const RunError& error) {
+            EXPECT_EQ(std::string(error.what()).substr(0, 22), "Nimbrola.dat, line 3: ") << error.what();
+        }
+    }
+    EXPECT_EQ(readFile(folder.path() / "ELDAT.dat"), table);
+    EXPECT_TRUE(std::filesystem::is_directory(folder.path() / "a-folder.elk"));
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+        EXPECT_NE(entry.path().extension(), ".part") << entry.path();
+}
+
+#ifndef _WIN32
+TEST(KernelRun, SigtermDuringTheHistoriesKeepsThePreviousResult) {
+    TempFolder folder("kernel-sigterm");
+    prepareSmallRun(folder.path(), "200000000.");  // minutes of work: it is stopped long before
+    testing_support::writeFile(folder.path() / RESULT, "old result\r\n");
+    const int child = testing_support::startProgram(BRISELLA_PROGRAM, folder.path());
+    ASSERT_GT(child, 0);
+    ASSERT_TRUE(testing_support::waitForText(folder.path() / "stdout.txt", "Wait a long time", 20.0));
+    kill(child, SIGTERM);
+    EXPECT_EQ(testing_support::waitForProgram(child), 128 + SIGTERM);
+    EXPECT_EQ(readFile(folder.path() / RESULT), "old result\r\n");
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / (std::string(RESULT) + ".part")));
+    const std::string message = readFile(folder.path() / "stderr.txt");
+    EXPECT_NE(message.find("stopped (SIGTERM); " + std::string(RESULT)), std::string::npos) << message;
+}
+#endif
 
 TEST(KernelRun, ASingleBinRunsOnlyItsHistoriesAtOneEnergy) {
     Spectrum spectrum;

@@ -21,8 +21,8 @@ struct RangeEnergyTable {
 
 // Reads the table: two heading lines are skipped, then 33 pairs of energy (MeV) and CSDA range (cm)
 // separated by commas, blanks or line ends in any layout; what follows them is not read. Throws
-// engine::RunError naming the file when it cannot be opened, has fewer numbers, or holds a field
-// that is not a number.
+// engine::RunError naming the file when it cannot be opened, has fewer numbers, holds a field that
+// is not a number, or when its energies and ranges are not all positive and strictly ascending.
 RangeEnergyTable readRangeEnergyTable(const std::filesystem::path& file);
 
 // The maximum energy (MeV) for a practical range (cm): linear interpolation in the table (below

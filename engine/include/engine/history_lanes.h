@@ -7,6 +7,7 @@
 // are scored history by history in the original order, so every cell adds the very same numbers
 // in the very same order as one history after the other.
 #include "engine/draw_stream.h"
+#include "engine/stop_request.h"
 #include "engine/transport.h"
 
 #include <algorithm>
@@ -54,6 +55,7 @@ struct SegmentKeeper {
 using HistoryLanes = std::array<HistoryInFlight, HISTORY_LANES>;
 
 // Runs `count` histories from startState(energyKeV, draws) along `ladder`, scoring them in order.
+// Between groups of histories a stop request ends the run with RunStopped.
 template <class Scorer, class StartState, class LeavesRule>
 void runHistoriesOfBin(std::int32_t count, float energyKeV, const EnergyLadder& ladder,
                        const DeflectionSampler& sampler, DrawStream& stream, Scorer& scorer, StartState& startState,
@@ -62,6 +64,7 @@ void runHistoriesOfBin(std::int32_t count, float energyKeV, const EnergyLadder& 
     for (HistoryInFlight& lane : lanes) lane.segments.reserve(ladder.steps().size());
     std::int32_t done = 0;
     while (done < count) {
+        throwIfStopRequested();
         const int active = static_cast<int>(std::min<std::int32_t>(HISTORY_LANES, count - done));
         const std::int32_t* begin = stream.ahead(static_cast<std::size_t>(active) * (MAX_START_DRAWS + ladderDraws));
         const std::int32_t* next = begin;

@@ -44,8 +44,9 @@ public:
         return cells_[static_cast<std::size_t>((depthBin - 1) * RADIAL_BINS + (radialBin - 1))];
     }
 
-    // Bin number of a depth or radius in cm: (int)(10 v) + 1, truncated toward zero. Values too
-    // large for an int give a bin far outside the grid on the same side.
+    // Bin number of a depth or radius in cm: the whole part of 10 v, rounded down, plus 1, so bin 1
+    // covers 0 <= v < 0.1 cm only and anything below 0 lies in bin 0 or below, outside the grid.
+    // Values too large for an int give a bin far outside the grid on the same side.
     static int binOf(float valueCm);
 
 private:
@@ -73,7 +74,11 @@ inline int KernelGrid::binOf(float valueCm) {
     const float scaled = BINS_PER_CM * valueCm;
     if (!(scaled < FAR_BIN_REAL)) return scaled < 0.0f ? -FAR_BIN : FAR_BIN;  // too large, or NaN
     if (!(scaled > -FAR_BIN_REAL)) return -FAR_BIN;
-    return static_cast<int>(scaled) + 1;
+    // Rounded down, not toward zero: the conversion alone would put -0.1 < v < 0 into bin 1 beside
+    // its own slab, and a step reaching z < 0 would then take a negative share there.
+    int whole = static_cast<int>(scaled);
+    if (scaled < static_cast<float>(whole)) --whole;
+    return whole + 1;
 }
 
 // Shares energyKeV over the slabs from depth lo to depth hi in ring radialBin (1 to the scored

@@ -70,7 +70,7 @@ std::string formatCharacterField(std::string_view value, int width);
 // Lines of a text file (CR LF or LF), with the file name and line number kept for messages.
 class LineReader {
 public:
-    // Opens the file; throws RunError naming it when it cannot be opened.
+    // Opens the file; throws RunError naming it when it cannot be opened or is a folder.
     explicit LineReader(const std::filesystem::path& path);
     // Reads from a stream that the caller keeps alive; fileName is used in messages only.
     LineReader(std::istream& in, std::string fileName);
@@ -80,6 +80,9 @@ public:
     std::string nextRecord(std::string_view expected);
     // False at the end of the file.
     bool tryNextRecord(std::string& line);
+    // False when the line read last is the end of the file without its line end: a file cut
+    // inside its last line looks like that.
+    bool lastRecordEnded() const { return lastRecordEnded_; }
 
     // Throws RunError naming the file, the current line and the message.
     [[noreturn]] void fail(const std::string& message) const;
@@ -92,6 +95,7 @@ private:
     std::istream* in_ = nullptr;
     std::string fileName_;
     int lineNumber_ = 0;
+    bool lastRecordEnded_ = true;
 };
 
 // Targets of a formatted READ. A character target receives a 30-character value.
@@ -99,6 +103,9 @@ using InputItem = std::variant<std::int32_t*, float*, std::string*>;
 
 // One formatted READ statement: starts on the next line, goes on to further lines when the format
 // is reused, and skips whatever is left of its last line. `expected` describes the data for messages.
+// A short line reads its missing columns as blanks, except the last line of a file that lacks its
+// line end and stops inside a numeric field: that file is cut (a cut "0.3000000E+03" would read
+// 0.3), and the read fails. Character fields define no length, since names are written unpadded.
 void readFormatted(LineReader& reader, const RecordFormat& format, std::span<const InputItem> items,
                    std::string_view expected);
 void readFormatted(LineReader& reader, const RecordFormat& format, std::initializer_list<InputItem> items,

@@ -8,6 +8,8 @@
 #include "engine/history_lanes.h"
 #include "engine/kernel_grid.h"
 #include "engine/lagged_generator.h"
+#include "engine/result_file.h"
+#include "engine/stop_request.h"
 #include "engine/transport.h"
 
 #include <array>
@@ -15,6 +17,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace engine {
 
@@ -36,6 +39,10 @@ struct RunFile {
     float historyCount = 0.0f;    // a real: only its products with the weights become counts
     std::string resultFileName;   // 30 characters, blank-padded
     std::string fluenceFileName;  // 30 characters; depth-dose runs only
+    // The lines of Nimbrola.dat that held the values (a list-directed read passes empty lines).
+    int historyCountLine = 2;
+    int resultNameLine = 3;
+    int fluenceNameLine = 4;
 };
 
 struct Spectrum {
@@ -49,6 +56,8 @@ struct Spectrum {
 using HistoryCounts = std::array<std::int32_t, SPECTRUM_BINS>;
 
 // Reads Nimbrola.dat: maximum energy and history count list-directed, the names with "(A30)".
+// Refuses, naming the line, a maximum energy that is not a positive number or does not fit the
+// results' header field ("F6.2", below 1000 MeV), and a count too large for whole counts.
 RunFile readRunFile(const std::filesystem::path& path, RunKind kind);
 
 // Reads Nimbrola.txt: two title lines with "(A30)", then 100 spectrum lines with "(F5.2,E10.3)";
@@ -66,23 +75,28 @@ HistoryCounts historiesPerBin(const Spectrum& spectrum, float historyCount);
 // The energy requested, not the energy run: sum over the bins of energy x weight x history count.
 float totalIncidentEnergy(const Spectrum& spectrum, float historyCount);
 
-// Divides the grid by the total incident energy. A total that is not above 0 (nothing requested)
-// leaves the grid undivided and says so on the console instead of dividing by zero.
-void normaliseGrid(KernelGrid& grid, float totalIncidentEnergyKeV, Console& console);
+// Refuses a run that would report success without simulating anything sound: a history count
+// that runs no history in any bin, or a spectrum whose requested energy is not a positive number
+// (the kernel would be divided by it). Throws RunError naming the file and line.
+void checkRunSimulates(const RunFile& run, const HistoryCounts& counts, float totalIncidentEnergyKeV);
+
+// The input files of a run in `folder`, which no result may replace.
+std::vector<std::filesystem::path> runInputFiles(const std::filesystem::path& folder);
+
+// Refuses to write a grid that holds a cell no run can score: negative or not a number. The
+// message names the result file. Deposits are shares of non-negative losses, so this guards the
+// file against a fault of the scoring, not against input.
+void checkScoredGrid(const KernelGrid& grid, const std::string& resultName);
 
 // The two header records shared by the kernel and depth-dose result files, each ended by CR LF.
 std::string resultHeaderLines(float maxEnergyMeV, const Spectrum& spectrum, float historyCount);
 
 // The name to write under: the variable without trailing blanks, or, when that is blank, the
-// answer to the console question.
-std::string resolveFileName(const std::string& nameVariable, Console& console);
-
-// Writes the whole content to a temporary file beside `path` and renames it into place, so that a
-// failed or interrupted run never leaves a half-written file and an older file stays intact until
-// the new one is complete. Throws RunError when the file cannot be created.
-void writeFileAtomically(const std::filesystem::path& path, std::string_view content);
+// answer to the console question. At the end of the console input, a RunError names the origin.
+std::string resolveFileName(const std::string& nameVariable, Console& console, const NameOrigin& origin);
 
 // The history loop: bins in order, histories of a bin one after the other, one generator stream.
+// A stop request (stop_request.h) ends it between histories with RunStopped.
 // startState(energyKeV, draws) gives the start of each history, drawing from a LaggedGenerator
 // or a DrawCursor. The sampler is prepared once per run and the energy ladder once per bin; the
 // histories of a bin run side by side (history_lanes.h) with the very same draws and deposits as

@@ -30,9 +30,10 @@ enum class MaxEnergyMode { Free, Fixed };
 
 struct FitOptions {
     MaxEnergyMode mode = MaxEnergyMode::Free;
-    double centreMaxEnergyMeV = 9.0;                 // the start, e.g. from the practical range
-    double maxEnergySpan = DEFAULT_MAX_ENERGY_SPAN;  // free mode: +- this fraction around the centre
-    double fromDepthMm = 5.0;                        // start of the fitted depths below the surface
+    double centreMaxEnergyMeV = 9.0;                     // the start, e.g. from the practical range
+    double maxEnergySpan = DEFAULT_MAX_ENERGY_SPAN;      // free mode: +- this fraction around the centre
+    double fromDepthMm = 5.0;                            // start of the fitted depths below the surface
+    std::string measuredFileName = "the measured file";  // named in the messages about the measurement
 };
 
 struct FitPoint {

@@ -38,6 +38,7 @@ private slots:
     void cursorHidesAtTheEdges();
     void deriveTurnsTheRangeIntoTheMaximumEnergy();
     void missingRangeTableIsReportedAndTheWindowStillWorks();
+    void aReversedRangeTableCountsAsMissing();
     void launchButtonsHandTheBoxesAndTheSpectrumToTheSimulator();
     void appliedSpectrumMovesBoxAndScrollBars();
 
@@ -244,6 +245,30 @@ void SetupWindowTest::missingRangeTableIsReportedAndTheWindowStillWorks() {
     QVERIFY(messages_.warnings[1].find("water.csda") != std::string::npos);
     child<QPushButton>("Command6")->click();  // launching still works
     QCOMPARE(launcher_.programs.size(), size_t{1});
+}
+
+void SetupWindowTest::aReversedRangeTableCountsAsMissing() {
+    // The ranges of the shipped table in reverse: Rp 4.5 cm gave 1.98 MeV instead of 9.53.
+    QFile shipped(QString(ORVALIS_DATA_DIR) + "/water.csda");
+    QVERIFY(shipped.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = shipped.readAll().split('\n');
+    QByteArray reversed = lines[0] + "\n" + lines[1] + "\n";
+    for (int row = 0; row < 33; ++row) {
+        const QList<QByteArray> forward = lines[2 + row].trimmed().split(',');
+        const QList<QByteArray> backward = lines[2 + 32 - row].trimmed().split(',');
+        reversed += forward[0] + "," + backward[1] + "\r\n";
+    }
+    QFile table(work_->filePath("water.csda"));
+    QVERIFY(table.open(QIODevice::WriteOnly));
+    table.write(reversed);
+    table.close();
+    SetupWindow& form = makeForm(false);
+    QVERIFY(!form.rangeTableLoaded());
+    form.prepare(SetupMode::DepthDose);
+    child<QPushButton>("Command4")->click();
+    QCOMPARE(text("Text4"), QString("9.0"));  // left as it was
+    QCOMPARE(messages_.warnings.size(), size_t{2});
+    QVERIFY(messages_.warnings[1].find("water.csda is missing") != std::string::npos);
 }
 
 // What the window hands to a launch: its boxes as they stand and the shared spectrum's weights, as

@@ -28,6 +28,9 @@ FluenceRead readFluenceFile(std::string_view textBytes) {
         if (*fluence > spectrum.fluenceMax) spectrum.fluenceMax = *fluence;
     }
     if (!(spectrum.fluenceMax > 0.0)) return failure(FluenceError::AllZero);
+    // A fluence below minus the largest one is no spectrum: the file is damaged.
+    for (const FluencePoint& point : spectrum.points)
+        if (point.fluence < -spectrum.fluenceMax) return failure(FluenceError::Unreadable);
     FluenceRead read;
     read.spectrum = std::move(spectrum);
     return read;
@@ -37,7 +40,8 @@ std::vector<ChartPoint> fluenceChartPoints(const std::vector<FluencePoint>& poin
     std::vector<ChartPoint> chart;
     if (!(fluenceMax > 0.0)) return chart;
     chart.reserve(points.size());
-    for (const FluencePoint& point : points) chart.push_back({point.energyMeV, 100.0 * point.fluence / fluenceMax});
+    // Divided first: the share of the largest fluence cannot overflow, however large the fluences.
+    for (const FluencePoint& point : points) chart.push_back({point.energyMeV, point.fluence / fluenceMax * 100.0});
     return chart;
 }
 

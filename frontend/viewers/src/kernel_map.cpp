@@ -38,7 +38,11 @@ std::optional<KernelFile> readKernelFile(std::string_view textBytes) {
             if (v > file.maxValue) file.maxValue = v;
         }
     }
-    if (!(file.maxValue > 0.0)) return std::nullopt;
+    if (!(file.maxValue > 0.0) || !std::isfinite(file.sum)) return std::nullopt;
+    // No kernel holds a negative cell larger than its maximum; such a file is damaged.
+    for (int i = 1; i <= KERNEL_FILE_DEPTH_BINS; ++i)
+        for (int j = 1; j <= KERNEL_FILE_RADIAL_BINS; ++j)
+            if (table[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] < -file.maxValue) return std::nullopt;
     return file;
 }
 

@@ -25,6 +25,24 @@ std::array<double, PDD_TABLE_LAST + 1> relativeTable(ConstPddSpan dose, double m
     return relative;
 }
 
+// No depth dose holds a negative dose larger than its maximum, and no water phantom is ten metres
+// deep: such values come from a damaged file, and their curve would run far outside the plot.
+constexpr double LOWEST_RELATIVE_DOSE = -1.0;
+constexpr double DEPTH_LIMIT_MM = 10000.0;
+
+bool soundCurve(ConstPddSpan depth, ConstPddSpan dose, double maxDose, int count) {
+    for (int i = 1; i <= count; ++i) {
+        if (!(relative(dose, maxDose, i) >= LOWEST_RELATIVE_DOSE)) return false;
+        if (!(std::fabs(at(depth, i)) <= DEPTH_LIMIT_MM)) return false;
+    }
+    return true;
+}
+
+std::optional<double> finiteOrNothing(double value) {
+    if (!std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
 void searchRanges(PddLoad& load, const auto& search) {
     for (const RangeLevel level : RANGE_SEARCH_ORDER) {
         const std::optional<double> rangeMm = search(beamdata::levelFraction(level));
@@ -73,6 +91,8 @@ PddLoad loadCalculatedPdd(std::string_view text, PddSpan dose) {
     const double maxDose = pddMaximum(dose, beamdata::DEPTH_DOSE_RECORDS);
     load.maxDose = maxDose;
     if (!(maxDose > 0.0)) return load;
+    const std::array<double, PDD_TABLE_LAST + 1> noDepths{};  // the depths of a calculated file are its labels
+    if (!soundCurve(ConstPddSpan(noDepths), dose, maxDose, CALCULATED_RECORD_COUNT)) return load;
     load.curveDrawn = true;
     searchRanges(load, [&](double level) { return calculatedRangeMm(dose, maxDose, level); });
     return load;
@@ -112,7 +132,7 @@ PddLoad loadMeasuredPoints(std::span<const double> depthMm, std::span<const doub
 PddLoad searchMeasured(PddLoad load, ConstPddSpan depth, ConstPddSpan dose) {
     const double maxDose = pddMaximum(dose, load.recordCount);
     load.maxDose = maxDose;
-    if (!(maxDose > 0.0)) return load;
+    if (!(maxDose > 0.0) || !soundCurve(depth, dose, maxDose, load.recordCount)) return load;
     load.curveDrawn = true;
     searchRanges(load, [&](double level) { return measuredRangeMm(depth, dose, maxDose, level); });
     return load;
@@ -143,7 +163,7 @@ std::optional<int> readoutDepthMm(double plotX) {
 std::optional<double> readoutPercent(ConstPddSpan dose, double maxDose, int depthMm) {
     const int k = depthMm + engine::DEPTH_LABEL_OFFSET_MM;
     if (!(maxDose > 0.0) || k < 0 || k > PDD_TABLE_LAST) return std::nullopt;
-    return 100.0 * at(dose, k) / maxDose;
+    return finiteOrNothing(100.0 * at(dose, k) / maxDose);
 }
 
 std::string rangeText(double rangeMm) { return beamdata::formatNumber(rangeMm, "##0.00"); }

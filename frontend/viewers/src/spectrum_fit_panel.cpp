@@ -259,8 +259,11 @@ void SpectrumFitPanel::processFinished(int exitCode, QProcess::ExitStatus status
     const bool succeeded = !cancelled_ && status == QProcess::NormalExit && exitCode == 0 && takeResult();
     if (succeeded) {
         progress_->setValue(100);
-        drawFittedCurve();
+        const bool drawn = drawFittedCurve();
         showResult();
+        if (!drawn)
+            resultLabel_->setText(resultLabel_->text() + QStringLiteral("\nThe fitted curve file ") + curvePath_ +
+                                  QStringLiteral(" cannot be read; it is not drawn."));
     } else {
         result_.reset();
         freeResult_.reset();
@@ -273,20 +276,25 @@ void SpectrumFitPanel::processFinished(int exitCode, QProcess::ExitStatus status
     emit fitFinished(succeeded);
 }
 
-void SpectrumFitPanel::drawFittedCurve() {
+bool SpectrumFitPanel::drawFittedCurve() {
     const std::optional<std::string> text = beamdata::text::readWholeFile(curvePath_.toStdString());
-    if (!text) return;
+    if (!text) return false;
     const auto points = viewers::fittedCurvePoints(*text);
-    if (!points) return;
+    if (!points) return false;
     DrawingSurface* plot = window_.plot();
     const UserScale& scale = plot->scale();
     const double xUnitsPerPx = 1.0 / std::abs(scale.pixelsPerUnitX());
     const double yUnitsPerPx = 1.0 / std::abs(scale.pixelsPerUnitY());
+    // The visible area of the plot, in its units.
+    const ClipRect visible{
+        std::min(scale.left(), scale.left() + scale.width()), std::min(scale.top(), scale.top() + scale.height()),
+        std::max(scale.left(), scale.left() + scale.width()), std::max(scale.top(), scale.top() + scale.height())};
     plot->setLineWidth(2);
     for (const viewers::PlotSegment& dash :
-         viewers::dashedSegments(*points, xUnitsPerPx, yUnitsPerPx, DASH_ON_PX, DASH_OFF_PX))
+         viewers::dashedSegments(*points, xUnitsPerPx, yUnitsPerPx, DASH_ON_PX, DASH_OFF_PX, visible))
         plot->line(dash.from.x, dash.from.y, dash.to.x, dash.to.y, FITTED_CURVE_COLOR);
     plot->rectangle(0, 0, FRAME_RIGHT, FRAME_TOP);
+    return true;
 }
 
 void SpectrumFitPanel::showResult() {

@@ -172,6 +172,16 @@ private slots:
         QCOMPARE(lastWarning(), std::string(" I can't read this measured data file !"));
         QCOMPARE(window_->tables().dose[1], 50.0);  // what was read stays
 
+        // A dose of -1e308 beside a maximum of 100: refused with the read message, nothing drawn.
+        const QImage before = window_->plot()->buffer();
+        writeFile(dir_.filePath("absurd.csv"), "depth, dose\r\n1, 100\r\n2, -1e308\r\n3, 0\r\n");
+        window_->findChild<FileListBox*>("File1")->refresh();
+        messages_.warnings.clear();
+        select("File1", "absurd.csv");
+        click("Command4");
+        QCOMPARE(lastWarning(), std::string(" I can't read this measured data file !"));
+        QCOMPARE(window_->plot()->buffer(), before);
+
         select("File2", "run.pdd");
         click("Command2");
         QVERIFY(window_->tables().calculatedCurveShown);

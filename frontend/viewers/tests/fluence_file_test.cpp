@@ -39,6 +39,13 @@ TEST(FluenceFileTest, RefusesWhatCannotBePlotted) {
     EXPECT_EQ(readFluenceFile("title only\r\n").error, FluenceError::Unreadable);
     EXPECT_EQ(readFluenceFile("t\nh\n1.0, 0.5\n2.0\n").error, FluenceError::Unreadable);
     EXPECT_EQ(readFluenceFile("t\nh\n1.0, x\n").error, FluenceError::Unreadable);
+    EXPECT_EQ(readFluenceFile("t\nh\n1.0, 0.5\n2.0, -1e6\n").error, FluenceError::Unreadable);  // absurd
+    // Fluences in any unit are scaled to their largest, however large.
+    const FluenceRead huge = readFluenceFile("t\nh\n1.0, 1e308\n2.0, 5e307\n");
+    ASSERT_TRUE(huge.spectrum.has_value());
+    const auto chart = fluenceChartPoints(huge.spectrum->points, huge.spectrum->fluenceMax);
+    EXPECT_EQ(chart[0].y, 100.0);
+    EXPECT_EQ(chart[1].y, 50.0);
     // Fewer than 100 points are fine; only those are drawn.
     const FluenceRead few = readFluenceFile(fluenceFile(40, hump));
     ASSERT_TRUE(few.spectrum.has_value());

@@ -72,6 +72,13 @@ TEST(KernelFile, RefusesShortUnreadableOrEmptyKernels) {
     bad.replace(bad.rfind("E+00"), 4, "X+00");
     EXPECT_FALSE(readKernelFile(bad).has_value());
     EXPECT_FALSE(readKernelFile("").has_value());
+    // Values no kernel holds: a cell below minus the maximum, or a sum that overflows.
+    std::string absurd = kernelFile(peaked, true);
+    absurd.replace(absurd.rfind("0.000E+00"), 9, "-.100E+01");
+    EXPECT_FALSE(readKernelFile(absurd).has_value());
+    std::string huge = kernelFile(peaked, true);
+    for (int k = 0; k < 2; ++k) huge.replace(huge.find("0.400E-01"), 9, "0.900E+308");  // the maximum, twice
+    EXPECT_FALSE(readKernelFile(huge).has_value());
 }
 
 TEST(GreyClasses, StrictTestsAtTheBoundaries) {

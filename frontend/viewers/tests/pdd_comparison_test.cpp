@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -159,6 +160,28 @@ TEST(MeasuredLoad, RefusesBadFiles) {
     EXPECT_DOUBLE_EQ(depth[2], 2.0);  // the depth of the broken record was stored before the dose failed
     EXPECT_FALSE(loadMeasuredPdd("h\n1,50\n2\n", depth, dose).ok);  // a depth without its dose
     EXPECT_FALSE(loadMeasuredPdd("", depth, dose).ok);
+}
+
+TEST(CurveLoads, AbsurdValuesAreRefusedAndNotDrawn) {
+    Table dose{};
+    // A dose of -1e6 or -1e308 beside a maximum of 1: no depth dose, and a curve far off the plot.
+    for (double absurd : {-1.0e6, -1.0e308}) {
+        const PddLoad load = loadCalculatedPdd(calculatedFile([&](int i) { return i == 60 ? absurd : 1.0; }), dose);
+        EXPECT_FALSE(load.ok) << absurd;
+        EXPECT_FALSE(load.curveDrawn) << absurd;
+        const std::optional<double> percent = readoutPercent(dose, *load.maxDose, 45);
+        if (percent) {
+            EXPECT_TRUE(std::isfinite(*percent)) << *percent;  // no "-inf" in the read-out
+        }
+    }
+    // A noisy tail a little below zero is a depth dose.
+    EXPECT_TRUE(loadCalculatedPdd(calculatedFile([](int i) { return i < 60 ? 1.0 : -0.002; }), dose).curveDrawn);
+
+    Table depth{};
+    EXPECT_FALSE(loadMeasuredPdd("h\n1,100\n2,-150\n3,0\n", depth, dose).curveDrawn);
+    EXPECT_FALSE(loadMeasuredPdd("h\n1,100\n1e300,50\n3,0\n", depth, dose).curveDrawn);
+    EXPECT_FALSE(loadMeasuredPdd("h\n1,100\n2,50\n1e999,0\n", depth, dose).ok);  // no number: overflows
+    EXPECT_TRUE(loadMeasuredPdd("h\n-2,80\n1,100\n20,50\n30,-1\n", depth, dose).ok);
 }
 
 TEST(PddReadout, EdgesOfTheFrame) {

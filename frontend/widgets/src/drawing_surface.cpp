@@ -8,8 +8,45 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
+
+#include "common/segment_clip.h"
 
 namespace orvalis {
+
+namespace {
+
+// The region that drawing may reach, in user units: the visible area grown by twice its own size
+// on every side. Anything inside it is drawn as given; a segment reaching beyond it is first cut to
+// it, so that what a curve costs to draw is bounded by the frame whatever its values, while every
+// pixel inside the frame stays where the uncut segment would put it.
+ClipRect reachOf(const UserScale& scale) {
+    const double xMin = std::min(scale.left(), scale.left() + scale.width());
+    const double yMin = std::min(scale.top(), scale.top() + scale.height());
+    const double w = std::abs(scale.width());
+    const double h = std::abs(scale.height());
+    return {xMin - 2.0 * w, yMin - 2.0 * h, xMin + 3.0 * w, yMin + 3.0 * h};
+}
+
+bool within(const QPointF& p, const ClipRect& r) {
+    return p.x() >= r.xMin && p.x() <= r.xMax && p.y() >= r.yMin && p.y() <= r.yMax;
+}
+
+// The segment cut to the reach; false when nothing of it is there.
+bool cutToReach(QPointF& from, QPointF& to, const UserScale& scale) {
+    const ClipRect reach = reachOf(scale);
+    if (within(from, reach) && within(to, reach)) return true;
+    const std::optional<ClipSpan> span = clipSegment(from.x(), from.y(), to.x(), to.y(), reach);
+    if (!span) return false;
+    const QPointF delta = to - from;
+    to = from + delta * span->leave;
+    from = from + delta * span->enter;
+    return true;
+}
+
+double clampTo(double v, double lo, double hi) { return std::isnan(v) ? lo : std::clamp(v, lo, hi); }
+
+}  // namespace
 
 void SurfaceLine::setPosition(double x1, double y1, double x2, double y2) {
     ends_ = QLineF(x1, y1, x2, y2);
@@ -100,12 +137,15 @@ void DrawingSurface::line(double x1, double y1, double x2, double y2, const QCol
 
 void DrawingSurface::drawSegment(const QPointF& from, const QPointF& to, const QColor& color) {
     resizeBuffer();
-    const UserScale::Pixel a = scale_.toPixel(from.x(), from.y());
-    const UserScale::Pixel b = scale_.toPixel(to.x(), to.y());
+    QPointF start = from;  // `from` may be the current point itself, which moves on now
+    QPointF end = to;
+    current_ = to;
+    if (!cutToReach(start, end, scale_)) return;
+    const UserScale::Pixel a = scale_.toPixel(start.x(), start.y());
+    const UserScale::Pixel b = scale_.toPixel(end.x(), end.y());
     QPainter painter(&buffer_);
     painter.setPen(QPen(color, lineWidth_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.drawLine(a.x, a.y, b.x, b.y);
-    current_ = to;
     update();
 }
 
@@ -113,8 +153,10 @@ void DrawingSurface::rectangle(double x1, double y1, double x2, double y2) { rec
 
 void DrawingSurface::rectangle(double x1, double y1, double x2, double y2, const QColor& color) {
     resizeBuffer();
-    const UserScale::Pixel a = scale_.toPixel(x1, y1);
-    const UserScale::Pixel b = scale_.toPixel(x2, y2);
+    // Corners beyond the reach are moved to it: the edges inside the frame stay where they were.
+    const ClipRect reach = reachOf(scale_);
+    const UserScale::Pixel a = scale_.toPixel(clampTo(x1, reach.xMin, reach.xMax), clampTo(y1, reach.yMin, reach.yMax));
+    const UserScale::Pixel b = scale_.toPixel(clampTo(x2, reach.xMin, reach.xMax), clampTo(y2, reach.yMin, reach.yMax));
     QPainter painter(&buffer_);
     painter.setPen(QPen(color, lineWidth_, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
     painter.setBrush(Qt::NoBrush);
@@ -127,8 +169,9 @@ void DrawingSurface::rectangle(double x1, double y1, double x2, double y2, const
 
 void DrawingSurface::filledRectangle(double x1, double y1, double x2, double y2, const QColor& fill) {
     resizeBuffer();
-    const UserScale::Pixel a = scale_.toPixel(x1, y1);
-    const UserScale::Pixel b = scale_.toPixel(x2, y2);
+    const ClipRect reach = reachOf(scale_);
+    const UserScale::Pixel a = scale_.toPixel(clampTo(x1, reach.xMin, reach.xMax), clampTo(y1, reach.yMin, reach.yMax));
+    const UserScale::Pixel b = scale_.toPixel(clampTo(x2, reach.xMin, reach.xMax), clampTo(y2, reach.yMin, reach.yMax));
     QPainter painter(&buffer_);
     painter.fillRect(
         QRect(QPoint(std::min(a.x, b.x), std::min(a.y, b.y)), QPoint(std::max(a.x, b.x), std::max(a.y, b.y))), fill);
@@ -185,8 +228,11 @@ void DrawingSurface::paintEvent(QPaintEvent*) {
     for (const SurfaceLine* line : lines_) {
         if (!line->isVisible()) continue;
         painter.setPen(QPen(line->color(), line->width(), line->style(), Qt::FlatCap));
-        const UserScale::Pixel a = scale_.toPixel(line->x1(), line->y1());
-        const UserScale::Pixel b = scale_.toPixel(line->x2(), line->y2());
+        QPointF start(line->x1(), line->y1());
+        QPointF end(line->x2(), line->y2());
+        if (!cutToReach(start, end, scale_)) continue;
+        const UserScale::Pixel a = scale_.toPixel(start.x(), start.y());
+        const UserScale::Pixel b = scale_.toPixel(end.x(), end.y());
         painter.drawLine(a.x, a.y, b.x, b.y);
     }
 }

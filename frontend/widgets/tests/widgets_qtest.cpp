@@ -1,10 +1,12 @@
 // The drawing surface and the simulator launcher, under the offscreen platform.
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
 #include <filesystem>
 
 #include "widgets/drawing_surface.h"
@@ -20,6 +22,7 @@ private slots:
     void surfaceKeepsPaintUntilClearedAndLinesSurviveClearing();
     void surfaceReportsMouseMovesInUserUnits();
     void surfacePrintsTextAtTheCurrentPoint();
+    void surfaceDrawsOnlyWhatTheFrameCanShow();
     void twipsBecomePixelsAtFifteenPerPixel();
     void launcherStartsADetachedProgramWithItsOutputInALog();
     void launcherReportsAMissingProgram();
@@ -96,6 +99,32 @@ void WidgetsTest::surfaceReportsMouseMovesInUserUnits() {
     QTest::mouseMove(&surface, QPoint(0, 200));
     QTRY_VERIFY(!moves.isEmpty());
     QVERIFY(moves.takeLast().at(0).toDouble() < 0.0);
+}
+
+// A curve point of -1e300 is drawn as the part of its segment that the frame can show, at once:
+// the segment is cut where it leaves the region around the frame (twice the frame's size on every
+// side, here -2000 to 3000), and draws what the segment to that point draws.
+void WidgetsTest::surfaceDrawsOnlyWhatTheFrameCanShow() {
+    DrawingSurface far;
+    DrawingSurface near;
+    makePlot(far);
+    makePlot(near);
+    far.setLineWidth(2);
+    near.setLineWidth(2);
+    QElapsedTimer timer;
+    timer.start();
+    far.line(100, 500, 100 + 8.0e299, 500 - 1.0e300, Qt::red);  // slope -1.25 in user units
+    near.line(100, 500, 2100, -2000, Qt::red);
+    far.line(300, 500, 300, -1.0e308, Qt::blue);
+    near.line(300, 500, 300, -2000, Qt::blue);
+    far.rectangle(-1.0e300, -1.0e300, 600, 600, Qt::black);
+    near.rectangle(-2000, -2000, 600, 600, Qt::black);
+    far.lineTo(std::nan(""), 5, Qt::red);  // nothing to draw, no fault
+    far.filledRectangle(-1.0e308, 800, 1.0e308, 900, Qt::green);
+    near.filledRectangle(-2000, 800, 3000, 900, Qt::green);
+    QVERIFY(timer.elapsed() < 1000);
+    QCOMPARE(far.buffer(), near.buffer());
+    QCOMPARE(far.bufferColorAt(300, 100), QColor(Qt::blue));
 }
 
 void WidgetsTest::surfacePrintsTextAtTheCurrentPoint() {

@@ -11,7 +11,7 @@ namespace orvalis::viewers {
 constexpr int FLUENCE_POINTS_MAX = 100;
 
 enum class FluenceError {
-    Unreadable,     // missing lines or a field that is no number
+    Unreadable,     // missing lines, a field that is no number, or a fluence below minus the largest
     TooManyPoints,  // more than 100 data lines
     AllZero,        // no fluence above 0: the curve could not be scaled to 100
 };

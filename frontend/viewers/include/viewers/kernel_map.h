@@ -29,7 +29,8 @@ struct KernelFile {
 };
 
 // Title, a history count, then 125 rows of a depth label and 75 values, in free format. nullopt
-// when a field is missing or no number, or when no value is above 0 (the map could not be scaled).
+// when a field is missing or no number, when no value is above 0 (the map could not be scaled),
+// when the sum is not finite, or when a value lies below minus the maximum (a damaged file).
 std::optional<KernelFile> readKernelFile(std::string_view text);
 
 // Class 1 to 10 of r = value / maximum (r = 1, then strictly above 0.5, 0.1, 0.05, ... 0.00005),

@@ -55,7 +55,9 @@ struct PddLoad {
 };
 
 // Calculated file: two header lines, then 125 pairs; the depth of each pair is discarded and the
-// dose stored in dose(1..125). Entries 126 to 150 are left as they are.
+// dose stored in dose(1..125). Entries 126 to 150 are left as they are. A curve with an absurd
+// value (a dose below minus its maximum; for a measured file also a depth beyond 10 m) is not
+// drawn and the load fails, like one whose maximum is 0.
 PddLoad loadCalculatedPdd(std::string_view text, PddSpan dose);
 
 // Measured file: a header line, then depth/dose pairs up to the end of the file, at most 150,
@@ -98,7 +100,7 @@ std::vector<PlotPoint> measuredCurvePoints(ConstPddSpan depth, ConstPddSpan dose
 std::optional<int> readoutDepthMm(double plotX);
 
 // Percent depth dose of the calculated record at depthMm (record depthMm + 15); nullopt when the
-// maximum is not positive or the record is outside the table.
+// maximum is not positive, the record is outside the table or the percentage is not finite.
 std::optional<double> readoutPercent(ConstPddSpan dose, double maxDose, int depthMm);
 
 // A range as the table shows it: "##0.00".

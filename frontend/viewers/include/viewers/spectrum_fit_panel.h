@@ -74,7 +74,7 @@ private:
     bool takeResult();
     void readOutput();
     void processFinished(int exitCode, QProcess::ExitStatus status);
-    void drawFittedCurve();
+    bool drawFittedCurve();  // false when the curve file cannot be read
     void showResult();
 
     ComparisonWindow& window_;

@@ -1,0 +1,53 @@
+#pragma once
+// Stopping a run from outside: SIGINT (Ctrl+C), SIGTERM and, where there is one, SIGHUP (the console
+// closed) only note the request; the history loop looks at it between histories and ends the run
+// with RunStopped, so that the result files are not renamed into place and the previous ones stay.
+#include "engine/run_error.h"
+
+#include <string>
+
+namespace engine {
+
+// Installs the handlers for as long as it lives and puts the previous ones back afterwards.
+class StopOnSignals {
+public:
+    StopOnSignals();
+    ~StopOnSignals();
+    StopOnSignals(const StopOnSignals&) = delete;
+    StopOnSignals& operator=(const StopOnSignals&) = delete;
+
+private:
+    using Handler = void (*)(int);
+    Handler previousInterrupt_;
+    Handler previousTerminate_;
+    Handler previousHangUp_;
+};
+
+// Exit status of a program stopped by signal n: 128 + n, as shells report it.
+constexpr int STOPPED_STATUS_BASE = 128;
+
+// True once a stop was requested (by a signal, or by requestStop).
+bool stopRequested();
+// The signal that asked for the stop (0 when none did).
+int stopSignal();
+// Asks for a stop as the signal `signalNumber` would; clearStopRequest forgets it.
+void requestStop(int signalNumber);
+void clearStopRequest();
+
+// The run was stopped on request; its result files (named in the message when given) were not
+// written.
+class RunStopped : public RunError {
+public:
+    explicit RunStopped(int signalNumber, const std::string& resultNames = "the result files");
+    int signalNumber() const { return signalNumber_; }
+
+private:
+    int signalNumber_;
+};
+
+// Throws RunStopped when a stop was requested.
+inline void throwIfStopRequested() {
+    if (stopRequested()) throw RunStopped(stopSignal());
+}
+
+}  // namespace engine

@@ -1,0 +1,103 @@
+#include "fuzz/corpus.h"
+
+#include "beamdata/beta_spectrum.h"
+#include "beamdata/exchange_files.h"
+#include "depthdose/depthdose_simulation.h"
+#include "engine/console.h"
+#include "engine/electron_data.h"
+#include "fit/fit_command.h"
+#include "fuzz/target.h"
+#include "kernel/kernel_simulation.h"
+
+#include <sstream>
+#include <stdexcept>
+
+namespace fuzz {
+
+namespace {
+
+// The exchange files of the default set-up (alpha 8, beta 2, 9 MeV), as the set-up window writes them.
+beamdata::ExchangeContent defaultSetUp(beamdata::CalculationKind kind, int histories) {
+    beamdata::ExchangeContent content;
+    content.kind = kind;
+    content.maxEnergyMeV = 9.0;
+    content.historyText = std::to_string(histories);
+    content.resultBaseName = RESULT_BASE;
+    content.titleLine1 = beamdata::alphaTitleLine(8.0);
+    content.titleLine2 = beamdata::betaTitleLine(2.0);
+    const auto relative = beamdata::relativeBetaDensity(8.0, 2.0);
+    if (!relative) throw std::runtime_error("the default Beta spectrum could not be computed");
+    content.relativeWeight = *relative;
+    return content;
+}
+
+void runSimulator(void (*simulation)(const std::filesystem::path&, engine::Console&),
+                  const std::filesystem::path& folder) {
+    std::istringstream in;
+    std::ostringstream out;
+    engine::Console console(in, out, false);
+    simulation(folder, console);
+}
+
+// A table whose deflections are drawn evenly in cosine, forward to backward, at every energy: the
+// committed energies with the widest scattering there is, so that electrons turn back often and
+// reach far in front of the entry plane.
+std::string wideTable(const std::string& committed, const std::filesystem::path& scratch) {
+    writeBytes(scratch / "ELDAT.dat", committed);
+    engine::ElectronData data = engine::loadElectronData(scratch / "ELDAT.dat");
+    for (auto& row : data.deflectionQuantiles)
+        for (std::size_t c = 0; c < row.size(); ++c) row[c] = -16384 + static_cast<std::int32_t>(512 * c);
+    return engine::formatElectronData(data);
+}
+
+}  // namespace
+
+Corpus makeCorpus(const std::filesystem::path& dataFolder, const std::filesystem::path& scratch) {
+    Corpus c;
+    c.eldat = readBytes(dataFolder / "ELDAT.dat");
+    c.waterCsda = readBytes(dataFolder / "water.csda");
+    c.measured = readBytes(dataFolder / "example-9MeV-simulated.csv");
+    if (c.eldat.empty() || c.waterCsda.empty() || c.measured.empty())
+        throw std::runtime_error("the data files are missing from " + dataFolder.string());
+
+    const auto kernelSetUp = defaultSetUp(beamdata::CalculationKind::Kernel, KERNEL_HISTORIES);
+    const auto depthDoseSetUp = defaultSetUp(beamdata::CalculationKind::DepthDose, DEPTH_DOSE_HISTORIES);
+    c.kernelRun = beamdata::runFileBytes(kernelSetUp);
+    auto kernel12 = kernelSetUp;
+    kernel12.maxEnergyMeV = 12.0;
+    kernel12.historyText = std::to_string(WIDE_KERNEL_HISTORIES);
+    c.kernelRun12MeV = beamdata::runFileBytes(kernel12);
+    c.wideEldat = wideTable(c.eldat, scratch);
+    c.kernelSpectrum = beamdata::spectrumFileBytes(kernelSetUp);
+    c.depthDoseRun = beamdata::runFileBytes(depthDoseSetUp);
+    c.depthDoseSpectrum = beamdata::spectrumFileBytes(depthDoseSetUp);
+
+    writeBytes(scratch / "ELDAT.dat", c.eldat);
+    writeBytes(scratch / "Nimbrola.dat", c.kernelRun);
+    writeBytes(scratch / "Nimbrola.txt", c.kernelSpectrum);
+    runSimulator(kernel::runKernelSimulation, scratch);
+    c.kernelResult = readBytes(scratch / (std::string(RESULT_BASE) + ".elk"));
+    writeBytes(scratch / "Nimbrola.dat", c.depthDoseRun);
+    writeBytes(scratch / "Nimbrola.txt", c.depthDoseSpectrum);
+    runSimulator(depthdose::runDepthDoseSimulation, scratch);
+    c.depthDoseResult = readBytes(scratch / (std::string(RESULT_BASE) + ".pdd"));
+    c.fluence = readBytes(scratch / (std::string(RESULT_BASE) + ".spct"));
+
+    writeBytes(scratch / "water.csda", c.waterCsda);
+    writeBytes(scratch / "measured.csv", c.measured);
+    fit::CommandOptions options = fit::parseArguments(
+        {(scratch / "measured.csv").string(), "--emax", std::to_string(FIT_MAX_ENERGY_MEV), "--fixed-emax",
+         "--histories", std::to_string(BASIS_HISTORIES), "--out", (scratch / "fit.pdd").string()});
+    options.workFolder = scratch;
+    std::ostringstream fitOut;
+    if (fit::runFitCommand(options, fitOut) != 0) throw std::runtime_error("the fit of the example failed");
+    c.fitOutput = fitOut.str();
+    c.fittedCurve = readBytes(scratch / "fit.pdd");
+    c.basisCacheName = "fit-basis-9.0MeV.txt";
+    c.basisCache = readBytes(scratch / c.basisCacheName);
+    for (const std::string* file : {&c.kernelResult, &c.depthDoseResult, &c.fluence, &c.fittedCurve, &c.basisCache})
+        if (file->empty()) throw std::runtime_error("a product file of the corpus was not written");
+    return c;
+}
+
+}  // namespace fuzz
