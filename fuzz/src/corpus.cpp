@@ -6,6 +6,7 @@
 #include "engine/console.h"
 #include "engine/electron_data.h"
 #include "fit/fit_command.h"
+#include "fit/free_fit_command.h"
 #include "fuzz/target.h"
 #include "kernel/kernel_simulation.h"
 
@@ -52,7 +53,8 @@ std::string wideTable(const std::string& committed, const std::filesystem::path&
 
 }  // namespace
 
-Corpus makeCorpus(const std::filesystem::path& dataFolder, const std::filesystem::path& scratch) {
+Corpus makeCorpus(const std::filesystem::path& dataFolder, const std::filesystem::path& samplesFolder,
+                  const std::filesystem::path& scratch) {
     Corpus c;
     c.eldat = readBytes(dataFolder / "ELDAT.dat");
     c.waterCsda = readBytes(dataFolder / "water.csda");
@@ -95,6 +97,19 @@ Corpus makeCorpus(const std::filesystem::path& dataFolder, const std::filesystem
     c.fittedCurve = readBytes(scratch / "fit.pdd");
     c.basisCacheName = "fit-basis-9.0MeV.txt";
     c.basisCache = readBytes(scratch / c.basisCacheName);
+
+    fit::CommandOptions free = fit::parseArguments({(scratch / "measured.csv").string(), "--model", "free", "--rp",
+                                                    "measured", "--histories", std::to_string(BASIS_HISTORIES)});
+    free.workFolder = scratch;
+    std::ostringstream freeOut;
+    if (fit::runFreeFitCommand(free, freeOut) != 0) throw std::runtime_error("the free-form fit of the example failed");
+    c.freeFitOutput = freeOut.str();
+
+    c.waterTankMcc = readBytes(samplesFolder / "electrons-6-9-12MeV.mcc");
+    c.waterTankRfa300 = readBytes(samplesFolder / "electrons-9-16MeV.asc");
+    c.waterTankW2cad = readBytes(samplesFolder / "electrons-12-20MeV.cdp");
+    if (c.waterTankMcc.empty() || c.waterTankRfa300.empty() || c.waterTankW2cad.empty())
+        throw std::runtime_error("the water-tank samples are missing from " + samplesFolder.string());
     for (const std::string* file : {&c.kernelResult, &c.depthDoseResult, &c.fluence, &c.fittedCurve, &c.basisCache})
         if (file->empty()) throw std::runtime_error("a product file of the corpus was not written");
     return c;

@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
         std::filesystem::remove_all(options.workFolder);
         for (const char* part : {"corpus", "seeds", "baseline"})
             std::filesystem::create_directories(options.workFolder / part);
-        const fuzz::Corpus corpus = fuzz::makeCorpus(dataFolder, options.workFolder / "corpus");
+        const fuzz::Corpus corpus = fuzz::makeCorpus(dataFolder, ORVALIS_SAMPLES_DIR, options.workFolder / "corpus");
         auto targets = fuzz::readerTargets(corpus, options.workFolder / "seeds");
         for (auto& target : fuzz::runTargets(corpus, options.workFolder / "baseline"))
             targets.push_back(std::move(target));

@@ -1,6 +1,9 @@
 #include "fuzz/reader_targets.h"
 
+#include "beamdata/beam_quality.h"
 #include "beamdata/free_format.h"
+#include "beamdata/ionisation_to_dose.h"
+#include "beamdata/measured_curve_file.h"
 #include "beamdata/range_energy.h"
 #include "beamdata/title_decoding.h"
 #include "common/setup_logic.h"
@@ -10,6 +13,7 @@
 #include "fit/basis_cache.h"
 #include "fit/measured_data.h"
 #include "viewers/fluence_file.h"
+#include "viewers/free_fit_run.h"
 #include "viewers/kernel_map.h"
 #include "viewers/pdd_comparison.h"
 #include "viewers/spectrum_fit_run.h"
@@ -321,6 +325,50 @@ void addBasisReader(const Corpus& c, const std::filesystem::path& seedFolder,
         std::vector<std::string>{}));
 }
 
+// The one reader of measured curves on water-tank exports: every depth curve it gives, converted to
+// dose where it was ionisation, must have finite depths from the surface down and finite values, and
+// its beam-quality figures must come out without a fault.
+void addWaterTankReaders(const Corpus& c, std::vector<std::unique_ptr<Target>>& targets) {
+    const std::pair<const char*, const std::string*> files[] = {
+        {"tank.mcc", &c.waterTankMcc}, {"tank.asc", &c.waterTankRfa300}, {"tank.cdp", &c.waterTankW2cad}};
+    for (const auto& [name, seed] : files) {
+        targets.push_back(std::make_unique<ReaderTarget>(
+            std::string("measured curves: ") + name, name, *seed,
+            [](const std::filesystem::path& file, bool) {
+                const beamdata::MeasuredFile read = beamdata::readMeasuredFile(file);
+                for (const beamdata::DepthScan& scan : read.depthScans) {
+                    const beamdata::DepthScan dose = beamdata::depthDoseOf(scan, beamdata::QuantityChoice::AsDetected,
+                                                                           read.fileName);
+                    for (std::size_t k = 0; k < dose.depthMm.size(); ++k)
+                        if (!finite(dose.depthMm[k]) || !finite(dose.value[k]) ||
+                            (k > 0 && dose.depthMm[k] < dose.depthMm[k - 1]))
+                            return damaged("a depth curve with depths out of order or values not finite");
+                    beamdata::beamQuality(dose.depthMm, dose.value);
+                }
+                return accepted();
+            },
+            std::vector<std::string>{name}));
+    }
+}
+
+// The free-form fit's output as the fit window reads it.
+void addFreeFitOutputReader(const Corpus& c, std::vector<std::unique_ptr<Target>>& targets) {
+    targets.push_back(std::make_unique<ReaderTarget>(
+        "front end: orvalis-fit --model free output", "free-output.txt", c.freeFitOutput,
+        [](const std::filesystem::path& file, bool) {
+            const auto bytes = bytesOf(file);
+            if (!bytes) return refused("no output");
+            const auto view = orvalis::viewers::parseFreeFit(*bytes);
+            if (!view) return refused("not read");
+            for (const auto& point : view->spectrum)
+                if (!finite(point.energyMeV) || !finite(point.relativeWeight) || point.relativeWeight < 0.0)
+                    return damaged("a spectrum point that is not a finite weight");
+            orvalis::viewers::freeFitFiguresText(view->result);
+            return accepted();
+        },
+        std::vector<std::string>{}));
+}
+
 }  // namespace
 
 std::vector<std::unique_ptr<Target>> readerTargets(const Corpus& corpus, const std::filesystem::path& seedFolder) {
@@ -334,6 +382,8 @@ std::vector<std::unique_ptr<Target>> readerTargets(const Corpus& corpus, const s
     addCurveReaders(corpus, targets);
     addFrontEndFileReaders(corpus, targets);
     addBasisReader(corpus, seedFolder, targets);
+    addWaterTankReaders(corpus, targets);
+    addFreeFitOutputReader(corpus, targets);
     return targets;
 }
 

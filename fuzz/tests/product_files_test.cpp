@@ -35,7 +35,7 @@ class ProductFiles : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         folder_ = new TempFolder("product-files");
-        corpus_ = new fuzz::Corpus(fuzz::makeCorpus(DATA, folder_->path()));
+        corpus_ = new fuzz::Corpus(fuzz::makeCorpus(DATA, ORVALIS_SAMPLES_DIR, folder_->path()));
     }
     static void TearDownTestSuite() {
         delete corpus_;

@@ -23,7 +23,13 @@ struct Corpus {
     std::string fittedCurve;  // orvalis-fit --out on the measured example
     std::string basisCache;   // the basis file it kept
     std::string basisCacheName;
-    std::string fitOutput;  // its standard output: progress, report and RESULT lines
+    std::string fitOutput;      // its standard output: progress, report and RESULT lines
+    std::string freeFitOutput;  // orvalis-fit --model free on the measured example: its output
+    // Water-tank exports of several depth curves and profiles, written from the formats' facts by
+    // the tests' sample writer (beamdata/tests/samples).
+    std::string waterTankMcc;
+    std::string waterTankRfa300;
+    std::string waterTankW2cad;
 };
 
 constexpr const char* RESULT_BASE = "9MeV-9.0_8.0-2.0";
@@ -33,8 +39,9 @@ constexpr int DEPTH_DOSE_HISTORIES = 4000;
 constexpr int BASIS_HISTORIES = 100;  // per basis curve, the fit's smallest
 constexpr double FIT_MAX_ENERGY_MEV = 9.0;
 
-// Builds the corpus, running the simulators and the fit in `scratch` (an empty folder). Throws
-// std::runtime_error when a product file cannot be made.
-Corpus makeCorpus(const std::filesystem::path& dataFolder, const std::filesystem::path& scratch);
+// Builds the corpus, running the simulators and the fit in `scratch` (an empty folder); the water-tank
+// samples come from `samplesFolder`. Throws std::runtime_error when a file cannot be made or read.
+Corpus makeCorpus(const std::filesystem::path& dataFolder, const std::filesystem::path& samplesFolder,
+                  const std::filesystem::path& scratch);
 
 }  // namespace fuzz
