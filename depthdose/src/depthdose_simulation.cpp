@@ -91,14 +91,9 @@ void simulateAndWrite(const std::filesystem::path& folder, const RunFile& run, c
 }  // namespace
 
 void runDepthDoseSimulation(const std::filesystem::path& folder, Console& console) {
-    LaggedGenerator generator;
-    generator.seed();
-    const ElectronData data = loadElectronData(folder / ELECTRON_DATA_FILE_NAME);
-
-    console.line("");
-    console.line("");
-    console.line(BANNER);
-    console.japaneseLine(TITLE_UTF8, TITLE_SHIFT_JIS);
+    RunStart start = startRun(folder, console, TITLE);
+    LaggedGenerator& generator = start.generator;
+    const ElectronData& data = start.data;
     console.japaneseLine(FIELD_LINE_UTF8, FIELD_LINE_SHIFT_JIS);
 
     const RunFile run = readRunFile(folder / RUN_FILE_NAME, RunKind::DepthDose);

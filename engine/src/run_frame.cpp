@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iostream>
 
 namespace engine {
 
@@ -20,6 +21,34 @@ std::string textOf(float value) {
     return text;
 }
 }  // namespace
+
+RunStart startRun(const std::filesystem::path& folder, Console& console, const SimulatorTitle& title) {
+    RunStart start;
+    start.generator.seed();
+    start.data = loadElectronData(folder / ELECTRON_DATA_FILE_NAME);
+    console.line("");
+    console.line("");
+    console.line(title.banner);
+    console.japaneseLine(title.japaneseUtf8, title.japaneseShiftJis);
+    return start;
+}
+
+int simulatorMain(void (*simulation)(const std::filesystem::path& folder, Console& console)) {
+    prepareConsoleStreams();
+    Console console(std::cin, std::cout, consoleUsesShiftJis());
+    try {
+        simulation(std::filesystem::path(), console);  // files by plain name in the current folder
+    } catch (const RunStopped& stopped) {
+        std::cout.flush();
+        std::cerr << stopped.what() << "\r\n";
+        return STOPPED_STATUS_BASE + stopped.signalNumber();
+    } catch (const std::exception& error) {
+        std::cout.flush();
+        std::cerr << error.what() << "\r\n";
+        return 1;
+    }
+    return 0;
+}
 
 RunFile readRunFile(const std::filesystem::path& path, RunKind kind) {
     LineReader reader(path);

@@ -24,14 +24,9 @@ std::string kernelResultText(const RunFile& run, const Spectrum& spectrum, const
 }
 
 void runKernelSimulation(const std::filesystem::path& folder, Console& console) {
-    LaggedGenerator generator;
-    generator.seed();
-    const ElectronData data = loadElectronData(folder / ELECTRON_DATA_FILE_NAME);
-
-    console.line("");
-    console.line("");
-    console.line(BANNER);
-    console.japaneseLine(TITLE_UTF8, TITLE_SHIFT_JIS);
+    RunStart start = startRun(folder, console, TITLE);
+    LaggedGenerator& generator = start.generator;
+    const ElectronData& data = start.data;
     console.line("");
 
     const RunFile run = readRunFile(folder / RUN_FILE_NAME, RunKind::Kernel);

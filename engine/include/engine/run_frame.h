@@ -60,6 +60,26 @@ using HistoryCounts = std::array<std::int32_t, SPECTRUM_BINS>;
 // results' header field ("F6.2", below 1000 MeV), and a count too large for whole counts.
 RunFile readRunFile(const std::filesystem::path& path, RunKind kind);
 
+// The console title of a simulator: its banner line and its Japanese title line.
+struct SimulatorTitle {
+    const char* banner;
+    const char* japaneseUtf8;
+    const char* japaneseShiftJis;
+};
+
+// The start of every run, in its order: the generator seeded before any file is read, the
+// scattering table loaded from the folder, two empty lines, the banner and the title line.
+struct RunStart {
+    LaggedGenerator generator;
+    ElectronData data;
+};
+RunStart startRun(const std::filesystem::path& folder, Console& console, const SimulatorTitle& title);
+
+// main() of a simulator: runs `simulation` on the files of the current folder with the standard
+// console. A run stopped by a signal ends with status 128 + the signal, any other failure with 1,
+// its message on the error stream.
+int simulatorMain(void (*simulation)(const std::filesystem::path& folder, Console& console));
+
 // Reads Nimbrola.txt: two title lines with "(A30)", then 100 spectrum lines with "(F5.2,E10.3)";
 // each weight below the floor is set to 0 as soon as its line is read.
 Spectrum readSpectrumFile(const std::filesystem::path& path);
