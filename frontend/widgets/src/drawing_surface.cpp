@@ -149,14 +149,19 @@ void DrawingSurface::drawSegment(const QPointF& from, const QPointF& to, const Q
     update();
 }
 
+std::pair<UserScale::Pixel, UserScale::Pixel> DrawingSurface::cornersWithinReach(double x1, double y1, double x2,
+                                                                                 double y2) const {
+    // Corners beyond the reach are moved to it: the edges inside the frame stay where they were.
+    const ClipRect reach = reachOf(scale_);
+    return {scale_.toPixel(clampTo(x1, reach.xMin, reach.xMax), clampTo(y1, reach.yMin, reach.yMax)),
+            scale_.toPixel(clampTo(x2, reach.xMin, reach.xMax), clampTo(y2, reach.yMin, reach.yMax))};
+}
+
 void DrawingSurface::rectangle(double x1, double y1, double x2, double y2) { rectangle(x1, y1, x2, y2, foreground_); }
 
 void DrawingSurface::rectangle(double x1, double y1, double x2, double y2, const QColor& color) {
     resizeBuffer();
-    // Corners beyond the reach are moved to it: the edges inside the frame stay where they were.
-    const ClipRect reach = reachOf(scale_);
-    const UserScale::Pixel a = scale_.toPixel(clampTo(x1, reach.xMin, reach.xMax), clampTo(y1, reach.yMin, reach.yMax));
-    const UserScale::Pixel b = scale_.toPixel(clampTo(x2, reach.xMin, reach.xMax), clampTo(y2, reach.yMin, reach.yMax));
+    const auto [a, b] = cornersWithinReach(x1, y1, x2, y2);
     QPainter painter(&buffer_);
     painter.setPen(QPen(color, lineWidth_, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
     painter.setBrush(Qt::NoBrush);
@@ -169,9 +174,7 @@ void DrawingSurface::rectangle(double x1, double y1, double x2, double y2, const
 
 void DrawingSurface::filledRectangle(double x1, double y1, double x2, double y2, const QColor& fill) {
     resizeBuffer();
-    const ClipRect reach = reachOf(scale_);
-    const UserScale::Pixel a = scale_.toPixel(clampTo(x1, reach.xMin, reach.xMax), clampTo(y1, reach.yMin, reach.yMax));
-    const UserScale::Pixel b = scale_.toPixel(clampTo(x2, reach.xMin, reach.xMax), clampTo(y2, reach.yMin, reach.yMax));
+    const auto [a, b] = cornersWithinReach(x1, y1, x2, y2);
     QPainter painter(&buffer_);
     painter.fillRect(
         QRect(QPoint(std::min(a.x, b.x), std::min(a.y, b.y)), QPoint(std::max(a.x, b.x), std::max(a.y, b.y))), fill);

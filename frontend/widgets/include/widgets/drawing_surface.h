@@ -121,6 +121,8 @@ protected:
 private:
     // A hidden widget learns its size late; the buffer follows the inner area before every use.
     void resizeBuffer() const;
+    // Two corners in pixels, each first moved within the frame's reach.
+    std::pair<UserScale::Pixel, UserScale::Pixel> cornersWithinReach(double x1, double y1, double x2, double y2) const;
     void drawSegment(const QPointF& from, const QPointF& to, const QColor& color);
     void drawBorder(QPainter& painter) const;
 
