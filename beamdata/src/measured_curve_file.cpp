@@ -1,5 +1,7 @@
 #include "beamdata/measured_curve_file.h"
 
+#include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <sstream>
 
@@ -39,6 +41,25 @@ MeasuredFormat detectFormat(std::string_view text) {
     return MeasuredFormat::Csv;
 }
 
+namespace {
+
+// No water phantom is ten metres deep, and noise may leave a small negative value in the tail but not
+// one below minus the largest: such numbers come from a damaged file, not from a measurement.
+constexpr double DEPTH_LIMIT_MM = 10000.0;
+
+void checkMeasured(const DepthScan& scan, const std::string& fileName) {
+    double largest = 0.0;
+    for (const double value : scan.value) largest = std::max(largest, value);
+    for (std::size_t k = 0; k < scan.depthMm.size(); ++k) {
+        if (!(std::fabs(scan.depthMm[k]) <= DEPTH_LIMIT_MM))
+            detail::fail(fileName, scan.info.firstLine, "a depth beyond 10 m is no measured depth in mm");
+        if (!(scan.value[k] >= -largest))
+            detail::fail(fileName, scan.info.firstLine, "a value below minus the largest value is no measured value");
+    }
+}
+
+}  // namespace
+
 MeasuredFile parseMeasuredText(std::string_view text, const std::string& fileName) {
     if (const int line = detail::lineOfZeroByte(text))
         detail::fail(fileName, line, "a zero byte: this is a binary file, not a measured text file");
@@ -48,6 +69,7 @@ MeasuredFile parseMeasuredText(std::string_view text, const std::string& fileNam
     file.format = detectFormat(text);
     if (file.format == MeasuredFormat::Csv) {
         file.depthScans.push_back(csvDepthScan(text, fileName));
+        checkMeasured(file.depthScans.front(), fileName);
         return file;
     }
     detail::ScanReading reading = file.format == MeasuredFormat::PtwMcc   ? detail::readPtwMcc(text, fileName)
@@ -59,7 +81,10 @@ MeasuredFile parseMeasuredText(std::string_view text, const std::string& fileNam
                                std::to_string(scans) + (scans == 1 ? " scan" : " scans") +
                                " of other kinds, lines 1 to " + std::to_string(reading.lastLine) + ")");
     }
-    for (DepthScan& scan : reading.depthScans) orderFromSurface(scan);
+    for (DepthScan& scan : reading.depthScans) {
+        orderFromSurface(scan);
+        checkMeasured(scan, fileName);
+    }
     file.depthScans = std::move(reading.depthScans);
     file.otherScans = reading.otherScans;
     return file;

@@ -39,8 +39,9 @@ TEST(MeasuredFile, RejectsWhatCannotBeFittedNamingFileAndLine) {
     EXPECT_EQ(failure("h\n1, 50\n2\n"), "bad.csv, line 3: a depth without its dose at the end of the file");
     EXPECT_EQ(failure("h\n1, 50\n1, 40\n"), "bad.csv, line 3: the depths must increase from record to record");
     EXPECT_EQ(failure("h\n1, 0\n2, 0\n"), "bad.csv: no positive dose");
-    EXPECT_EQ(failure("h\n1, 50\n2, -1e6\n"), "bad.csv: a dose below minus the largest dose is no measured dose");
-    EXPECT_EQ(failure("h\n1, 50\n1e308, 40\n"), "bad.csv: a depth beyond 10 m is no measured depth in mm");
+    EXPECT_EQ(failure("h\n1, 50\n2, -1e6\n"),
+              "bad.csv, line 2: a value below minus the largest value is no measured value");
+    EXPECT_EQ(failure("h\n1, 50\n1e308, 40\n"), "bad.csv, line 2: a depth beyond 10 m is no measured depth in mm");
     EXPECT_EQ(failure("h\n1, 50\n2, -0.4\n"), "no error");  // a little noise below zero in the tail
     EXPECT_THROW(fit::readMeasuredCurve(folder.path() / "missing.csv"), engine::RunError);
 }

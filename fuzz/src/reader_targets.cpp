@@ -103,6 +103,21 @@ std::optional<std::string> bytesOf(const std::filesystem::path& file) {
     return beamdata::text::readWholeFile(file.string());
 }
 
+// A reader of the front end: it gets the file's bytes (a file that cannot be read, such as a
+// folder, is refused as the window refuses it) and shows its own read message for a refusal, so no
+// file name is required in it.
+std::unique_ptr<Target> frontEndTarget(std::string name, std::string fileName, const std::string& seed,
+                                       std::function<Outcome(const std::string& bytes)> read) {
+    return std::make_unique<ReaderTarget>(
+        std::move(name), std::move(fileName), seed,
+        [read = std::move(read)](const std::filesystem::path& file, bool) {
+            const auto bytes = bytesOf(file);
+            if (!bytes) return refused("unreadable");
+            return read(*bytes);
+        },
+        std::vector<std::string>{});
+}
+
 void addSimulatorReaders(const Corpus& c, const std::filesystem::path& seedFolder,
                          std::vector<std::unique_ptr<Target>>& targets) {
     // What the whole files hold: a cut file that is taken must hold the same.
@@ -186,17 +201,13 @@ Outcome curveOutcome(const std::vector<orvalis::viewers::PlotPoint>& points, con
 
 void addCurveReaders(const Corpus& c, std::vector<std::unique_ptr<Target>>& targets) {
     using namespace orvalis::viewers;
-    targets.push_back(std::make_unique<ReaderTarget>(
-        "front end: measured .csv", "measured.csv", c.measured,
-        [](const std::filesystem::path& file, bool) {
-            const auto bytes = bytesOf(file);
-            if (!bytes) return refused("unreadable");
+    targets.push_back(
+        frontEndTarget("front end: measured .csv", "measured.csv", c.measured, [](const std::string& bytes) {
             std::array<double, PDD_TABLE_LAST + 1> depth{}, dose{};
-            const PddLoad load = loadMeasuredPdd(*bytes, depth, dose);
+            const PddLoad load = loadMeasuredPdd(bytes, depth, dose);
             if (!load.curveDrawn) return refused("not drawn");
             return curveOutcome(measuredCurvePoints(depth, dose, *load.maxDose, load.recordCount), load);
-        },
-        std::vector<std::string>{}));
+        }));
     targets.push_back(std::make_unique<ReaderTarget>(
         "orvalis-fit: measured .csv", "measured.csv", c.measured,
         [](const std::filesystem::path& file, bool) {
@@ -210,78 +221,55 @@ void addCurveReaders(const Corpus& c, std::vector<std::unique_ptr<Target>>& targ
             return accepted();
         },
         std::vector<std::string>{"measured.csv"}));
-    targets.push_back(std::make_unique<ReaderTarget>(
-        "front end: .pdd", "run.pdd", c.depthDoseResult,
-        [](const std::filesystem::path& file, bool) {
-            const auto bytes = bytesOf(file);
-            if (!bytes) return refused("unreadable");
-            std::array<double, PDD_TABLE_LAST + 1> dose{};
-            const PddLoad load = loadCalculatedPdd(*bytes, dose);
-            for (int mm = 0; mm < 100; ++mm)
-                if (const auto p = readoutPercent(dose, load.maxDose.value_or(0.0), mm); p && !finite(*p))
-                    return damaged("an infinite read-out");
-            if (!load.curveDrawn) return refused("not drawn");
-            return curveOutcome(calculatedCurvePoints(dose, *load.maxDose), load);
-        },
-        std::vector<std::string>{}));
+    targets.push_back(frontEndTarget("front end: .pdd", "run.pdd", c.depthDoseResult, [](const std::string& bytes) {
+        std::array<double, PDD_TABLE_LAST + 1> dose{};
+        const PddLoad load = loadCalculatedPdd(bytes, dose);
+        for (int mm = 0; mm < 100; ++mm)
+            if (const auto p = readoutPercent(dose, load.maxDose.value_or(0.0), mm); p && !finite(*p))
+                return damaged("an infinite read-out");
+        if (!load.curveDrawn) return refused("not drawn");
+        return curveOutcome(calculatedCurvePoints(dose, *load.maxDose), load);
+    }));
 }
 
 void addFrontEndFileReaders(const Corpus& c, std::vector<std::unique_ptr<Target>>& targets) {
     using namespace orvalis::viewers;
-    targets.push_back(std::make_unique<ReaderTarget>(
-        "front end: .elk", "run.elk", c.kernelResult,
-        [](const std::filesystem::path& file, bool) {
-            const auto bytes = bytesOf(file);
-            if (!bytes) return refused("unreadable");
-            const std::optional<KernelFile> kernel = readKernelFile(*bytes);
-            if (!kernel) return refused("not read");
-            beamdata::text::decodeTitleBytes(kernel->titleBytes);
-            if (!(kernel->maxValue > 0.0) || !finite(kernel->maxValue) || !finite(kernel->sum))
-                return damaged("a kernel whose maximum or sum is not a finite positive number");
-            for (int i = 1; i <= MAP_DEPTH_BINS; ++i)
-                for (int j = 1; j <= MAP_RADIAL_BINS; ++j)
-                    greyClass((*kernel->table)[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] /
-                              kernel->maxValue);
-            return accepted();
-        },
-        std::vector<std::string>{}));
-    targets.push_back(std::make_unique<ReaderTarget>(
-        "front end: .spct", "run.spct", c.fluence,
-        [](const std::filesystem::path& file, bool) {
-            const auto bytes = bytesOf(file);
-            if (!bytes) return refused("unreadable");
-            const orvalis::viewers::FluenceRead read = orvalis::viewers::readFluenceFile(*bytes);
-            if (!read.spectrum) return refused("not read");
-            beamdata::text::decodeTitleBytes(read.spectrum->titleLine);
-            if (read.spectrum->points.size() > 100) return damaged("more than 100 points");
-            for (const auto& p : orvalis::viewers::fluenceChartPoints(read.spectrum->points, read.spectrum->fluenceMax))
-                if (!finite(p.x) || !finite(p.y) || p.y > 100.0 || p.y < -100.0)
-                    return damaged("a chart point beyond the scale");
-            return accepted();
-        },
-        std::vector<std::string>{}));
-    targets.push_back(std::make_unique<ReaderTarget>(
-        "front end: fitted curve", "fit.pdd", c.fittedCurve,
-        [](const std::filesystem::path& file, bool) {
-            const auto bytes = bytesOf(file);
-            if (!bytes) return refused("unreadable");
-            const auto points = fittedCurvePoints(*bytes);
-            if (!points) return refused("not read");
-            // The comparison plot: 10600 x 1150 units on about 630 x 545 pixels, dashes of 8 and 5 px.
-            const orvalis::ClipRect plotArea{-500.0, -130.0, 10100.0, 1020.0};
-            const double diagonalPx = std::hypot(630.0, 545.0);
-            const auto dashes = dashedSegments(*points, 10600.0 / 630.0, 1150.0 / 545.0, 8.0, 5.0, plotArea);
-            const double bound = static_cast<double>(points->size()) * (diagonalPx / 13.0 + 2.0);
-            if (static_cast<double>(dashes.size()) > bound) return damaged(std::to_string(dashes.size()) + " dashes");
-            return accepted();
-        },
-        std::vector<std::string>{}));
-    targets.push_back(std::make_unique<ReaderTarget>(
-        "front end: orvalis-fit output", "fit-output.txt", c.fitOutput,
-        [](const std::filesystem::path& file, bool) {
-            const auto bytes = bytesOf(file);  // the window reads these lines from the process, never a folder
-            if (!bytes) return refused("no output");
-            std::istringstream lines(*bytes);
+    targets.push_back(frontEndTarget("front end: .elk", "run.elk", c.kernelResult, [](const std::string& bytes) {
+        const std::optional<KernelFile> kernel = readKernelFile(bytes);
+        if (!kernel) return refused("not read");
+        beamdata::text::decodeTitleBytes(kernel->titleBytes);
+        if (!(kernel->maxValue > 0.0) || !finite(kernel->maxValue) || !finite(kernel->sum))
+            return damaged("a kernel whose maximum or sum is not a finite positive number");
+        for (int i = 1; i <= MAP_DEPTH_BINS; ++i)
+            for (int j = 1; j <= MAP_RADIAL_BINS; ++j)
+                greyClass((*kernel->table)[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] /
+                          kernel->maxValue);
+        return accepted();
+    }));
+    targets.push_back(frontEndTarget("front end: .spct", "run.spct", c.fluence, [](const std::string& bytes) {
+        const orvalis::viewers::FluenceRead read = orvalis::viewers::readFluenceFile(bytes);
+        if (!read.spectrum) return refused("not read");
+        beamdata::text::decodeTitleBytes(read.spectrum->titleLine);
+        if (read.spectrum->points.size() > 100) return damaged("more than 100 points");
+        for (const auto& p : orvalis::viewers::fluenceChartPoints(read.spectrum->points, read.spectrum->fluenceMax))
+            if (!finite(p.x) || !finite(p.y) || p.y > 100.0 || p.y < -100.0)
+                return damaged("a chart point beyond the scale");
+        return accepted();
+    }));
+    targets.push_back(frontEndTarget("front end: fitted curve", "fit.pdd", c.fittedCurve, [](const std::string& bytes) {
+        const auto points = fittedCurvePoints(bytes);
+        if (!points) return refused("not read");
+        // The comparison plot: 10600 x 1150 units on about 630 x 545 pixels, dashes of 8 and 5 px.
+        const orvalis::ClipRect plotArea{-500.0, -130.0, 10100.0, 1020.0};
+        const double diagonalPx = std::hypot(630.0, 545.0);
+        const auto dashes = dashedSegments(*points, 10600.0 / 630.0, 1150.0 / 545.0, 8.0, 5.0, plotArea);
+        const double bound = static_cast<double>(points->size()) * (diagonalPx / 13.0 + 2.0);
+        if (static_cast<double>(dashes.size()) > bound) return damaged(std::to_string(dashes.size()) + " dashes");
+        return accepted();
+    }));
+    targets.push_back(
+        frontEndTarget("front end: orvalis-fit output", "fit-output.txt", c.fitOutput, [](const std::string& bytes) {
+            std::istringstream lines(bytes);
             for (std::string line; std::getline(lines, line);) {
                 if (const auto percent = fitProgressPercent(line); percent && (*percent < 0 || *percent > 100))
                     return damaged("a progress of " + std::to_string(*percent) + " %");
@@ -293,8 +281,7 @@ void addFrontEndFileReaders(const Corpus& c, std::vector<std::unique_ptr<Target>
                 if (const auto r = parseFitResult(line)) orvalis::scrollBarValue(r->alpha);
             }
             return accepted();
-        },
-        std::vector<std::string>{}));
+        }));
 }
 
 void addBasisReader(const Corpus& c, const std::filesystem::path& seedFolder,
@@ -353,20 +340,16 @@ void addWaterTankReaders(const Corpus& c, std::vector<std::unique_ptr<Target>>& 
 
 // The free-form fit's output as the fit window reads it.
 void addFreeFitOutputReader(const Corpus& c, std::vector<std::unique_ptr<Target>>& targets) {
-    targets.push_back(std::make_unique<ReaderTarget>(
-        "front end: orvalis-fit --model free output", "free-output.txt", c.freeFitOutput,
-        [](const std::filesystem::path& file, bool) {
-            const auto bytes = bytesOf(file);
-            if (!bytes) return refused("no output");
-            const auto view = orvalis::viewers::parseFreeFit(*bytes);
+    targets.push_back(frontEndTarget(
+        "front end: orvalis-fit --model free output", "free-output.txt", c.freeFitOutput, [](const std::string& bytes) {
+            const auto view = orvalis::viewers::parseFreeFit(bytes);
             if (!view) return refused("not read");
             for (const auto& point : view->spectrum)
                 if (!finite(point.energyMeV) || !finite(point.relativeWeight) || point.relativeWeight < 0.0)
                     return damaged("a spectrum point that is not a finite weight");
             orvalis::viewers::freeFitFiguresText(view->result);
             return accepted();
-        },
-        std::vector<std::string>{}));
+        }));
 }
 
 }  // namespace
