@@ -3,15 +3,21 @@
 #include "engine/run_error.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace fit {
 
 namespace {
 
-// Bounds of the relative slope, in units of 1/Rp.
-constexpr double STEEPEST_FALL = 1.0;
-constexpr double STEEPEST_RISE = 0.5;
+// The tail beyond Rp is photons: it falls with depth no faster than a narrow beam of 2 MeV photons is
+// attenuated in water (0.49 %/mm; the bremsstrahlung of 6-20 MeV beams is harder and broad, so
+// slower), and it does not rise. A steeper fit is the end of the electrons' fall-off or noise.
+constexpr double STEEPEST_RELATIVE_FALL_PER_MM = 0.005;
+// Build-up of the photon dose under the surface: this fraction of the line is missing at the surface,
+// recovered over BUILD_UP_LENGTH x Rp (see backgroundLine).
+constexpr double BUILD_UP_DEFICIT = 0.5;
+constexpr double BUILD_UP_LENGTH = 0.3;
 
 std::string millimetres(double value) {
     char text[32];
@@ -21,9 +27,17 @@ std::string millimetres(double value) {
 
 }  // namespace
 
-double BackgroundLine::shapeAt(double depthMm) const {
+double BackgroundLine::lineAt(double depthMm) const {
     return std::max(0.0, 1.0 + relativeSlopePerMm * (depthMm - practicalRangeMm));
 }
+
+double BackgroundLine::buildUpAt(double depthMm) const {
+    const double length = BUILD_UP_LENGTH * practicalRangeMm;
+    return (1.0 - BUILD_UP_DEFICIT * std::exp(-std::max(depthMm, 0.0) / length)) /
+           (1.0 - BUILD_UP_DEFICIT * std::exp(-practicalRangeMm / length));
+}
+
+double BackgroundLine::shapeAt(double depthMm) const { return lineAt(depthMm) * buildUpAt(depthMm); }
 
 std::optional<BackgroundLine> backgroundLine(const MeasuredCurve& curve, double practicalRangeMm, BackgroundMode mode,
                                              const std::string& fileName) {
@@ -60,9 +74,7 @@ std::optional<BackgroundLine> backgroundLine(const MeasuredCurve& curve, double 
     } else {
         line.heightAtRp = curve.dose[tail.front()];
     }
-    // A falling line (negative slope) is twice as high at the surface at most, a rising one half.
-    line.relativeSlopePerMm = std::clamp(line.relativeSlopePerMm, -STEEPEST_FALL / practicalRangeMm,
-                                         STEEPEST_RISE / practicalRangeMm);
+    line.relativeSlopePerMm = std::clamp(line.relativeSlopePerMm, -STEEPEST_RELATIVE_FALL_PER_MM, 0.0);
     return line;
 }
 

@@ -94,11 +94,21 @@ TEST(BackgroundLine, FollowsTheTailAndIsRefusedOnlyWhenForcedOnAShortCurve) {
     ASSERT_TRUE(line.has_value());
     EXPECT_NEAR(line->heightAtRp, 2.0, 1e-9);
     EXPECT_NEAR(line->relativeSlopePerMm, -0.005, 1e-9);
-    EXPECT_NEAR(line->shapeAt(0.0), 1.2, 1e-9);
+    EXPECT_NEAR(line->lineAt(0.0), 1.2, 1e-9);
     EXPECT_EQ(line->tailPoints, 18);
-    // A steep tail (the electrons' foot, not photons) is bounded: at most twice as high at the surface.
+    // Under the surface the photons build up: half the line is missing at the surface, none at Rp and
+    // beyond, and the shape grows with depth in between.
+    EXPECT_NEAR(line->shapeAt(40.0), 1.0, 1e-12);
+    EXPECT_NEAR(line->buildUpAt(0.0), 0.5 / (1.0 - 0.5 * std::exp(-1.0 / 0.3)), 1e-12);
+    EXPECT_NEAR(line->shapeAt(0.0), line->lineAt(0.0) * line->buildUpAt(0.0), 1e-12);
+    EXPECT_NEAR(line->buildUpAt(80.0), 1.0, 0.02);
+    for (double z = 1.0; z < 40.0; z += 1.0) EXPECT_LT(line->buildUpAt(z - 1.0), line->buildUpAt(z)) << z;
+    // A tail falling faster than photons are attenuated is the electrons' foot: at most 0.5 % per mm.
+    // A rising one is noise: flat.
     const auto steep = fit::backgroundLine(lineTail(40.0, 60.0, 2.0, -0.1), 40.0, fit::BackgroundMode::On, "m.csv");
-    EXPECT_NEAR(steep->shapeAt(0.0), 2.0, 1e-9);
+    EXPECT_NEAR(steep->relativeSlopePerMm, -0.005, 1e-12);
+    const auto rising = fit::backgroundLine(lineTail(40.0, 60.0, 2.0, 0.02), 40.0, fit::BackgroundMode::On, "m.csv");
+    EXPECT_EQ(rising->relativeSlopePerMm, 0.0);
 
     const fit::MeasuredCurve shortCurve = lineTail(40.0, 46.0, 2.0, 0.0);
     EXPECT_FALSE(fit::backgroundLine(shortCurve, 40.0, fit::BackgroundMode::Automatic, "m.csv").has_value());
