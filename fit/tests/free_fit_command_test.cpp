@@ -30,6 +30,9 @@ TEST(FreeFitArguments, TakesTheFreeModelOptionsAndRefusesThemWithBeta) {
     EXPECT_TRUE(o.writeExchange);
     EXPECT_FALSE(o.fromDepthMm.has_value());
     EXPECT_EQ(fit::parseArguments({"m.csv", "--emax", "9"}).model, fit::SpectrumModel::Beta);
+    // The free-form basis takes more histories unless told; the Beta model's stays as it was.
+    EXPECT_EQ(fit::historiesPerCurve(o), fit::DEFAULT_FREE_HISTORIES_PER_CURVE);
+    EXPECT_EQ(fit::historiesPerCurve(fit::parseArguments({"m.csv", "--emax", "9"})), 20000);
     for (const std::vector<std::string>& bad :
          {std::vector<std::string>{"m.csv", "--emax", "9", "--smooth", "1"},
           {"m.csv", "--emax", "9", "--exchange"},
