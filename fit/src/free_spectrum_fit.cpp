@@ -155,11 +155,9 @@ void takeCurves(const BinCurves& curves, double size, double amplitude, const Me
         r.model[s] = r.electrons[s] + r.backgroundDose[s];
     }
     const double modelMax = *std::max_element(r.model.begin(), r.model.end());
+    r.backgroundHeight = amplitude;
     if (r.background) r.backgroundAtRpPercent = PERCENT * amplitude / modelMax;
-    // The model at a measured depth: the electrons' slabs end at 110 mm, the background goes on.
-    const auto modelAt = [&](double depthMm) {
-        return resultCurveAt(r.electrons, depthMm) + (r.background ? amplitude * r.background->shapeAt(depthMm) : 0.0);
-    };
+    const auto modelAt = [&r](double depthMm) { return freeModelAt(r, depthMm); };
     double sum = 0.0;
     for (std::size_t i = 0; i < points.depthMm.size(); ++i) {
         const double d = modelAt(points.depthMm[i]) - points.relative[i];
@@ -176,6 +174,11 @@ void takeCurves(const BinCurves& curves, double size, double amplitude, const Me
 }
 
 }  // namespace
+
+double freeModelAt(const FreeFitResult& r, double depthMm) {
+    return resultCurveAt(r.electrons, depthMm) +
+           (r.background ? r.backgroundHeight * r.background->shapeAt(depthMm) : 0.0);
+}
 
 FreeFitResult fitFreeSpectrum(const ModelBasis& model, float maxEnergyMeV, const MeasuredCurve& measured,
                               const std::optional<BackgroundLine>& background, const FreeFitOptions& options,
