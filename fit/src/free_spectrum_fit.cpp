@@ -208,9 +208,13 @@ FreeFitResult fitFreeSpectrum(const ModelBasis& model, float maxEnergyMeV, const
     if (!(scale > 0.0)) throw engine::RunError("The basis holds no dose.");
 
     std::vector<bool> allowed(BINS, true);
-    if (const auto rp = practicalRangeMm(measured))
+    if (const auto rp = practicalRangeMm(measured)) {
+        // The electrons reach the deepest fall-off: that of a second group of electrons when the
+        // steepest one, which sets Rp, is the first (R10 lies beyond Rp then).
+        const double reachMm = std::isnan(r.measured[3]) ? *rp : std::max(*rp, r.measured[3]);
         for (std::size_t j = 0; j < BINS; ++j)
-            allowed[j] = withinReach(curves[j], ELECTRON_REACH_FACTOR * *rp + ELECTRON_REACH_SLACK_MM);
+            allowed[j] = withinReach(curves[j], ELECTRON_REACH_FACTOR * reachMm + ELECTRON_REACH_SLACK_MM);
+    }
     const LinearModel linear{curves, allowed, scale, background};
     std::vector<double> design;
     design.reserve(points.depthMm.size() * linear.columns());

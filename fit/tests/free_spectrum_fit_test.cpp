@@ -109,6 +109,22 @@ fit::MeasuredCurve lineTail(double rpMm, double lastMm, double atRp, double slop
     return c;
 }
 
+TEST(BackgroundLine, TellsASecondFallOffOfElectronsFromPhotons) {
+    // Rp found on the fall-off of a first group of electrons; beyond it a second group holds 30 %
+    // and falls off itself by 70 mm: no background unless forced.
+    fit::MeasuredCurve twoGroups = lineTail(40.0, 80.0, 30.0, 0.0);
+    for (std::size_t i = 0; i < twoGroups.depthMm.size(); ++i)
+        if (twoGroups.depthMm[i] > 60.0) twoGroups.dose[i] = std::max(1.0, 30.0 - 3.0 * (twoGroups.depthMm[i] - 60.0));
+    std::string whyNone;
+    EXPECT_FALSE(fit::backgroundLine(twoGroups, 40.0, fit::BackgroundMode::Automatic, "m.csv", &whyNone));
+    EXPECT_NE(whyNone.find("more than photons give"), std::string::npos) << whyNone;
+    // A low tail that falls 5 % per mm is electrons too.
+    EXPECT_FALSE(
+        fit::backgroundLine(lineTail(40.0, 60.0, 2.0, -0.1), 40.0, fit::BackgroundMode::Automatic, "m.csv", &whyNone));
+    EXPECT_NE(whyNone.find("faster than photons"), std::string::npos) << whyNone;
+    EXPECT_TRUE(fit::backgroundLine(twoGroups, 40.0, fit::BackgroundMode::On, "m.csv").has_value());
+}
+
 TEST(BackgroundLine, FollowsTheTailAndIsRefusedOnlyWhenForcedOnAShortCurve) {
     const auto line = fit::backgroundLine(lineTail(40.0, 60.0, 2.0, -0.01), 40.0, fit::BackgroundMode::Automatic,
                                           "m.csv");
@@ -132,7 +148,9 @@ TEST(BackgroundLine, FollowsTheTailAndIsRefusedOnlyWhenForcedOnAShortCurve) {
     EXPECT_EQ(rising->relativeSlopePerMm, 0.0);
 
     const fit::MeasuredCurve shortCurve = lineTail(40.0, 46.0, 2.0, 0.0);
-    EXPECT_FALSE(fit::backgroundLine(shortCurve, 40.0, fit::BackgroundMode::Automatic, "m.csv").has_value());
+    std::string whyNone;
+    EXPECT_FALSE(fit::backgroundLine(shortCurve, 40.0, fit::BackgroundMode::Automatic, "m.csv", &whyNone));
+    EXPECT_NE(whyNone.find("ends less than 10.0 mm beyond"), std::string::npos) << whyNone;
     EXPECT_FALSE(fit::backgroundLine(lineTail(40.0, 60.0, 2.0, 0.0), 40.0, fit::BackgroundMode::Off, "m.csv"));
     try {
         fit::backgroundLine(shortCurve, 40.0, fit::BackgroundMode::On, "short.csv");

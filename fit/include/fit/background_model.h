@@ -37,11 +37,13 @@ struct BackgroundLine {
 };
 
 // The line for a measurement, or empty when the background is left out: Off, or Automatic with a
-// measurement that ends less than BACKGROUND_REACH_MM beyond Rp. The slope is bounded to a flat or
-// falling tail, falling by at most 0.5 % per mm (a steeper tail is the end of the electrons'
-// fall-off or noise, not photons). Throws engine::RunError naming `fileName` when the background is
-// forced On and the measurement is too short for it.
+// measurement that ends less than BACKGROUND_REACH_MM beyond Rp or whose tail is no photon tail
+// (above 10 % of the maximum at Rp, or falling faster than 2 % per mm: the fall-off of a second group
+// of electrons, Rp having been found on the first); then `whyNone`, when given, says why. The slope
+// is bounded to a flat or falling tail, falling by at most 0.5 % per mm (a steeper tail is the end
+// of the electrons' fall-off or noise, not photons). Throws engine::RunError naming `fileName` when
+// the background is forced On and the measurement is too short for it.
 std::optional<BackgroundLine> backgroundLine(const MeasuredCurve& curve, double practicalRangeMm, BackgroundMode mode,
-                                             const std::string& fileName);
+                                             const std::string& fileName, std::string* whyNone = nullptr);
 
 }  // namespace fit
