@@ -61,10 +61,10 @@ QPainterPath pathOf(const Panel& f, int count, Value value) {
 }
 
 void drawDepthDose(QPainter& p, const MeasuredCurve& measured, const FreeFitResult& r) {
-    const double deepest = std::min(measured.depthMm.back(), 110.0);
-    const Panel f{std::clamp(std::ceil(deepest / 10.0) * 10.0, 10.0, 110.0), 105.0, 50.0, 540.0};
+    // To the end of the measurement: beyond the simulators' 110 mm the model is the background alone.
+    const Panel f{std::clamp(std::ceil(measured.depthMm.back() / 10.0) * 10.0, 10.0, 200.0), 105.0, 50.0, 540.0};
     p.fillRect(QRectF(f.at(r.fromDepthMm, f.yMax), f.at(std::min(r.toDepthMm, f.xMax), 0.0)), QColor(240, 240, 250));
-    drawPanelAxes(p, f, 10.0, 10.0, "Depth in water (mm)");
+    drawPanelAxes(p, f, f.xMax > 120.0 ? 20.0 : 10.0, 10.0, "Depth in water (mm)");
     p.setClipRect(QRectF(f.at(0.0, f.yMax), f.at(f.xMax, 0.0)).adjusted(0, -2, 0, 2));
     const double largest = *std::max_element(measured.dose.begin(), measured.dose.end());
     p.setPen(QPen(QColor(0, 0, 255), 2));
@@ -72,16 +72,16 @@ void drawDepthDose(QPainter& p, const MeasuredCurve& measured, const FreeFitResu
         const auto i = static_cast<std::size_t>(k);
         return std::pair{measured.depthMm[i], 100.0 * measured.dose[i] / largest};
     }));
-    const int labels = static_cast<int>(f.xMax);
-    auto slabPath = [&](const DepthCurve& curve) {
-        return pathOf(f, labels, [&](int k) { return std::pair{k + 1.0, 100.0 * resultCurveAt(curve, k + 1.0)}; });
+    const int depths = static_cast<int>(f.xMax);
+    auto depthPath = [&](auto value) {
+        return pathOf(f, depths, [&](int k) { return std::pair{k + 1.0, 100.0 * value(k + 1.0)}; });
     };
     if (r.background) {
         p.setPen(QPen(QColor(128, 128, 128), 2, Qt::DotLine));
-        p.drawPath(slabPath(r.backgroundDose));
+        p.drawPath(depthPath([&](double z) { return r.backgroundHeight * r.background->shapeAt(z); }));
     }
     p.setPen(QPen(QColor(0, 160, 0), 2, Qt::DashLine));
-    p.drawPath(slabPath(r.model));
+    p.drawPath(depthPath([&](double z) { return freeModelAt(r, z); }));
     p.setClipping(false);
     p.setPen(Qt::black);
     p.drawText(QRectF(0, 12, WIDTH_PX, 24), Qt::AlignCenter,

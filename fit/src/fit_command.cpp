@@ -55,19 +55,19 @@ std::optional<AxisBasis> obtainBasis(const CommandOptions& o, float centreMeV, s
     const std::filesystem::path cacheFile = o.workFolder / cacheName;
     std::string reason = "not used (--no-cache)";
     if (o.useCache) {
-        if (auto cached = loadBasis(cacheFile, centreMeV, o.historiesPerCurve, curveCount, hash, reason)) {
+        if (auto cached = loadBasis(cacheFile, centreMeV, historiesPerCurve(o), curveCount, hash, reason)) {
             out << "Basis read from " << cacheFile.filename().string() << "\n" << std::flush;
             return cached;
         }
     }
     out << "Basis " << cacheFile.filename().string() << ": " << reason << "; simulating " << curveCount << " curves of "
-        << o.historiesPerCurve << " histories on " << o.threads << " threads\n"
+        << historiesPerCurve(o) << " histories on " << o.threads << " threads\n"
         << std::flush;
     const engine::ElectronData data = engine::loadElectronData(eldat);
     const auto start = std::chrono::steady_clock::now();
     AxisBasis basis;
     const bool complete = simulateBasis(
-        data, centreMeV, o.historiesPerCurve, curveCount, o.threads, basis,
+        data, centreMeV, historiesPerCurve(o), curveCount, o.threads, basis,
         [&out](int done, int total) { out << progressLine("basis", done, total) << std::flush; }, cancel);
     if (!complete) return std::nullopt;
     out << "Basis simulated in " << seconds(secondsSince(start)) << "\n" << std::flush;
@@ -99,6 +99,11 @@ FitResult fitWithBasisNamed(const ModelBasis& model, const MeasuredCurve& measur
 }
 
 }  // namespace
+
+std::int32_t historiesPerCurve(const CommandOptions& o) {
+    return o.historiesPerCurve.value_or(o.model == SpectrumModel::Free ? DEFAULT_FREE_HISTORIES_PER_CURVE
+                                                                       : DEFAULT_HISTORIES_PER_CURVE);
+}
 
 std::string usageText() {
     return "usage: orvalis-fit MEASURED (--emax MeV | --rp cm | --rp measured) [--fixed-emax] [--span %]\n"

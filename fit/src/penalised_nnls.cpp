@@ -80,6 +80,15 @@ void PenalisedNnls::setBounds(std::vector<double> lower, std::vector<double> upp
     upper_ = std::move(upper);
 }
 
+void PenalisedNnls::setLinearConstraints(std::vector<double> rows, std::vector<double> lower,
+                                         std::vector<double> upper) {
+    if (lower.size() != upper.size() || rows.size() != lower.size() * columns_)
+        throw std::invalid_argument("Linear constraints need one row of `columns` values per pair of bounds.");
+    constraintRows_ = std::move(rows);
+    constraintLower_ = std::move(lower);
+    constraintUpper_ = std::move(upper);
+}
+
 // The unknowns strictly inside their bounds.
 std::vector<std::size_t> PenalisedNnls::freeSet(const std::vector<double>& x) const {
     const double tolerance = ACTIVE_FRACTION * *std::max_element(x.begin(), x.end());
@@ -95,20 +104,15 @@ bool PenalisedNnls::withinBounds(const std::vector<double>& values, const std::v
     return true;
 }
 
-PenalisedNnls::Solution PenalisedNnls::solve(double smooth) const {
+// ALGLIB's dense interior-point solver on min x'Hx/2 - (A'y)'x within the bounds and constraints.
+std::vector<double> PenalisedNnls::interiorPoint(const std::vector<double>& h) const {
     const std::size_t n = columns_;
     const auto an = static_cast<alglib::ae_int_t>(n);
-    std::vector<double> h(n * n);
-    for (std::size_t k = 0; k < h.size(); ++k) h[k] = normal_[k] + smooth * penalty_[k];
     alglib::real_2d_array quadratic;
-    quadratic.setlength(an, an);
+    quadratic.setcontent(an, an, h.data());
     alglib::real_1d_array linear;
     linear.setlength(an);
-    for (std::size_t r = 0; r < n; ++r) {
-        linear(static_cast<alglib::ae_int_t>(r)) = -projected_[r];
-        for (std::size_t c = 0; c < n; ++c)
-            quadratic(static_cast<alglib::ae_int_t>(r), static_cast<alglib::ae_int_t>(c)) = h[r * n + c];
-    }
+    for (std::size_t r = 0; r < n; ++r) linear(static_cast<alglib::ae_int_t>(r)) = -projected_[r];
     alglib::real_1d_array x;
     alglib::minqpreport report;
     try {
@@ -118,13 +122,19 @@ PenalisedNnls::Solution PenalisedNnls::solve(double smooth) const {
         alglib::minqpsetlinearterm(state, linear);
         alglib::real_1d_array lower;
         alglib::real_1d_array upper;
-        lower.setlength(an);
-        upper.setlength(an);
-        for (std::size_t j = 0; j < n; ++j) {
-            lower(static_cast<alglib::ae_int_t>(j)) = lower_[j];
-            upper(static_cast<alglib::ae_int_t>(j)) = upper_[j];
-        }
+        lower.setcontent(an, lower_.data());
+        upper.setcontent(an, upper_.data());
         alglib::minqpsetbc(state, lower, upper);
+        if (!constraintLower_.empty()) {
+            const auto k = static_cast<alglib::ae_int_t>(constraintLower_.size());
+            alglib::real_2d_array c;
+            c.setcontent(k, an, constraintRows_.data());
+            alglib::real_1d_array cl;
+            alglib::real_1d_array cu;
+            cl.setcontent(k, constraintLower_.data());
+            cu.setcontent(k, constraintUpper_.data());
+            alglib::minqpsetlc2dense(state, c, cl, cu, k);
+        }
         alglib::minqpsetscaleautodiag(state);
         alglib::minqpsetalgodenseipm(state, SOLVER_TOLERANCE);
         alglib::minqpoptimize(state);
@@ -135,20 +145,23 @@ PenalisedNnls::Solution PenalisedNnls::solve(double smooth) const {
     if (report.terminationtype <= 0)
         throw engine::RunError("The spectrum solver found no solution (code " +
                                std::to_string(static_cast<long>(report.terminationtype)) + ")");
-    Solution s;
-    s.smooth = smooth;
-    s.x.assign(n, 0.0);
-    for (std::size_t j = 0; j < n; ++j) s.x[j] = std::max(0.0, x(static_cast<alglib::ae_int_t>(j)));
+    std::vector<double> solution(n);
+    for (std::size_t j = 0; j < n; ++j) solution[j] = std::max(0.0, x(static_cast<alglib::ae_int_t>(j)));
+    return solution;
+}
 
-    // The interior-point answer leaves the zero unknowns a little above zero: solve exactly on the
-    // unknowns it keeps, and use that when it stays non-negative.
-    // Unknowns on a bound are set to it, the others solved for with those held.
-    const std::vector<std::size_t> free = freeSet(s.x);
-    std::vector<double> held = s.x;
+// The interior-point answer leaves the zero unknowns a little above zero: solve exactly on the
+// unknowns it keeps, unknowns on a bound set to it, and use that when it stays within the bounds.
+// (Not with general constraints, which the exact solve would not keep.)
+void PenalisedNnls::polish(const std::vector<double>& h, std::vector<double>& x) const {
+    if (!constraintLower_.empty()) return;
+    const std::size_t n = columns_;
+    const std::vector<std::size_t> free = freeSet(x);
+    std::vector<double> held = x;
     for (std::size_t j = 0; j < n; ++j)
         held[j] = std::find(free.begin(), free.end(), j) != free.end()
                       ? 0.0
-                      : (s.x[j] - lower_[j] < upper_[j] - s.x[j] ? lower_[j] : upper_[j]);
+                      : (x[j] - lower_[j] < upper_[j] - x[j] ? lower_[j] : upper_[j]);
     std::vector<double> rightSide;
     for (std::size_t r : free) {
         double side = projected_[r];
@@ -157,9 +170,19 @@ PenalisedNnls::Solution PenalisedNnls::solve(double smooth) const {
     }
     std::vector<double> exact;
     if (!free.empty() && solveOnSet(h, n, free, rightSide, 1, exact) && withinBounds(exact, free)) {
-        s.x = held;
-        for (std::size_t k = 0; k < free.size(); ++k) s.x[free[k]] = exact[k];
+        x = held;
+        for (std::size_t k = 0; k < free.size(); ++k) x[free[k]] = exact[k];
     }
+}
+
+PenalisedNnls::Solution PenalisedNnls::solve(double smooth) const {
+    const std::size_t n = columns_;
+    std::vector<double> h(n * n);
+    for (std::size_t k = 0; k < h.size(); ++k) h[k] = normal_[k] + smooth * penalty_[k];
+    Solution s;
+    s.smooth = smooth;
+    s.x = interiorPoint(h);
+    polish(h, s.x);
     for (std::size_t i = 0; i < data_.size(); ++i) {
         double model = 0.0;
         for (std::size_t j = 0; j < n; ++j) model += design_[i * n + j] * s.x[j];

@@ -21,7 +21,7 @@ TEST(FitArguments, ReadsTheOptionsAndRefusesWhatIsMissingOrWrong) {
     EXPECT_EQ(o.measuredFile, "m.csv");
     EXPECT_EQ(*o.practicalRangeCm, 4.5);
     EXPECT_EQ(o.mode, fit::MaxEnergyMode::Fixed);
-    EXPECT_EQ(o.historiesPerCurve, 5000);
+    EXPECT_EQ(fit::historiesPerCurve(o), 5000);
     EXPECT_EQ(o.curveFile, "f.pdd");
     EXPECT_DOUBLE_EQ(o.maxEnergySpan, 0.15);
     EXPECT_FALSE(o.useCache);

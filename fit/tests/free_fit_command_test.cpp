@@ -30,6 +30,9 @@ TEST(FreeFitArguments, TakesTheFreeModelOptionsAndRefusesThemWithBeta) {
     EXPECT_TRUE(o.writeExchange);
     EXPECT_FALSE(o.fromDepthMm.has_value());
     EXPECT_EQ(fit::parseArguments({"m.csv", "--emax", "9"}).model, fit::SpectrumModel::Beta);
+    // The free-form basis takes more histories unless told; the Beta model's stays as it was.
+    EXPECT_EQ(fit::historiesPerCurve(o), fit::DEFAULT_FREE_HISTORIES_PER_CURVE);
+    EXPECT_EQ(fit::historiesPerCurve(fit::parseArguments({"m.csv", "--emax", "9"})), 20000);
     for (const std::vector<std::string>& bad :
          {std::vector<std::string>{"m.csv", "--emax", "9", "--smooth", "1"},
           {"m.csv", "--emax", "9", "--exchange"},
@@ -117,17 +120,29 @@ TEST(FreeExchange, WritesTheFilesAsTheSetUpWindowDoes) {
 }
 
 // A folder with the data files and a measured curve that falls off from 100 % at 20 mm to 0 at 40 mm.
+enum class Shape { FallOff, Flat, TwoFallOffs };
+
+// Relative dose of the test measurements at a depth in mm.
+double doseOf(Shape shape, double z) {
+    switch (shape) {
+    case Shape::Flat: return 80.0 + 0.2 * z;
+    case Shape::FallOff: return z < 20.0 ? 80.0 + z : std::max(1.0, 100.0 - 5.0 * (z - 20.0));
+    case Shape::TwoFallOffs:  // a second group of electrons holds 30 % beyond the first fall-off
+        if (z < 20.0) return 80.0 + z;
+        if (z < 30.0) return 100.0 - 7.0 * (z - 20.0);
+        return z < 50.0 ? 30.0 : std::max(1.0, 30.0 - 2.9 * (z - 50.0));
+    }
+    return 0.0;
+}
+
 struct CommandFolder {
     TempFolder folder{"free-fit-command"};
-    CommandFolder(double lastDepthMm, bool fallOff = true) {
+    CommandFolder(double lastDepthMm, Shape shape = Shape::FallOff) {
         testing_support::writeFile(folder.path() / "ELDAT.dat", testing_support::readFile(ELDAT_PATH));
         testing_support::writeFile(folder.path() / "water.csda", testing_support::readFile(WATER_CSDA_PATH));
         std::string text = "depth, dose\n";
-        for (double z = 1.0; z <= lastDepthMm; z += 1.0) {
-            const double dose = !fallOff ? 80.0 + 0.2 * z
-                                         : (z < 20.0 ? 80.0 + z : std::max(1.0, 100.0 - 5.0 * (z - 20.0)));
-            text += std::to_string(z) + ", " + std::to_string(dose) + "\n";
-        }
+        for (double z = 1.0; z <= lastDepthMm; z += 1.0)
+            text += std::to_string(z) + ", " + std::to_string(doseOf(shape, z)) + "\n";
         testing_support::writeFile(folder.path() / "m.csv", text);
     }
     fit::CommandOptions options(std::vector<std::string> more) const {
@@ -171,6 +186,19 @@ TEST(FreeFitCommand, WritesResultsAndExchangeFilesThatTheSimulatorsRead) {
     EXPECT_FALSE(f.has("Nimbrola.dat.part"));
 }
 
+TEST(FreeFitCommand, TakesThePracticalRangeOfTheDeepestFallOff) {
+    // The steepest fall-off (tangent at 34 mm) belongs to the first group of electrons; the second
+    // falls off near 60 mm and is no background. Its Rp sets Emax, so that its electrons fit.
+    const CommandFolder f(80.0, Shape::TwoFallOffs);
+    std::ostringstream out;
+    ASSERT_EQ(fit::runFreeFitCommand(f.options({"--rp", "measured"}), out), 0);
+    EXPECT_NE(out.str().find("Practical range of the measurement: 6.0"), std::string::npos) << out.str();
+    const auto parsed = beamdata::parseFreeFitOutput(out.str());
+    ASSERT_TRUE(parsed.has_value());
+    EXPECT_LT(parsed->summary.backgroundPercent, 2.0);  // the 1 % tail beyond 60 mm, not the 30 %
+    EXPECT_NEAR(*parsed->levels[3].modelMm[0], *parsed->levels[3].measuredMm, 1.0);
+}
+
 TEST(FreeFitCommand, RefusesBadMeasurementsWithoutWritingAnything) {
     auto refused = [](const CommandFolder& f, const fit::CommandOptions& o, const std::string& expected) {
         std::ostringstream out;
@@ -189,7 +217,7 @@ TEST(FreeFitCommand, RefusesBadMeasurementsWithoutWritingAnything) {
             more.push_back(s == "model.pdd" || s == "plot.png" ? (f.folder.path() / s).string() : s);
         return f.options(more);
     };
-    const CommandFolder flat(60.0, false);
+    const CommandFolder flat(60.0, Shape::Flat);
     refused(flat, with(flat, {"--rp", "measured"}), "m.csv");
     refused(flat, with(flat, {"--emax", "9"}), "m.csv");
     const CommandFolder shortTail(45.0);

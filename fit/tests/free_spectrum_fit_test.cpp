@@ -1,5 +1,5 @@
-// The free-form fit: the penalised non-negative solver, the background line, the fit on a basis
-// whose truth is known, and the clinical-like test curves it is benchmarked on.
+// The free-form fit: the penalised non-negative solver, the background line, and the fit on a basis
+// whose truth is known.
 #include "fit/free_spectrum_fit.h"
 
 #include "engine/run_error.h"
@@ -45,6 +45,27 @@ TEST(PenalisedNnls, KeepsUnknownsNonNegativeWithinBoundsAndSmoothsAsAsked) {
     EXPECT_THROW(problem.setBounds(upper, lower), std::invalid_argument);
 }
 
+TEST(PenalisedNnls, KeepsGeneralLinearConstraints) {
+    // Identity design on four unknowns: unconstrained, x is the data.
+    const std::size_t n = 4;
+    std::vector<double> design(n * n, 0.0);
+    for (std::size_t j = 0; j < n; ++j) design[j * n + j] = 1.0;
+    fit::PenalisedNnls problem(design, {1.0, 2.0, 3.0, 0.5}, n, n);
+    // x0 + x1 = 4 shares the excess equally; x2 + x3 <= 2 would take 0.75 off each, but x3 cannot go
+    // below zero, so x2 takes it all.
+    const double inf = std::numeric_limits<double>::infinity();
+    problem.setLinearConstraints({1, 1, 0, 0, 0, 0, 1, 1}, {4.0, -inf}, {4.0, 2.0});
+    const auto x = problem.solve(0.0).x;
+    EXPECT_NEAR(x[0], 1.5, 1e-6);
+    EXPECT_NEAR(x[1], 2.5, 1e-6);
+    EXPECT_NEAR(x[2], 2.0, 1e-6);
+    EXPECT_NEAR(x[3], 0.0, 1e-6);
+    EXPECT_THROW(problem.setLinearConstraints({1, 1, 0}, {0.0}, {1.0}), std::invalid_argument);
+    // Constraints that no non-negative x meets are reported, not answered.
+    problem.setLinearConstraints({1, 1, 1, 1}, {-inf}, {-1.0});
+    EXPECT_THROW(problem.solve(0.0), engine::RunError);
+}
+
 TEST(PenalisedNnls, CrossValidationPrefersTheTrueSmoothnessOverBothEnds) {
     // Noisy samples of a smooth non-negative function through a blurring design: GCV must pick an
     // interior strength that recovers the function better than no smoothing does.
@@ -88,20 +109,48 @@ fit::MeasuredCurve lineTail(double rpMm, double lastMm, double atRp, double slop
     return c;
 }
 
+TEST(BackgroundLine, TellsASecondFallOffOfElectronsFromPhotons) {
+    // Rp found on the fall-off of a first group of electrons; beyond it a second group holds 30 %
+    // and falls off itself by 70 mm: no background unless forced.
+    fit::MeasuredCurve twoGroups = lineTail(40.0, 80.0, 30.0, 0.0);
+    for (std::size_t i = 0; i < twoGroups.depthMm.size(); ++i)
+        if (twoGroups.depthMm[i] > 60.0) twoGroups.dose[i] = std::max(1.0, 30.0 - 3.0 * (twoGroups.depthMm[i] - 60.0));
+    std::string whyNone;
+    EXPECT_FALSE(fit::backgroundLine(twoGroups, 40.0, fit::BackgroundMode::Automatic, "m.csv", &whyNone));
+    EXPECT_NE(whyNone.find("more than photons give"), std::string::npos) << whyNone;
+    // A low tail that falls 5 % per mm is electrons too.
+    EXPECT_FALSE(
+        fit::backgroundLine(lineTail(40.0, 60.0, 2.0, -0.1), 40.0, fit::BackgroundMode::Automatic, "m.csv", &whyNone));
+    EXPECT_NE(whyNone.find("faster than photons"), std::string::npos) << whyNone;
+    EXPECT_TRUE(fit::backgroundLine(twoGroups, 40.0, fit::BackgroundMode::On, "m.csv").has_value());
+}
+
 TEST(BackgroundLine, FollowsTheTailAndIsRefusedOnlyWhenForcedOnAShortCurve) {
     const auto line = fit::backgroundLine(lineTail(40.0, 60.0, 2.0, -0.01), 40.0, fit::BackgroundMode::Automatic,
                                           "m.csv");
     ASSERT_TRUE(line.has_value());
     EXPECT_NEAR(line->heightAtRp, 2.0, 1e-9);
     EXPECT_NEAR(line->relativeSlopePerMm, -0.005, 1e-9);
-    EXPECT_NEAR(line->shapeAt(0.0), 1.2, 1e-9);
+    EXPECT_NEAR(line->lineAt(0.0), 1.2, 1e-9);
     EXPECT_EQ(line->tailPoints, 18);
-    // A steep tail (the electrons' foot, not photons) is bounded: at most twice as high at the surface.
+    // Under the surface the photons build up: half the line is missing at the surface, none at Rp and
+    // beyond, and the shape grows with depth in between.
+    EXPECT_NEAR(line->shapeAt(40.0), 1.0, 1e-12);
+    EXPECT_NEAR(line->buildUpAt(0.0), 0.5 / (1.0 - 0.5 * std::exp(-1.0 / 0.3)), 1e-12);
+    EXPECT_NEAR(line->shapeAt(0.0), line->lineAt(0.0) * line->buildUpAt(0.0), 1e-12);
+    EXPECT_NEAR(line->buildUpAt(80.0), 1.0, 0.02);
+    for (double z = 1.0; z < 40.0; z += 1.0) EXPECT_LT(line->buildUpAt(z - 1.0), line->buildUpAt(z)) << z;
+    // A tail falling faster than photons are attenuated is the electrons' foot: at most 0.5 % per mm.
+    // A rising one is noise: flat.
     const auto steep = fit::backgroundLine(lineTail(40.0, 60.0, 2.0, -0.1), 40.0, fit::BackgroundMode::On, "m.csv");
-    EXPECT_NEAR(steep->shapeAt(0.0), 2.0, 1e-9);
+    EXPECT_NEAR(steep->relativeSlopePerMm, -0.005, 1e-12);
+    const auto rising = fit::backgroundLine(lineTail(40.0, 60.0, 2.0, 0.02), 40.0, fit::BackgroundMode::On, "m.csv");
+    EXPECT_EQ(rising->relativeSlopePerMm, 0.0);
 
     const fit::MeasuredCurve shortCurve = lineTail(40.0, 46.0, 2.0, 0.0);
-    EXPECT_FALSE(fit::backgroundLine(shortCurve, 40.0, fit::BackgroundMode::Automatic, "m.csv").has_value());
+    std::string whyNone;
+    EXPECT_FALSE(fit::backgroundLine(shortCurve, 40.0, fit::BackgroundMode::Automatic, "m.csv", &whyNone));
+    EXPECT_NE(whyNone.find("ends less than 10.0 mm beyond"), std::string::npos) << whyNone;
     EXPECT_FALSE(fit::backgroundLine(lineTail(40.0, 60.0, 2.0, 0.0), 40.0, fit::BackgroundMode::Off, "m.csv"));
     try {
         fit::backgroundLine(shortCurve, 40.0, fit::BackgroundMode::On, "short.csv");
@@ -120,7 +169,7 @@ struct KnownBeam {
     fit::RangeLevels electronLevels{};
 };
 
-KnownBeam knownBeam() {
+KnownBeam knownBeam(double lastDepthMm = 80.0) {
     KnownBeam k;
     const fit::BinCurves curves = k.model.binCurves(12.0f);
     fit::DepthCurve electrons{};
@@ -132,7 +181,7 @@ KnownBeam knownBeam() {
     const double largest = *std::max_element(electrons.begin(), electrons.end());
     for (double& v : electrons) v /= largest;
     k.electronLevels = fit::resultCurveLevels(electrons);
-    for (double z = 1.0; z <= 80.0; z += 2.0) {
+    for (double z = 1.0; z <= lastDepthMm; z += 2.0) {
         k.measured.depthMm.push_back(z);
         k.measured.dose.push_back(100.0 * fit::resultCurveAt(electrons, z) +
                                   k.backgroundPercent * (1.0 - 0.002 * (z - 50.0)));
@@ -171,6 +220,36 @@ TEST(FreeSpectrumFit, RecoversABeamWithATailAndItsBackground) {
     EXPECT_EQ(fit::fitFreeSpectrum(k.model, 12.0f, k.measured, line, given, "known.csv").smooth, 1e-3);
 }
 
+fit::FreeFitResult fitWithBackground(const fit::ModelBasis& model, const fit::MeasuredCurve& measured) {
+    const auto line = fit::backgroundLine(measured, *fit::practicalRangeMm(measured), fit::BackgroundMode::On, "k.csv");
+    return fit::fitFreeSpectrum(model, 12.0f, measured, line, {}, "k.csv");
+}
+
+TEST(FreeSpectrumFit, NormalisesTheModelAsTheMeasurementIsNormalised) {
+    // One reading at the maximum lifted by 1 % (noise): the measurement relative to it stands 1 %
+    // lower in the shoulder, where the gradient is about 3 % per mm. The model must be read the same
+    // way, or its R90 would lie some 0.3 mm deeper.
+    KnownBeam k = knownBeam();
+    const auto top = std::max_element(k.measured.dose.begin(), k.measured.dose.end());
+    *top *= 1.01;
+    const fit::FreeFitResult r = fitWithBackground(k.model, k.measured);
+    for (std::size_t level = 0; level < 3; ++level) EXPECT_NEAR(r.free[level], r.measured[level], 0.1) << level;
+    // The model reaches the measured maximum where the measurement has it, and its 1 mm slabs (what
+    // the window searches) nowhere exceed it.
+    const double topDepth = k.measured.depthMm[static_cast<std::size_t>(top - k.measured.dose.begin())];
+    EXPECT_NEAR(fit::resultCurveAt(r.model, topDepth), 1.0, 1e-4);
+    EXPECT_LE(*std::max_element(r.model.begin(), r.model.end()), 1.0 + 1e-4);
+}
+
+TEST(FreeSpectrumFit, KeepsTheBackgroundBeyondTheSlabs) {
+    // Measured to 130 mm: beyond the last 1 mm slab (110 mm) the electrons are gone, the background
+    // is not, and the residual there is as small as anywhere.
+    const KnownBeam k = knownBeam(130.0);
+    const fit::FreeFitResult r = fitWithBackground(k.model, k.measured);
+    EXPECT_EQ(r.toDepthMm, 129.0);
+    EXPECT_LT(r.rmsPercent, 0.5);
+}
+
 TEST(FreeSpectrumFit, RefusesAMeasurementWithoutAFallOff) {
     const fit::ModelBasis model(fit_testing::syntheticBasis(12.0f));
     fit::MeasuredCurve flat;
@@ -184,26 +263,6 @@ TEST(FreeSpectrumFit, RefusesAMeasurementWithoutAFallOff) {
     } catch (const engine::RunError& e) {
         EXPECT_NE(std::string(e.what()).find("flat.csv"), std::string::npos) << e.what();
     }
-}
-
-TEST(TestCurves, ClinicalBeamsFollowTheFullPhysicsFiguresAndGrowWithEnergy) {
-    // A narrow beam without a tail is the monoenergetic reference: R50 3.667 cm at 9 MeV.
-    fit::ClinicalBeam narrow;
-    narrow.peakMeV = 9.0;
-    narrow.spread = 0.005;
-    narrow.tailFraction = 0.0;
-    narrow.surfaceLift = 0.0;
-    const fit::RangeLevels r9 = fit::resultCurveLevels(fit::clinicalDepthDose(narrow));
-    EXPECT_NEAR(r9[2], 36.67, 0.3);
-    EXPECT_NEAR(r9[0], 29.2, 0.5);
-    fit::ClinicalBeam broad = narrow;
-    broad.spread = 0.05;
-    broad.tailFraction = 0.15;
-    const fit::RangeLevels b9 = fit::resultCurveLevels(fit::clinicalDepthDose(broad));
-    EXPECT_LT(b9[0], r9[0]);  // a broader beam falls off earlier and more gently
-    EXPECT_GT(b9[3] - b9[0], r9[3] - r9[0]);
-    narrow.peakMeV = 16.0;
-    EXPECT_NEAR(fit::resultCurveLevels(fit::clinicalDepthDose(narrow))[2], 66.92, 0.4);
 }
 
 }  // namespace

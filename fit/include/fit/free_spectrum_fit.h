@@ -36,6 +36,7 @@ struct FreeFitResult {
     double peakEnergyMeV = 0.0;
 
     std::optional<BackgroundLine> background;
+    double backgroundHeight = 0.0;       // at Rp, in units of the measured maximum
     double backgroundAtRpPercent = 0.0;  // Dx, % of the model's maximum; 0 without a background
 
     double smooth = 0.0;
@@ -57,6 +58,10 @@ struct FreeFitResult {
     RangeLevels window{};         // the model's 1 mm curve, searched as the window searches a result
     RangeLevels electronsOnly{};  // the electrons' 1 mm curve alone: what a run of the spectrum gives
 };
+
+// The model (electrons plus background, in units of the measured maximum) at a depth in mm: the
+// electrons' 1 mm slabs end at 110 mm, the background goes on.
+double freeModelAt(const FreeFitResult& result, double depthMm);
 
 // Throws engine::RunError naming `fileName` when the measurement gives too few points to fit, and
 // std::out_of_range when the basis does not reach maxEnergyMeV.

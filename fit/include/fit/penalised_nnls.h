@@ -29,6 +29,10 @@ public:
     // Bounds of the unknowns (default 0 to infinity): 0 to 0 keeps a bin that the data must not use
     // empty, and a band keeps an amplitude near what other data give.
     void setBounds(std::vector<double> lower, std::vector<double> upper);
+    // General linear constraints lower <= C x <= upper, C given row after row (columns() values per
+    // row); infinite bounds for one-sided rows, equal ones for an equality. Empty vectors remove them.
+    // They hold in every solution that follows (set them after choosing the strength: it is quicker).
+    void setLinearConstraints(std::vector<double> rows, std::vector<double> lower, std::vector<double> upper);
 
     // The solution for one penalty strength (s >= 0). Throws engine::RunError when the solver fails.
     Solution solve(double smooth) const;
@@ -44,6 +48,8 @@ public:
     std::size_t columns() const { return columns_; }
 
 private:
+    std::vector<double> interiorPoint(const std::vector<double>& h) const;
+    void polish(const std::vector<double>& h, std::vector<double>& x) const;
     double effectiveParameters(const std::vector<double>& x, double smooth) const;
     std::vector<std::size_t> freeSet(const std::vector<double>& x) const;
     bool withinBounds(const std::vector<double>& values, const std::vector<std::size_t>& which) const;
@@ -57,6 +63,9 @@ private:
     std::vector<double> projected_;  // A'y
     std::vector<double> lower_;
     std::vector<double> upper_;
+    std::vector<double> constraintRows_;
+    std::vector<double> constraintLower_;
+    std::vector<double> constraintUpper_;
 };
 
 }  // namespace fit

@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# Accuracy of the free-form fit (orvalis-fit --model free --rp measured) on clinical-like water-tank
+# measurements: 6 to 20 MeV, 10 x 10 and 15 x 15 cm fields, each beam with its own energy spread,
+# low-energy tail, surface dose, virtual source distance and photon background (0.5-5 %, with or
+# without a build-up under the surface), scanned at 0.5-2 mm in the build-up and 1-5 mm beyond,
+# with 0.2-0.5 % noise, ending 1-4 cm beyond Rp; some are chamber readings (ionisation, converted
+# to dose by the reader), in the water-tank formats. The curves are made by `fit-test-curve beam`
+# from full-physics monoenergetic figures (fit/clinical_beam.h); they are not this engine's curves.
+#
+#   bench/fit-accuracy.sh [build-dir] [histories per basis curve, default the fit's own]
+#   FIT_ACCURACY_TOLVANE=1   also runs Tolvane (10^7 histories) on each fit's exchange files and
+#                            reads its result as the comparison window does
+#   FIT_ACCURACY_LONGRUN=1   also evaluates the exchange spectrum on an independent basis of 80000
+#                            histories per curve (at Emax + 0.1 MeV): what a long run would give,
+#                            free of the noise of both the fit's basis and a 10^7 run
+#   FIT_ACCURACY_NOISE=0     the same beams without measurement noise
+#   FIT_ACCURACY_CASES="..." only the cases whose names are listed
+#   FIT_WORK=DIR             work folder (bases and Tolvane runs are kept there and reused)
+#
+# Prints a table: differences model - measurement in mm, rms, fitted Dx, times (first fit with its
+# basis unless an earlier case left it, then cached), and "ok" when every limit holds: R90, R80,
+# R50 within 0.3 mm, R10 within 0.5 mm, rms under 0.8 %, (Tolvane R90, R80, R50 within 0.4 mm).
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-build}
+basis_histories=${2:-}
+case "$build" in /*) ;; *) build="$root/$build" ;; esac
+if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+cmake --build "$build" --target orvalis-fit fit-test-curve fit-model-levels Tolvane >/dev/null
+
+work=${FIT_WORK:-$(mktemp -d "${TMPDIR:-/tmp}/orvalis-fit-accuracy.XXXXXX")}
+mkdir -p "$work"
+cp "$root/data/ELDAT.dat" "$root/data/water.csda" "$work/"
+echo "work folder: $work"
+
+# name | file format | beam and scan (fit-test-curve beam keys)
+cases=(
+  "e06f10|csv|peak=6.2 spread=4 tail=8 tailfrom=0.3 tailrise=1 lift=55 field=10 ssd=90 bg=0.6 bgbuild=0.3 first=0.5 buildstep=0.5 step=1 beyond=15 noise=0.3 seed=11"
+  "e06f15|w2cad|peak=6.0 spread=5 tail=12 tailfrom=0.25 tailrise=0 lift=45 field=15 ssd=95 bg=0.8 bgbuild=0 first=1 buildstep=1 step=2 beyond=25 noise=0.2 ion=1 seed=12"
+  "e09f10|rfa300|peak=9.3 spread=4 tail=10 tailfrom=0.3 tailrise=2 lift=50 field=10 ssd=95 bg=1.2 bgbuild=0.5 first=1 buildstep=2 step=2 beyond=30 noise=0.4 ion=1 seed=13"
+  "e09f15|csv|peak=9.0 spread=3 tail=6 tailfrom=0.4 tailrise=1 lift=60 field=15 ssd=100 bg=1.5 bgbuild=0 first=0.5 buildstep=1 step=3 beyond=20 noise=0.3 seed=14"
+  "e12f10|mcc|peak=12.4 spread=5 tail=12 tailfrom=0.3 tailrise=1 lift=55 field=10 ssd=92 bg=2.0 bgbuild=0.6 first=1 buildstep=1 step=2 beyond=35 noise=0.5 seed=15"
+  "e12f15|csv|peak=12.0 spread=4 tail=9 tailfrom=0.2 tailrise=0 lift=50 field=15 ssd=97 bg=2.4 bgbuild=0.3 first=2 buildstep=2 step=5 beyond=20 noise=0.3 seed=16"
+  "e16f10|csv|peak=16.2 spread=4 tail=10 tailfrom=0.3 tailrise=2 lift=60 field=10 ssd=95 bg=3.0 bgbuild=0.6 first=1 buildstep=1 step=2 beyond=25 noise=0.3 seed=17"
+  "e16f15|w2cad|peak=16.0 spread=6 tail=14 tailfrom=0.35 tailrise=1 lift=55 field=15 ssd=90 bg=2.8 bgbuild=0 first=0.5 buildstep=0.5 step=1 beyond=40 noise=0.25 ion=1 seed=18"
+  "e20f10|rfa300|peak=20.5 spread=5 tail=10 tailfrom=0.3 tailrise=1 lift=65 field=10 ssd=95 bg=4.5 bgbuild=0.6 first=1 buildstep=1 step=2 beyond=30 noise=0.3 seed=19"
+  "e20f15|csv|peak=19.8 spread=4 tail=8 tailfrom=0.3 tailrise=0 lift=60 field=15 ssd=100 bg=3.5 bgbuild=0.3 first=0.5 buildstep=2 step=4 beyond=30 noise=0.4 seed=20"
+  "e20f15i|mcc|peak=20.0 spread=5 tail=12 tailfrom=0.25 tailrise=2 lift=70 field=15 ssd=92 bg=5.0 bgbuild=0.5 first=1 buildstep=1 step=1 beyond=35 noise=0.3 ion=1 seed=21"
+  "e09f10c|csv|peak=8.8 spread=5 tail=15 tailfrom=0.3 tailrise=0 lift=40 field=10 ssd=88 bg=1.0 bgbuild=0.7 first=2 buildstep=2 step=5 beyond=15 noise=0.5 seed=22"
+)
+extension() { case "$1" in csv) echo csv ;; mcc) echo mcc ;; rfa300) echo txt ;; w2cad) echo asc ;; esac; }
+field() { sed -n "s/.*$2=\([^ ]*\).*/\1/p" <<< "$1"; }
+delta() { awk -v a="$1" -v b="$2" 'BEGIN { if (a == "" || b == "" || a == "nan" || b == "nan") print "-"; else printf "%+.2f", a - b }'; }
+within() { awk -v d="$1" -v l="$2" 'BEGIN { exit !(d != "-" && d + 0 <= l && d + 0 >= -l) }'; }
+
+tolvane=${FIT_ACCURACY_TOLVANE:-0}
+longrun=${FIT_ACCURACY_LONGRUN:-0}
+header='| case | format | bg % | step mm | noise % | rms % | R90 | R80 | R50 | R10 | Dx % | fit s (cached)'
+rule='|---|---|---|---|---|---|---|---|---|---|---|---'
+if [ "$tolvane" = 1 ]; then header+=' | Tolvane R90 | R80 | R50 | R10'; rule+='|---|---|---|---'; fi
+if [ "$longrun" = 1 ]; then header+=' | long run R90 | R80 | R50 | R10'; rule+='|---|---|---|---'; fi
+# The table's columns after the fit's: the R-levels of a result file against the measured ones, the
+# first three checked against 0.4 mm.
+compare() {
+  local k=0 d
+  for t in "$@"; do
+    d=$(delta "$t" "${measured[$k]}")
+    [ $k -lt 3 ] && { within "$d" 0.4 || ok=0; }
+    row+=" | $d"
+    k=$((k + 1))
+  done
+}
+printf '%s | |\n%s|---|\n' "$header" "$rule"
+passed=0
+count=0
+for c in "${cases[@]}"; do
+  IFS='|' read -r name format keys <<< "$c"
+  if [ -n "${FIT_ACCURACY_CASES:-}" ] && ! grep -qw "$name" <<< "$FIT_ACCURACY_CASES"; then continue; fi
+  file="$name.$(extension "$format")"
+  [ "${FIT_ACCURACY_NOISE:-1}" = 0 ] && keys=$(sed 's/noise=[0-9.]*/noise=0/' <<< "$keys")
+  # shellcheck disable=SC2086
+  "$build/bin/fit-test-curve" beam "$work/$file" $keys format="$format" > /dev/null
+  args=("$file" --model free --rp measured --exchange)
+  [ -n "$basis_histories" ] && args+=(--histories "$basis_histories")
+  start=$(date +%s.%N)
+  out=$(cd "$work" && "$build/bin/orvalis-fit" "${args[@]}" | grep -v '^PROGRESS')
+  first=$(echo "$(date +%s.%N) - $start" | bc -l)
+  start=$(date +%s.%N)
+  (cd "$work" && "$build/bin/orvalis-fit" "${args[@]}" > /dev/null)
+  cached=$(echo "$(date +%s.%N) - $start" | bc -l)
+  echo "$out" > "$work/$name-free.txt"
+  summary=$(grep '^RESULT free ' <<< "$out")
+  rms=$(field "$summary" rms)
+  ok=$(awk -v r="$rms" 'BEGIN { print (r < 0.8) ? 1 : 0 }')
+  row="| $name | $format$([ "$(field "$keys" ion)" = 1 ] && echo ", chamber") | $(field "$keys" bg)"
+  row+=" | $(field "$keys" buildstep)/$(field "$keys" step) | $(field "$keys" noise) | $(printf '%.2f' "$rms")"
+  measured=()
+  limits=(0.3 0.3 0.3 0.5)
+  k=0
+  for level in R90 R80 R50 R10; do
+    line=$(grep "^RESULT $level " <<< "$out")
+    measured+=("$(field "$line" measured)")
+    d=$(delta "$(field "$line" free)" "$(field "$line" measured)")
+    within "$d" "${limits[$k]}" || ok=0
+    row+=" | $d"
+    k=$((k + 1))
+  done
+  row+=" | $(printf '%.1f' "$(field "$summary" background)") | $(printf '%.1f (%.1f)' "$first" "$cached")"
+  if [ "$tolvane" = 1 ]; then
+    pdd=$(sed -n 's/.*written for Tolvane: //p' <<< "$out")
+    (cd "$work" && echo | "$build/bin/Tolvane" > "$name-tolvane.log")
+    read -r _ t90 _ t80 _ t50 _ t10 <<< "$("$build/bin/fit-test-curve" levels "$work/$pdd")"
+    compare "$t90" "$t80" "$t50" "$t10"
+  fi
+  if [ "$longrun" = 1 ]; then
+    emax=$(field "$summary" emax)
+    read -r _ t90 _ t80 _ t50 _ t10 <<< "$(cd "$work" && "$build/bin/fit-model-levels" "$emax" 80000 \
+      --spectrum Nimbrola.txt --basis-emax "$(awk -v e="$emax" 'BEGIN { printf "%.1f", e + 0.1 }')" 2>/dev/null)"
+    compare "$t90" "$t80" "$t50" "$t10"
+  fi
+  count=$((count + 1))
+  [ "$ok" = 1 ] && passed=$((passed + 1))
+  echo "$row | $([ "$ok" = 1 ] && echo ok || echo MISSED) |"
+done
+echo
+echo "$passed of $count cases within every limit"
