@@ -1,12 +1,15 @@
 #pragma once
 // A fresh folder for one test under the system's temporary folder, removed with the object. Its name
-// carries the test's own name, a stem and a count, so folders of tests that ctest runs side by side,
-// or two of one test, never share a name.
+// carries the test's own name, a stem, a count and a random tag, so folders of tests that ctest runs
+// side by side, or two of one test, never share a name. The tag matters for a suite's shared folder:
+// made before any test starts, it has no test name, and ctest runs each test of the suite in a process
+// of its own, all at once.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 
 namespace testsupport {
@@ -19,7 +22,8 @@ public:
         std::string name = "orvalis";
         for (const std::string& part :
              {info ? std::string(info->test_suite_name()) : std::string("no-test"),
-              info ? std::string(info->name()) : std::string(), stem, std::to_string(++made)}) {
+              info ? std::string(info->name()) : std::string(), stem, std::to_string(++made),
+              std::to_string(std::random_device{}())}) {
             if (part.empty()) continue;
             name.append(1, '-');
             name.append(part);
