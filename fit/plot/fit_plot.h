@@ -1,6 +1,6 @@
 #pragma once
 // A picture of the measured depth dose against the fitted model curve (PNG by the file's suffix),
-// painted with Qt's raster engine: measured in blue, fitted in red dashed, the fitted depths shaded.
+// painted with Qt's raster engine: measured in blue, fitted in green dashed, the fitted depths shaded.
 #include "fit/measured_data.h"
 #include "fit/spectrum_fit.h"
 

@@ -8,11 +8,13 @@
 #include "fit/basis_cache.h"
 #include "fit/fit_report.h"
 #include "fit/free_fit_command.h"
+#include "fit/report_text.h"
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 
@@ -20,25 +22,12 @@ namespace fit {
 
 namespace {
 
-constexpr double LOWEST_MAX_ENERGY_MEV = 1.0;
-constexpr double HIGHEST_MAX_ENERGY_MEV = 50.0;  // the scattering table reaches 60 MeV; the basis 1.12 x
-
 double numberArgument(const std::string& name, const std::string& text) {
     char* end = nullptr;
     const double value = std::strtod(text.c_str(), &end);
     if (end == text.c_str() || *end != '\0' || !std::isfinite(value))
         throw std::invalid_argument(name + " needs a number, not \"" + text + "\"");
     return value;
-}
-
-double secondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-std::string seconds(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f s", value);
-    return text;
 }
 
 }  // namespace
@@ -70,7 +59,7 @@ std::optional<AxisBasis> obtainBasis(const CommandOptions& o, float centreMeV, s
         data, centreMeV, historiesPerCurve(o), curveCount, o.threads, basis,
         [&out](int done, int total) { out << progressLine("basis", done, total) << std::flush; }, cancel);
     if (!complete) return std::nullopt;
-    out << "Basis simulated in " << seconds(secondsSince(start)) << "\n" << std::flush;
+    out << "Basis simulated in " << secondsText(secondsSince(start)) << "\n" << std::flush;
     if (o.useCache) {
         // The cache only saves time: a file that cannot be kept does not fail the fit.
         try {
@@ -103,6 +92,28 @@ FitResult fitWithBasisNamed(const ModelBasis& model, const MeasuredCurve& measur
 std::int32_t historiesPerCurve(const CommandOptions& o) {
     return o.historiesPerCurve.value_or(o.model == SpectrumModel::Free ? DEFAULT_FREE_HISTORIES_PER_CURVE
                                                                        : DEFAULT_HISTORIES_PER_CURVE);
+}
+
+std::unique_ptr<engine::ResultFile> openOutputFiles(const CommandOptions& o) {
+    const std::vector<std::filesystem::path> inputs = {o.measuredFile, o.workFolder / engine::ELECTRON_DATA_FILE_NAME,
+                                                       o.workFolder / beamdata::CSDA_FILE_NAME};
+    std::unique_ptr<engine::ResultFile> curveFile;
+    if (!o.curveFile.empty())
+        curveFile = std::make_unique<engine::ResultFile>(std::filesystem::path(), o.curveFile.string(),
+                                                         engine::NameOrigin{"--out", 0, "the fitted curve file"}, inputs);
+    if (!o.plotFile.empty())
+        engine::checkResultName(o.plotFile, engine::NameOrigin{"--plot", 0, "the plot file"}, inputs);
+    return curveFile;
+}
+
+void drawPlot(const std::filesystem::path& file, bool drawable, const std::function<bool()>& draw, std::ostream& out) {
+    if (file.empty()) return;
+    if (!drawable)
+        out << "This build draws no plots (Qt 6 Gui missing); " << file.string() << " not written\n";
+    else if (!draw())
+        out << "The plot " << file.string() << " could not be written\n";
+    else
+        out << "Plot written to " << file.string() << "\n";
 }
 
 std::string usageText() {
@@ -188,15 +199,7 @@ CommandOptions parseArguments(const std::vector<std::string>& arguments) {
 
 int runFitCommand(const CommandOptions& o, std::ostream& out, const PlotWriter& plot, const std::atomic<bool>* cancel) {
     const auto start = std::chrono::steady_clock::now();
-    // The files to be written are checked before any work, against every file the fit reads.
-    const std::vector<std::filesystem::path> inputs = {o.measuredFile, o.workFolder / engine::ELECTRON_DATA_FILE_NAME,
-                                                       o.workFolder / beamdata::CSDA_FILE_NAME};
-    std::optional<engine::ResultFile> curveFile;
-    if (!o.curveFile.empty())
-        curveFile.emplace(std::filesystem::path(), o.curveFile.string(),
-                          engine::NameOrigin{"--out", 0, "the fitted curve file"}, inputs);
-    if (!o.plotFile.empty())
-        engine::checkResultName(o.plotFile, engine::NameOrigin{"--plot", 0, "the plot file"}, inputs);
+    const std::unique_ptr<engine::ResultFile> curveFile = openOutputFiles(o);
     const MeasuredCurve measured = readMeasuredCurve(o.measuredFile, o.scan, o.quantity);
     double centre = o.maxEnergyMeV.value_or(0.0);
     std::optional<double> rangeCm = o.practicalRangeCm;
@@ -234,7 +237,7 @@ int runFitCommand(const CommandOptions& o, std::ostream& out, const PlotWriter& 
     options.measuredFileName = o.measuredFile.filename().string();
     const FitResult result = fitWithBasisNamed(model, measured, options, basisCacheFileName(centreMeV), out);
     out << reportText(result, o.mode);
-    out << "Time " << seconds(secondsSince(start)) << "\n";
+    out << "Time " << secondsText(secondsSince(start)) << "\n";
     if (curveFile) {
         const double histories = static_cast<double>(basis->historiesPerCurve) *
                                  static_cast<double>(basis->curve.size());
@@ -247,14 +250,7 @@ int runFitCommand(const CommandOptions& o, std::ostream& out, const PlotWriter& 
         curveFile->commit();
         out << "Fitted curve written to " << o.curveFile.string() << "\n";
     }
-    if (!o.plotFile.empty()) {
-        if (!plot)
-            out << "This build draws no plots (Qt 6 Gui missing); " << o.plotFile.string() << " not written\n";
-        else if (!plot(o.plotFile, measured, result))
-            out << "The plot " << o.plotFile.string() << " could not be written\n";
-        else
-            out << "Plot written to " << o.plotFile.string() << "\n";
-    }
+    drawPlot(o.plotFile, static_cast<bool>(plot), [&] { return plot(o.plotFile, measured, result); }, out);
     out << resultLines(result) << std::flush;
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "beamdata/fit_protocol.h"
 #include "depthdose/depthdose_simulation.h"
 #include "engine/record_io.h"
+#include "fit/report_text.h"
 
 #include <cmath>
 #include <cstdio>
@@ -11,18 +12,6 @@
 namespace fit {
 
 namespace {
-
-std::string number(const char* format, double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
-
-std::string depthText(double depthMm) { return std::isnan(depthMm) ? "   -   " : number("%7.2f", depthMm); }
-
-std::string differenceText(double a, double b) {
-    return (std::isnan(a) || std::isnan(b)) ? "   -   " : number("%+7.2f", a - b);
-}
 
 std::string parameterLine(const char* kind, const FitPoint& p) {
     return beamdata::resultLine(beamdata::betaParametersRecord(kind, {p.alpha, p.beta, p.maxEnergyMeV, p.rmsPercent}));
@@ -41,24 +30,24 @@ std::string progressLine(const std::string& stage, int done, int total) {
 
 std::string reportText(const FitResult& r, MaxEnergyMode mode) {
     std::string text;
-    text += "Fitted depths " + number("%.1f", r.fromDepthMm) + " to " + number("%.1f", r.toDepthMm) + " mm (" +
+    text += "Fitted depths " + formatted("%.1f", r.fromDepthMm) + " to " + formatted("%.1f", r.toDepthMm) + " mm (" +
             std::to_string(r.fittedPoints) + " measured points), maximum energy " +
             (mode == MaxEnergyMode::Free ? "free" : "fixed") + ", " + std::to_string(r.evaluations) +
             " model evaluations\n";
     text += "                    alpha    beta   Emax (MeV)   rms (%)\n";
-    text += "  on the 0.1 grid " + number("%7.1f", r.onGrid.alpha) + number("%8.1f", r.onGrid.beta) +
-            number("%11.1f", r.onGrid.maxEnergyMeV) + number("%12.3f", r.onGrid.rmsPercent) + "\n";
-    text += "  continuous      " + number("%7.3f", r.continuous.alpha) + number("%8.3f", r.continuous.beta) +
-            number("%11.3f", r.continuous.maxEnergyMeV) + number("%12.3f", r.continuous.rmsPercent) + "\n";
+    text += "  on the 0.1 grid " + formatted("%7.1f", r.onGrid.alpha) + formatted("%8.1f", r.onGrid.beta) +
+            formatted("%11.1f", r.onGrid.maxEnergyMeV) + formatted("%12.3f", r.onGrid.rmsPercent) + "\n";
+    text += "  continuous      " + formatted("%7.3f", r.continuous.alpha) + formatted("%8.3f", r.continuous.beta) +
+            formatted("%11.3f", r.continuous.maxEnergyMeV) + formatted("%12.3f", r.continuous.rmsPercent) + "\n";
     if (r.maxEnergyAtLimit)
         text += "Note: the maximum energy stopped at the edge of the allowed span (+-" +
-                number("%.0f", 100.0 * r.maxEnergySpan) + " %); a wider --span may fit better.\n";
+                formatted("%.0f", 100.0 * r.maxEnergySpan) + " %); a wider --span may fit better.\n";
     text += "        measured  model(grid)  difference  model(cont.)  difference   (mm)\n";
     for (std::size_t k = 0; k < LEVELS.size(); ++k) {
-        text += std::string("  ") + beamdata::levelName(beamdata::RANGE_LEVELS[k]) + "  " + depthText(r.measured[k]) +
-                "    " + depthText(r.onGrid.levels[k]) + "     " + differenceText(r.onGrid.levels[k], r.measured[k]) +
-                "      " + depthText(r.continuous.levels[k]) + "     " +
-                differenceText(r.continuous.levels[k], r.measured[k]) + "\n";
+        text += std::string("  ") + beamdata::levelName(beamdata::RANGE_LEVELS[k]) + "  " + depthText(r.measured[k], 7) +
+                "    " + depthText(r.onGrid.levels[k], 7) + "     " + differenceText(r.onGrid.levels[k], r.measured[k], 7) +
+                "      " + depthText(r.continuous.levels[k], 7) + "     " +
+                differenceText(r.continuous.levels[k], r.measured[k], 7) + "\n";
     }
     return text;
 }
@@ -81,8 +70,8 @@ std::string fittedCurveFileText(const FitPoint& point, double basisHistories) {
     run.maxEnergyMeV = static_cast<float>(point.maxEnergyMeV);
     run.historyCount = static_cast<float>(basisHistories);
     engine::Spectrum spectrum;
-    spectrum.titleLine1 = engine::toCharacterVariable("fit alpha=" + number("%.1f", point.alpha));
-    spectrum.titleLine2 = engine::toCharacterVariable("beta=" + number("%.1f", point.beta));
+    spectrum.titleLine1 = engine::toCharacterVariable("fit alpha=" + formatted("%.1f", point.alpha));
+    spectrum.titleLine2 = engine::toCharacterVariable("beta=" + formatted("%.1f", point.beta));
     depthdose::AxisDose dose{};
     for (std::size_t slab = 0; slab < dose.size(); ++slab) dose[slab] = static_cast<float>(point.relative[slab]);
     return depthdose::depthDoseFileText(run, spectrum, dose);

@@ -7,25 +7,18 @@
 #include "fit/fit_report.h"
 #include "fit/free_exchange.h"
 #include "fit/free_fit_report.h"
+#include "fit/report_text.h"
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <stdexcept>
 
 namespace fit {
 
 namespace {
-
-constexpr double LOWEST_MAX_ENERGY_MEV = 1.0;
-constexpr double HIGHEST_MAX_ENERGY_MEV = 50.0;  // the scattering table reaches 60 MeV; the basis 1.12 x
-
-std::string number(const char* format, double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
 
 double tenthsOfMeV(double energyMeV) { return std::round(energyMeV * 10.0) / 10.0; }
 
@@ -40,7 +33,7 @@ float freeMaxEnergy(const CommandOptions& o, std::optional<double> measuredRange
         throw engine::RunError(std::string(beamdata::CSDA_FILE_NAME), 0,
                                "gives no usable maximum energy for this practical range");
     out << "Maximum energy from the practical range " << rangeCm << " cm: " << *derived << " MeV; bins up to "
-        << FREE_MAX_ENERGY_FACTOR << " x that: " << number("%.1f", emax) << " MeV\n";
+        << FREE_MAX_ENERGY_FACTOR << " x that: " << formatted("%.1f", emax) << " MeV\n";
     return static_cast<float>(emax);
 }
 
@@ -51,7 +44,7 @@ FreeExchange exchangeOf(const FreeFitResult& run, const FreeFitResult& model,
     e.maxEnergyMeV = run.maxEnergyMeV;
     e.stem = freeResultStem(measuredFile);
     e.titleLine1 = "free-form fit";
-    e.titleLine2 = model.background ? "background " + number("%.1f", model.backgroundAtRpPercent) + " % left out"
+    e.titleLine2 = model.background ? "background " + formatted("%.1f", model.backgroundAtRpPercent) + " % left out"
                                     : "no background";
     e.relativeWeight = run.relativeWeight;
     return e;
@@ -77,10 +70,6 @@ std::optional<double> deepestPracticalRangeMm(const MeasuredCurve& curve) {
         rp = next;
     }
     return rp;
-}
-
-double secondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 }  // namespace
@@ -134,10 +123,11 @@ int runFreeFitCommand(const CommandOptions& o, std::ostream& out, const FreePlot
                       const std::atomic<bool>* cancel) {
     const auto start = std::chrono::steady_clock::now();
     const std::string fileName = o.measuredFile.filename().string();
+    const std::unique_ptr<engine::ResultFile> curveFile = openOutputFiles(o);
     const MeasuredCurve measured = readMeasuredCurve(o.measuredFile, o.scan, o.quantity);
     const auto rangeMm = deepestPracticalRangeMm(measured);
     if (!rangeMm) throw engine::RunError(fileName, 0, "has no fall-off to take a practical range from");
-    out << "Practical range of the measurement: " << number("%.2f", *rangeMm / 10.0) << " cm\n";
+    out << "Practical range of the measurement: " << formatted("%.2f", *rangeMm / 10.0) << " cm\n";
     const float maxEnergyMeV = freeMaxEnergy(o, rangeMm, out);
     std::string whyNone;
     const auto background = backgroundLine(measured, *rangeMm, o.background, fileName, &whyNone);
@@ -175,23 +165,17 @@ int runFreeFitCommand(const CommandOptions& o, std::ostream& out, const FreePlot
     if (forRun)
         out << "Spectrum for the simulators: refitted without the background up to R10 at the same smoothing (mean "
                "energy "
-            << number("%.2f", forRun->meanEnergyMeV) << " MeV, rms " << number("%.3f", forRun->rmsPercent)
+            << formatted("%.2f", forRun->meanEnergyMeV) << " MeV, rms " << formatted("%.3f", forRun->rmsPercent)
             << " %), since their runs hold no photons; the window column is its run\n";
-    out << "Time " << number("%.1f", secondsSince(start)) << " s\n";
+    out << "Time " << formatted("%.1f", secondsSince(start)) << " s\n";
 
-    if (!o.curveFile.empty()) {
+    if (curveFile) {
         const double histories = static_cast<double>(basis->historiesPerCurve) * engine::SPECTRUM_BINS;
-        engine::writeFileAtomically(o.curveFile, freeFittedCurveFileText(result, histories));
+        curveFile->write(freeFittedCurveFileText(result, histories));
+        curveFile->commit();
         out << "Model curve written to " << o.curveFile.string() << "\n";
     }
-    if (!o.plotFile.empty()) {
-        if (!plot)
-            out << "This build draws no plots (Qt 6 Gui missing); " << o.plotFile.string() << " not written\n";
-        else if (!plot(o.plotFile, measured, result))
-            out << "The plot " << o.plotFile.string() << " could not be written\n";
-        else
-            out << "Plot written to " << o.plotFile.string() << "\n";
-    }
+    drawPlot(o.plotFile, static_cast<bool>(plot), [&] { return plot(o.plotFile, measured, result); }, out);
     if (o.writeExchange || o.writeKernelExchange) {
         const FreeExchange exchange = exchangeOf(forRun ? *forRun : result, result, o.measuredFile);
         const auto kind = o.writeExchange ? beamdata::CalculationKind::DepthDose : beamdata::CalculationKind::Kernel;

@@ -3,6 +3,7 @@
 #include "beamdata/fit_protocol.h"
 #include "depthdose/depthdose_simulation.h"
 #include "engine/record_io.h"
+#include "fit/report_text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,18 +16,6 @@ namespace fit {
 namespace {
 
 constexpr int WEIGHTS_PER_ROW = 5;
-
-std::string number(const char* format, double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
-
-std::string depthText(double depthMm) { return std::isnan(depthMm) ? "    -   " : number("%8.2f", depthMm); }
-
-std::string differenceText(double a, double b) {
-    return (std::isnan(a) || std::isnan(b)) ? "    -   " : number("%+8.2f", a - b);
-}
 
 std::string spectrumTable(const FreeFitResult& r) {
     std::size_t first = engine::SPECTRUM_BINS;
@@ -41,8 +30,8 @@ std::string spectrumTable(const FreeFitResult& r) {
                        std::to_string(last + 1) + ":\n";
     int inRow = 0;
     for (std::size_t j = first; j <= last; ++j) {
-        text += number("  %6.2f", static_cast<double>(r.spectrum.binEnergyKeV[j]) / 1000.0) +
-                number(" %5.3f", r.relativeWeight[j]);
+        text += formatted("  %6.2f", static_cast<double>(r.spectrum.binEnergyKeV[j] / engine::KEV_PER_MEV)) +
+                formatted(" %5.3f", r.relativeWeight[j]);
         if (++inRow == WEIGHTS_PER_ROW || j == last) {
             text += "\n";
             inRow = 0;
@@ -55,27 +44,27 @@ std::string spectrumTable(const FreeFitResult& r) {
 
 std::string freeReportText(const FreeFitResult& r) {
     std::string text;
-    text += "Free-form spectrum: 100 bins up to " + number("%.1f", static_cast<double>(r.maxEnergyMeV)) +
-            " MeV, mean energy " + number("%.2f", r.meanEnergyMeV) + " MeV, most probable " +
-            number("%.2f", r.peakEnergyMeV) + " MeV\n";
-    text += "Fitted depths " + number("%.1f", r.fromDepthMm) + " to " + number("%.1f", r.toDepthMm) + " mm (" +
-            std::to_string(r.fittedPoints) + " measured points), smoothing " + number("%.3e", r.smooth) +
+    text += "Free-form spectrum: 100 bins up to " + formatted("%.1f", static_cast<double>(r.maxEnergyMeV)) +
+            " MeV, mean energy " + formatted("%.2f", r.meanEnergyMeV) + " MeV, most probable " +
+            formatted("%.2f", r.peakEnergyMeV) + " MeV\n";
+    text += "Fitted depths " + formatted("%.1f", r.fromDepthMm) + " to " + formatted("%.1f", r.toDepthMm) + " mm (" +
+            std::to_string(r.fittedPoints) + " measured points), smoothing " + formatted("%.3e", r.smooth) +
             (r.smoothChosen ? " (chosen by the discrepancy principle with the noise that cross-validation estimates, "
                             : " (given, ") +
-            number("%.1f", r.effectiveParameters) + " effective parameters)\n";
+            formatted("%.1f", r.effectiveParameters) + " effective parameters)\n";
     if (r.background)
         text += "Background: a straight line through the " + std::to_string(r.background->tailPoints) +
-                " points beyond Rp " + number("%.1f", r.background->practicalRangeMm) + " mm, Dx " +
-                number("%.2f", r.backgroundAtRpPercent) +
+                " points beyond Rp " + formatted("%.1f", r.background->practicalRangeMm) + " mm, Dx " +
+                formatted("%.2f", r.backgroundAtRpPercent) +
                 " % of the maximum (not in the exchange files: the simulators follow electrons only)\n";
     else
         text += "Background: none fitted\n";
-    text += "rms residual " + number("%.3f", r.rmsPercent) + " % of the maximum\n";
+    text += "rms residual " + formatted("%.3f", r.rmsPercent) + " % of the maximum\n";
     text += "        measured     model  difference  window (run)  electrons of the model alone   (mm)\n";
     for (std::size_t k = 0; k < LEVELS.size(); ++k)
-        text += std::string("  ") + beamdata::levelName(beamdata::RANGE_LEVELS[k]) + "  " + depthText(r.measured[k]) +
-                "  " + depthText(r.free[k]) + "  " + differenceText(r.free[k], r.measured[k]) + "      " +
-                depthText(r.window[k]) + "      " + depthText(r.electronsOnly[k]) + "\n";
+        text += std::string("  ") + beamdata::levelName(beamdata::RANGE_LEVELS[k]) + "  " + depthText(r.measured[k], 8) +
+                "  " + depthText(r.free[k], 8) + "  " + differenceText(r.free[k], r.measured[k], 8) + "      " +
+                depthText(r.window[k], 8) + "      " + depthText(r.electronsOnly[k], 8) + "\n";
     text += spectrumTable(r);
     return text;
 }
@@ -104,7 +93,7 @@ std::string freeFittedCurveFileText(const FreeFitResult& r, double basisHistorie
     run.historyCount = static_cast<float>(basisHistories);
     engine::Spectrum spectrum;
     spectrum.titleLine1 = engine::toCharacterVariable("free-form fit");
-    spectrum.titleLine2 = engine::toCharacterVariable("with background " + number("%.1f", r.backgroundAtRpPercent) +
+    spectrum.titleLine2 = engine::toCharacterVariable("with background " + formatted("%.1f", r.backgroundAtRpPercent) +
                                                       " %");
     const double largest = *std::max_element(r.model.begin(), r.model.end());
     depthdose::AxisDose dose{};

@@ -7,6 +7,7 @@
 //               [--plot FILE.png] [--no-cache]
 //   orvalis-fit MEASURED --model free (--emax MeV | --rp cm | --rp measured) [--smooth S]
 //               [--background on|off] [--exchange | --kernel-exchange] [--histories N] [--from mm] ...
+#include "engine/result_file.h"
 #include "fit/background_model.h"
 #include "fit/measured_data.h"
 #include "fit/spectrum_fit.h"
@@ -15,6 +16,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -28,6 +30,9 @@ constexpr std::int32_t DEFAULT_HISTORIES_PER_CURVE = 20000;
 // tenths of a millimetre at R90) showed in the spectra handed to the simulators.
 constexpr std::int32_t DEFAULT_FREE_HISTORIES_PER_CURVE = 40000;
 constexpr int DEFAULT_THREADS = 2;
+// The maximum energies a fit may take: the scattering table reaches 60 MeV, the basis 1.12 x Emax.
+constexpr double LOWEST_MAX_ENERGY_MEV = 1.0;
+constexpr double HIGHEST_MAX_ENERGY_MEV = 50.0;
 
 enum class SpectrumModel { Beta, Free };
 
@@ -72,6 +77,15 @@ using PlotWriter =
 // Throws engine::RunError for an unreadable ELDAT.dat.
 std::optional<AxisBasis> obtainBasis(const CommandOptions& options, float centreMeV, std::ostream& out,
                                      const std::atomic<bool>* cancel, int curveCount = 0);
+
+// The files to be written, checked before any work against every file the fit reads (a result
+// never overwrites an input): the curve file of --out opened (empty without --out), the name of --plot checked.
+// Throws engine::RunError for an unusable name.
+std::unique_ptr<engine::ResultFile> openOutputFiles(const CommandOptions& options);
+
+// Draws the plot of --plot, if one is asked for, by `draw` and says so; `drawable` false: this
+// build has no plots.
+void drawPlot(const std::filesystem::path& file, bool drawable, const std::function<bool()>& draw, std::ostream& out);
 
 // Runs the whole command, writing progress and results to `out`. Returns the exit status.
 // Throws engine::RunError for unreadable inputs. A set `cancel` stops the basis without caching it.
