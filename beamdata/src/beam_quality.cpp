@@ -312,19 +312,22 @@ BeamQuality beamQuality(std::span<const double> depthMm, std::span<const double>
 }
 
 const QualityFigure QUALITY_FIGURES[12] = {
+    // depths on the axis: the levels, then where the tangent at the steepest point meets the
+    // background (Rp) and 100 % (Rq)
     {"R100", "mm", &BeamQuality::r100Mm},
     {"R90", "mm", &BeamQuality::r90Mm},
     {"R80", "mm", &BeamQuality::r80Mm},
     {"R50", "mm", &BeamQuality::r50Mm},
     {"Rp", "mm", &BeamQuality::rpMm},
     {"Rq", "mm", &BeamQuality::rqMm},
+    // the dose gradient, the surface dose and the photon background at Rp
     {"G", "", &BeamQuality::gradient},
     {"Ds", "%", &BeamQuality::surfaceDosePercent},
     {"Dx", "%", &BeamQuality::backgroundPercent},
+    // energies at the surface, from R50 and Rp, and the reference depth
     {"E0", "MeV", &BeamQuality::meanEnergyMeV},
     {"Ep0", "MeV", &BeamQuality::mostProbableEnergyMeV},
-    {"zref", "mm", &BeamQuality::referenceDepthMm},
-};
+    {"zref", "mm", &BeamQuality::referenceDepthMm}};
 
 std::string qualityFields(const BeamQuality& quality) {
     BeamQuality shown = quality;

@@ -16,7 +16,7 @@ ScanReading KeyedScanFile::read(std::string_view text) {
     for (const TextLine& textLine : lines) {
         if (ended_) break;
         Line line;
-        line.text = clean(textLine.text);
+        line.text = withoutComment(textLine.text);
         if (line.text.empty()) continue;
         line.fields = blankFields(line.text);
         line.head = upperCase(line.fields.front());
@@ -24,6 +24,27 @@ ScanReading KeyedScanFile::read(std::string_view text) {
         take(line);
     }
     return finish(lines.empty() ? 1 : lines.back().number);
+}
+
+double KeyedScanFile::keyNumber(const Line& line, const std::string& key, std::size_t k,
+                                const std::string& what) const {
+    if (line.fields.size() <= k) fail(fileName_, line.number, "%" + key + " needs " + what);
+    return requireNumber(line.fields[k], fileName_, line.number, "%" + key + ": " + what);
+}
+
+void KeyedScanFile::takeDetector(const Line& line, const char* chamberWord, const char* otherWord,
+                                 const char* otherName) {
+    const std::string kind = upperCase(line.fields[1]);
+    ScanInfo& info = scan_.info;
+    info.quantity = kind == chamberWord ? Quantity::Ionisation : Quantity::Dose;
+    info.detector = kind == chamberWord ? std::string("ionisation chamber")
+                    : kind == otherWord ? std::string(otherName)
+                                        : std::string(line.fields[1]);
+}
+
+std::string_view KeyedScanFile::withoutComment(std::string_view text) const {
+    const std::size_t mark = text.find_first_of(words_.commentMarks);
+    return trim(mark == std::string_view::npos ? text : text.substr(0, mark));
 }
 
 void KeyedScanFile::take(const Line& line) {

@@ -26,6 +26,7 @@ struct KeyedScanWords {
     const char* lineKinds;       // "a key (%), a point (=) nor a command (:)" for the unknown-line message
     const char* endWithoutScan;  // the message for an end-of-scan mark outside a scan
     const char* depthType;       // the scan type of a depth curve: "DPT", "OPD"
+    const char* commentMarks;    // characters that start a comment to the line's end ("#!"), or empty
 };
 
 // A count in a field: a whole number not below 0, or a failure naming the file and line.
@@ -50,17 +51,24 @@ protected:
         int number = 0;
     };
 
-    // The format's own parts: the line without comments, what a "%KEY" line means (key without %),
-    // and the x y z value fields of a point line.
-    virtual std::string_view clean(std::string_view text) const = 0;
+    // The format's own parts: what a "%KEY" line means (key without %), and the x y z value fields
+    // of a point line.
     virtual void key(const std::string& key, const Line& line) = 0;
     virtual std::vector<std::string_view> pointFields(const Line& line) const = 0;
+
+    // Field k of a "%KEY" line as a number, or a failure naming the key and what it should hold.
+    double keyNumber(const Line& line, const std::string& key, std::size_t k, const std::string& what) const;
+    // The detector named in field 1: `chamberWord` an ionisation chamber (its readings are converted
+    // to dose), `otherWord` the solid-state detector called `otherName`; any other word a dose
+    // detector by that word.
+    void takeDetector(const Line& line, const char* chamberWord, const char* otherWord, const char* otherName);
 
     ScanInfo& scanInfo() { return scan_.info; }
     const std::string& fileName() const { return fileName_; }
     void setScanType(std::string_view type) { scanType_ = upperCase(type); }
 
 private:
+    std::string_view withoutComment(std::string_view text) const;
     void take(const Line& line);
     void announce(const Line& line);
     void beginScan(int line);

@@ -21,21 +21,14 @@ constexpr KeyedScanWords RFA300_WORDS{"measurement",
                                       '=',
                                       "a key (%), a point (=) nor a command (:)",
                                       ":EOM without a measurement",
-                                      "DPT"};
-
-// The line without a trailing comment.
-std::string_view withoutComment(std::string_view line) {
-    const std::size_t mark = line.find_first_of("#!");
-    return trim(mark == std::string_view::npos ? line : line.substr(0, mark));
-}
+                                      "DPT",
+                                      "#!"};
 
 class Rfa300Reader : public KeyedScanFile {
 public:
     explicit Rfa300Reader(const std::string& fileName) : KeyedScanFile(fileName, RFA300_WORDS) {}
 
 private:
-    std::string_view clean(std::string_view text) const override { return withoutComment(text); }
-
     std::vector<std::string_view> pointFields(const Line& line) const override {
         std::vector<std::string_view> fields = blankFields(line.text.substr(1));
         if (fields.size() < 4) fail(fileName(), line.number, "a point \"= x y z value\" (mm) expected");
@@ -43,29 +36,18 @@ private:
     }
 
     void key(const std::string& key, const Line& line) override {
-        const std::vector<std::string_view>& fields = line.fields;
-        const int number = line.number;
         ScanInfo& info = scanInfo();
-        const auto value = [&](std::size_t k, const std::string& what) {
-            if (fields.size() <= k) fail(fileName(), number, "%" + key + " needs " + what);
-            return requireNumber(fields[k], fileName(), number, "%" + key + ": " + what);
-        };
-        if (key == "SCN" && fields.size() > 1) setScanType(fields[1]);
-        if (key == "FLD" && fields.size() > 1) {
-            const std::string kind = upperCase(fields[1]);
-            info.quantity = kind == "ION" ? Quantity::Ionisation : Quantity::Dose;
-            info.detector = kind == "ION"   ? std::string("ionisation chamber")
-                            : kind == "SEM" ? std::string("semiconductor")
-                                            : std::string(fields[1]);
+        const bool worded = line.fields.size() > 1;
+        if (key == "SCN" && worded) setScanType(line.fields[1]);
+        if (key == "FLD" && worded) takeDetector(line, "ION", "SEM", "semiconductor");
+        if (key == "BMT" && worded) {
+            info.beamType = std::string(line.fields[1]);
+            if (line.fields.size() > 2) info.energyMeV = keyNumber(line, key, 2, "the energy");
         }
-        if (key == "BMT" && fields.size() > 1) {
-            info.beamType = std::string(fields[1]);
-            if (fields.size() > 2) info.energyMeV = value(2, "the energy");
-        }
-        if (key == "SSD") info.ssdMm = value(1, "the SSD (mm)");
+        if (key == "SSD") info.ssdMm = keyNumber(line, key, 1, "the SSD (mm)");
         if (key == "FSZ") {
-            info.fieldInplaneMm = value(1, "two field sizes (mm)");
-            info.fieldCrossplaneMm = value(2, "two field sizes (mm)");
+            info.fieldInplaneMm = keyNumber(line, key, 1, "two field sizes (mm)");
+            info.fieldCrossplaneMm = keyNumber(line, key, 2, "two field sizes (mm)");
         }
     }
 };

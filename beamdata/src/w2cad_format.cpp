@@ -21,14 +21,35 @@ constexpr KeyedScanWords W2CAD_WORDS{"scan",
                                      '<',
                                      "a key (%), a point (<...>) nor a command ($)",
                                      "$ENOM without $STOM",
-                                     "OPD"};
+                                     "OPD",
+                                     ""};
 
 class W2cadReader : public KeyedScanFile {
 public:
     explicit W2cadReader(const std::string& fileName) : KeyedScanFile(fileName, W2CAD_WORDS) {}
 
 private:
-    std::string_view clean(std::string_view text) const override { return trim(text); }
+    void key(const std::string& key, const Line& line) override {
+        ScanInfo& info = scanInfo();
+        const bool worded = line.fields.size() > 1;
+        if (key == "TYPE" && worded) setScanType(line.fields[1]);
+        if (key == "DETY" && worded) takeDetector(line, "CHA", "DIO", "diode");
+        if (key == "BMTY" && worded) info.beamType = std::string(line.fields[1]);
+        if (key == "SSD") info.ssdMm = keyNumber(line, key, 1, "the SSD (mm)");
+        if (key == "FLSZ") takeFieldSize(line);
+    }
+
+    // "%FLSZ 100*100", in mm.
+    void takeFieldSize(const Line& line) {
+        if (line.fields.size() < 2) fail(fileName(), line.number, "%FLSZ needs the field size, as 100*100 (mm)");
+        const std::string_view size = line.fields[1];
+        const std::size_t star = size.find('*');
+        if (star == std::string_view::npos)
+            fail(fileName(), line.number, "%FLSZ: a field size as 100*100 (mm) expected");
+        const std::string what = "%FLSZ: a field size (mm)";
+        scanInfo().fieldInplaneMm = requireNumber(size.substr(0, star), fileName(), line.number, what);
+        scanInfo().fieldCrossplaneMm = requireNumber(size.substr(star + 1), fileName(), line.number, what);
+    }
 
     std::vector<std::string_view> pointFields(const Line& line) const override {
         if (line.text.back() != '>')
@@ -36,36 +57,6 @@ private:
         std::vector<std::string_view> fields = blankFields(trim(line.text.substr(1, line.text.size() - 2)));
         if (fields.size() != 4) fail(fileName(), line.number, "a point \"< x y z value >\" (mm) expected");
         return fields;
-    }
-
-    void key(const std::string& key, const Line& line) override {
-        const std::vector<std::string_view>& fields = line.fields;
-        const int number = line.number;
-        ScanInfo& info = scanInfo();
-        const auto value = [&](const std::string& what) {
-            if (fields.size() < 2) fail(fileName(), number, "%" + key + " needs " + what);
-            return requireNumber(fields[1], fileName(), number, "%" + key + ": " + what);
-        };
-        if (key == "TYPE" && fields.size() > 1) setScanType(fields[1]);
-        if (key == "DETY" && fields.size() > 1) {
-            const std::string kind = upperCase(fields[1]);
-            info.quantity = kind == "CHA" ? Quantity::Ionisation : Quantity::Dose;
-            info.detector = kind == "CHA"   ? std::string("ionisation chamber")
-                            : kind == "DIO" ? std::string("diode")
-                                            : std::string(fields[1]);
-        }
-        if (key == "BMTY" && fields.size() > 1) info.beamType = std::string(fields[1]);
-        if (key == "SSD") info.ssdMm = value("the SSD (mm)");
-        if (key == "FLSZ") {
-            if (fields.size() < 2) fail(fileName(), number, "%FLSZ needs the field size, as 100*100 (mm)");
-            const std::string_view size = fields[1];
-            const std::size_t star = size.find('*');
-            if (star == std::string_view::npos)
-                fail(fileName(), number, "%FLSZ: a field size as 100*100 (mm) expected");
-            info.fieldInplaneMm = requireNumber(size.substr(0, star), fileName(), number, "%FLSZ: a field size (mm)");
-            info.fieldCrossplaneMm = requireNumber(size.substr(star + 1), fileName(), number,
-                                                   "%FLSZ: a field size (mm)");
-        }
     }
 };
 

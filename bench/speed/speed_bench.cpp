@@ -107,31 +107,37 @@ void DepositStep(benchmark::State& state) {
 }
 BENCHMARK(DepositStep);
 
+// A narrow beam of 9 MeV into the full kernel grid: the generator, the prepared deflections and the
+// energy steps.
+struct NarrowBeam9MeV {
+    static constexpr float ENERGY_KEV = 9000.0f;
+    LaggedGenerator generator = seeded();
+    const DeflectionSampler sampler{committedTable()};
+    const EnergyLadder ladder{ENERGY_KEV, committedTable()};
+    std::unique_ptr<KernelGrid> grid = std::make_unique<KernelGrid>();
+};
+
 // One narrow-beam history of 9 MeV into the full grid, on its own.
 void History9MeV(benchmark::State& state) {
-    LaggedGenerator generator = seeded();
-    const DeflectionSampler sampler(committedTable());
-    const EnergyLadder ladder(9000.0f, committedTable());
-    auto grid = std::make_unique<KernelGrid>();
-    for (auto _ : state) runHistory(narrowBeamStart(9000.0f), ladder, sampler, generator, *grid);
-    perStep(state, static_cast<double>(ladder.steps().size()));
+    NarrowBeam9MeV beam;
+    for (auto _ : state)
+        runHistory(narrowBeamStart(beam.ENERGY_KEV), beam.ladder, beam.sampler, beam.generator, *beam.grid);
+    perStep(state, static_cast<double>(beam.ladder.steps().size()));
 }
 BENCHMARK(History9MeV);
 
 // 64 narrow-beam histories of 9 MeV as a spectrum bin runs them: side by side, scored in order.
 void Bin9MeV(benchmark::State& state) {
-    LaggedGenerator generator = seeded();
-    const DeflectionSampler sampler(committedTable());
-    const EnergyLadder ladder(9000.0f, committedTable());
-    auto grid = std::make_unique<KernelGrid>();
-    DrawStream stream(generator);
+    NarrowBeam9MeV beam;
+    DrawStream stream(beam.generator);
     HistoryLanes lanes;
     auto start = [](float energyKeV, auto&) { return narrowBeamStart(energyKeV); };
     constexpr std::int32_t HISTORIES = 64;
     for (auto _ : state)
-        runHistoriesOfBin(HISTORIES, 9000.0f, ladder, sampler, stream, *grid, start, NeverLeaves{}, lanes);
+        runHistoriesOfBin(HISTORIES, beam.ENERGY_KEV, beam.ladder, beam.sampler, stream, *beam.grid, start,
+                          NeverLeaves{}, lanes);
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * HISTORIES);
-    perStep(state, static_cast<double>(HISTORIES) * static_cast<double>(ladder.steps().size()));
+    perStep(state, static_cast<double>(HISTORIES) * static_cast<double>(beam.ladder.steps().size()));
 }
 BENCHMARK(Bin9MeV);
 

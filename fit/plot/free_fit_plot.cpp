@@ -29,9 +29,10 @@ void drawDepthDose(PlotCanvas& canvas, const MeasuredCurve& measured, const Free
     }
     p.setPen(QPen(QColor(0, 160, 0), 2, Qt::DashLine));
     p.drawPath(depthPath([&](double z) { return freeModelAt(r, z); }));
-    canvas.title(12, QString("measured (blue), free-form model (green dashed), background (grey dotted): rms %1 %, Dx %2 %")
-                   .arg(r.rmsPercent, 0, 'f', 2)
-                   .arg(r.backgroundAtRpPercent, 0, 'f', 2));
+    canvas.title(12,
+                 QString("measured (blue), free-form model (green dashed), background (grey dotted): rms %1 %, Dx %2 %")
+                     .arg(r.rmsPercent, 0, 'f', 2)
+                     .arg(r.backgroundAtRpPercent, 0, 'f', 2));
 }
 
 void drawSpectrum(PlotCanvas& canvas, const FreeFitResult& r) {
@@ -46,10 +47,11 @@ void drawSpectrum(PlotCanvas& canvas, const FreeFitResult& r) {
         const auto j = static_cast<std::size_t>(k - 1);
         return std::pair{static_cast<double>(r.spectrum.binEnergyKeV[j] / engine::KEV_PER_MEV), r.relativeWeight[j]};
     }));
-    canvas.title(590, QString("fitted spectrum, relative weight per bin: mean %1 MeV, most probable %2 MeV, smoothing %3")
-                   .arg(r.meanEnergyMeV, 0, 'f', 2)
-                   .arg(r.peakEnergyMeV, 0, 'f', 2)
-                   .arg(r.smooth, 0, 'e', 2));
+    canvas.title(590,
+                 QString("fitted spectrum, relative weight per bin: mean %1 MeV, most probable %2 MeV, smoothing %3")
+                     .arg(r.meanEnergyMeV, 0, 'f', 2)
+                     .arg(r.peakEnergyMeV, 0, 'f', 2)
+                     .arg(r.smooth, 0, 'e', 2));
 }
 
 }  // namespace

@@ -100,7 +100,8 @@ std::unique_ptr<engine::ResultFile> openOutputFiles(const CommandOptions& o) {
     std::unique_ptr<engine::ResultFile> curveFile;
     if (!o.curveFile.empty())
         curveFile = std::make_unique<engine::ResultFile>(std::filesystem::path(), o.curveFile.string(),
-                                                         engine::NameOrigin{"--out", 0, "the fitted curve file"}, inputs);
+                                                         engine::NameOrigin{"--out", 0, "the fitted curve file"},
+                                                         inputs);
     if (!o.plotFile.empty())
         engine::checkResultName(o.plotFile, engine::NameOrigin{"--plot", 0, "the plot file"}, inputs);
     return curveFile;
@@ -250,7 +251,8 @@ int runFitCommand(const CommandOptions& o, std::ostream& out, const PlotWriter& 
         curveFile->commit();
         out << "Fitted curve written to " << o.curveFile.string() << "\n";
     }
-    drawPlot(o.plotFile, static_cast<bool>(plot), [&] { return plot(o.plotFile, measured, result); }, out);
+    drawPlot(
+        o.plotFile, static_cast<bool>(plot), [&] { return plot(o.plotFile, measured, result); }, out);
     out << resultLines(result) << std::flush;
     return 0;
 }

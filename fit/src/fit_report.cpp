@@ -44,10 +44,10 @@ std::string reportText(const FitResult& r, MaxEnergyMode mode) {
                 formatted("%.0f", 100.0 * r.maxEnergySpan) + " %); a wider --span may fit better.\n";
     text += "        measured  model(grid)  difference  model(cont.)  difference   (mm)\n";
     for (std::size_t k = 0; k < LEVELS.size(); ++k) {
-        text += std::string("  ") + beamdata::levelName(beamdata::RANGE_LEVELS[k]) + "  " + depthText(r.measured[k], 7) +
-                "    " + depthText(r.onGrid.levels[k], 7) + "     " + differenceText(r.onGrid.levels[k], r.measured[k], 7) +
-                "      " + depthText(r.continuous.levels[k], 7) + "     " +
-                differenceText(r.continuous.levels[k], r.measured[k], 7) + "\n";
+        text += std::string("  ") + beamdata::levelName(beamdata::RANGE_LEVELS[k]) + "  " +
+                depthText(r.measured[k], 7) + "    " + depthText(r.onGrid.levels[k], 7) + "     " +
+                differenceText(r.onGrid.levels[k], r.measured[k], 7) + "      " + depthText(r.continuous.levels[k], 7) +
+                "     " + differenceText(r.continuous.levels[k], r.measured[k], 7) + "\n";
     }
     return text;
 }

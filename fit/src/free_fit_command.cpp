@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <memory>
 #include <stdexcept>
+#include <utility>
 
 namespace fit {
 
@@ -72,17 +73,20 @@ std::optional<double> deepestPracticalRangeMm(const MeasuredCurve& curve) {
     return rp;
 }
 
+// The value of an option that takes one of two words.
+template <typename Choice>
+Choice oneOf(const std::string& option, const std::string& word, const std::pair<const char*, Choice> (&words)[2]) {
+    for (const auto& [name, choice] : words)
+        if (word == name) return choice;
+    throw std::invalid_argument(option + " needs " + words[0].first + " or " + words[1].first + ", not \"" + word +
+                                "\"");
+}
+
 }  // namespace
 
 bool parseFreeModelArgument(const std::string& a, const std::function<const std::string&()>& value, CommandOptions& o) {
     if (a == "--model") {
-        const std::string& name = value();
-        if (name == "beta")
-            o.model = SpectrumModel::Beta;
-        else if (name == "free")
-            o.model = SpectrumModel::Free;
-        else
-            throw std::invalid_argument("--model needs beta or free, not \"" + name + "\"");
+        o.model = oneOf<SpectrumModel>(a, value(), {{"beta", SpectrumModel::Beta}, {"free", SpectrumModel::Free}});
     } else if (a == "--smooth") {
         const std::string& text = value();
         char* end = nullptr;
@@ -91,13 +95,7 @@ bool parseFreeModelArgument(const std::string& a, const std::function<const std:
             throw std::invalid_argument("--smooth needs a number from 0 to 1e6, not \"" + text + "\"");
         o.smooth = s;
     } else if (a == "--background") {
-        const std::string& mode = value();
-        if (mode == "on")
-            o.background = BackgroundMode::On;
-        else if (mode == "off")
-            o.background = BackgroundMode::Off;
-        else
-            throw std::invalid_argument("--background needs on or off, not \"" + mode + "\"");
+        o.background = oneOf<BackgroundMode>(a, value(), {{"on", BackgroundMode::On}, {"off", BackgroundMode::Off}});
     } else if (a == "--exchange") {
         o.writeExchange = true;
     } else if (a == "--kernel-exchange") {
@@ -175,7 +173,8 @@ int runFreeFitCommand(const CommandOptions& o, std::ostream& out, const FreePlot
         curveFile->commit();
         out << "Model curve written to " << o.curveFile.string() << "\n";
     }
-    drawPlot(o.plotFile, static_cast<bool>(plot), [&] { return plot(o.plotFile, measured, result); }, out);
+    drawPlot(
+        o.plotFile, static_cast<bool>(plot), [&] { return plot(o.plotFile, measured, result); }, out);
     if (o.writeExchange || o.writeKernelExchange) {
         const FreeExchange exchange = exchangeOf(forRun ? *forRun : result, result, o.measuredFile);
         const auto kind = o.writeExchange ? beamdata::CalculationKind::DepthDose : beamdata::CalculationKind::Kernel;

@@ -62,9 +62,10 @@ std::string freeReportText(const FreeFitResult& r) {
     text += "rms residual " + formatted("%.3f", r.rmsPercent) + " % of the maximum\n";
     text += "        measured     model  difference  window (run)  electrons of the model alone   (mm)\n";
     for (std::size_t k = 0; k < LEVELS.size(); ++k)
-        text += std::string("  ") + beamdata::levelName(beamdata::RANGE_LEVELS[k]) + "  " + depthText(r.measured[k], 8) +
-                "  " + depthText(r.free[k], 8) + "  " + differenceText(r.free[k], r.measured[k], 8) + "      " +
-                depthText(r.window[k], 8) + "      " + depthText(r.electronsOnly[k], 8) + "\n";
+        text += std::string("  ") + beamdata::levelName(beamdata::RANGE_LEVELS[k]) + "  " +
+                depthText(r.measured[k], 8) + "  " + depthText(r.free[k], 8) + "  " +
+                differenceText(r.free[k], r.measured[k], 8) + "      " + depthText(r.window[k], 8) + "      " +
+                depthText(r.electronsOnly[k], 8) + "\n";
     text += spectrumTable(r);
     return text;
 }

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iomanip>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -209,16 +210,15 @@ std::vector<std::pair<Verdict, std::optional<Outcome>>> runBatch(const Target& t
 }  // namespace
 
 const char* findingName(Finding finding) {
-    switch (finding) {
-    case Finding::None: return "none";
-    case Finding::Crash: return "crash";
-    case Finding::Hang: return "hang";
-    case Finding::SanitizerReport: return "sanitizer report";
-    case Finding::DamagedResult: return "damaged result";
-    case Finding::SilentCorruption: return "corrupted file taken silently";
-    case Finding::UnnamedError: return "error without its file";
-    }
-    return "?";
+    static constexpr const char* NAMES[] = {"none",
+                                            "crash",
+                                            "hang",
+                                            "sanitizer report",
+                                            "damaged result",
+                                            "corrupted file taken silently",
+                                            "error without its file"};  // in the order of Finding
+    static_assert(std::size(NAMES) == static_cast<std::size_t>(Finding::UnnamedError) + 1);
+    return NAMES[static_cast<std::size_t>(finding)];
 }
 
 FuzzRandom caseRandom(std::uint64_t seed, const std::string& targetName, int caseNumber) {

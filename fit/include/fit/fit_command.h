@@ -30,9 +30,6 @@ constexpr std::int32_t DEFAULT_HISTORIES_PER_CURVE = 20000;
 // tenths of a millimetre at R90) showed in the spectra handed to the simulators.
 constexpr std::int32_t DEFAULT_FREE_HISTORIES_PER_CURVE = 40000;
 constexpr int DEFAULT_THREADS = 2;
-// The maximum energies a fit may take: the scattering table reaches 60 MeV, the basis 1.12 x Emax.
-constexpr double LOWEST_MAX_ENERGY_MEV = 1.0;
-constexpr double HIGHEST_MAX_ENERGY_MEV = 50.0;
 
 enum class SpectrumModel { Beta, Free };
 
@@ -59,6 +56,10 @@ struct CommandOptions {
     bool writeExchange = false;        // Nimbrola.dat/.txt for Tolvane into workFolder
     bool writeKernelExchange = false;  // the same for Brisella
 };
+
+// The maximum energies a fit may take: the scattering table reaches 60 MeV, the basis 1.12 x Emax.
+constexpr double LOWEST_MAX_ENERGY_MEV = 1.0;
+constexpr double HIGHEST_MAX_ENERGY_MEV = 50.0;
 
 std::string usageText();
 

@@ -20,10 +20,9 @@ public:
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         static int made = 0;  // folders made by this process: two in one test never share a name
         std::string name = "orvalis";
-        for (const std::string& part :
-             {info ? std::string(info->test_suite_name()) : std::string("no-test"),
-              info ? std::string(info->name()) : std::string(), stem, std::to_string(++made),
-              std::to_string(std::random_device{}())}) {
+        for (const std::string& part : {info ? std::string(info->test_suite_name()) : std::string("no-test"),
+                                        info ? std::string(info->name()) : std::string(), stem, std::to_string(++made),
+                                        std::to_string(std::random_device{}())}) {
             if (part.empty()) continue;
             name.append(1, '-');
             name.append(part);
