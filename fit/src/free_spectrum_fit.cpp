@@ -21,8 +21,8 @@ constexpr std::size_t MIN_FITTED_POINTS = 8;
 // probable ones (a Beta spectrum with beta near 2 still has 70 % of its peak at 0.95 Emax).
 constexpr double ELECTRON_REACH_FACTOR = 1.15;
 constexpr double ELECTRON_REACH_SLACK_MM = 2.0;
-constexpr double BACKGROUND_BAND = 0.25;     // the fitted height stays within +-25 % of the tail's line
-constexpr int LAST_LABEL = DEPTH_BINS - 15;  // the deepest slab, 110 mm
+constexpr double BACKGROUND_BAND = 0.25;  // the fitted height stays within +-25 % of the tail's line
+constexpr int LAST_LABEL = DEPTH_BINS - engine::DEPTH_LABEL_OFFSET_MM;  // the deepest slab, 110 mm
 
 double largestMeasured(const MeasuredCurve& measured) {
     return *std::max_element(measured.dose.begin(), measured.dose.end());
@@ -31,9 +31,9 @@ double largestMeasured(const MeasuredCurve& measured) {
 // False for a bin whose curve reaches beyond `limitMm` or does not fall off within the slabs.
 bool withinReach(const DepthCurve& curve, double limitMm) {
     MeasuredCurve slabs;
-    for (int label = 1; label <= DEPTH_BINS - 15; ++label) {
+    for (int label = 1; label <= LAST_LABEL; ++label) {
         slabs.depthMm.push_back(label);
-        slabs.dose.push_back(curve[static_cast<std::size_t>(label + 14)]);
+        slabs.dose.push_back(curve[static_cast<std::size_t>(label + engine::DEPTH_LABEL_OFFSET_MM - 1)]);
     }
     if (!(*std::max_element(slabs.dose.begin(), slabs.dose.end()) > 0.0)) return true;  // no dose: harmless
     const auto rp = practicalRangeMm(slabs);

@@ -4,6 +4,7 @@
 #include "beamdata/exchange_files.h"
 #include "depthdose/depthdose_simulation.h"
 #include "engine/console.h"
+#include "engine/constants.h"
 #include "engine/electron_data.h"
 #include "fit/fit_command.h"
 #include "fit/free_fit_command.h"
@@ -44,8 +45,8 @@ void runSimulator(void (*simulation)(const std::filesystem::path&, engine::Conso
 // committed energies with the widest scattering there is, so that electrons turn back often and
 // reach far in front of the entry plane.
 std::string wideTable(const std::string& committed, const std::filesystem::path& scratch) {
-    writeBytes(scratch / "ELDAT.dat", committed);
-    engine::ElectronData data = engine::loadElectronData(scratch / "ELDAT.dat");
+    writeBytes(scratch / engine::ELECTRON_DATA_FILE_NAME, committed);
+    engine::ElectronData data = engine::loadElectronData(scratch / engine::ELECTRON_DATA_FILE_NAME);
     for (auto& row : data.deflectionQuantiles)
         for (std::size_t c = 0; c < row.size(); ++c) row[c] = -16384 + static_cast<std::int32_t>(512 * c);
     return engine::formatElectronData(data);
@@ -56,7 +57,7 @@ std::string wideTable(const std::string& committed, const std::filesystem::path&
 Corpus makeCorpus(const std::filesystem::path& dataFolder, const std::filesystem::path& samplesFolder,
                   const std::filesystem::path& scratch) {
     Corpus c;
-    c.eldat = readBytes(dataFolder / "ELDAT.dat");
+    c.eldat = readBytes(dataFolder / engine::ELECTRON_DATA_FILE_NAME);
     c.waterCsda = readBytes(dataFolder / "water.csda");
     c.measured = readBytes(dataFolder / "example-9MeV-simulated.csv");
     if (c.eldat.empty() || c.waterCsda.empty() || c.measured.empty())
@@ -74,13 +75,13 @@ Corpus makeCorpus(const std::filesystem::path& dataFolder, const std::filesystem
     c.depthDoseRun = beamdata::runFileBytes(depthDoseSetUp);
     c.depthDoseSpectrum = beamdata::spectrumFileBytes(depthDoseSetUp);
 
-    writeBytes(scratch / "ELDAT.dat", c.eldat);
-    writeBytes(scratch / "Nimbrola.dat", c.kernelRun);
-    writeBytes(scratch / "Nimbrola.txt", c.kernelSpectrum);
+    writeBytes(scratch / engine::ELECTRON_DATA_FILE_NAME, c.eldat);
+    writeBytes(scratch / engine::RUN_FILE_NAME, c.kernelRun);
+    writeBytes(scratch / engine::SPECTRUM_FILE_NAME, c.kernelSpectrum);
     runSimulator(kernel::runKernelSimulation, scratch);
     c.kernelResult = readBytes(scratch / (std::string(RESULT_BASE) + ".elk"));
-    writeBytes(scratch / "Nimbrola.dat", c.depthDoseRun);
-    writeBytes(scratch / "Nimbrola.txt", c.depthDoseSpectrum);
+    writeBytes(scratch / engine::RUN_FILE_NAME, c.depthDoseRun);
+    writeBytes(scratch / engine::SPECTRUM_FILE_NAME, c.depthDoseSpectrum);
     runSimulator(depthdose::runDepthDoseSimulation, scratch);
     c.depthDoseResult = readBytes(scratch / (std::string(RESULT_BASE) + ".pdd"));
     c.fluence = readBytes(scratch / (std::string(RESULT_BASE) + ".spct"));

@@ -7,6 +7,7 @@
 #include "beamdata/range_energy.h"
 #include "beamdata/title_decoding.h"
 #include "common/setup_logic.h"
+#include "engine/constants.h"
 #include "engine/electron_data.h"
 #include "engine/run_error.h"
 #include "engine/run_frame.h"
@@ -121,9 +122,10 @@ std::unique_ptr<Target> frontEndTarget(std::string name, std::string fileName, c
 void addSimulatorReaders(const Corpus& c, const std::filesystem::path& seedFolder,
                          std::vector<std::unique_ptr<Target>>& targets) {
     // What the whole files hold: a cut file that is taken must hold the same.
-    const auto table = std::make_shared<engine::ElectronData>(engine::loadElectronData(seedFolder / "ELDAT.dat"));
+    const auto table = std::make_shared<engine::ElectronData>(
+        engine::loadElectronData(seedFolder / engine::ELECTRON_DATA_FILE_NAME));
     targets.push_back(std::make_unique<ReaderTarget>(
-        "simulators: ELDAT.dat", "ELDAT.dat", c.eldat,
+        "simulators: ELDAT.dat", engine::ELECTRON_DATA_FILE_NAME, c.eldat,
         [table](const std::filesystem::path& file, bool truncated) {
             const engine::ElectronData data = engine::loadElectronData(file);
             if (truncated && (data.deflectionQuantiles != table->deflectionQuantiles ||
@@ -133,7 +135,8 @@ void addSimulatorReaders(const Corpus& c, const std::filesystem::path& seedFolde
         },
         std::vector<std::string>{"ELDAT.dat"}));
 
-    const auto spectrum = std::make_shared<engine::Spectrum>(engine::readSpectrumFile(seedFolder / "Nimbrola.txt"));
+    const auto spectrum = std::make_shared<engine::Spectrum>(
+        engine::readSpectrumFile(seedFolder / engine::SPECTRUM_FILE_NAME));
     targets.push_back(std::make_unique<ReaderTarget>(
         "simulators: Nimbrola.txt", "Nimbrola.txt", c.kernelSpectrum,
         [spectrum](const std::filesystem::path& file, bool truncated) {
@@ -286,7 +289,7 @@ void addFrontEndFileReaders(const Corpus& c, std::vector<std::unique_ptr<Target>
 
 void addBasisReader(const Corpus& c, const std::filesystem::path& seedFolder,
                     std::vector<std::unique_ptr<Target>>& targets) {
-    const std::uint64_t hash = fit::contentHash(seedFolder / "ELDAT.dat");
+    const std::uint64_t hash = fit::contentHash(seedFolder / engine::ELECTRON_DATA_FILE_NAME);
     std::string reason;
     const auto whole = std::make_shared<fit::AxisBasis>(
         *fit::loadBasis(seedFolder / c.basisCacheName, 9.0f, BASIS_HISTORIES, fit::basisCurveCount(), hash, reason));
@@ -356,8 +359,8 @@ void addFreeFitOutputReader(const Corpus& c, std::vector<std::unique_ptr<Target>
 
 std::vector<std::unique_ptr<Target>> readerTargets(const Corpus& corpus, const std::filesystem::path& seedFolder) {
     // The whole files, read once by the readers themselves, for what a cut file must still hold.
-    writeBytes(seedFolder / "ELDAT.dat", corpus.eldat);
-    writeBytes(seedFolder / "Nimbrola.txt", corpus.kernelSpectrum);
+    writeBytes(seedFolder / engine::ELECTRON_DATA_FILE_NAME, corpus.eldat);
+    writeBytes(seedFolder / engine::SPECTRUM_FILE_NAME, corpus.kernelSpectrum);
     writeBytes(seedFolder / corpus.basisCacheName, corpus.basisCache);
     std::vector<std::unique_ptr<Target>> targets;
     addSimulatorReaders(corpus, seedFolder, targets);

@@ -2,6 +2,7 @@
 
 #include "depthdose/depthdose_simulation.h"
 #include "engine/console.h"
+#include "engine/constants.h"
 #include "engine/record_io.h"
 #include "engine/run_error.h"
 #include "engine/run_frame.h"
@@ -21,7 +22,7 @@ namespace fs = std::filesystem;
 
 constexpr const char* WORK = "work";          // the folder the product runs in
 constexpr const char* EXPECTED = "expected";  // what the inputs and the earlier results were
-constexpr const char* INPUTS[] = {"ELDAT.dat", "Nimbrola.dat", "Nimbrola.txt"};
+constexpr const char* INPUTS[] = {engine::ELECTRON_DATA_FILE_NAME, engine::RUN_FILE_NAME, engine::SPECTRUM_FILE_NAME};
 constexpr int RUN_BATCH = 10;
 
 std::string oldResult(const std::string& name) { return "an earlier result, " + name + "\r\n"; }
@@ -113,16 +114,16 @@ public:
                 const auto kind = program_ == Program::Brisella ? engine::RunKind::Kernel : engine::RunKind::DepthDose;
                 const float limit = program_ == Program::Brisella ? CAMPAIGN_KERNEL_HISTORIES
                                                                   : CAMPAIGN_DEPTH_DOSE_HISTORIES;
-                if (engine::readRunFile(work / "Nimbrola.dat", kind).historyCount > limit)
+                if (engine::readRunFile(work / engine::RUN_FILE_NAME, kind).historyCount > limit)
                     return {OutcomeKind::Skipped, {}};
             }
             if (program_ == Program::Brisella) {
                 kernel::runKernelSimulation(work, console);
-                const engine::RunFile r = engine::readRunFile(work / "Nimbrola.dat", engine::RunKind::Kernel);
+                const engine::RunFile r = engine::readRunFile(work / engine::RUN_FILE_NAME, engine::RunKind::Kernel);
                 return acceptedWith({writtenName(r.resultFileName, plan)});
             }
             depthdose::runDepthDoseSimulation(work, console);
-            const engine::RunFile r = engine::readRunFile(work / "Nimbrola.dat", engine::RunKind::DepthDose);
+            const engine::RunFile r = engine::readRunFile(work / engine::RUN_FILE_NAME, engine::RunKind::DepthDose);
             return acceptedWith({writtenName(r.resultFileName, plan), writtenName(r.fluenceFileName, plan)});
         } catch (const std::exception& error) {  // what the program's main() catches and prints
             return {OutcomeKind::Refused, error.what()};
@@ -140,8 +141,9 @@ public:
             if (const std::string changed = changedFile(folder); !changed.empty())
                 return {Finding::DamagedResult, "a failed run changed " + changed};
             if (end.stoppedBySignal) return {};
-            return refusalVerdict(end.outcome->message, {"ELDAT.dat", "Nimbrola.dat", "Nimbrola.txt", ".elk", ".pdd",
-                                                         ".spct", "stopped (SIG"});
+            return refusalVerdict(end.outcome->message,
+                                  {engine::ELECTRON_DATA_FILE_NAME, engine::RUN_FILE_NAME, engine::SPECTRUM_FILE_NAME,
+                                   ".elk", ".pdd", ".spct", "stopped (SIG"});
         }
         const std::vector<std::string> written = namesIn(end.outcome->message);
         for (const char* input : INPUTS)
@@ -154,8 +156,8 @@ public:
                                       : fluence                     ? fluenceFileFault(text)
                                                                     : depthDoseResultFault(text);
             if (!fault.empty()) return {Finding::DamagedResult, written[k] + ": " + fault};
-            const bool tableCut = plan.truncated &&
-                                  (plan.mutatedFile == "ELDAT.dat" || plan.mutatedFile == "Nimbrola.txt");
+            const bool tableCut = plan.truncated && (plan.mutatedFile == engine::ELECTRON_DATA_FILE_NAME ||
+                                                     plan.mutatedFile == engine::SPECTRUM_FILE_NAME);
             if (tableCut && k < baseline_.size() && text != baseline_[k])
                 return {Finding::SilentCorruption, "a cut " + plan.mutatedFile + " ran to other results"};
         }
@@ -175,9 +177,9 @@ private:
         return program_ == Program::Brisella ? corpus_.kernelSpectrum : corpus_.depthDoseSpectrum;
     }
     void layInputs(const fs::path& folder) const {
-        lay(folder, "ELDAT.dat", corpus_.eldat);
-        lay(folder, "Nimbrola.dat", runFile());
-        lay(folder, "Nimbrola.txt", spectrumFile());
+        lay(folder, engine::ELECTRON_DATA_FILE_NAME, corpus_.eldat);
+        lay(folder, engine::RUN_FILE_NAME, runFile());
+        lay(folder, engine::SPECTRUM_FILE_NAME, spectrumFile());
     }
     static std::string writtenName(const std::string& variable, const CasePlan& plan) {
         const std::string name = engine::trimTrailingBlanks(variable);
@@ -237,8 +239,8 @@ private:
         case 8:
             if (program_ == Program::Brisella) {
                 // Wide scattering at 12 MeV: electrons reach z < 0, where no cell may go negative.
-                lay(folder, "ELDAT.dat", corpus_.wideEldat);
-                lay(folder, "Nimbrola.dat", corpus_.kernelRun12MeV);
+                lay(folder, engine::ELECTRON_DATA_FILE_NAME, corpus_.wideEldat);
+                lay(folder, engine::RUN_FILE_NAME, corpus_.kernelRun12MeV);
                 plan.description = "a wide scattering table at 12 MeV";
                 plan.valid = true;
                 return plan;
@@ -246,11 +248,11 @@ private:
             [[fallthrough]];
         default:
             plan.stopAfterMs = 1 + static_cast<int>(random.below(400));
-            lay(folder, "Nimbrola.dat", runFileNaming(result, fluence, "200000000."));
+            lay(folder, engine::RUN_FILE_NAME, runFileNaming(result, fluence, "200000000."));
             plan.description = "SIGTERM after " + std::to_string(plan.stopAfterMs) + " ms of a long run";
             return plan;
         }
-        lay(folder, "Nimbrola.dat", runFileNaming(resultName, fluenceName));
+        lay(folder, engine::RUN_FILE_NAME, runFileNaming(resultName, fluenceName));
         return plan;
     }
 
@@ -271,7 +273,7 @@ public:
     CasePlan prepare(const fs::path& folder, FuzzRandom& random) const override {
         fs::create_directories(folder / WORK);
         fs::create_directories(folder / EXPECTED);
-        lay(folder, "ELDAT.dat", corpus_.eldat);
+        lay(folder, engine::ELECTRON_DATA_FILE_NAME, corpus_.eldat);
         lay(folder, "water.csda", corpus_.waterCsda);
         lay(folder, corpus_.basisCacheName, corpus_.basisCache);
         lay(folder, "fit.pdd", oldResult("fit.pdd"));

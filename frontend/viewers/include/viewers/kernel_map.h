@@ -1,6 +1,8 @@
 #pragma once
 // The dose kernel as the viewer shows it: the file reader, the ten logarithmic grey classes of the
 // map relative to the kernel's maximum, and the cross-hair read-out.
+#include "engine/constants.h"
+
 #include <array>
 #include <memory>
 #include <optional>
@@ -15,7 +17,7 @@ constexpr int KERNEL_FILE_DEPTH_BINS = 125;
 constexpr int KERNEL_FILE_RADIAL_BINS = 75;
 constexpr int MAP_DEPTH_BINS = 95;  // 15 mm in front of the entry plane down to 80 mm
 constexpr int MAP_RADIAL_BINS = 60;
-constexpr int ENTRY_PLANE_BIN = 15;  // depth bin i has the depth label i - 15 mm
+constexpr int ENTRY_PLANE_BIN = engine::DEPTH_LABEL_OFFSET_MM;  // depth bin i has the depth label i - 15 mm
 constexpr int GREY_CLASS_COUNT = 10;
 constexpr int WHITE_CELL = 0;  // class of a cell that is not painted
 
