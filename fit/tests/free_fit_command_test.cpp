@@ -208,7 +208,7 @@ TEST(FreeFitCommand, RefusesBadMeasurementsWithoutWritingAnything) {
         } catch (const engine::RunError& e) {
             EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
         }
-        for (const char* name : {"Nimbrola.dat", "Nimbrola.txt", "model.pdd", "plot.png"})
+        for (const char* name : {"Nimbrola.dat", "Nimbrola.txt", "model.pdd", "model.pdd.part", "plot.png"})
             EXPECT_FALSE(f.has(name)) << name;
     };
     const std::vector<std::string> outputs = {"--exchange", "--out", "model.pdd", "--plot", "plot.png"};
@@ -222,6 +222,15 @@ TEST(FreeFitCommand, RefusesBadMeasurementsWithoutWritingAnything) {
     refused(flat, with(flat, {"--emax", "9"}), "m.csv");
     const CommandFolder shortTail(45.0);
     refused(shortTail, with(shortTail, {"--rp", "measured", "--background", "on"}), "m.csv: ends");
+    // A result that would overwrite an input is refused before the basis is simulated.
+    const CommandFolder sound(60.0);
+    const std::string measuredBytes = testing_support::readFile(sound.folder.path() / "m.csv");
+    refused(sound, sound.options({"--rp", "measured", "--out", (sound.folder.path() / "m.csv").string()}), "--out");
+    refused(sound, sound.options({"--rp", "measured", "--plot", (sound.folder.path() / "ELDAT.dat").string()}),
+            "--plot");
+    EXPECT_EQ(testing_support::readFile(sound.folder.path() / "m.csv"), measuredBytes);
+    for (const auto& entry : std::filesystem::directory_iterator(sound.folder.path()))
+        EXPECT_EQ(entry.path().filename().string().rfind("fit-basis-", 0), std::string::npos) << entry.path();
 }
 
 }  // namespace
