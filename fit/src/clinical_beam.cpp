@@ -192,7 +192,7 @@ FineCurve clinicalElectronDose(const ClinicalBeam& beam, double lastMm) {
 DepthCurve clinicalDepthDose(const ClinicalBeam& beam) {
     const FineCurve fine = clinicalElectronDose(beam, 110.0);
     DepthCurve dose{};
-    for (int label = 1; label <= 110; ++label) dose[static_cast<std::size_t>(label + 14)] = fine.at(label);
+    for (int label = 1; label <= 110; ++label) dose[elementOfLabel(label)] = fine.at(label);
     const double largest = *std::max_element(dose.begin(), dose.end());
     for (double& v : dose) v /= largest;
     return dose;

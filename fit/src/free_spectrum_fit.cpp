@@ -33,7 +33,7 @@ bool withinReach(const DepthCurve& curve, double limitMm) {
     MeasuredCurve slabs;
     for (int label = 1; label <= LAST_LABEL; ++label) {
         slabs.depthMm.push_back(label);
-        slabs.dose.push_back(curve[static_cast<std::size_t>(label + engine::DEPTH_LABEL_OFFSET_MM - 1)]);
+        slabs.dose.push_back(curve[elementOfLabel(label)]);
     }
     if (!(*std::max_element(slabs.dose.begin(), slabs.dose.end()) > 0.0)) return true;  // no dose: harmless
     const auto rp = practicalRangeMm(slabs);
@@ -149,7 +149,7 @@ void takeCurves(const BinCurves& curves, double size, double amplitude, const Me
         for (std::size_t s = 0; s < r.electrons.size(); ++s) r.electrons[s] += w * curves[j][s];
     }
     for (std::size_t s = 0; s < r.model.size(); ++s) {
-        const double depthMm = static_cast<double>(s) - 14.0;  // slab label
+        const double depthMm = labelOfElement(s);
         // Slabs in front of the surface are in air: no photon dose there.
         r.backgroundDose[s] = r.background && depthMm > 0.0 ? amplitude * r.background->shapeAt(depthMm) : 0.0;
         r.model[s] = r.electrons[s] + r.backgroundDose[s];

@@ -40,7 +40,7 @@ MeasuredCurve measurementFromResult(const DepthCurve& relative, const Measuremen
     MeasuredCurve fine;
     for (int label = 1; label <= 110; ++label) {
         fine.depthMm.push_back(label);
-        fine.dose.push_back(std::max(relative[static_cast<std::size_t>(label + 14)], 0.0));
+        fine.dose.push_back(std::max(relative[elementOfLabel(label)], 0.0));
     }
     const double rp = practicalRangeMm(fine).value_or(fine.depthMm.back());
     const RangeLevels levels = resultCurveLevels(relative);

@@ -2,10 +2,12 @@
 // R90, R80, R50 and R10 of the fit's curves, found by the one search of beamdata/range_levels.h and
 // held as plain depths, NaN where a curve never falls through a level.
 #include "beamdata/range_levels.h"
+#include "engine/constants.h"
 #include "fit/axis_basis.h"
 #include "fit/measured_data.h"
 
 #include <array>
+#include <cstddef>
 
 namespace fit {
 
@@ -16,6 +18,15 @@ constexpr std::array<double, beamdata::RANGE_LEVELS.size()> LEVELS = {
 
 // Depths in mm in the order of LEVELS; NaN where the curve never falls through the level.
 using RangeLevels = std::array<double, LEVELS.size()>;
+
+// Slab 1..125 of a result curve stands at its label depth, slab - 15 mm; in a DepthCurve slab 1 is
+// element 0.
+constexpr std::size_t elementOfLabel(int labelMm) {
+    return static_cast<std::size_t>(labelMm + engine::DEPTH_LABEL_OFFSET_MM - 1);
+}
+constexpr double labelOfElement(std::size_t element) {
+    return static_cast<double>(static_cast<int>(element) + 1 - engine::DEPTH_LABEL_OFFSET_MM);
+}
 
 // A result curve (125 slabs, relative): slab i stands at its label depth i - 15 mm.
 RangeLevels resultCurveLevels(const DepthCurve& relative);
