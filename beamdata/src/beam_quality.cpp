@@ -277,7 +277,7 @@ BeamQuality beamQuality(std::span<const double> depthMm, std::span<const double>
     const double largest = *std::max_element(value.begin(), value.end());
     if (!(largest > 0.0)) return q;
     std::vector<double> p(value.size());
-    for (std::size_t i = 0; i < p.size(); ++i) p[i] = PERCENT * value[i] / largest;
+    for (std::size_t i = 0; i < p.size(); ++i) p[i] = PERCENT * (value[i] / largest);
     const std::span<const double> z = depthMm;
 
     q.r100Mm = depthOfMaximumMm(z, p);

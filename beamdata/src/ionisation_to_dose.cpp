@@ -27,7 +27,8 @@ std::vector<double> convertedValues(const DepthScan& ionisation, double r50Mm) {
         dose[k] = ionisation.value[k] *
                   stoppingPowerRatioWaterAir(ionisation.depthMm[k] / MM_PER_CM, r50Mm / MM_PER_CM);
     const double largest = *std::max_element(dose.begin(), dose.end());
-    for (double& d : dose) d = PERCENT * d / largest;
+    for (double& d : dose)
+        d = PERCENT * (d / largest);  // divided first: a reading near the largest double stays finite
     return dose;
 }
 

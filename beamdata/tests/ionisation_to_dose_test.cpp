@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "beamdata/beam_quality.h"
 #include "beamdata/range_levels.h"
 #include "engine/run_error.h"
 #include "synthetic_depth_dose.h"
@@ -71,6 +72,23 @@ TEST(IonisationToDose, DetectionAndItsOverrides) {
     } catch (const engine::RunError& e) {
         EXPECT_EQ(std::string(e.what()),
                   "flat.mcc, line 12: the ionisation curve never falls to 50 %, so it cannot be converted to dose");
+    }
+}
+
+// A reading near the largest double (a damaged export) stays a finite curve after conversion and
+// in the beam-quality figures, which both work in percent of the largest reading.
+TEST(IonisationToDose, AReadingNearTheLargestDoubleStaysFinite) {
+    DepthScan ionisation = beamdata::testing::ionisationFromDose(
+        beamdata::testing::sampledCurve(beamdata::testing::shapeForEnergy(9.0), 0.5, 1.0, 60.0));
+    ionisation.value[40] = 1e308;
+    const DepthScan dose = depthDoseOf(ionisation, QuantityChoice::AsDetected, "m.mcc");
+    for (double v : dose.value) EXPECT_TRUE(std::isfinite(v)) << v;
+    DepthScan doseReadings = beamdata::testing::sampledCurve(beamdata::testing::shapeForEnergy(9.0), 0.5, 1.0, 60.0);
+    doseReadings.value[40] = 1e308;
+    for (const DepthScan* curve : {&dose, static_cast<const DepthScan*>(&doseReadings)}) {
+        const BeamQuality quality = beamQuality(curve->depthMm, curve->value);
+        EXPECT_NEAR(quality.r100Mm, curve->depthMm[40], 1e-9);
+        EXPECT_TRUE(std::isfinite(quality.surfaceDosePercent));
     }
 }
 
