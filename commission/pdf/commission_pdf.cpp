@@ -109,14 +109,17 @@ void drawAxes(QPainter& p, const Axes& a, double xStep, double yStep, const QStr
     p.drawText(QPointF(a.box.left(), a.box.top() - px(1.5)), yLabel);
 }
 
-void drawCurve(QPainter& p, const Axes& a, const std::vector<double>& x, const std::vector<double>& y, const QPen& pen) {
+void drawCurve(QPainter& p, const Axes& a, const std::vector<double>& x, const std::vector<double>& y,
+               const QPen& pen) {
     QPainterPath path;
     bool started = false;
     for (std::size_t k = 0; k < x.size() && k < y.size(); ++k) {
         if (x[k] < 0.0 || x[k] > a.xMax) continue;
         const QPointF point = a.at(x[k], std::clamp(y[k], a.yMin, a.yMax));
-        if (!started) path.moveTo(point);
-        else path.lineTo(point);
+        if (!started)
+            path.moveTo(point);
+        else
+            path.lineTo(point);
         started = true;
     }
     p.setPen(pen);
@@ -141,7 +144,8 @@ void drawDepthDose(Page& page, const BeamResult& b) {
     drawAxes(p, dose, xMax > 120 ? 20 : 10, 20, "", "dose (%): measured blue, model green dashed, Tolvane red");
     drawCurve(p, dose, b.measuredDepthMm, b.measuredPercent, QPen(MEASURED_BLUE, px(0.3)));
     drawCurve(p, dose, b.modelDepthMm, b.modelPercent, QPen(MODEL_GREEN, px(0.3), Qt::DashLine));
-    if (!b.confirmDepthMm.empty()) drawCurve(p, dose, b.confirmDepthMm, b.confirmPercent, QPen(CALCULATED_RED, px(0.25)));
+    if (!b.confirmDepthMm.empty())
+        drawCurve(p, dose, b.confirmDepthMm, b.confirmPercent, QPen(CALCULATED_RED, px(0.25)));
     const Axes residual{QRectF(px(12), px(top + 62), px(PAGE_WIDTH_MM - 14), px(20)), xMax, -3.0, 3.0};
     drawAxes(p, residual, xMax > 120 ? 20 : 10, 1.5, "depth in water (mm)", "measured - model (% of maximum)");
     std::vector<double> z, d;
@@ -168,8 +172,10 @@ void drawSpectrum(Page& page, const BeamResult& b) {
         QPainterPath band;
         for (std::size_t k = 0; k < b.bandHigh.size(); ++k) {
             const QPointF point = a.at(b.spectrumEnergyMeV[k], std::min(b.bandHigh[k], 1.05));
-            if (k == 0) band.moveTo(point);
-            else band.lineTo(point);
+            if (k == 0)
+                band.moveTo(point);
+            else
+                band.lineTo(point);
         }
         for (std::size_t k = b.bandLow.size(); k-- > 0;) band.lineTo(a.at(b.spectrumEnergyMeV[k], b.bandLow[k]));
         band.closeSubpath();
@@ -185,11 +191,12 @@ void summaryPage(Page& page, const RunInfo& run, const std::vector<BeamResult>& 
               text(run.created));
     page.line("Orvalis " + text(run.version) + ", orvalis-commission. Tolerance (mm): R90 " +
               QString::number(run.tolerance.at("R90")) + ", R80 " + QString::number(run.tolerance.at("R80")) +
-              ", R50 " + QString::number(run.tolerance.at("R50")) + ", R10 " + QString::number(run.tolerance.at("R10")));
+              ", R50 " + QString::number(run.tolerance.at("R50")) + ", R10 " +
+              QString::number(run.tolerance.at("R10")));
     page.skip(4);
     const std::vector<double> x = {0, 38, 55, 72, 89, 104, 142, 163};
-    page.row({"beam", "E (MeV)", "R50 (mm)", "Rp (mm)", "E0 (MeV)", "mean energy (MeV), 95 %", "worst (mm)", "result"}, x,
-             true);
+    page.row({"beam", "E (MeV)", "R50 (mm)", "Rp (mm)", "E0 (MeV)", "mean energy (MeV), 95 %", "worst (mm)", "result"},
+             x, true);
     for (const BeamResult& b : beams) {
         if (!b.fitted) continue;
         auto quality = [&](const char* name) {
@@ -199,11 +206,13 @@ void summaryPage(Page& page, const RunInfo& run, const std::vector<BeamResult>& 
         };
         QString mean = number(b.fitFigures.count("mean") ? b.fitFigures.at("mean") : std::nullopt, 2);
         if (b.intervals.count("mean"))
-            mean += QString(" (%1 to %2)").arg(b.intervals.at("mean").first, 0, 'f', 2).arg(b.intervals.at("mean").second, 0, 'f', 2);
+            mean += QString(" (%1 to %2)")
+                        .arg(b.intervals.at("mean").first, 0, 'f', 2)
+                        .arg(b.intervals.at("mean").second, 0, 'f', 2);
         const double worst = b.worstDifferenceMm();
-        page.row({text(b.entry.label), number(b.entry.info.energyMeV, 1), number(quality("R50"), 2), number(quality("Rp"), 2),
-                  number(quality("E0"), 2), mean, std::isfinite(worst) ? QString::number(worst, 'f', 2) : QString("-"),
-                  b.pass() ? "pass" : "FAIL"},
+        page.row({text(b.entry.label), number(b.entry.info.energyMeV, 1), number(quality("R50"), 2),
+                  number(quality("Rp"), 2), number(quality("E0"), 2), mean,
+                  std::isfinite(worst) ? QString::number(worst, 'f', 2) : QString("-"), b.pass() ? "pass" : "FAIL"},
                  x, false, b.pass() ? PASS_GREEN : FAIL_RED);
     }
     int skipped = 0;
@@ -224,8 +233,12 @@ void beamPage(Page& page, const BeamResult& b, const RunInfo& run) {
     page.row(heading, xs, true);
     for (std::size_t k = 0; k < LEVEL_NAMES.size(); ++k) {
         const LevelResult& l = b.levels[k];
-        QStringList cells = {LEVEL_NAMES[k], number(l.measuredMm, 3), number(l.modelMm, 3), number(l.differenceMm, 3),
-                             QString::number(run.tolerance.at(LEVEL_NAMES[k])), l.pass ? "pass" : "FAIL"};
+        QStringList cells = {LEVEL_NAMES[k],
+                             number(l.measuredMm, 3),
+                             number(l.modelMm, 3),
+                             number(l.differenceMm, 3),
+                             QString::number(run.tolerance.at(LEVEL_NAMES[k])),
+                             l.pass ? "pass" : "FAIL"};
         if (b.confirmHistories) cells.insert(3, number(b.confirmLevels[k].calculatedMm, 3));
         page.row(cells, xs, false, l.pass ? PASS_GREEN : FAIL_RED);
     }
@@ -235,17 +248,21 @@ void beamPage(Page& page, const BeamResult& b, const RunInfo& run) {
     page.line(quality, 8.5);
     QString fit = "Fit (" + text(b.model) + "):";
     for (const auto& [name, value] : b.fitFigures)
-        fit += " " + text(name) + " " + (name == "smooth" && value ? QString::number(*value, 'e', 3) : number(value, 3));
+        fit += " " + text(name) + " " +
+               (name == "smooth" && value ? QString::number(*value, 'e', 3) : number(value, 3));
     for (const auto& [name, range] : b.intervals)
         fit += QString("; %1 95 %: %2 to %3").arg(text(name)).arg(range.first, 0, 'f', 2).arg(range.second, 0, 'f', 2);
     page.line(fit, 8.5);
-    QString provenance = "File " + text(utf8Text(b.entry.file.string())) + ", depth curve " + QString::number(b.entry.scan) +
-                         ", detector " + (b.entry.info.detector.empty() ? QString("-") : text(utf8Text(b.entry.info.detector))) +
+    QString provenance = "File " + text(utf8Text(b.entry.file.string())) + ", depth curve " +
+                         QString::number(b.entry.scan) + ", detector " +
+                         (b.entry.info.detector.empty() ? QString("-") : text(utf8Text(b.entry.info.detector))) +
                          ", measured as " + text(b.quantity) +
                          (b.entry.info.quantity == beamdata::Quantity::Ionisation ? " (converted to dose)" : "") +
                          ". Fitted by orvalis-fit --model " + text(b.model) + " --rp measured";
-    if (b.confirmHistories) provenance += "; confirmed by Tolvane with " + QString::number(*b.confirmHistories) + " histories";
-    if (b.kernelHistories) provenance += "; kernel by Brisella with " + QString::number(*b.kernelHistories) + " histories";
+    if (b.confirmHistories)
+        provenance += "; confirmed by Tolvane with " + QString::number(*b.confirmHistories) + " histories";
+    if (b.kernelHistories)
+        provenance += "; kernel by Brisella with " + QString::number(*b.kernelHistories) + " histories";
     provenance += ". Orvalis " + text(run.version) + ".";
     page.line(provenance, 8);
 }

@@ -57,7 +57,8 @@ std::vector<BeamEntry> listBeams(const std::vector<fs::path>& files) {
                 beam.label = several ? stem + "#" + std::to_string(beam.scan) : stem;
                 beam.info = file.depthScans[k].info;
                 if (!beamdata::isElectronBeam(beam.info))
-                    beam.skipReason = "a photon depth curve (beam type " + beam.info.beamType + "), not an electron beam";
+                    beam.skipReason = "a photon depth curve (beam type " + beam.info.beamType +
+                                      "), not an electron beam";
                 beams.push_back(std::move(beam));
             }
             if (file.otherScans > 0) {

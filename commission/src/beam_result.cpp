@@ -147,13 +147,13 @@ Json commissioningJson(const RunInfo& run, const std::vector<BeamResult>& beams)
     for (const char* name : LEVEL_NAMES) tolerance[name] = run.tolerance.at(name);
     Json list = Json::array();
     for (const BeamResult& beam : beams) list.push_back(beamJson(beam));
-    return {{"program", "orvalis-commission"}, {"version", run.version}, {"created", run.created},
-            {"title", utf8Text(run.title)},     {"tolerance_mm", tolerance}, {"beams", list}};
+    return {{"program", "orvalis-commission"}, {"version", run.version},    {"created", run.created},
+            {"title", utf8Text(run.title)},    {"tolerance_mm", tolerance}, {"beams", list}};
 }
 
 std::string commissioningCsv(const std::vector<BeamResult>& beams) {
     std::string csv = "label,file,scan,energy_MeV,quantity,status,reason";
-    const std::vector<std::string> quality = {"R100", "R90", "R80", "R50", "Rp", "Rq",
+    const std::vector<std::string> quality = {"R100", "R90", "R80", "R50", "Rp",  "Rq",
                                               "G",    "Ds",  "Dx",  "E0",  "Ep0", "zref"};
     for (const std::string& q : quality) csv += "," + q;
     csv += ",rms,emax,mean,peak,background,smooth";

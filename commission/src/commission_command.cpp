@@ -94,7 +94,8 @@ std::vector<std::pair<std::string, std::optional<double>>> qualityValues(const s
     std::string token;
     while (tokens >> token) {
         const auto equals = token.find('=');
-        if (equals != std::string::npos) values.emplace_back(token.substr(0, equals), numberText(token.substr(equals + 1)));
+        if (equals != std::string::npos)
+            values.emplace_back(token.substr(0, equals), numberText(token.substr(equals + 1)));
     }
     return values;
 }
@@ -236,7 +237,8 @@ std::optional<std::string> simulate(const fs::path& program, const fs::path& bea
     const ChildResult run = runChild(program, {}, beamFolder, cancel);
     if (run.cancelled) return "stopped";
     if (run.exitStatus != 0)
-        return program.filename().string() + " failed (" + std::to_string(run.exitStatus) + "): " + lastLine(run.errors);
+        return program.filename().string() + " failed (" + std::to_string(run.exitStatus) +
+               "): " + lastLine(run.errors);
     return std::nullopt;
 }
 
@@ -281,7 +283,8 @@ std::string beamLine(const BeamResult& r) {
     const std::size_t r50 = 2;
     std::string line = r.entry.label + ": R50 " + fixed(r.levels[r50].measuredMm, 2) + " mm measured, " +
                        fixed(r.levels[r50].modelMm, 2) + " mm model; worst level difference " +
-                       fixed(std::isfinite(r.worstDifferenceMm()) ? std::optional(r.worstDifferenceMm()) : std::nullopt, 2) +
+                       fixed(std::isfinite(r.worstDifferenceMm()) ? std::optional(r.worstDifferenceMm()) : std::nullopt,
+                             2) +
                        " mm";
     if (r.confirmHistories) line += "; confirmed by Tolvane";
     return line + (r.pass() ? "; pass" : "; OUTSIDE TOLERANCE");
@@ -291,7 +294,8 @@ std::string beamLine(const BeamResult& r) {
 
 std::string commissionUsage() {
     return "usage: orvalis-commission INPUT... --out DIR [--jobs N] [--model free|beta] [--confirm HISTORIES]\n"
-           "                          [--kernel HISTORIES] [--tolerance R90=0.5,R80=0.5,R50=0.5,R10=1.0] [--title TEXT]\n"
+           "                          [--kernel HISTORIES] [--tolerance R90=0.5,R80=0.5,R50=0.5,R10=1.0] [--title "
+           "TEXT]\n"
            "  INPUT: measured files or folders (searched for .csv, .mcc, .asc, .txt, .cdp); every electron depth\n"
            "  curve is fitted by orvalis-fit in the current folder (ELDAT.dat, water.csda, the basis cache).\n"
            "  Writes DIR/commissioning.json, .csv and .pdf and each beam's exchange files in DIR/beams/<label>/.\n"
@@ -345,8 +349,9 @@ BeamResult processBeam(const BeamEntry& entry, const CommissionOptions& options,
     r.quantity = entry.info.quantity == beamdata::Quantity::Ionisation ? "ionisation" : "dose";
     try {
         const beamdata::MeasuredFile file = beamdata::readMeasuredFile(entry.file);
-        const beamdata::DepthScan dose = beamdata::depthDoseOf(file.depthScans.at(static_cast<std::size_t>(entry.scan - 1)),
-                                                               beamdata::QuantityChoice::AsDetected, file.fileName);
+        const beamdata::DepthScan dose = beamdata::depthDoseOf(
+            file.depthScans.at(static_cast<std::size_t>(entry.scan - 1)), beamdata::QuantityChoice::AsDetected,
+            file.fileName);
         r.quality = qualityValues(beamdata::qualityFields(beamdata::beamQuality(dose.depthMm, dose.value)));
         const double largest = *std::max_element(dose.value.begin(), dose.value.end());
         r.measuredDepthMm = dose.depthMm;
@@ -355,11 +360,11 @@ BeamResult processBeam(const BeamEntry& entry, const CommissionOptions& options,
         const fs::path beamFolder = fs::absolute(options.outFolder / "beams" / entry.label);
         fs::create_directories(beamFolder);
         const fs::path modelCurve = beamFolder / (entry.label + MODEL_CURVE_SUFFIX);
-        const ChildResult fitRun =
-            runChild(programs.fit,
-                     {fs::absolute(entry.file).string(), "--scan", std::to_string(entry.scan), "--model", options.model,
-                      "--rp", "measured", "--out", modelCurve.string()},
-                     workFolder, cancel);
+        const ChildResult fitRun = runChild(
+            programs.fit,
+            {fs::absolute(entry.file).string(), "--scan", std::to_string(entry.scan), "--model", options.model, "--rp",
+             "measured", "--out", modelCurve.string()},
+            workFolder, cancel);
         if (fitRun.cancelled) {
             r.reason = "stopped";
             return r;
@@ -384,7 +389,8 @@ BeamResult processBeam(const BeamEntry& entry, const CommissionOptions& options,
                 return r;
             }
             r.kernelHistories = options.kernelHistories;
-            r.kernelFile = (fs::path("beams") / entry.label / (content.resultBaseName + beamdata::KERNEL_EXTENSION)).string();
+            r.kernelFile =
+                (fs::path("beams") / entry.label / (content.resultBaseName + beamdata::KERNEL_EXTENSION)).string();
         }
         const int histories = options.confirmHistories.value_or(std::atoi(beamdata::DEPTH_DOSE_HISTORY_TEXT));
         const auto content = exchangeOf(r, runWeights, beamdata::CalculationKind::DepthDose, histories);
@@ -466,7 +472,8 @@ int runCommission(const CommissionOptions& options, const Programs& programs, co
         allPass = allPass && (!results[k].fitted || results[k].pass());
     }
     try {
-        engine::writeFileAtomically(options.outFolder / "commissioning.json", commissioningJson(run, results).dump(2) + "\n");
+        engine::writeFileAtomically(options.outFolder / "commissioning.json",
+                                    commissioningJson(run, results).dump(2) + "\n");
         engine::writeFileAtomically(options.outFolder / "commissioning.csv", commissioningCsv(results));
         const std::string pdf = painter ? painter(run, results) : std::string();
         if (!pdf.empty()) engine::writeFileAtomically(options.outFolder / "commissioning.pdf", pdf);

@@ -12,10 +12,10 @@
 namespace commission {
 
 struct BeamEntry {
-    std::string label;             // the file's stem, "#<scan>" added when the file holds several depth curves
-    std::filesystem::path file;    // as given, or as found below a given folder
-    int scan = 0;                  // depth curve of the file, from 1; 0 for a skipped file as a whole
-    beamdata::ScanInfo info;       // what the file says of the beam
+    std::string label;                      // the file's stem, "#<scan>" added when the file holds several depth curves
+    std::filesystem::path file;             // as given, or as found below a given folder
+    int scan = 0;                           // depth curve of the file, from 1; 0 for a skipped file as a whole
+    beamdata::ScanInfo info;                // what the file says of the beam
     std::optional<std::string> skipReason;  // set: not fitted, and why
 };
 

@@ -46,7 +46,7 @@ struct BeamResult {
     // The fit.
     std::string model = "free";
     std::map<std::string, std::optional<double>> fitFigures;  // rms, emax, mean, peak, background, smooth
-    std::string smoothChoice;                                  // how the smoothing was chosen, when said
+    std::string smoothChoice;                                 // how the smoothing was chosen, when said
     std::array<LevelResult, 4> levels{};
     std::map<std::string, std::pair<double, double>> intervals;  // quantity: low, high (95 %)
     std::vector<double> spectrumEnergyMeV;
@@ -62,8 +62,8 @@ struct BeamResult {
     std::vector<double> measuredDepthMm, measuredPercent;
     std::vector<double> modelDepthMm, modelPercent;
     std::vector<double> confirmDepthMm, confirmPercent;
-    int histories = 0;  // per basis curve, as the fit said
-    bool pass() const;  // every level within tolerance, and the confirmation too
+    int histories = 0;                 // per basis curve, as the fit said
+    bool pass() const;                 // every level within tolerance, and the confirmation too
     double worstDifferenceMm() const;  // largest |model - measured| over the levels; NaN when none
 };
 
