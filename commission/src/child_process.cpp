@@ -32,6 +32,15 @@ bool drain(int fd, std::string& into) {
     return n < 0 && (errno == EINTR || errno == EAGAIN);
 }
 
+// Hands each line completed since `before` to `onLine`; `lineStart` is where the next line begins.
+void passLines(const std::string& output, std::size_t before, std::size_t& lineStart,
+               const std::function<void(const std::string&)>& onLine) {
+    for (std::size_t end = output.find('\n', before); end != std::string::npos; end = output.find('\n', end + 1)) {
+        onLine(output.substr(lineStart, end - lineStart));
+        lineStart = end + 1;
+    }
+}
+
 int statusOf(int waitStatus) {
     if (WIFEXITED(waitStatus)) return WEXITSTATUS(waitStatus);
     if (WIFSIGNALED(waitStatus)) return 128 + WTERMSIG(waitStatus);
@@ -41,7 +50,7 @@ int statusOf(int waitStatus) {
 }  // namespace
 
 ChildResult runChild(const fs::path& program, const std::vector<std::string>& arguments, const fs::path& folder,
-                     const std::atomic<bool>& cancel) {
+                     const std::atomic<bool>& cancel, const std::function<void(const std::string&)>& onLine) {
     ChildResult result;
     int out[2];
     int err[2];
@@ -78,12 +87,17 @@ ChildResult runChild(const fs::path& program, const std::vector<std::string>& ar
     bool outOpen = true;
     bool errOpen = true;
     bool terminated = false;
+    std::size_t lineStart = 0;
     auto killAt = std::chrono::steady_clock::time_point::max();
     while (outOpen || errOpen) {
         pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
         const int ready = ::poll(fds, 2, 200);
         if (ready > 0) {
-            if (outOpen && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) outOpen = drain(out[0], result.output);
+            if (outOpen && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) {
+                const std::size_t before = result.output.size();
+                outOpen = drain(out[0], result.output);
+                if (onLine) passLines(result.output, before, lineStart, onLine);
+            }
             if (errOpen && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) errOpen = drain(err[0], result.errors);
             if (!outOpen) fds[0].fd = -1;
             if (!errOpen) fds[1].fd = -1;
@@ -109,7 +123,7 @@ ChildResult runChild(const fs::path& program, const std::vector<std::string>& ar
 }
 #else
 ChildResult runChild(const fs::path& program, const std::vector<std::string>&, const fs::path&,
-                     const std::atomic<bool>&) {
+                     const std::atomic<bool>&, const std::function<void(const std::string&)>&) {
     ChildResult result;
     result.errors = "running " + program.string() + " from the commissioning tool needs a POSIX system";
     return result;

@@ -256,6 +256,16 @@ void confirm(BeamResult& r, const fs::path& beamFolder, const std::string& resul
     }
 }
 
+// The fit's progress as a share of the whole fit: the basis, when it is simulated, takes most of it.
+std::optional<int> fitPercent(const std::string& line) {
+    constexpr int BASIS_PERCENT = 90;
+    const auto progress = beamdata::parseProgressLine(line);
+    if (!progress) return std::nullopt;
+    const double fraction = std::min(1.0, static_cast<double>(progress->done) / progress->total);
+    if (progress->stage == "basis") return static_cast<int>(BASIS_PERCENT * fraction);
+    return BASIS_PERCENT + static_cast<int>((100 - BASIS_PERCENT) * fraction);
+}
+
 std::string isoTimeNow() {
     const std::time_t now = std::time(nullptr);
     std::tm utc{};
@@ -326,6 +336,8 @@ CommissionOptions parseCommissionArguments(const std::vector<std::string>& argum
             o.tolerance = parseTolerances(value());
         } else if (a == "--title") {
             o.title = value();
+        } else if (a == "--skip") {
+            o.skipLabels.push_back(value());
         } else if (a.size() > 1 && a[0] == '-') {
             throw std::invalid_argument("unknown option " + a);
         } else {
@@ -338,7 +350,8 @@ CommissionOptions parseCommissionArguments(const std::vector<std::string>& argum
 }
 
 BeamResult processBeam(const BeamEntry& entry, const CommissionOptions& options, const Programs& programs,
-                       const fs::path& workFolder, const std::atomic<bool>& cancel) {
+                       const fs::path& workFolder, const std::atomic<bool>& cancel,
+                       const std::function<void(int)>& onProgress) {
     BeamResult r;
     r.entry = entry;
     r.model = options.model;
@@ -364,7 +377,9 @@ BeamResult processBeam(const BeamEntry& entry, const CommissionOptions& options,
             programs.fit,
             {fs::absolute(entry.file).string(), "--scan", std::to_string(entry.scan), "--model", options.model, "--rp",
              "measured", "--out", modelCurve.string()},
-            workFolder, cancel);
+            workFolder, cancel, [&](const std::string& line) {
+                if (const auto percent = fitPercent(line); percent && onProgress) onProgress(*percent);
+            });
         if (fitRun.cancelled) {
             r.reason = "stopped";
             return r;
@@ -416,6 +431,9 @@ int runCommission(const CommissionOptions& options, const Programs& programs, co
     std::vector<BeamEntry> entries;
     try {
         entries = listBeams(measuredFiles(options.inputs));
+        for (BeamEntry& entry : entries)
+            if (!entry.skipReason && std::count(options.skipLabels.begin(), options.skipLabels.end(), entry.label))
+                entry.skipReason = "left out by the user";
         fs::create_directories(options.outFolder);
     } catch (const std::exception& e) {
         errors << "orvalis-commission: " << e.what() << "\n";
@@ -444,7 +462,14 @@ int runCommission(const CommissionOptions& options, const Programs& programs, co
     auto worker = [&]() {
         for (std::size_t i = next++; i < toFit.size() && !cancel.load(); i = next++) {
             const std::size_t k = toFit[i];
-            BeamResult result = processBeam(entries[k], options, programs, workFolder, cancel);
+            const std::string stage = "beam-" + std::to_string(i + 1);
+            int shown = -1;
+            BeamResult result = processBeam(entries[k], options, programs, workFolder, cancel, [&](int percent) {
+                if (percent == shown) return;
+                shown = percent;
+                const std::lock_guard<std::mutex> lock(outputLock);
+                out << beamdata::progressLine({stage, percent, 100}) << std::flush;
+            });
             if (cancel.load()) return;
             const std::lock_guard<std::mutex> lock(outputLock);
             out << beamdata::progressLine({"beam", ++done, static_cast<int>(toFit.size())}) << beamLine(result) << "\n"

@@ -18,7 +18,8 @@ commission::BeamResult fittedBeam() {
     b.entry.info.fieldCrossplaneMm = 150.0;
     b.fitted = true;
     b.quality = {{"R50", 49.08}, {"Rp", std::nullopt}};
-    b.fitFigures = {{"rms", 0.28}, {"emax", 15.1}, {"mean", 11.2}, {"peak", 12.0}, {"background", 1.5}, {"smooth", 1e-6}};
+    b.fitFigures = {{"rms", 0.28},  {"emax", 15.1},      {"mean", 11.2},
+                    {"peak", 12.0}, {"background", 1.5}, {"smooth", 1e-6}};
     for (auto& level : b.levels) {
         level.measuredMm = 40.0;
         level.modelMm = 40.2;
@@ -115,8 +116,10 @@ TEST(CommissioningRecord, CsvRowsMatchTheHeadingAndNamesBecomeUtf8) {
 }
 
 TEST(CommissioningOptions, ParsesTolerancesAndRefusesNonsense) {
-    const auto o = commission::parseCommissionArguments(
-        {"tank", "more.mcc", "--out", "report", "--jobs", "3", "--tolerance", "R50=0.3,R10=2", "--confirm", "1000"});
+    const auto o = commission::parseCommissionArguments({"tank", "more.mcc", "--out", "report", "--jobs", "3",
+                                                         "--tolerance", "R50=0.3,R10=2", "--confirm", "1000", "--skip",
+                                                         "e12#2", "--skip", "e6"});
+    EXPECT_EQ(o.skipLabels, (std::vector<std::string>{"e12#2", "e6"}));
     EXPECT_EQ(o.inputs.size(), 2u);
     EXPECT_EQ(o.jobs, 3);
     EXPECT_DOUBLE_EQ(o.tolerance.at("R50"), 0.3);
@@ -125,8 +128,10 @@ TEST(CommissioningOptions, ParsesTolerancesAndRefusesNonsense) {
     EXPECT_EQ(o.confirmHistories, 1000);
     EXPECT_THROW(commission::parseCommissionArguments({"tank"}), std::invalid_argument) << "no --out";
     EXPECT_THROW(commission::parseCommissionArguments({"--out", "r"}), std::invalid_argument) << "no input";
-    EXPECT_THROW(commission::parseCommissionArguments({"t", "--out", "r", "--tolerance", "R70=1"}), std::invalid_argument);
-    EXPECT_THROW(commission::parseCommissionArguments({"t", "--out", "r", "--tolerance", "R50=-1"}), std::invalid_argument);
+    EXPECT_THROW(commission::parseCommissionArguments({"t", "--out", "r", "--tolerance", "R70=1"}),
+                 std::invalid_argument);
+    EXPECT_THROW(commission::parseCommissionArguments({"t", "--out", "r", "--tolerance", "R50=-1"}),
+                 std::invalid_argument);
     EXPECT_THROW(commission::parseCommissionArguments({"t", "--out", "r", "--jobs", "0"}), std::invalid_argument);
     EXPECT_THROW(commission::parseCommissionArguments({"t", "--out", "r", "--confirm", "1e7"}), std::invalid_argument);
     EXPECT_THROW(commission::parseCommissionArguments({"t", "--out", "r", "--model", "gauss"}), std::invalid_argument);

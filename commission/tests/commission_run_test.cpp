@@ -46,7 +46,8 @@ void prepare(const testsupport::TestFolder& work) {
     work.write("tank/photon.mcc", photon);
 }
 
-commission::ChildResult run(const fs::path& program, const std::vector<std::string>& arguments, const fs::path& folder) {
+commission::ChildResult run(const fs::path& program, const std::vector<std::string>& arguments,
+                            const fs::path& folder) {
     const std::atomic<bool> never{false};
     return commission::runChild(program, arguments, folder, never);
 }
@@ -77,10 +78,12 @@ double field(const std::string& line, const std::string& key) {
 TEST(CommissionRun, RecordsWhatTheFitAndTheQualityFiguresPrintWhateverTheJobs) {
     testsupport::TestFolder work;
     prepare(work);
-    const auto first = run(COMMISSION_PROGRAM, {"tank", "--out", "one", "--jobs", "1", "--title", "Linac 3"}, work.path());
+    const auto first = run(COMMISSION_PROGRAM, {"tank", "--out", "one", "--jobs", "1", "--title", "Linac 3"},
+                           work.path());
     ASSERT_EQ(first.exitStatus, 0) << first.output << first.errors;
     EXPECT_NE(first.output.find("PROGRESS beam 1 1"), std::string::npos) << first.output;
-    const auto second = run(COMMISSION_PROGRAM, {"tank", "--out", "two", "--jobs", "2", "--title", "Linac 3"}, work.path());
+    const auto second = run(COMMISSION_PROGRAM, {"tank", "--out", "two", "--jobs", "2", "--title", "Linac 3"},
+                            work.path());
     ASSERT_EQ(second.exitStatus, 0) << second.errors;
     const Json one = Json::parse(fileText(work.path() / "one" / "commissioning.json"));
     const Json two = Json::parse(fileText(work.path() / "two" / "commissioning.json"));
@@ -99,7 +102,8 @@ TEST(CommissionRun, RecordsWhatTheFitAndTheQualityFiguresPrintWhateverTheJobs) {
     EXPECT_TRUE(fs::exists(work.path() / "one" / "beams" / "e09" / "Nimbrola.txt"));
 
     // The same numbers as orvalis-fit and orvalis-quality print for the beam.
-    const auto fit = run(FIT_PROGRAM, {"tank/e09.mcc", "--scan", "1", "--model", "free", "--rp", "measured"}, work.path());
+    const auto fit = run(FIT_PROGRAM, {"tank/e09.mcc", "--scan", "1", "--model", "free", "--rp", "measured"},
+                         work.path());
     ASSERT_EQ(fit.exitStatus, 0) << fit.errors;
     const Json& f = beams["e09"]["fit"];
     for (const std::string level : {"R90", "R80", "R50", "R10"}) {
@@ -124,7 +128,8 @@ TEST(CommissionRun, RecordsWhatTheFitAndTheQualityFiguresPrintWhateverTheJobs) {
     // every label and R50 as text.
     const fs::path pdf = work.path() / "one" / "commissioning.pdf";
     if (!fs::exists(pdf) || std::system("pdftotext -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "no PDF or no pdftotext";
-    const std::string command = "pdftotext -layout '" + pdf.string() + "' '" + (work.path() / "report.txt").string() + "'";
+    const std::string command = "pdftotext -layout '" + pdf.string() + "' '" + (work.path() / "report.txt").string() +
+                                "'";
     ASSERT_EQ(std::system(command.c_str()), 0);
     const std::string text = fileText(work.path() / "report.txt");
     EXPECT_EQ(std::count(text.begin(), text.end(), '\f'), 3) << "1 + beams + 1 pages";

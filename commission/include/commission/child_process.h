@@ -4,6 +4,7 @@
 // whose name is not UTF-8 reaches the program as it is. A set cancel flag ends the child.
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,8 +19,10 @@ struct ChildResult {
 
 // Starts `program` with `arguments` in `folder`, standard input closed, and waits for it. A set
 // `cancel` sends the child SIGTERM (and SIGKILL two seconds later) and marks the result cancelled.
+// `onLine`, when given, sees each whole line of standard output as it comes.
 ChildResult runChild(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-                     const std::filesystem::path& folder, const std::atomic<bool>& cancel);
+                     const std::filesystem::path& folder, const std::atomic<bool>& cancel,
+                     const std::function<void(const std::string&)>& onLine = {});
 
 // The program beside the running one, else on PATH; never one in a work folder.
 std::filesystem::path siblingProgram(const std::filesystem::path& ownProgram, const std::string& name);

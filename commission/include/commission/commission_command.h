@@ -6,6 +6,10 @@
 //
 //   orvalis-commission INPUT... --out DIR [--jobs N] [--model free|beta] [--confirm HISTORIES]
 //                      [--kernel HISTORIES] [--tolerance R90=0.5,R80=0.5,R50=0.5,R10=1.0] [--title TEXT]
+//                      [--skip LABEL]...
+//
+// Progress: "PROGRESS beam <done> <total>" as beams finish, "PROGRESS beam-<n> <percent> 100" while the
+// n-th beam to be fitted (from 1, in the order of the record) is fitted.
 //
 // The fit is orvalis-fit itself, run as a child process in the current folder (which holds ELDAT.dat,
 // water.csda and the shared basis cache), so that every number is the one orvalis-fit prints.
@@ -30,6 +34,7 @@ struct CommissionOptions {
     std::optional<int> kernelHistories;
     Tolerances tolerance = defaultTolerances();
     std::string title = "Electron beam commissioning";
+    std::vector<std::string> skipLabels;  // beams the user left out
 };
 
 std::string commissionUsage();
@@ -47,8 +52,10 @@ using ReportPainter = std::function<std::string(const RunInfo&, const std::vecto
 
 // One beam: its figures, the fit, the exchange files in outFolder/beams/<label>/, the confirming run
 // and the kernel. `workFolder` holds ELDAT.dat and water.csda.
+// `onProgress` sees the fit's progress in percent.
 BeamResult processBeam(const BeamEntry& entry, const CommissionOptions& options, const Programs& programs,
-                       const std::filesystem::path& workFolder, const std::atomic<bool>& cancel);
+                       const std::filesystem::path& workFolder, const std::atomic<bool>& cancel,
+                       const std::function<void(int)>& onProgress = {});
 
 // The whole run. Exit status: 0 every beam fitted within tolerance; 3 some fitted beam outside it;
 // 1 an error (no beam, an output that cannot be written); 130 stopped by `cancel` (nothing of the
