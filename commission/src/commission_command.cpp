@@ -300,6 +300,17 @@ std::string beamLine(const BeamResult& r) {
     return line + (r.pass() ? "; pass" : "; OUTSIDE TOLERANCE");
 }
 
+// "RESULT beam n=3 status=fitted pass=1 R50=32.294 worst=0.070" for the window's table.
+beamdata::ResultRecord beamRecord(std::size_t n, const BeamResult& r) {
+    beamdata::ResultRecord record{"beam", {}};
+    record.fields.push_back({"n", std::to_string(n)});
+    record.fields.push_back({"status", r.fitted ? "fitted" : "skipped"});
+    record.fields.push_back({"pass", r.pass() ? "1" : "0"});
+    record.add("R50", r.levels[2].measuredMm.value_or(std::nan("")), "%.3f");
+    record.add("worst", r.worstDifferenceMm(), "%.3f");
+    return record;
+}
+
 }  // namespace
 
 std::string commissionUsage() {
@@ -473,7 +484,7 @@ int runCommission(const CommissionOptions& options, const Programs& programs, co
             if (cancel.load()) return;
             const std::lock_guard<std::mutex> lock(outputLock);
             out << beamdata::progressLine({"beam", ++done, static_cast<int>(toFit.size())}) << beamLine(result) << "\n"
-                << std::flush;
+                << beamdata::resultLine(beamRecord(i + 1, result)) << std::flush;
             results[k] = std::move(result);
         }
     };
