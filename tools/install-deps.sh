@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   qt6-base-dev libgl-dev
   libalglib-dev
+  nlohmann-json3-dev
   fonts-liberation fonts-ipafont-gothic
 )
 case "${1:-}" in

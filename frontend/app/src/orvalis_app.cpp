@@ -1,17 +1,24 @@
 #include "app/orvalis_app.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QGuiApplication>
+#include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
 #include <utility>
 
 #include "app/main_menu_window.h"
+#include "beamdata/measured_curve_file.h"
+#include "commissioning/commissioning_window.h"
+#include "engine/run_error.h"
 #include "setup/setup_window.h"
 #include "viewers/comparison_window.h"
 #include "viewers/kernel_viewer_window.h"
+#include "viewers/measured_scan_import.h"
 #include "viewers/spectrum_display_window.h"
 #include "viewers/spectrum_fit_panel.h"
+#include "widgets/twips.h"
 
 namespace orvalis {
 namespace {
@@ -65,8 +72,46 @@ ComparisonWindow& OrvalisApp::comparisonWindow() {
         comparisonWindow_ = std::make_unique<ComparisonWindow>(viewerContext());
         centreOnScreen(*comparisonWindow_);
         installSpectrumFit();
+        installCommissioningButton();
     }
     return *comparisonWindow_;
+}
+
+// Below the plot, left of the read-out's icon.
+void OrvalisApp::installCommissioningButton() {
+    constexpr int BUTTON_TWIPS[] = {5790, 8520, 1740, 495};
+    auto* button = new QPushButton(QStringLiteral("Commissioning..."), comparisonWindow_.get());
+    button->setObjectName(QStringLiteral("Commissioning"));
+    button->setAccessibleName(QStringLiteral("Fit every beam of a set of water-tank exports"));
+    button->setGeometry(twipsRect(BUTTON_TWIPS[0], BUTTON_TWIPS[1], BUTTON_TWIPS[2], BUTTON_TWIPS[3]));
+    connect(button, &QPushButton::clicked, this, [this] { showOnTop(commissioning()); });
+}
+
+CommissioningWindow& OrvalisApp::commissioning() {
+    if (!commissioning_) {
+        QString program = QStandardPaths::findExecutable(QStringLiteral("orvalis-commission"),
+                                                         {QCoreApplication::applicationDirPath()});
+        if (program.isEmpty()) program = QStringLiteral("orvalis-commission");
+        commissioning_ = std::make_unique<CommissioningWindow>(
+            CommissioningWindow::Context{messages_, program, viewerContext().startFolder});
+        connect(commissioning_.get(), &CommissioningWindow::beamOpened, this, &OrvalisApp::openCommissionedBeam);
+    }
+    return *commissioning_;
+}
+
+void OrvalisApp::openCommissionedBeam(const QString& path, int scan) {
+    ComparisonWindow& comparison = comparisonWindow();
+    showOnTop(comparison);
+    if (!comparison.measuredImport()->loadIfWaterTank(path, scan)) {
+        try {  // a CSV file: one curve, loaded as the window loads a measured file
+            const beamdata::MeasuredFile file = beamdata::readMeasuredFile(QFile::encodeName(path).toStdString());
+            const beamdata::DepthScan& curve = file.depthScans.front();
+            comparison.loadMeasuredCurve(path, curve.depthMm, curve.value);
+        } catch (const engine::RunError& e) {
+            messages_.warn(e.what());
+        }
+    }
+    if (fitPanel_) showOnTop(*fitPanel_);
 }
 
 KernelViewerWindow& OrvalisApp::kernelViewer() {
@@ -140,8 +185,9 @@ void OrvalisApp::closeSetup() {
 }
 
 void OrvalisApp::exitProgram() {
-    for (QWidget* window : std::initializer_list<QWidget*>{kernelViewer_.get(), comparisonWindow_.get(),
-                                                           setupWindow_.get(), spectrumDisplay_.get(), fitPanel_.get()})
+    for (QWidget* window :
+         std::initializer_list<QWidget*>{kernelViewer_.get(), comparisonWindow_.get(), setupWindow_.get(),
+                                         spectrumDisplay_.get(), fitPanel_.get(), commissioning_.get()})
         if (window) window->hide();
     if (mainMenu_) mainMenu_->hide();
     if (quit_) quit_();

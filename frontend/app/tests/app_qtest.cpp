@@ -10,6 +10,7 @@
 
 #include "app/main_menu_window.h"
 #include "app/orvalis_app.h"
+#include "commissioning/commissioning_window.h"
 #include "engine/run_frame.h"
 #include "setup/setup_window.h"
 #include "testdoubles/recorders.h"
@@ -37,6 +38,7 @@ private slots:
     void kernelViewerOpensTheKernelSetUp();
     void spectrumDisplayIsEmptiedWhenOpened();
     void aLoadedFluenceFileIsLaunchedUntilTheNextScrollBarMove();
+    void commissioningOpensFromTheComparisonAndItsBeamsOpenThere();
 };
 
 namespace {
@@ -251,6 +253,23 @@ void AppTest::aLoadedFluenceFileIsLaunchedUntilTheNextScrollBarMove() {
     launched = engine::readSpectrumFile(folder / "Nimbrola.txt");
     QCOMPARE(launched.binWeight[0], 0.0f);  // the Beta spectrum again
     QVERIFY(launched.binWeight[86] > 0.9f);
+}
+
+// "Commissioning..." in the comparison window opens the Commissioning window; a beam opened from its
+// results lands in the comparison window as a measured curve, the chosen depth curve of its file.
+void AppTest::commissioningOpensFromTheComparisonAndItsBeamsOpenThere() {
+    Fixture f;
+    f.click(f.app.mainMenu(), "Command1");
+    ComparisonWindow& comparison = f.app.comparisonWindow();
+    comparison.findChild<QPushButton*>("Commissioning")->click();
+    QVERIFY(f.app.commissioning().isVisible());
+    const QString tank = QString(ORVALIS_SAMPLES_DIR) + "/electrons-6-9-12MeV.mcc";
+    QSignalSpy measured(&comparison, &ComparisonWindow::measuredLoaded);
+    emit f.app.commissioning().beamOpened(tank, 2);
+    QCOMPARE(measured.count(), 1);
+    QVERIFY(f.messages.warnings.empty());
+    // The 9 MeV curve of the file (the second), not the 6 MeV one: its R90 in the measured column.
+    QCOMPARE(comparison.findChild<QLineEdit*>("Text5")->text(), QStringLiteral("24.61"));
 }
 
 }  // namespace orvalis

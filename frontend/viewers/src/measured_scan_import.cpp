@@ -68,14 +68,16 @@ MeasuredScanImport::MeasuredScanImport(ComparisonWindow& window, MessageSink& me
 
 MeasuredScanImport::~MeasuredScanImport() = default;
 
-bool MeasuredScanImport::loadIfWaterTank(const QString& path) {
+bool MeasuredScanImport::loadIfWaterTank(const QString& path, std::optional<int> scan) {
     const std::optional<std::string> text = beamdata::text::readWholeFile(path.toStdString());
     if (!text || !viewers::isWaterTankText(*text)) return false;
     const QString fileName = QFileInfo(path).fileName();
     try {
         const beamdata::MeasuredFile file = beamdata::parseMeasuredText(*text, fileName.toStdString());
         int chosen = 0;
-        if (file.depthScans.size() > 1) {
+        if (scan && *scan >= 1 && static_cast<std::size_t>(*scan) <= file.depthScans.size()) {
+            chosen = *scan - 1;
+        } else if (file.depthScans.size() > 1) {
             QStringList rows;
             for (const std::string& row : viewers::scanChoiceRows(file)) rows << QString::fromStdString(row);
             const std::optional<int> row = (chooser_ ? chooser_ : dialogChooser_.get())->choose(fileName, rows);

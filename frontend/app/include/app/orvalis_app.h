@@ -24,6 +24,7 @@ class ComparisonWindow;
 class KernelViewerWindow;
 class SpectrumDisplayWindow;
 class SpectrumFitPanel;
+class CommissioningWindow;
 enum class SetupMode;
 
 class OrvalisApp : public QObject {
@@ -49,6 +50,10 @@ public:
     bool hasSpectrumDisplay() const { return spectrumDisplay_ != nullptr; }
     // The spectrum fit beside the comparison window (created with it).
     SpectrumFitPanel* spectrumFit() const { return fitPanel_.get(); }
+    // The Commissioning window, opened by "Commissioning..." in the comparison window.
+    CommissioningWindow& commissioning();
+    // A commissioned beam in the comparison window, with the fit beside it.
+    void openCommissionedBeam(const QString& path, int scan);
     SharedSpectrum& sharedSpectrum() { return sharedSpectrum_; }
     MessageSink& messages() { return messages_; }
     ProgramLauncher& launcher() { return launcher_; }
@@ -72,6 +77,7 @@ public slots:
 
 private:
     void installSpectrumFit();
+    void installCommissioningButton();
     ViewerContext viewerContext();
     void openSetup(SetupMode mode);
 
@@ -86,6 +92,7 @@ private:
     std::unique_ptr<KernelViewerWindow> kernelViewer_;
     std::unique_ptr<SpectrumDisplayWindow> spectrumDisplay_;
     std::unique_ptr<SpectrumFitPanel> fitPanel_;  // after comparisonWindow_: it goes first
+    std::unique_ptr<CommissioningWindow> commissioning_;
 };
 
 }  // namespace orvalis

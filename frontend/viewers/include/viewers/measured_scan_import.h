@@ -28,8 +28,9 @@ public:
     MeasuredScanImport(ComparisonWindow& window, MessageSink& messages);
     ~MeasuredScanImport() override;
 
-    // True when the file is a water-tank export; it is then loaded here (or a message shown).
-    bool loadIfWaterTank(const QString& path);
+    // True when the file is a water-tank export; it is then loaded here (or a message shown). A
+    // given `scan` (from 1) is loaded without asking.
+    bool loadIfWaterTank(const QString& path, std::optional<int> scan = std::nullopt);
 
     void setChooser(ScanChooser* chooser) { chooser_ = chooser; }  // not owned; null: the dialog
     QCheckBox* ionisationBox() const { return ionisation_; }
