@@ -12,9 +12,14 @@
 namespace fit {
 
 MeasuredCurve readMeasuredCurve(const std::filesystem::path& path, std::optional<int> scan,
-                                beamdata::QuantityChoice quantity) {
+                                beamdata::QuantityChoice quantity, beamdata::DepthUnit unit) {
     const beamdata::MeasuredFile file = beamdata::readMeasuredFile(path);
-    beamdata::DepthScan dose = beamdata::depthDoseOf(beamdata::chooseScan(file, scan), quantity, file.fileName);
+    beamdata::DepthScan chosen = beamdata::chooseScan(file, scan);
+    beamdata::applyDepthUnit(chosen, unit);
+    if (const auto refusal = beamdata::curveRefusal(chosen.depthMm, chosen.value, unit))
+        throw engine::RunError(beamdata::refusalMessage(file.fileName, file.depthScans.size() > 1 ? scan : std::nullopt,
+                                                        *refusal, "give --depth-unit cm if they are"));
+    beamdata::DepthScan dose = beamdata::depthDoseOf(chosen, quantity, file.fileName);
     return {std::move(dose.depthMm), std::move(dose.value)};
 }
 
