@@ -40,9 +40,9 @@ std::optional<CurveRefusal> curveRefusal(std::span<const double> depthMm, std::s
     const double deepest = *std::max_element(depthMm.begin(), depthMm.end());
     const double fallOff = depthMm.back() - depthMm[peak];
     if (unit == DepthUnit::Mm && deepest < CM_DEPTHS_BELOW && fallOff < CM_DEPTHS_BELOW)
-        return CurveRefusal{Implausibility::DepthsLookLikeCm,
-                            "depths look like cm (all below " + shortNumber(CM_DEPTHS_BELOW) + ", a fall-off of " +
-                                shortNumber(fallOff) + " units after the maximum)"};
+        return CurveRefusal{Implausibility::DepthsLookLikeCm, "depths look like cm (all below " +
+                                                                  shortNumber(CM_DEPTHS_BELOW) + ", a fall-off of " +
+                                                                  shortNumber(fallOff) + " units after the maximum)"};
     if (const std::optional<std::size_t> second = secondMaximum(value))
         return CurveRefusal{Implausibility::SecondMaximum,
                             "a second maximum (" + shortNumber(value[*second]) + " at " +
