@@ -105,8 +105,8 @@ TEST(CurvePlausibility, RealisticCurvesAreNeverRefused) {
                             const DepthScan ionisation = beamdata::testing::ionisationFromDose(dose);
                             for (const DepthScan* curve : {&dose, &ionisation}) {
                                 const auto refusal = curveRefusal(curve->depthMm, curve->value);
-                                EXPECT_FALSE(refusal) << energyMeV << " MeV, step " << stepMm << " mm, from "
-                                                      << firstMm << " to " << lastMm << " mm: " << refusal->reason;
+                                EXPECT_FALSE(refusal) << energyMeV << " MeV, step " << stepMm << " mm, from " << firstMm
+                                                      << " to " << lastMm << " mm: " << refusal->reason;
                                 ++checked;
                             }
                         }

@@ -92,8 +92,8 @@ TEST(MeasuredLimits, AFileLargerThanTheLimitIsRefusedByItsSize) {
         beamdata::readMeasuredFile(path, limits);
         ADD_FAILURE() << "read beyond the limit";
     } catch (const engine::RunError& e) {
-        EXPECT_EQ(std::string(e.what()), "big.mcc: larger than " + std::to_string(text.size() - 1) +
-                                             " bytes, the limit of a measured file");
+        EXPECT_EQ(std::string(e.what()),
+                  "big.mcc: larger than " + std::to_string(text.size() - 1) + " bytes, the limit of a measured file");
     }
     EXPECT_NE(failure(text, "big.mcc", limits).find("the limit of a measured file"), std::string::npos);
 }

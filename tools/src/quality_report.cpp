@@ -131,14 +131,9 @@ std::string qualityCsvRow(const std::string& fileName, int scan, const beamdata:
 
 namespace {
 
-bool anyFigure(const beamdata::BeamQuality& quality) {
-    for (const beamdata::QualityFigure& figure : beamdata::QUALITY_FIGURES)
-        if (std::isfinite(quality.*figure.value)) return true;
-    return false;
-}
-
 // The figures of one curve, or engine::RunError naming the file (and the curve of several) when the
-// curve is refused or gives no figure at all: a line of "-" is no answer.
+// curve is refused or never falls to half its maximum: without R50 there is no energy and no
+// reference depth, and a line of "-" is no answer.
 beamdata::BeamQuality curveQuality(const beamdata::MeasuredFile& file, std::size_t k, const QualityOptions& options,
                                    beamdata::DepthScan& dose) {
     beamdata::DepthScan raw = file.depthScans[k];
@@ -150,9 +145,9 @@ beamdata::BeamQuality curveQuality(const beamdata::MeasuredFile& file, std::size
             beamdata::refusalMessage(file.fileName, label, *refusal, "give --depth-unit cm if they are"));
     dose = beamdata::depthDoseOf(raw, options.quantity, file.fileName);
     const beamdata::BeamQuality quality = beamdata::beamQuality(dose.depthMm, dose.value);
-    if (!anyFigure(quality))
+    if (!std::isfinite(quality.r50Mm))
         throw engine::RunError(file.fileName + (label ? ", depth curve " + std::to_string(*label) : std::string()) +
-                               ": no beam-quality figure in this curve");
+                               ": no R50 in this curve: it never falls to half of its maximum");
     return quality;
 }
 
