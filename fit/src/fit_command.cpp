@@ -206,7 +206,7 @@ CommandOptions parseArguments(const std::vector<std::string>& arguments) {
 int runFitCommand(const CommandOptions& o, std::ostream& out, const PlotWriter& plot, const std::atomic<bool>* cancel) {
     const auto start = std::chrono::steady_clock::now();
     const std::unique_ptr<engine::ResultFile> curveFile = openOutputFiles(o);
-    const MeasuredCurve measured = readMeasuredCurve(o.measuredFile, o.scan, o.quantity, o.depthUnit);
+    const MeasuredCurve measured = readFittableCurve(o.measuredFile, o.scan, o.quantity, o.depthUnit);
     double centre = o.maxEnergyMeV.value_or(0.0);
     std::optional<double> rangeCm = o.practicalRangeCm;
     if (o.practicalRangeFromMeasurement) {
