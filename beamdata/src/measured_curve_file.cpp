@@ -107,10 +107,16 @@ std::string readMeasuredBytes(const std::filesystem::path& path, const std::stri
                               const MeasuredLimits& limits) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw engine::RunError(name, 0, "cannot be opened");
+    // A file that says it is too large is refused at once; its reading below still stops at the limit
+    // for one that grows or is no plain file.
+    std::error_code unknown;
+    const std::uintmax_t size = std::filesystem::file_size(path, unknown);
+    if (!unknown && size > limits.fileBytes) refuseSize(name, limits);
     // Read in pieces up to one byte beyond the limit, so that neither a huge file nor an endless
     // stream is ever held whole.
     constexpr std::size_t PIECE_BYTES = 1 << 20;
     std::string bytes;
+    if (!unknown) bytes.reserve(static_cast<std::size_t>(size));
     std::vector<char> piece(PIECE_BYTES);
     while (in) {
         in.read(piece.data(), static_cast<std::streamsize>(piece.size()));

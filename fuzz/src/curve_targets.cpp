@@ -95,8 +95,8 @@ public:
 
     Outcome run(const std::filesystem::path& folder, const CasePlan& plan) const override {
         std::ostringstream out, errors;
-        const int status =
-            tools::runQuality(tools::parseQualityArguments({(folder / CURVE_FILE).string()}), out, errors);
+        const int status = tools::runQuality(tools::parseQualityArguments({(folder / CURVE_FILE).string()}), out,
+                                             errors);
         if (plan.valid) {
             if (status != 0) return {OutcomeKind::Damaged, "a realistic curve was refused: " + errors.str()};
             return {OutcomeKind::Accepted, {}};
@@ -179,8 +179,8 @@ public:
 
     Outcome run(const std::filesystem::path& folder, const CasePlan& plan) const override {
         std::ostringstream out, errors;
-        const int status =
-            tools::runQuality(tools::parseQualityArguments({(folder / plan.mutatedFile).string()}), out, errors);
+        const int status = tools::runQuality(tools::parseQualityArguments({(folder / plan.mutatedFile).string()}), out,
+                                             errors);
         if (status == 0) {
             if (plan.valid) return {OutcomeKind::Accepted, {}};
             return {OutcomeKind::Silent, "a file over a limit was answered: " + plan.description};
