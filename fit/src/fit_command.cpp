@@ -120,13 +120,14 @@ void drawPlot(const std::filesystem::path& file, bool drawable, const std::funct
 std::string usageText() {
     return "usage: orvalis-fit MEASURED (--emax MeV | --rp cm | --rp measured) [--fixed-emax] [--span %]\n"
            "                   [--histories N] [--from mm] [--threads N] [--out FILE.pdd] [--plot FILE.png]\n"
-           "                   [--no-cache] [--scan N] [--ionisation | --dose]\n"
+           "                   [--no-cache] [--scan N] [--ionisation | --dose] [--depth-unit mm|cm]\n"
            "       orvalis-fit MEASURED --model free (--emax MeV | --rp cm | --rp measured) [--smooth S]\n"
            "                   [--background on|off] [--exchange | --kernel-exchange] [--histories N] [--from mm]\n"
            "                   [--threads N] [--out FILE.pdd] [--plot FILE.png] [--no-cache] [--scan N]\n"
-           "                   [--ionisation | --dose]\n"
+           "                   [--ionisation | --dose] [--depth-unit mm|cm]\n"
            "  MEASURED: .csv, PTW .mcc, RFA300 .asc/.txt or w2CAD .asc/.cdp; --scan picks one of several depth\n"
-           "  curves, --ionisation / --dose override what the file says its detector measured.\n";
+           "  curves, --ionisation / --dose override what the file says its detector measured, --depth-unit cm\n"
+           "  reads its depths as cm.\n";
 }
 
 CommandOptions parseArguments(const std::vector<std::string>& arguments) {
@@ -179,6 +180,10 @@ CommandOptions parseArguments(const std::vector<std::string>& arguments) {
             if (o.quantity != beamdata::QuantityChoice::AsDetected && o.quantity != choice)
                 throw std::invalid_argument("give --ionisation or --dose, not both");
             o.quantity = choice;
+        } else if (a == "--depth-unit") {
+            const std::optional<beamdata::DepthUnit> unit = beamdata::depthUnitFromWord(value());
+            if (!unit) throw std::invalid_argument("--depth-unit needs mm or cm");
+            o.depthUnit = *unit;
         } else if (parseFreeModelArgument(a, value, o)) {
         } else if (!a.empty() && a[0] == '-')
             throw std::invalid_argument("unknown option " + a);
@@ -201,7 +206,7 @@ CommandOptions parseArguments(const std::vector<std::string>& arguments) {
 int runFitCommand(const CommandOptions& o, std::ostream& out, const PlotWriter& plot, const std::atomic<bool>* cancel) {
     const auto start = std::chrono::steady_clock::now();
     const std::unique_ptr<engine::ResultFile> curveFile = openOutputFiles(o);
-    const MeasuredCurve measured = readMeasuredCurve(o.measuredFile, o.scan, o.quantity);
+    const MeasuredCurve measured = readFittableCurve(o.measuredFile, o.scan, o.quantity, o.depthUnit);
     double centre = o.maxEnergyMeV.value_or(0.0);
     std::optional<double> rangeCm = o.practicalRangeCm;
     if (o.practicalRangeFromMeasurement) {

@@ -122,7 +122,7 @@ int runFreeFitCommand(const CommandOptions& o, std::ostream& out, const FreePlot
     const auto start = std::chrono::steady_clock::now();
     const std::string fileName = o.measuredFile.filename().string();
     const std::unique_ptr<engine::ResultFile> curveFile = openOutputFiles(o);
-    const MeasuredCurve measured = readMeasuredCurve(o.measuredFile, o.scan, o.quantity);
+    const MeasuredCurve measured = readFittableCurve(o.measuredFile, o.scan, o.quantity, o.depthUnit);
     const auto rangeMm = deepestPracticalRangeMm(measured);
     if (!rangeMm) throw engine::RunError(fileName, 0, "has no fall-off to take a practical range from");
     out << "Practical range of the measurement: " << formatted("%.2f", *rangeMm / 10.0) << " cm\n";

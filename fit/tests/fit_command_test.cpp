@@ -47,9 +47,14 @@ TEST(FitArguments, ScanAndQuantityOfAWaterTankFile) {
     EXPECT_EQ(fit::parseArguments({"t.asc", "--emax", "9", "--ionisation"}).quantity,
               beamdata::QuantityChoice::Ionisation);
     EXPECT_EQ(fit::parseArguments({"t.asc", "--emax", "9"}).quantity, beamdata::QuantityChoice::AsDetected);
+    EXPECT_EQ(fit::parseArguments({"t.asc", "--emax", "9"}).depthUnit, beamdata::DepthUnit::Mm);
+    EXPECT_EQ(fit::parseArguments({"t.csv", "--depth-unit", "cm", "--model", "free", "--emax", "9"}).depthUnit,
+              beamdata::DepthUnit::Cm);
     for (const std::vector<std::string>& bad : {std::vector<std::string>{"t.mcc", "--emax", "9", "--scan", "0"},
                                                 {"t.mcc", "--emax", "9", "--scan", "1.5"},
-                                                {"t.mcc", "--emax", "9", "--dose", "--ionisation"}})
+                                                {"t.mcc", "--emax", "9", "--dose", "--ionisation"},
+                                                {"t.mcc", "--emax", "9", "--depth-unit", "m"},
+                                                {"t.mcc", "--emax", "9", "--depth-unit"}})
         EXPECT_THROW(fit::parseArguments(bad), std::invalid_argument) << bad.back();
 }
 
@@ -136,7 +141,9 @@ TEST(FitCommand, ReportsUnusableInputsAsRunErrors) {
 TEST(FitCommand, ErrorsNameTheirFileAndOutputsAreCheckedBeforeAnyWork) {
     TempFolder folder("fit-command-names");
     testing_support::writeFile(folder.path() / "ELDAT.dat", testing_support::readFile(ELDAT_PATH));
-    testing_support::writeFile(folder.path() / "flat.csv", "h\n1, 100\n2, 100\n3, 100\n");
+    // Five points on a plateau: a curve the fit may read, but with nothing to fit up to.
+    const std::string flat = "h\n10, 100\n20, 100\n30, 100\n40, 100\n50, 100\n";
+    testing_support::writeFile(folder.path() / "flat.csv", flat);
     const auto measured = (folder.path() / "flat.csv").string();
     auto message = [&](std::vector<std::string> arguments) {
         fit::CommandOptions o = fit::parseArguments(arguments);
@@ -161,7 +168,7 @@ TEST(FitCommand, ErrorsNameTheirFileAndOutputsAreCheckedBeforeAnyWork) {
     EXPECT_NE(message({measured, "--emax", "3", "--plot", (folder.path() / "ELDAT.dat").string()})
                   .find("is the input file ELDAT.dat"),
               std::string::npos);
-    EXPECT_EQ(testing_support::readFile(measured), "h\n1, 100\n2, 100\n3, 100\n");
+    EXPECT_EQ(testing_support::readFile(measured), flat);
 
     // A curve that never falls to 10 %: the message names the measured file, not a description.
     EXPECT_EQ(message({measured, "--emax", "3", "--histories", "100", "--fixed-emax"}),

@@ -1,6 +1,7 @@
 #include "fit/measured_data.h"
 
 #include "engine/run_error.h"
+#include "fit/clinical_beam.h"
 #include "fit/range_levels.h"
 #include "test_support.h"
 
@@ -65,6 +66,79 @@ TEST(MeasuredFile, WaterTankFilesNeedTheirScanChosen) {
     const fit::MeasuredCurve csv = fit::readMeasuredCurve(std::filesystem::path(BEAMDATA_SAMPLES_PATH) /
                                                           "../../../data/example-9MeV-simulated.csv");
     EXPECT_NEAR(fit::measuredLevels(chamber)[2], fit::measuredLevels(csv)[2], 0.1);
+}
+
+// The fit refuses a curve that cannot be a depth dose in mm, naming the file (and the curve of
+// several) and why; declared cm depths are read as mm.
+TEST(MeasuredFile, TheFitRefusesImplausibleCurvesAndReadsDeclaredCm) {
+    TempFolder folder("fit-measured-plausible");
+    std::string mm = "depth,dose\n", cm = "depth,dose\n";
+    for (int z = 0; z <= 60; z += 2) {
+        const double dose = 50.0 * std::erfc((z - 36.0) / 4.0) + 0.5;
+        mm += std::to_string(z) + "," + std::to_string(dose) + "\n";
+        cm += std::to_string(z / 10.0) + "," + std::to_string(dose) + "\n";
+    }
+    writeFile(folder.path() / "mm.csv", mm);
+    writeFile(folder.path() / "cm.csv", cm);
+    writeFile(folder.path() / "two.csv", mm + "62,40\n64,101\n66,30\n70,1\n");
+    writeFile(folder.path() / "few.csv", "depth,dose\n10,100\n20,90\n30,50\n40,5\n");
+    const auto refusal = [&](const std::string& name) {
+        try {
+            fit::readFittableCurve(folder.path() / name, std::nullopt, beamdata::QuantityChoice::AsDetected,
+                                   beamdata::DepthUnit::Mm);
+        } catch (const engine::RunError& e) {
+            return std::string(e.what());
+        }
+        return std::string("no error");
+    };
+    EXPECT_EQ(refusal("mm.csv"), "no error");
+    EXPECT_EQ(refusal("cm.csv").rfind("cm.csv: depths look like cm (", 0), 0u) << refusal("cm.csv");
+    EXPECT_NE(refusal("cm.csv").find("; give --depth-unit cm if they are"), std::string::npos);
+    EXPECT_EQ(refusal("two.csv").rfind("two.csv: a second maximum (101 at 64 mm) higher than the dose before it", 0),
+              0u);
+    EXPECT_EQ(refusal("few.csv"), "few.csv: 4 points, fewer than 5: too few for a depth-dose curve");
+    // Reading without fitting still gives the curve as it is.
+    EXPECT_EQ(fit::readMeasuredCurve(folder.path() / "few.csv").depthMm.size(), 4u);
+    const fit::MeasuredCurve declared = fit::readFittableCurve(
+        folder.path() / "cm.csv", std::nullopt, beamdata::QuantityChoice::AsDetected, beamdata::DepthUnit::Cm);
+    const fit::MeasuredCurve inMm = fit::readMeasuredCurve(folder.path() / "mm.csv");
+    ASSERT_EQ(declared.depthMm.size(), inMm.depthMm.size());
+    for (std::size_t k = 0; k < inMm.depthMm.size(); ++k) EXPECT_NEAR(declared.depthMm[k], inMm.depthMm[k], 1e-9);
+}
+
+// No clinical-like measurement is refused: 6 to 20 MeV, low-energy tails, photon backgrounds,
+// noise, steps of 1 to 5 mm, scans from below the surface, scans ending at R10, small diverging
+// fields, chamber readings.
+TEST(MeasuredFile, ClinicalLikeMeasurementsAreNeverRefused) {
+    int checked = 0;
+    for (const double peakMeV : {6.0, 9.0, 12.0, 16.0, 20.0})
+        for (const double tail : {0.0, 0.25})
+            for (const double photonsAtRp : {0.5, 5.0})
+                for (const double stepMm : {1.0, 3.0, 5.0})
+                    for (const bool endAtR10 : {false, true})
+                        for (const bool chamber : {false, true}) {
+                            fit::ClinicalBeam beam;
+                            beam.peakMeV = peakMeV;
+                            beam.tailFraction = tail;
+                            beam.fieldCm = checked % 3 == 0 ? 6.0 : 0.0;
+                            beam.sourceDistanceCm = checked % 3 == 0 ? 95.0 : 0.0;
+                            fit::PhotonBackground photons;
+                            photons.atRpPercent = photonsAtRp;
+                            photons.buildUp = 0.5;
+                            fit::TankScan scan;
+                            scan.firstDepthMm = checked % 2 == 0 ? 0.5 : 3.0;
+                            scan.buildUpStepMm = std::min(stepMm, 2.0);
+                            scan.stepMm = stepMm;
+                            scan.beyondRpMm = endAtR10 ? -2.0 : 20.0;
+                            scan.noisePercent = checked % 2 == 0 ? 0.2 : 0.5;
+                            scan.ionisation = chamber;
+                            scan.seed = static_cast<std::uint64_t>(checked + 1);
+                            const fit::MeasuredCurve curve = fit::measureClinicalBeam(beam, photons, scan).curve;
+                            const auto refusal = beamdata::curveRefusal(curve.depthMm, curve.dose);
+                            EXPECT_FALSE(refusal) << peakMeV << " MeV, step " << stepMm << " mm: " << refusal->reason;
+                            ++checked;
+                        }
+    EXPECT_EQ(checked, 240);
 }
 
 TEST(PracticalRange, TangentAtTheSteepestPointMeetsZero) {

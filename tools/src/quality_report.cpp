@@ -50,15 +50,17 @@ std::string fixed(double value, int decimals) {
 }  // namespace
 
 std::string qualityUsage() {
-    return "usage: orvalis-quality [--csv] [--ionisation | --dose] FILE...\n"
+    return "usage: orvalis-quality [--csv] [--ionisation | --dose] [--depth-unit mm|cm] FILE...\n"
            "  FILE: measured depth curves (.csv, PTW .mcc, RFA300 .asc/.txt, w2CAD .asc/.cdp); every depth\n"
            "  curve of every file is analysed. Chamber curves are converted to dose first; --ionisation or\n"
-           "  --dose overrides what the files say. --csv prints one table over all files.\n";
+           "  --dose overrides what the files say. --depth-unit cm reads the depths as cm. --csv prints one\n"
+           "  table over all files.\n";
 }
 
 QualityOptions parseQualityArguments(const std::vector<std::string>& arguments) {
     QualityOptions o;
-    for (const std::string& a : arguments) {
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& a = arguments[i];
         if (a == "--csv") {
             o.csv = true;
         } else if (a == "--ionisation" || a == "--dose") {
@@ -66,6 +68,12 @@ QualityOptions parseQualityArguments(const std::vector<std::string>& arguments) 
             if (o.quantity != beamdata::QuantityChoice::AsDetected && o.quantity != choice)
                 throw std::invalid_argument("give --ionisation or --dose, not both");
             o.quantity = choice;
+        } else if (a == "--depth-unit") {
+            const std::optional<beamdata::DepthUnit> unit = i + 1 < arguments.size()
+                                                                ? beamdata::depthUnitFromWord(arguments[++i])
+                                                                : std::nullopt;
+            if (!unit) throw std::invalid_argument("--depth-unit needs mm or cm");
+            o.depthUnit = *unit;
         } else if (!a.empty() && a[0] == '-') {
             throw std::invalid_argument("unknown option " + a);
         } else {
@@ -121,17 +129,51 @@ std::string qualityCsvRow(const std::string& fileName, int scan, const beamdata:
     return row;
 }
 
+namespace {
+
+// The figures of one curve, or engine::RunError naming the file (and the curve of several) when the
+// curve is refused or never falls to half its maximum: without R50 there is no energy and no
+// reference depth, and a line of "-" is no answer.
+beamdata::BeamQuality curveQuality(const beamdata::MeasuredFile& file, std::size_t k, const QualityOptions& options,
+                                   beamdata::DepthScan& dose) {
+    beamdata::DepthScan raw = file.depthScans[k];
+    beamdata::applyDepthUnit(raw, options.depthUnit);
+    const std::optional<int> label = file.depthScans.size() > 1 ? std::optional<int>(static_cast<int>(k + 1))
+                                                                : std::nullopt;
+    if (const auto refusal = beamdata::curveRefusal(raw.depthMm, raw.value, options.depthUnit))
+        throw engine::RunError(
+            beamdata::refusalMessage(file.fileName, label, *refusal, "give --depth-unit cm if they are"));
+    dose = beamdata::depthDoseOf(raw, options.quantity, file.fileName);
+    const beamdata::BeamQuality quality = beamdata::beamQuality(dose.depthMm, dose.value);
+    if (!std::isfinite(quality.r50Mm))
+        throw engine::RunError(file.fileName + (label ? ", depth curve " + std::to_string(*label) : std::string()) +
+                               ": no R50 in this curve: it never falls to half of its maximum");
+    return quality;
+}
+
+}  // namespace
+
 int runQuality(const QualityOptions& options, std::ostream& out, std::ostream& errors) {
     int status = 0;
     if (options.csv) out << qualityCsvHeading() << "\n";
+    const auto report = [&](const engine::RunError& e) {
+        out << std::flush;
+        errors << "orvalis-quality: " << e.what() << "\n";
+        status = 1;
+    };
     for (const std::string& path : options.files) {
         try {
-            const beamdata::MeasuredFile file = beamdata::readMeasuredFile(path);
+            const beamdata::MeasuredFile file = beamdata::readMeasuredFile(path, options.limits);
             for (std::size_t k = 0; k < file.depthScans.size(); ++k) {
                 const int scan = static_cast<int>(k + 1);
-                const beamdata::DepthScan dose = beamdata::depthDoseOf(file.depthScans[k], options.quantity,
-                                                                       file.fileName);
-                const beamdata::BeamQuality quality = beamdata::beamQuality(dose.depthMm, dose.value);
+                beamdata::DepthScan dose;
+                beamdata::BeamQuality quality;
+                try {
+                    quality = curveQuality(file, k, options, dose);
+                } catch (const engine::RunError& e) {
+                    report(e);
+                    continue;
+                }
                 if (options.csv) {
                     out << qualityCsvRow(file.fileName, scan, dose.info, quality) << "\n";
                 } else {
@@ -140,9 +182,7 @@ int runQuality(const QualityOptions& options, std::ostream& out, std::ostream& e
                 }
             }
         } catch (const engine::RunError& e) {
-            out << std::flush;
-            errors << "orvalis-quality: " << e.what() << "\n";
-            status = 1;
+            report(e);
         }
     }
     return status;

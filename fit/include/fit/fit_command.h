@@ -3,7 +3,8 @@
 // and the optional curve file and plot.
 //
 //   orvalis-fit MEASURED (--emax MeV | --rp cm | --rp measured) [--scan N] [--ionisation | --dose]
-//               [--fixed-emax] [--span %] [--histories N] [--from mm] [--threads N] [--out FILE.pdd]
+//               [--depth-unit mm|cm] [--fixed-emax] [--span %] [--histories N] [--from mm] [--threads N] [--out
+//               FILE.pdd]
 //               [--plot FILE.png] [--no-cache]
 //   orvalis-fit MEASURED --model free (--emax MeV | --rp cm | --rp measured) [--smooth S]
 //               [--background on|off] [--exchange | --kernel-exchange] [--histories N] [--from mm] ...
@@ -38,6 +39,7 @@ struct CommandOptions {
     std::filesystem::path measuredFile;
     std::optional<int> scan;  // --scan N: which depth curve of the measured file
     beamdata::QuantityChoice quantity = beamdata::QuantityChoice::AsDetected;  // --ionisation, --dose
+    beamdata::DepthUnit depthUnit = beamdata::DepthUnit::Mm;                   // --depth-unit: the file's depths
     std::optional<double> maxEnergyMeV;
     std::optional<double> practicalRangeCm;
     bool practicalRangeFromMeasurement = false;  // --rp measured: the tangent Rp of the measured curve

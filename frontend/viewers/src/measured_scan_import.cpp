@@ -21,6 +21,8 @@ namespace {
 constexpr int IONISATION_TWIPS[] = {120, 4950, 1035, 465};
 constexpr int NOTE_TWIPS[] = {5760, 8430, 1880, 780};
 constexpr int QUALITY_TWIPS[] = {4200, 8400, 1455, 495};
+constexpr int DEPTHS_IN_CM_TWIPS[] = {120, 8400, 1740, 495};  // left of "Graph clear"
+const std::string CM_HINT = "tick \"depths in cm\" if they are";
 
 QRect twips(const int (&r)[4]) { return twipsRect(r[0], r[1], r[2], r[3]); }
 
@@ -44,6 +46,14 @@ MeasuredScanImport::MeasuredScanImport(ComparisonWindow& window, MessageSink& me
     ionisation_->setGeometry(twips(IONISATION_TWIPS));
     ionisation_->setEnabled(false);
     connect(ionisation_, &QCheckBox::clicked, this, &MeasuredScanImport::ionisationToggled);
+
+    depthsInCm_ = new QCheckBox(QStringLiteral("depths in cm"), &window);
+    depthsInCm_->setObjectName(QStringLiteral("DepthsInCmCheck"));
+    depthsInCm_->setAccessibleName(QStringLiteral("The measured depths are in cm"));
+    depthsInCm_->setToolTip(QStringLiteral("Ticked: the measured file's depths are cm and are multiplied by 10"));
+    depthsInCm_->setFont(timesFont(9));
+    depthsInCm_->setGeometry(twips(DEPTHS_IN_CM_TWIPS));
+    connect(depthsInCm_, &QCheckBox::clicked, this, &MeasuredScanImport::depthsInCmToggled);
 
     note_ = new QLabel(&window);
     note_->setObjectName(QStringLiteral("MeasuredNote"));
@@ -84,7 +94,13 @@ bool MeasuredScanImport::loadIfWaterTank(const QString& path, std::optional<int>
             if (!row) return true;  // cancelled: nothing changes
             chosen = *row;
         }
+        const std::optional<int> label = file.depthScans.size() > 1 ? std::optional<int>(chosen + 1) : std::nullopt;
+        beamdata::DepthScan scaled = file.depthScans[static_cast<std::size_t>(chosen)];
+        beamdata::applyDepthUnit(scaled, depthUnit());
+        if (refused(scaled, fileName, label)) return true;  // the window keeps its last curve
+        labelledScan_ = label.value_or(0);
         path_ = path;
+        csvPath_.clear();
         fileName_ = fileName;
         scan_ = chosen + 1;
         raw_ = file.depthScans[static_cast<std::size_t>(chosen)];
@@ -100,8 +116,12 @@ bool MeasuredScanImport::loadIfWaterTank(const QString& path, std::optional<int>
 void MeasuredScanImport::loadChosen() {
     const auto choice = ionisation_->isChecked() ? beamdata::QuantityChoice::Ionisation
                                                  : beamdata::QuantityChoice::Dose;
+    beamdata::DepthScan scaled = raw_;
+    beamdata::applyDepthUnit(scaled, depthUnit());
+    const std::optional<int> label = labelledScan_ ? std::optional<int>(labelledScan_) : std::nullopt;
+    if (refused(scaled, fileName_, label)) return;
     try {
-        const beamdata::DepthScan dose = beamdata::depthDoseOf(raw_, choice, fileName_.toStdString());
+        const beamdata::DepthScan dose = beamdata::depthDoseOf(scaled, choice, fileName_.toStdString());
         const viewers::ResampledCurve shown = viewers::resampleKeepingShape(dose.depthMm, dose.value);
         measured_ = dose;
         measuredSource_ = fileName_ + QStringLiteral(", curve %1: ").arg(scan_) +
@@ -121,19 +141,53 @@ void MeasuredScanImport::ionisationToggled(bool) {
     loadChosen();
 }
 
+void MeasuredScanImport::depthsInCmToggled(bool) {
+    if (!path_.isEmpty())
+        loadChosen();
+    else if (!csvPath_.isEmpty())
+        takeCsv(csvPath_);
+}
+
+beamdata::DepthUnit MeasuredScanImport::depthUnit() const {
+    return depthsInCm_->isChecked() ? beamdata::DepthUnit::Cm : beamdata::DepthUnit::Mm;
+}
+
+bool MeasuredScanImport::refused(const beamdata::DepthScan& scan, const QString& fileName, std::optional<int> label) {
+    const auto refusal = beamdata::curveRefusal(scan.depthMm, scan.value, depthUnit());
+    if (refusal) messages_.warn(beamdata::refusalMessage(fileName.toStdString(), label, *refusal, CM_HINT));
+    return refusal.has_value();
+}
+
 void MeasuredScanImport::measuredLoaded(const QString& path) {
-    if (path == path_) return;  // the water-tank curve just loaded
+    if (path == path_ || redrawingCsv_) return;  // the water-tank curve, or the CSV curve in cm, just drawn
     // A CSV file: its records as the table's measured curve; the water-tank state is gone.
     path_.clear();
     note_->clear();
     note_->setToolTip(QString());
     ionisation_->setEnabled(false);
     ionisation_->setChecked(false);
+    takeCsv(path);
+}
+
+void MeasuredScanImport::takeCsv(const QString& path) {
+    csvPath_ = path;
     measured_.reset();
     if (const std::optional<std::string> text = beamdata::text::readWholeFile(path.toStdString())) {
+        const QString fileName = QFileInfo(path).fileName();
         try {
-            measured_ = beamdata::csvDepthScan(*text, QFileInfo(path).fileName().toStdString());
-            measuredSource_ = QFileInfo(path).fileName();
+            beamdata::DepthScan curve = beamdata::csvDepthScan(*text, fileName.toStdString());
+            beamdata::applyDepthUnit(curve, depthUnit());
+            if (!refused(curve, fileName, std::nullopt)) {
+                measured_ = curve;
+                measuredSource_ = fileName;
+                if (depthUnit() == beamdata::DepthUnit::Cm) {
+                    // The window's own load drew the depths as mm: draw the curve again in mm.
+                    const viewers::ResampledCurve shown = viewers::resampleKeepingShape(curve.depthMm, curve.value);
+                    redrawingCsv_ = true;
+                    window_.loadMeasuredCurve(path, shown.depthMm, shown.value);
+                    redrawingCsv_ = false;
+                }
+            }
         } catch (const engine::RunError&) {
             // Depths out of order: the window draws such a file, but it has no figures.
         }
@@ -165,6 +219,10 @@ void MeasuredScanImport::showBeamQuality() {
 std::optional<int> MeasuredScanImport::fitScan() const {
     if (path_.isEmpty()) return std::nullopt;
     return scan_;
+}
+
+bool MeasuredScanImport::fitDepthsInCm() const {
+    return depthsInCm_->isChecked() && (!path_.isEmpty() || !csvPath_.isEmpty());
 }
 
 std::optional<bool> MeasuredScanImport::fitIonisation() const {

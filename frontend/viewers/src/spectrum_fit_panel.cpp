@@ -196,6 +196,7 @@ void SpectrumFitPanel::startFit() {
     request.spanPercent = span;
     request.scan = window_.measuredImport()->fitScan();
     request.ionisation = window_.measuredImport()->fitIonisation();
+    request.depthsInCm = window_.measuredImport()->fitDepthsInCm();
     QStringList arguments;
     for (const std::string& argument : viewers::fitArguments(request)) arguments << QString::fromStdString(argument);
     request_ = request;

@@ -73,8 +73,9 @@ private slots:
 
     // The new controls sit clear of every specified control of the window.
     void newControlsAreClearOfTheWindowsControls() {
-        for (QWidget* mine : {static_cast<QWidget*>(import()->ionisationBox()), static_cast<QWidget*>(import()->note()),
-                              static_cast<QWidget*>(import()->beamQualityButton())})
+        for (QWidget* mine :
+             {static_cast<QWidget*>(import()->ionisationBox()), static_cast<QWidget*>(import()->note()),
+              static_cast<QWidget*>(import()->beamQualityButton()), static_cast<QWidget*>(import()->depthsInCmBox())})
             for (QWidget* other : window_->findChildren<QWidget*>())
                 if (other != mine && other->parent() == window_ && !other->objectName().isEmpty() &&
                     other->isVisibleTo(window_))
@@ -143,6 +144,57 @@ private slots:
         QCOMPARE(table->item(3, 0)->text(), text(3));   // the same search as the window's box
         QVERIFY(table->item(3, 1)->text().isEmpty());   // no calculated curve yet
         QVERIFY(!table->item(4, 0)->text().isEmpty());  // Rp
+    }
+
+    // A curve that cannot be a depth dose in mm is named with the reason and gets no figures; a
+    // water-tank one leaves the last curve. Ticked, "depths in cm" draws cm depths as mm and tells
+    // the fit.
+    void implausibleCurvesAreNamedAndCmDepthsRead() {
+        QFile example(QStringLiteral(EXAMPLE_CSV_PATH));
+        QVERIFY(example.open(QIODevice::ReadOnly));
+        QList<QByteArray> lines = example.readAll().split('\n');
+        QByteArray cm = lines.front() + "\n";
+        for (qsizetype k = 1; k < lines.size(); ++k) {
+            const QList<QByteArray> fields = lines[k].split(',');
+            if (fields.size() == 2) cm += QByteArray::number(fields[0].toDouble() / 10.0) + "," + fields[1] + "\n";
+        }
+        QFile cmFile(dir_.filePath("cm.csv"));
+        QVERIFY(cmFile.open(QIODevice::WriteOnly));
+        cmFile.write(cm);
+        cmFile.close();
+        QFile few(dir_.filePath("few.mcc"));
+        QVERIFY(few.open(QIODevice::WriteOnly));
+        few.write(
+            "BEGIN_SCAN_DATA\n\tBEGIN_SCAN 1\n\t\tSCAN_CURVETYPE=PDD\n\t\tBEGIN_DATA\n\t\t\t10\t0.9\n\t\t\t20\t1.0\n"
+            "\t\t\t30\t0.4\n\t\tEND_DATA\n\tEND_SCAN 1\nEND_SCAN_DATA\n");
+        few.close();
+        window_->findChild<FileListBox*>("File1")->refresh();
+
+        load("example.csv");
+        const QString r50 = text(3);
+        const auto depths = window_->tables().depthMm;
+        const std::size_t warned = messages_.warnings.size();
+        load("few.mcc");
+        QCOMPARE(messages_.warnings.size(), warned + 1);
+        QCOMPARE(QString::fromStdString(messages_.warnings.back()),
+                 QStringLiteral("few.mcc: 3 points, fewer than 5: too few for a depth-dose curve"));
+        QCOMPARE(window_->tables().depthMm, depths);
+
+        load("cm.csv");
+        QCOMPARE(messages_.warnings.size(), warned + 2);
+        const QString message = QString::fromStdString(messages_.warnings.back());
+        QVERIFY2(message.startsWith(QStringLiteral("cm.csv: depths look like cm (")), qPrintable(message));
+        QVERIFY(message.endsWith(QStringLiteral("; tick \"depths in cm\" if they are")));
+        QVERIFY(!import()->fitDepthsInCm());
+
+        QTest::mouseClick(import()->depthsInCmBox(), Qt::LeftButton);
+        QVERIFY(import()->depthsInCmBox()->isChecked());
+        QCOMPARE(messages_.warnings.size(), warned + 2);
+        QVERIFY(import()->fitDepthsInCm());
+        QVERIFY(std::fabs(text(3).toDouble() - r50.toDouble()) <= 0.01);
+        QVERIFY(window_->tables().depthMm[2] > 1.0);  // 1.5 mm, not 0.15
+        QTest::mouseClick(import()->depthsInCmBox(), Qt::LeftButton);
+        QVERIFY(!import()->fitDepthsInCm());
     }
 };
 
