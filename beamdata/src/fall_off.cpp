@@ -18,6 +18,10 @@ constexpr double HALF = 50.0;
 // fall-off (range straggling) is shorter than its shoulder (energy spread, low-energy electrons);
 // fits of finely scanned clinical-like beams of 6 to 20 MeV give 0.3 to 0.6.
 constexpr double DEEP_OF_SHALLOW = 0.5;
+// A fall-off is never a sheer cliff on one side: with only a point or two on the shoulder, a free
+// fit would otherwise make it one.
+constexpr double LEAST_DEEP_OF_SHALLOW = 0.2;
+constexpr double MOST_DEEP_OF_SHALLOW = 2.0;
 constexpr std::size_t POINTS_FOR_AMPLITUDE = 4;
 constexpr std::size_t POINTS_FOR_TWO_WIDTHS = 5;
 // The model is fitted to the points below this level beyond the maximum, down to the first point
@@ -90,7 +94,8 @@ bool solve(std::array<std::array<double, 5>, 4>& m, std::size_t n, std::array<do
         for (std::size_t c = r + 1; c < n; ++c) sum -= m[r][c] * x[c];
         x[r] = sum / m[r][r];
     }
-    return std::all_of(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(n), [](double v) { return std::isfinite(v); });
+    return std::all_of(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(n),
+                       [](double v) { return std::isfinite(v); });
 }
 
 // The model's parameters as one vector: amplitude, centre, shallow and deep width.
@@ -177,7 +182,9 @@ bool fitModel(const Points& points, Parameters& x) {
         Parameters trial = x;
         for (std::size_t j = 0; j < n; ++j) trial[free[j]] += step[j];
         tie(trial);
-        const bool sound = trial[2] > 0.0 && trial[3] > 0.0 && trial[0] > 0.0;
+        const double ratio = trial[3] / trial[2];
+        const bool sound = trial[2] > 0.0 && trial[0] > 0.0 && ratio >= LEAST_DEEP_OF_SHALLOW &&
+                           ratio <= MOST_DEEP_OF_SHALLOW;
         const double misfit = sound ? points.misfit(trial) : current + 1.0;
         if (misfit < current) {
             const bool converged = current - misfit < 1e-12 * (1.0 + current);
@@ -207,12 +214,14 @@ std::vector<std::size_t> fallOffPoints(std::span<const double> z, std::span<cons
         used.push_back(i);
         if (p[i] < b.atMm(z[i]) + ON_BACKGROUND_PERCENT) break;
     }
+    // Coarse steps leave few points on the fall-off: the last one on the shoulder joins them.
+    if (used.size() < POINTS_FOR_TWO_WIDTHS && first > top + 1) used.insert(used.begin(), first - 1);
     return used;
 }
 
-// The model fitted with the given background, started from `x` (or from the points when x is empty).
+// The model fitted with the given background, started from `start` (or from the points).
 std::optional<FallOff> fitWithBackground(std::span<const double> z, std::span<const double> p, const Background& b,
-                                         std::optional<Parameters> start) {
+                                         const Parameters* start) {
     Points points{z, p, fallOffPoints(z, p, b), &b};
     if (points.used.size() < MIN_POINTS) return std::nullopt;
     Parameters x{};
@@ -223,7 +232,7 @@ std::optional<FallOff> fitWithBackground(std::span<const double> z, std::span<co
         x[1] = std::isfinite(r50) ? r50 : z[points.used[points.used.size() / 2]];
         x[0] = PERCENT - b.atMm(x[1]);
         x[3] = x[2] = std::isfinite(r80) && std::isfinite(r20) && r20 > r80 ? (r20 - r80) / WIDTHS_80_TO_20
-                                                                             : FIRST_WIDTH_MM;
+                                                                            : FIRST_WIDTH_MM;
     }
     if (!fitModel(points, x)) return std::nullopt;
     FallOff f;
@@ -258,11 +267,9 @@ std::optional<FallOff> fallOff(std::span<const double> z, std::span<const double
     Background background;
     std::optional<FallOff> f;
     for (int round = 0; round <= BACKGROUND_ROUNDS; ++round) {
-        const std::optional<Parameters> start =
-            f ? std::optional<Parameters>(Parameters{f->model.amplitudePercent, f->model.centreMm,
-                                                     f->model.shallowWidthMm, f->model.deepWidthMm})
-              : std::nullopt;
-        f = fitWithBackground(z, p, background, start);
+        Parameters previous{};
+        if (f) previous = {f->model.amplitudePercent, f->model.centreMm, f->model.shallowWidthMm, f->model.deepWidthMm};
+        f = fitWithBackground(z, p, background, f ? &previous : nullptr);
         if (!f) return std::nullopt;
         if (round == BACKGROUND_ROUNDS) break;
         background = tailBackground(z, p, f->tangent, f->rpMm);

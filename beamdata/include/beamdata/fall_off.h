@@ -45,10 +45,12 @@ struct FallOff {
     FallOffModel model;
     Background background;
     Tangent tangent;
-    double rpMm = 0.0;  // the tangent meets the background
-    double rqMm = 0.0;  // the tangent meets 100 %
+    double rpMm = 0.0;                   // the tangent meets the background
+    double rqMm = 0.0;                   // the tangent meets 100 %
     double firstMm = 0.0, lastMm = 0.0;  // the depths of the points the model was fitted to
-    double percentAt(double depthMm) const { return background.atMm(depthMm) + model.amplitudePercent * model.stepAt(depthMm); }
+    double percentAt(double depthMm) const {
+        return background.atMm(depthMm) + model.amplitudePercent * model.stepAt(depthMm);
+    }
     // Dx: the background at Rp; NaN when no tail was measured.
     double backgroundAtRpPercent() const;
 };
