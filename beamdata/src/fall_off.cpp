@@ -28,7 +28,8 @@ constexpr std::size_t POINTS_FOR_TWO_WIDTHS = 5;
 // that lies on the background: the build-up peak above it is not part of the fall-off.
 constexpr double FALL_OFF_TOP = 97.0;
 constexpr double ON_BACKGROUND_PERCENT = 1.0;
-constexpr int MIN_POINTS = 3;
+constexpr std::size_t MIN_POINTS = 3;
+constexpr std::size_t MAX_FIT_POINTS = 400;
 // The tail begins where the electrons' toe has died out: beyond Rp by 1.6 times the distance from
 // the tangent's 50 % point to Rp (about two straggling widths), at least 2 mm.
 constexpr double TAIL_MARGIN_OF_TOE = 1.6;
@@ -102,15 +103,15 @@ bool solve(std::array<std::array<double, 5>, 4>& m, std::size_t n, std::array<do
 using Parameters = std::array<double, 4>;
 FallOffModel modelOf(const Parameters& x) { return {x[0], x[1], x[2], x[3]}; }
 
+// The points the model is fitted to, with the background it sits on.
 struct Points {
-    std::span<const double> z, p;
-    std::vector<std::size_t> used;
+    std::vector<double> z, p;
     const Background* background;
     double misfit(const Parameters& x) const {
         const FallOffModel m = modelOf(x);
         double sum = 0.0;
-        for (std::size_t i : used) {
-            const double r = background->atMm(z[i]) + m.amplitudePercent * m.stepAt(z[i]) - p[i];
+        for (std::size_t k = 0; k < z.size(); ++k) {
+            const double r = background->atMm(z[k]) + m.amplitudePercent * m.stepAt(z[k]) - p[k];
             sum += r * r;
         }
         return sum;
@@ -121,7 +122,7 @@ struct Points {
 // only three points the amplitude fills the gap above the background up to 100 %; with fewer than
 // five the deep width is tied to the shallow one.
 bool fitModel(const Points& points, Parameters& x) {
-    const std::size_t count = points.used.size();
+    const std::size_t count = points.z.size();
     const bool freeAmplitude = count >= POINTS_FOR_AMPLITUDE;
     const bool twoWidths = count >= POINTS_FOR_TWO_WIDTHS;  // centre and widths first, the tied ones last
     const auto tie = [&](Parameters& v) {
@@ -145,9 +146,8 @@ bool fitModel(const Points& points, Parameters& x) {
         std::vector<double> residual(count);
         const FallOffModel here = modelOf(x);
         for (std::size_t k = 0; k < count; ++k) {
-            const std::size_t i = points.used[k];
-            residual[k] = points.background->atMm(points.z[i]) + here.amplitudePercent * here.stepAt(points.z[i]) -
-                          points.p[i];
+            residual[k] = points.background->atMm(points.z[k]) + here.amplitudePercent * here.stepAt(points.z[k]) -
+                          points.p[k];
         }
         for (std::size_t j = 0; j < n; ++j) {
             const std::size_t a = free[j];
@@ -159,10 +159,8 @@ bool fitModel(const Points& points, Parameters& x) {
             tie(down);
             const FallOffModel mu = modelOf(up), md = modelOf(down);
             for (std::size_t k = 0; k < count; ++k) {
-                const std::size_t i = points.used[k];
-                const double bu = points.background->atMm(points.z[i]);
-                jacobian[k][j] = ((bu + mu.amplitudePercent * mu.stepAt(points.z[i])) -
-                                  (bu + md.amplitudePercent * md.stepAt(points.z[i]))) /
+                jacobian[k][j] = (mu.amplitudePercent * mu.stepAt(points.z[k]) -
+                                  md.amplitudePercent * md.stepAt(points.z[k])) /
                                  (2.0 * h);
             }
         }
@@ -222,14 +220,25 @@ std::vector<std::size_t> fallOffPoints(std::span<const double> z, std::span<cons
 // The model fitted with the given background, started from `start` (or from the points).
 std::optional<FallOff> fitWithBackground(std::span<const double> z, std::span<const double> p, const Background& b,
                                          const Parameters* start) {
-    Points points{z, p, fallOffPoints(z, p, b), &b};
-    if (points.used.size() < MIN_POINTS) return std::nullopt;
+    const std::vector<std::size_t> used = fallOffPoints(z, p, b);
+    if (used.size() < MIN_POINTS) return std::nullopt;
+    // A fall-off of very many points is fitted to the means of consecutive groups of them: the same
+    // curve, with the work bounded however finely it was scanned.
+    Points points{{}, {}, &b};
+    const std::size_t groups = std::min(used.size(), MAX_FIT_POINTS);
+    for (std::size_t g = 0; g < groups; ++g) {
+        const std::size_t from = g * used.size() / groups, to = (g + 1) * used.size() / groups;
+        double sumZ = 0.0, sumP = 0.0;
+        for (std::size_t k = from; k < to; ++k) sumZ += z[used[k]], sumP += p[used[k]];
+        points.z.push_back(sumZ / static_cast<double>(to - from));
+        points.p.push_back(sumP / static_cast<double>(to - from));
+    }
     Parameters x{};
     if (start) {
         x = *start;
     } else {
         const double r80 = levelDepthMm(z, p, 0.8), r50 = levelDepthMm(z, p, 0.5), r20 = levelDepthMm(z, p, 0.2);
-        x[1] = std::isfinite(r50) ? r50 : z[points.used[points.used.size() / 2]];
+        x[1] = std::isfinite(r50) ? r50 : z[used[used.size() / 2]];
         x[0] = PERCENT - b.atMm(x[1]);
         x[3] = x[2] = std::isfinite(r80) && std::isfinite(r20) && r20 > r80 ? (r20 - r80) / WIDTHS_80_TO_20
                                                                             : FIRST_WIDTH_MM;
@@ -238,8 +247,8 @@ std::optional<FallOff> fitWithBackground(std::span<const double> z, std::span<co
     FallOff f;
     f.model = modelOf(x);
     f.background = b;
-    f.firstMm = z[points.used.front()];
-    f.lastMm = z[points.used.back()];
+    f.firstMm = z[used.front()];
+    f.lastMm = z[used.back()];
     const FallOffModel& m = f.model;
     const double widths = m.shallowWidthMm + m.deepWidthMm;
     f.tangent.depthMm = m.centreMm;

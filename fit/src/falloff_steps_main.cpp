@@ -9,8 +9,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <string>
 
 namespace {
 
@@ -44,15 +42,11 @@ int main() {
     double worstTangent = 0.0;
     for (const double fineStep : {1.0, 2.0}) {
         for (const fit::ClinicalCase& c : fit::clinicalTestSet(fineStep)) {
-            if (getenv("ONLY") && std::string(getenv("ONLY")) != c.name) continue;
-            if (getenv("NONOISE")) const_cast<fit::ClinicalCase&>(c).scan.noisePercent = 0.0;
             const fit::MeasuredCurve fine = doseOf(c, fit::measureClinicalBeam(c.beam, c.photons, c.scan).curve);
             const beamdata::BeamQuality reference = beamdata::beamQuality(fine.depthMm, fine.dose);
             if (fineStep == 1.0) {
                 const double tangentRp = fit::localTangentPracticalRangeMm(
                     percentOf(fine), reference.background.interceptPercent, reference.background.slopePerMm);
-                std::fprintf(stderr, "%s: Rp %.2f mm, local tangent %.2f mm, R50 %.2f mm\n", c.name, reference.rpMm,
-                             tangentRp, reference.r50Mm);
                 worstTangent = std::max(worstTangent, std::fabs(reference.rpMm - tangentRp));
             }
             for (const std::size_t factor : {2, 3, 4, 5}) {

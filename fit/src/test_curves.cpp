@@ -45,7 +45,7 @@ MeasuredCurve measurementFromResult(const DepthCurve& relative, const Measuremen
         fine.dose.push_back(std::max(relative[elementOfLabel(label)], 0.0));
     }
     const double rp = practicalRangeMm(fine).value_or(fine.depthMm.back());
-    const RangeLevels levels = resultCurveLevels(relative);
+    const LevelDepths levels = resultCurveLevels(relative);
     const double last = m.lastDepthMm > 0.0 ? m.lastDepthMm : std::min(110.0, std::floor(1.3 * rp + 10.0));
     std::vector<double> depths;
     for (double z = 1.0; z <= last + 1e-9;) {

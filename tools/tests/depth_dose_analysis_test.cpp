@@ -39,9 +39,11 @@ TEST(DepthDoseAnalysis, LinearFallOffGivesExactRangesAndPracticalRange) {
     EXPECT_NEAR(q.r80Mm, 34.0, 1e-9);
     EXPECT_NEAR(q.r50Mm, 40.0, 1e-9);
     EXPECT_NEAR(q.r10Mm, 48.0, 1e-9);
-    // Rp and the slope come from the fitted fall-off model, to the fit's convergence.
-    EXPECT_NEAR(q.practicalRangeMm, 50.0, 1e-5);
-    EXPECT_NEAR(q.steepestGradientPerMm, 5.0, 1e-5);
+    // Rp and the slope come from the fall-off model of the beam-quality table, whose Gaussian slope
+    // cannot copy a straight ramp's constant one: steeper in the middle, so Rp a little shallower.
+    EXPECT_EQ(q.practicalRangeMm, beamdata::beamQuality(curve.depthMm, curve.dose).rpMm);
+    EXPECT_NEAR(q.practicalRangeMm, 50.0, 0.7);
+    EXPECT_NEAR(q.steepestGradientPerMm, 5.0, 0.5);
 }
 
 // A rounded peak: the parabola through the records about the maximum finds its depth and height
