@@ -1,5 +1,6 @@
 #include "fit/measured_data.h"
 
+#include "beamdata/fall_off.h"
 #include "beamdata/measured_curve_file.h"
 #include "engine/record_io.h"
 #include "engine/run_error.h"
@@ -40,18 +41,9 @@ MeasuredCurve readFittableCurve(const std::filesystem::path& path, std::optional
 }
 
 std::optional<double> practicalRangeMm(const MeasuredCurve& curve) {
-    const auto peak = std::max_element(curve.dose.begin(), curve.dose.end());
-    const auto first = static_cast<std::size_t>(peak - curve.dose.begin()) + 1;
-    double steepest = 0.0;
-    std::optional<double> range;
-    for (std::size_t i = first; i + 1 < curve.dose.size(); ++i) {
-        const double slope = (curve.dose[i - 1] - curve.dose[i + 1]) / (curve.depthMm[i + 1] - curve.depthMm[i - 1]);
-        if (slope > steepest) {
-            steepest = slope;
-            range = curve.depthMm[i] + curve.dose[i] / slope;
-        }
-    }
-    return range;
+    const std::optional<beamdata::FallOff> f = beamdata::fallOffOfCurve(curve.depthMm, curve.dose);
+    if (!f) return std::nullopt;
+    return f->rpMm;
 }
 
 }  // namespace fit

@@ -141,7 +141,7 @@ int main(int argc, char** argv) {
         if (mode == "levels" && argc == 3) {
             const std::string file = argv[2];
             const bool result = file.size() > 4 && file.substr(file.size() - 4) == ".pdd";
-            const fit::RangeLevels r = result ? fit::resultCurveLevels(readResult(file))
+            const fit::LevelDepths r = result ? fit::resultCurveLevels(readResult(file))
                                               : fit::measuredLevels(fit::readMeasuredCurve(file));
             std::printf("R90 %.3f R80 %.3f R50 %.3f R10 %.3f\n", r[0], r[1], r[2], r[3]);
             return 0;

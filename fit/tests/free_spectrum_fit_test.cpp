@@ -166,7 +166,7 @@ struct KnownBeam {
     fit::ModelBasis model{fit_testing::syntheticBasis(12.0f)};
     fit::MeasuredCurve measured;
     double backgroundPercent = 2.0;
-    fit::RangeLevels electronLevels{};
+    fit::LevelDepths electronLevels{};
 };
 
 KnownBeam knownBeam(double lastDepthMm = 80.0) {

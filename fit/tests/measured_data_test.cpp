@@ -149,7 +149,7 @@ TEST(PracticalRange, TangentAtTheSteepestPointMeetsZero) {
         curve.dose.push_back(d <= 20 ? 100.0 : std::max(0.0, 100.0 - 10.0 * (d - 20)));
     }
     EXPECT_NEAR(*fit::practicalRangeMm(curve), 30.0, 1e-9);
-    const fit::RangeLevels levels = fit::measuredLevels(curve);
+    const fit::LevelDepths levels = fit::measuredLevels(curve);
     EXPECT_NEAR(levels[0], 21.0, 1e-9);
     EXPECT_NEAR(levels[2], 25.0, 1e-9);
     EXPECT_NEAR(levels[3], 29.0, 1e-9);
@@ -162,14 +162,14 @@ TEST(RangeLevels, ResultSlabsStandAtTheirLabelDepths) {
     p[63] = 0.8;
     p[64] = 0.5;
     p[65] = 0.2;
-    const fit::RangeLevels levels = fit::resultCurveLevels(p);
+    const fit::LevelDepths levels = fit::resultCurveLevels(p);
     EXPECT_DOUBLE_EQ(levels[2], 50.0);
     EXPECT_DOUBLE_EQ(levels[1], 49.0);
     EXPECT_NEAR(levels[3], 51.0 + 1.0 / 2.0, 1e-12);
     EXPECT_DOUBLE_EQ(fit::resultCurveAt(p, 49.5), 0.65);
     // A curve still above a level at its last record has no crossing there.
     fit::MeasuredCurve shallow{{1.0, 2.0, 3.0}, {100.0, 90.0, 60.0}};
-    const fit::RangeLevels cut = fit::measuredLevels(shallow);
+    const fit::LevelDepths cut = fit::measuredLevels(shallow);
     EXPECT_TRUE(std::isnan(cut[2]));
     EXPECT_NEAR(cut[0], 2.0, 1e-12);
 }

@@ -31,9 +31,9 @@ MeasuredCurve readMeasuredCurve(const std::filesystem::path& path, std::optional
 MeasuredCurve readFittableCurve(const std::filesystem::path& path, std::optional<int> scan,
                                 beamdata::QuantityChoice quantity, beamdata::DepthUnit unit);
 
-// Practical range (mm) of a measured curve: where the tangent at the steepest point of the fall-off
-// (the largest slope between the neighbours of a record, beyond the maximum) meets zero dose. Empty
-// when the curve has no fall-off of at least three records.
+// Practical range (mm) of a measured curve: the beam-quality Rp of the same curve (the fall-off's
+// one owner, beamdata/fall_off.h), where the tangent at the steepest point of the fall-off meets
+// the bremsstrahlung background. Empty when the curve has no fall-off of at least three records.
 std::optional<double> practicalRangeMm(const MeasuredCurve& curve);
 
 }  // namespace fit
