@@ -20,6 +20,10 @@ case "${1:-}" in
   --format)
     # Only the formatter, for the style check.
     packages=(clang-format) ;;
+  --package)
+    # make package: the .deb (CPack with dpkg-shlibdeps under fakeroot), its manual pages and its
+    # checks (lintian, desktop-file-validate, file).
+    packages+=(dpkg-dev fakeroot lintian desktop-file-utils man-db file) ;;
   --fuzz)
     # make fuzz: GCC's address and undefined-behaviour sanitizer runtimes (g++ brings them already).
     packages+=(libasan8 libubsan1) ;;

@@ -2,11 +2,13 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QScreen>
 #include <QStandardPaths>
 #include <utility>
 
 #include "app/main_menu_window.h"
+#include "engine/program_info.h"
 #include "setup/setup_window.h"
 #include "viewers/comparison_window.h"
 #include "viewers/kernel_viewer_window.h"
@@ -48,6 +50,7 @@ MainMenuWindow& OrvalisApp::mainMenu() {
         connect(mainMenu_.get(), &MainMenuWindow::exitRequested, this, &OrvalisApp::exitProgram);
         connect(mainMenu_.get(), &MainMenuWindow::spectrumDisplayRequested, this, &OrvalisApp::openSpectrumDisplay);
         connect(mainMenu_.get(), &MainMenuWindow::electronKernelRequested, this, &OrvalisApp::openKernelViewer);
+        connect(mainMenu_.get(), &MainMenuWindow::aboutRequested, this, &OrvalisApp::showAbout);
     }
     return *mainMenu_;
 }
@@ -145,6 +148,24 @@ void OrvalisApp::exitProgram() {
         if (window) window->hide();
     if (mainMenu_) mainMenu_->hide();
     if (quit_) quit_();
+}
+
+QString OrvalisApp::aboutText() const {
+    return QStringLiteral(
+               "Orvalis %1\n\n"
+               "Estimation of the spectrum and kernel of a high-energy electron beam.\n"
+               "Simulators: Tolvane (depth dose) and Brisella (kernel); fit: orvalis-fit.\n\n"
+               "Work folder: %2")
+        .arg(QString::fromLatin1(engine::programVersion()), QString::fromStdString(workFolder_.string()));
+}
+
+void OrvalisApp::showAbout() {
+    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("About Orvalis"), aboutText(), QMessageBox::Ok,
+                                &mainMenu());
+    box->setObjectName("aboutBox");
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
 }
 
 }  // namespace orvalis

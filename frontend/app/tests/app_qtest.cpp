@@ -1,7 +1,9 @@
 // Navigation between the windows, and the spectrum that the set-up window and the spectrum display
 // share.
+#include <QAction>
 #include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -10,6 +12,7 @@
 
 #include "app/main_menu_window.h"
 #include "app/orvalis_app.h"
+#include "engine/program_info.h"
 #include "engine/run_frame.h"
 #include "setup/setup_window.h"
 #include "testdoubles/recorders.h"
@@ -37,6 +40,7 @@ private slots:
     void kernelViewerOpensTheKernelSetUp();
     void spectrumDisplayIsEmptiedWhenOpened();
     void aLoadedFluenceFileIsLaunchedUntilTheNextScrollBarMove();
+    void aboutBoxGivesTheVersionWithoutHoldingUpTheMenu();
 };
 
 namespace {
@@ -251,6 +255,27 @@ void AppTest::aLoadedFluenceFileIsLaunchedUntilTheNextScrollBarMove() {
     launched = engine::readSpectrumFile(folder / "Nimbrola.txt");
     QCOMPARE(launched.binWeight[0], 0.0f);  // the Beta spectrum again
     QVERIFY(launched.binWeight[86] > 0.9f);
+}
+
+void AppTest::aboutBoxGivesTheVersionWithoutHoldingUpTheMenu() {
+    Fixture f;
+    f.app.start();
+    QAction* about = f.app.mainMenu().findChild<QAction*>("aboutAction");
+    QVERIFY(about != nullptr);
+    QVERIFY(f.app.mainMenu().actions().contains(about));  // offered by the menu's context menu
+    QCOMPARE(about->text(), QString("About Orvalis"));
+    about->trigger();
+    auto* box = f.app.mainMenu().findChild<QMessageBox*>("aboutBox");
+    QVERIFY(box != nullptr);
+    QTRY_VERIFY(box->isVisible());
+    QCOMPARE(box->windowModality(), Qt::NonModal);
+    QVERIFY(box->text().startsWith(QString("Orvalis ") + engine::programVersion() + "\n"));
+    QVERIFY(box->text().contains(f.work.path()));
+    // The menu goes on working while the box is open.
+    QSignalSpy display(&f.app.mainMenu(), &MainMenuWindow::spectrumDisplayRequested);
+    f.click(f.app.mainMenu(), "Command3");
+    QCOMPARE(display.count(), 1);
+    box->close();
 }
 
 }  // namespace orvalis

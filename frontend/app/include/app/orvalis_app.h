@@ -38,6 +38,9 @@ public:
     // Shows the main menu; nothing else is created and no file is read.
     void start();
 
+    // The text of the About box: "Orvalis <version>" first, for a commissioning record.
+    QString aboutText() const;
+
     MainMenuWindow& mainMenu();
     SetupWindow& setupWindow();
     ComparisonWindow& comparisonWindow();
@@ -69,6 +72,8 @@ public slots:
     void closeSetup();
     // "Exit": hides every window and ends the program without further questions.
     void exitProgram();
+    // "About Orvalis": the program, its version and its parts, in a box that does not hold up the menu.
+    void showAbout();
 
 private:
     void installSpectrumFit();
