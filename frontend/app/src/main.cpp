@@ -2,7 +2,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QMessageBox>
 
 #include <iostream>
 #include <optional>
@@ -64,15 +63,10 @@ int main(int argc, char* argv[]) {
     orvalis::OrvalisApp app(messages, launcher, workFolder, [] { QCoreApplication::exit(0); });
     app.start();
     if (!notice.empty()) {
-        // Said once, beside the main menu, without holding it up.
         std::cerr << "Orvalis: " << notice << "\n";
-        auto* box = new QMessageBox(
-            preparation.failures.empty() && preparation.blocked.empty() && preparation.missing.empty()
-                ? QMessageBox::Information
-                : QMessageBox::Warning,
-            orvalis::PROGRAM_TITLE, QString::fromStdString(notice), QMessageBox::Ok);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->show();
+        const bool problem = !preparation.failures.empty() || !preparation.blocked.empty() ||
+                             !preparation.missing.empty();
+        app.showNotice(notice, problem);
     }
     return QApplication::exec();
 }

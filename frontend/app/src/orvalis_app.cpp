@@ -159,12 +159,18 @@ QString OrvalisApp::aboutText() const {
         .arg(QString::fromLatin1(engine::programVersion()), QString::fromStdString(workFolder_.string()));
 }
 
-void OrvalisApp::showAbout() {
-    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("About Orvalis"), aboutText(), QMessageBox::Ok,
+void OrvalisApp::showAbout() { showBeside("aboutBox", QStringLiteral("About Orvalis"), aboutText(), false); }
+
+void OrvalisApp::showNotice(const std::string& text, bool problem) {
+    showBeside("noticeBox", PROGRAM_TITLE, QString::fromStdString(text), problem);
+}
+
+void OrvalisApp::showBeside(const QString& objectName, const QString& title, const QString& text, bool warning) {
+    auto* box = new QMessageBox(warning ? QMessageBox::Warning : QMessageBox::Information, title, text, QMessageBox::Ok,
                                 &mainMenu());
-    box->setObjectName("aboutBox");
+    box->setObjectName(objectName);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::NonModal);
+    box->setWindowModality(Qt::NonModal);  // a message box blocks the whole program by default
     box->show();
 }
 

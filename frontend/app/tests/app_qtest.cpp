@@ -1,6 +1,7 @@
 // Navigation between the windows, and the spectrum that the set-up window and the spectrum display
 // share.
 #include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -41,6 +42,7 @@ private slots:
     void spectrumDisplayIsEmptiedWhenOpened();
     void aLoadedFluenceFileIsLaunchedUntilTheNextScrollBarMove();
     void aboutBoxGivesTheVersionWithoutHoldingUpTheMenu();
+    void firstStartNoticeLeavesTheMenuUsable();
 };
 
 namespace {
@@ -269,6 +271,7 @@ void AppTest::aboutBoxGivesTheVersionWithoutHoldingUpTheMenu() {
     QVERIFY(box != nullptr);
     QTRY_VERIFY(box->isVisible());
     QCOMPARE(box->windowModality(), Qt::NonModal);
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
     QVERIFY(box->text().startsWith(QString("Orvalis ") + engine::programVersion() + "\n"));
     QVERIFY(box->text().contains(f.work.path()));
     // The menu goes on working while the box is open.
@@ -276,6 +279,27 @@ void AppTest::aboutBoxGivesTheVersionWithoutHoldingUpTheMenu() {
     f.click(f.app.mainMenu(), "Command3");
     QCOMPARE(display.count(), 1);
     box->close();
+}
+
+void AppTest::firstStartNoticeLeavesTheMenuUsable() {
+    Fixture f;
+    f.app.start();
+    f.app.showNotice("Created the work folder /home/u/Orvalis.", false);
+    auto* box = f.app.mainMenu().findChild<QMessageBox*>("noticeBox");
+    QVERIFY(box != nullptr);
+    QTRY_VERIFY(box->isVisible());
+    QCOMPARE(box->text(), QString("Created the work folder /home/u/Orvalis."));
+    QCOMPARE(box->icon(), QMessageBox::Information);
+    // Neither modal to the program nor to the menu: a click on the menu reaches it.
+    QCOMPARE(box->windowModality(), Qt::NonModal);
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+    box->close();
+    QTRY_VERIFY(f.app.mainMenu().findChildren<QMessageBox*>("noticeBox").isEmpty());  // gone, not hidden
+    f.app.showNotice("ELDAT.dat is neither in the work folder nor in /usr/share/orvalis.", true);
+    auto* warning = f.app.mainMenu().findChild<QMessageBox*>("noticeBox");
+    QVERIFY(warning != nullptr);
+    QCOMPARE(warning->icon(), QMessageBox::Warning);
+    warning->close();
 }
 
 }  // namespace orvalis

@@ -12,8 +12,8 @@
 #include <unistd.h>
 #endif
 
-#include "engine/constants.h"
 #include "beamdata/range_energy.h"
+#include "engine/constants.h"
 
 namespace orvalis {
 namespace fs = std::filesystem;
@@ -135,8 +135,7 @@ std::string preparationMessage(const WorkFolderPreparation& preparation, const f
     if (!preparation.missing.empty())
         sentence(listed(preparation.missing) + (preparation.missing.size() == 1 ? " is" : " are") +
                  " neither in the work folder nor in " + dataFolder.string() +
-                 ": the simulators and the set-up window need " +
-                 (preparation.missing.size() == 1 ? "it." : "them."));
+                 ": the simulators and the set-up window need " + (preparation.missing.size() == 1 ? "it." : "them."));
     if (!preparation.blocked.empty())
         sentence(listed(preparation.blocked) + " in the work folder " +
                  (preparation.blocked.size() == 1 ? "is" : "are") +

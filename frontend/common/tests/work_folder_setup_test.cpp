@@ -114,8 +114,7 @@ TEST(WorkFolderPreparation, SaysWhatIsMissingAndWhatCannotBeDone) {
     EXPECT_EQ(partial.missing, std::vector<std::string>{"ELDAT.dat"});
     EXPECT_FALSE(fs::exists(work / "ELDAT.dat"));
     const std::string said = preparationMessage(partial, work, share.path());
-    EXPECT_NE(said.find("ELDAT.dat is neither in the work folder nor in " + share.path().string()),
-              std::string::npos)
+    EXPECT_NE(said.find("ELDAT.dat is neither in the work folder nor in " + share.path().string()), std::string::npos)
         << said;
 
     // A file where the folder should be: nothing is copied anywhere, and the user is told.

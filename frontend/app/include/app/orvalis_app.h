@@ -74,11 +74,15 @@ public slots:
     void exitProgram();
     // "About Orvalis": the program, its version and its parts, in a box that does not hold up the menu.
     void showAbout();
+    // What the first start did to the work folder, said once beside the main menu (a warning when
+    // something is missing or could not be done), without holding up the menu.
+    void showNotice(const std::string& text, bool problem);
 
 private:
     void installSpectrumFit();
     ViewerContext viewerContext();
     void openSetup(SetupMode mode);
+    void showBeside(const QString& objectName, const QString& title, const QString& text, bool warning);
 
     MessageSink& messages_;
     ProgramLauncher& launcher_;
