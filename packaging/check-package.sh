@@ -59,7 +59,8 @@ xdotool windowraise "$setup"
 sleep 0.5
 xdotool mousemove --window "$setup" 252 608 click 1
 start=$(date +%s)
-for _ in $(seq 600); do
+[[ -n "${setup:-}" ]] && waited=600 || waited=0
+for _ in $(seq "$waited"); do
   [[ -f "$home/Orvalis/9MeV-9.0_8.0-2.0.pdd" ]] && break
   sleep 1
 done

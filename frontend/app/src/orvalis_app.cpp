@@ -172,6 +172,16 @@ void OrvalisApp::showBeside(const QString& objectName, const QString& title, con
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);  // a message box blocks the whole program by default
     box->show();
+    // Below the menu, not over its buttons (a box is centred on its parent), inside the screen.
+    const QRect menu = mainMenu().frameGeometry();
+    QRect place(menu.left(), menu.bottom() + 1, box->frameGeometry().width(), box->frameGeometry().height());
+    if (const QScreen* screen = mainMenu().screen()) {
+        const QRect available = screen->availableGeometry();
+        if (place.bottom() > available.bottom()) place.moveLeft(menu.right() + 1), place.moveTop(menu.top());
+        if (place.right() > available.right()) place.moveRight(available.right());
+        if (place.bottom() > available.bottom()) place.moveBottom(available.bottom());
+    }
+    box->move(place.topLeft());
 }
 
 }  // namespace orvalis

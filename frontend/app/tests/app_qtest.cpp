@@ -290,6 +290,11 @@ void AppTest::firstStartNoticeLeavesTheMenuUsable() {
     QTRY_VERIFY(box->isVisible());
     QCOMPARE(box->text(), QString("Created the work folder /home/u/Orvalis."));
     QCOMPARE(box->icon(), QMessageBox::Information);
+    // Beside the menu: no button of the menu lies under the box.
+    for (QPushButton* button : f.app.mainMenu().findChildren<QPushButton*>(Qt::FindDirectChildrenOnly)) {
+        const QRect onScreen(button->mapToGlobal(QPoint(0, 0)), button->size());
+        QVERIFY2(!box->frameGeometry().intersects(onScreen), qPrintable(button->text()));
+    }
     // Neither modal to the program nor to the menu: a click on the menu reaches it.
     QCOMPARE(box->windowModality(), Qt::NonModal);
     QVERIFY(QApplication::activeModalWidget() == nullptr);
