@@ -12,8 +12,9 @@ packages=(
 )
 case "${1:-}" in
   --desktop)
-    # Running the windows on a machine without a display, and taking screenshots of them.
-    packages+=(xvfb xauth imagemagick) ;;
+    # Running the windows on a machine without a display, taking screenshots of them, and clicking
+    # them from a script (packaging/check-package.sh).
+    packages+=(xvfb xauth imagemagick xdotool) ;;
   --bench)
     # The speed benchmarks (make bench).
     packages+=(libbenchmark-dev) ;;
