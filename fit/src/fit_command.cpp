@@ -2,6 +2,7 @@
 
 #include "beamdata/range_energy.h"
 #include "engine/electron_data.h"
+#include "engine/program_info.h"
 #include "engine/result_file.h"
 #include "engine/run_error.h"
 #include "engine/run_frame.h"
@@ -206,6 +207,8 @@ CommandOptions parseArguments(const std::vector<std::string>& arguments) {
 int runFitCommand(const CommandOptions& o, std::ostream& out, const PlotWriter& plot, const std::atomic<bool>* cancel) {
     const auto start = std::chrono::steady_clock::now();
     const std::unique_ptr<engine::ResultFile> curveFile = openOutputFiles(o);
+    // The report names the program and version that made it, for the commissioning record.
+    out << engine::versionLine("orvalis-fit");
     const MeasuredCurve measured = readFittableCurve(o.measuredFile, o.scan, o.quantity, o.depthUnit);
     double centre = o.maxEnergyMeV.value_or(0.0);
     std::optional<double> rangeCm = o.practicalRangeCm;

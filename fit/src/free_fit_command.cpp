@@ -2,6 +2,7 @@
 
 #include "beamdata/exchange_files.h"
 #include "beamdata/range_energy.h"
+#include "engine/program_info.h"
 #include "engine/run_error.h"
 #include "engine/run_frame.h"
 #include "fit/fit_report.h"
@@ -122,6 +123,8 @@ int runFreeFitCommand(const CommandOptions& o, std::ostream& out, const FreePlot
     const auto start = std::chrono::steady_clock::now();
     const std::string fileName = o.measuredFile.filename().string();
     const std::unique_ptr<engine::ResultFile> curveFile = openOutputFiles(o);
+    // The report names the program and version that made it, for the commissioning record.
+    out << engine::versionLine("orvalis-fit");
     const MeasuredCurve measured = readFittableCurve(o.measuredFile, o.scan, o.quantity, o.depthUnit);
     const auto rangeMm = deepestPracticalRangeMm(measured);
     if (!rangeMm) throw engine::RunError(fileName, 0, "has no fall-off to take a practical range from");

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QPushButton>
+#include <QMessageBox>
 #include <QScreen>
 #include <QStandardPaths>
 #include <utility>
@@ -12,6 +13,7 @@
 #include "beamdata/measured_curve_file.h"
 #include "commissioning/commissioning_window.h"
 #include "engine/run_error.h"
+#include "engine/program_info.h"
 #include "setup/setup_window.h"
 #include "viewers/comparison_window.h"
 #include "viewers/kernel_viewer_window.h"
@@ -55,6 +57,7 @@ MainMenuWindow& OrvalisApp::mainMenu() {
         connect(mainMenu_.get(), &MainMenuWindow::exitRequested, this, &OrvalisApp::exitProgram);
         connect(mainMenu_.get(), &MainMenuWindow::spectrumDisplayRequested, this, &OrvalisApp::openSpectrumDisplay);
         connect(mainMenu_.get(), &MainMenuWindow::electronKernelRequested, this, &OrvalisApp::openKernelViewer);
+        connect(mainMenu_.get(), &MainMenuWindow::aboutRequested, this, &OrvalisApp::showAbout);
     }
     return *mainMenu_;
 }
@@ -191,6 +194,40 @@ void OrvalisApp::exitProgram() {
         if (window) window->hide();
     if (mainMenu_) mainMenu_->hide();
     if (quit_) quit_();
+}
+
+QString OrvalisApp::aboutText() const {
+    return QStringLiteral(
+               "Orvalis %1\n\n"
+               "Estimation of the spectrum and kernel of a high-energy electron beam.\n"
+               "Simulators: Tolvane (depth dose) and Brisella (kernel); fit: orvalis-fit.\n\n"
+               "Work folder: %2")
+        .arg(QString::fromLatin1(engine::programVersion()), QString::fromStdString(workFolder_.string()));
+}
+
+void OrvalisApp::showAbout() { showBeside("aboutBox", QStringLiteral("About Orvalis"), aboutText(), false); }
+
+void OrvalisApp::showNotice(const std::string& text, bool problem) {
+    showBeside("noticeBox", PROGRAM_TITLE, QString::fromStdString(text), problem);
+}
+
+void OrvalisApp::showBeside(const QString& objectName, const QString& title, const QString& text, bool warning) {
+    auto* box = new QMessageBox(warning ? QMessageBox::Warning : QMessageBox::Information, title, text, QMessageBox::Ok,
+                                &mainMenu());
+    box->setObjectName(objectName);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);  // a message box blocks the whole program by default
+    box->show();
+    // Below the menu, not over its buttons (a box is centred on its parent), inside the screen.
+    const QRect menu = mainMenu().frameGeometry();
+    QRect place(menu.left(), menu.bottom() + 1, box->frameGeometry().width(), box->frameGeometry().height());
+    if (const QScreen* screen = mainMenu().screen()) {
+        const QRect available = screen->availableGeometry();
+        if (place.bottom() > available.bottom()) place.moveLeft(menu.right() + 1), place.moveTop(menu.top());
+        if (place.right() > available.right()) place.moveRight(available.right());
+        if (place.bottom() > available.bottom()) place.moveBottom(available.bottom());
+    }
+    box->move(place.topLeft());
 }
 
 }  // namespace orvalis

@@ -1,7 +1,10 @@
 // Navigation between the windows, and the spectrum that the set-up window and the spectrum display
 // share.
+#include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -11,6 +14,7 @@
 #include "app/main_menu_window.h"
 #include "app/orvalis_app.h"
 #include "commissioning/commissioning_window.h"
+#include "engine/program_info.h"
 #include "engine/run_frame.h"
 #include "setup/setup_window.h"
 #include "testdoubles/recorders.h"
@@ -39,6 +43,8 @@ private slots:
     void spectrumDisplayIsEmptiedWhenOpened();
     void aLoadedFluenceFileIsLaunchedUntilTheNextScrollBarMove();
     void commissioningOpensFromTheComparisonAndItsBeamsOpenThere();
+    void aboutBoxGivesTheVersionWithoutHoldingUpTheMenu();
+    void firstStartNoticeLeavesTheMenuUsable();
 };
 
 namespace {
@@ -270,6 +276,54 @@ void AppTest::commissioningOpensFromTheComparisonAndItsBeamsOpenThere() {
     QVERIFY(f.messages.warnings.empty());
     // The 9 MeV curve of the file (the second), not the 6 MeV one: its R90 in the measured column.
     QCOMPARE(comparison.findChild<QLineEdit*>("Text5")->text(), QStringLiteral("24.61"));
+}
+
+void AppTest::aboutBoxGivesTheVersionWithoutHoldingUpTheMenu() {
+    Fixture f;
+    f.app.start();
+    QAction* about = f.app.mainMenu().findChild<QAction*>("aboutAction");
+    QVERIFY(about != nullptr);
+    QVERIFY(f.app.mainMenu().actions().contains(about));  // offered by the menu's context menu
+    QCOMPARE(about->text(), QString("About Orvalis"));
+    about->trigger();
+    auto* box = f.app.mainMenu().findChild<QMessageBox*>("aboutBox");
+    QVERIFY(box != nullptr);
+    QTRY_VERIFY(box->isVisible());
+    QCOMPARE(box->windowModality(), Qt::NonModal);
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+    QVERIFY(box->text().startsWith(QString("Orvalis ") + engine::programVersion() + "\n"));
+    QVERIFY(box->text().contains(f.work.path()));
+    // The menu goes on working while the box is open.
+    QSignalSpy display(&f.app.mainMenu(), &MainMenuWindow::spectrumDisplayRequested);
+    f.click(f.app.mainMenu(), "Command3");
+    QCOMPARE(display.count(), 1);
+    box->close();
+}
+
+void AppTest::firstStartNoticeLeavesTheMenuUsable() {
+    Fixture f;
+    f.app.start();
+    f.app.showNotice("Created the work folder /home/u/Orvalis.", false);
+    auto* box = f.app.mainMenu().findChild<QMessageBox*>("noticeBox");
+    QVERIFY(box != nullptr);
+    QTRY_VERIFY(box->isVisible());
+    QCOMPARE(box->text(), QString("Created the work folder /home/u/Orvalis."));
+    QCOMPARE(box->icon(), QMessageBox::Information);
+    // Beside the menu: no button of the menu lies under the box.
+    for (QPushButton* button : f.app.mainMenu().findChildren<QPushButton*>(Qt::FindDirectChildrenOnly)) {
+        const QRect onScreen(button->mapToGlobal(QPoint(0, 0)), button->size());
+        QVERIFY2(!box->frameGeometry().intersects(onScreen), qPrintable(button->text()));
+    }
+    // Neither modal to the program nor to the menu: a click on the menu reaches it.
+    QCOMPARE(box->windowModality(), Qt::NonModal);
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+    box->close();
+    QTRY_VERIFY(f.app.mainMenu().findChildren<QMessageBox*>("noticeBox").isEmpty());  // gone, not hidden
+    f.app.showNotice("ELDAT.dat is neither in the work folder nor in /usr/share/orvalis.", true);
+    auto* warning = f.app.mainMenu().findChild<QMessageBox*>("noticeBox");
+    QVERIFY(warning != nullptr);
+    QCOMPARE(warning->icon(), QMessageBox::Warning);
+    warning->close();
 }
 
 }  // namespace orvalis

@@ -39,6 +39,9 @@ public:
     // Shows the main menu; nothing else is created and no file is read.
     void start();
 
+    // The text of the About box: "Orvalis <version>" first, for a commissioning record.
+    QString aboutText() const;
+
     MainMenuWindow& mainMenu();
     SetupWindow& setupWindow();
     ComparisonWindow& comparisonWindow();
@@ -74,12 +77,18 @@ public slots:
     void closeSetup();
     // "Exit": hides every window and ends the program without further questions.
     void exitProgram();
+    // "About Orvalis": the program, its version and its parts, in a box that does not hold up the menu.
+    void showAbout();
+    // What the first start did to the work folder, said once beside the main menu (a warning when
+    // something is missing or could not be done), without holding up the menu.
+    void showNotice(const std::string& text, bool problem);
 
 private:
     void installSpectrumFit();
     void installCommissioningButton();
     ViewerContext viewerContext();
     void openSetup(SetupMode mode);
+    void showBeside(const QString& objectName, const QString& title, const QString& text, bool warning);
 
     MessageSink& messages_;
     ProgramLauncher& launcher_;
