@@ -5,6 +5,7 @@
 #include <map>
 #include <system_error>
 
+#include "beamdata/curve_plausibility.h"
 #include "beamdata/measured_curve_file.h"
 #include "engine/run_error.h"
 

@@ -20,6 +20,7 @@
 #include "beamdata/range_levels.h"
 #include "commission/child_process.h"
 #include "engine/constants.h"
+#include "engine/program_info.h"
 #include "engine/result_file.h"
 #include "engine/run_error.h"
 #include "fit/free_exchange.h"
@@ -500,7 +501,7 @@ int runCommission(const CommissionOptions& options, const Programs& programs, co
         return 130;
     }
 
-    RunInfo run{ORVALIS_VERSION_TEXT, isoTimeNow(), options.title, options.tolerance};
+    RunInfo run{engine::programVersion(), isoTimeNow(), options.title, options.tolerance};
     bool allFitted = true;
     bool allPass = true;
     for (std::size_t k : toFit) {

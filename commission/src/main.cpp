@@ -7,6 +7,7 @@
 
 #include "commission/child_process.h"
 #include "commission/commission_command.h"
+#include "engine/program_info.h"
 #ifdef ORVALIS_COMMISSION_PDF
 #include "commission_pdf.h"
 #endif
@@ -21,12 +22,10 @@ extern "C" void requestStop(int) { stopRequested.store(true); }
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    for (const std::string& a : arguments) {
-        if (a == "--help" || a == "-h") {
-            std::cout << commission::commissionUsage();
-            return 0;
-        }
-    }
+    const engine::ProgramHelp help{"orvalis-commission",
+                                   "fits every electron beam of a set of water-tank exports and writes one report",
+                                   commission::commissionUsage()};
+    if (const auto status = engine::answerInformationRequest(arguments, help, std::cout)) return *status;
     commission::CommissionOptions options;
     try {
         options = commission::parseCommissionArguments(arguments);

@@ -40,10 +40,11 @@ TEST(BeamInventory, ListsEveryDepthCurveAndSaysWhyOthersAreSkipped) {
     folder.write("tank/photon-6MV.mcc", photon);
     folder.write("tank/junk.mcc", std::string("\x01\x02\x03 not a scan", 14));
     folder.write("tank/notes.pdf", "not measured");
+    folder.write("tank/in-cm.csv", "depth_cm,dose\n0.5,80\n1,90\n1.5,100\n2,95\n2.5,70\n3,35\n3.5,8\n4,1\n");
     fs::create_directory_symlink(folder.path() / "tank" / "day2", folder.path() / "tank" / "link-to-day2");
 
     const auto files = commission::measuredFiles({folder.path() / "tank"});
-    ASSERT_EQ(files.size(), 5u) << "the pdf and the linked folder are not searched";
+    ASSERT_EQ(files.size(), 6u) << "the pdf and the linked folder are not searched";
     const auto beams = commission::listBeams(files);
 
     for (int scan : {1, 2, 3}) {
@@ -70,6 +71,10 @@ TEST(BeamInventory, ListsEveryDepthCurveAndSaysWhyOthersAreSkipped) {
     ASSERT_NE(photonBeam, nullptr);
     ASSERT_TRUE(photonBeam->skipReason);
     EXPECT_NE(photonBeam->skipReason->find("photon"), std::string::npos);
+    const auto* centimetres = find(beams, "in-cm");
+    ASSERT_NE(centimetres, nullptr);
+    ASSERT_TRUE(centimetres->skipReason) << "a curve the plausibility checks refuse is skipped, not fitted";
+    EXPECT_NE(centimetres->skipReason->find("cm"), std::string::npos) << *centimetres->skipReason;
     const auto* junk = find(beams, "junk");
     ASSERT_NE(junk, nullptr);
     ASSERT_TRUE(junk->skipReason);
