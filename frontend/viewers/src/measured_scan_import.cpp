@@ -21,7 +21,7 @@ namespace {
 constexpr int IONISATION_TWIPS[] = {120, 4950, 1035, 465};
 constexpr int NOTE_TWIPS[] = {5760, 8430, 1880, 780};
 constexpr int QUALITY_TWIPS[] = {4200, 8400, 1455, 495};
-constexpr int DEPTHS_IN_CM_TWIPS[] = {120, 8400, 1740, 495};  // left of "Graph clear"
+constexpr int DEPTHS_IN_CM_TWIPS[] = {120, 5460, 1140, 420};  // under the ionisation box
 const std::string CM_HINT = "tick \"depths in cm\" if they are";
 
 QRect twips(const int (&r)[4]) { return twipsRect(r[0], r[1], r[2], r[3]); }
