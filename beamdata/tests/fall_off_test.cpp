@@ -23,7 +23,7 @@ TEST(FallOff, AMillionPointsTakeLinearTime) {
     const auto start = std::chrono::steady_clock::now();
     const BeamQuality q = beamQuality(dense.depthMm, dense.value);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_LT(seconds, 20.0);  // about 0.3 s unloaded: a generous bound, never a chance failure
+    EXPECT_LT(seconds, 60.0);  // about 1 s unloaded, 3 s on a busy machine: never a chance failure
     const DepthScan scan = sampledCurve(shape, 0.0, 0.5, 100.0);
     const BeamQuality coarse = beamQuality(scan.depthMm, scan.value);
     EXPECT_NEAR(q.rpMm, coarse.rpMm, 0.05);

@@ -2,7 +2,6 @@
 // beams, scanned at 1 or 2 mm, are thinned to 3, 4 and 5 mm (every phase of the thinning), and how
 // far the fit's practical range lies from the table's Rp. Writes one table row per beam and step.
 #include "beamdata/beam_quality.h"
-#include "beamdata/ionisation_to_dose.h"
 #include "fit/measured_data.h"
 #include "fit/test_curves.h"
 
@@ -11,17 +10,6 @@
 #include <cstdio>
 
 namespace {
-
-// The dose curve of a test measurement: a chamber's reading converted as the reader converts it.
-fit::MeasuredCurve doseOf(const fit::ClinicalCase& c, const fit::MeasuredCurve& reading) {
-    if (!c.scan.ionisation) return reading;
-    beamdata::DepthScan scan;
-    scan.depthMm = reading.depthMm;
-    scan.value = reading.dose;
-    const auto dose = beamdata::ionisationToDose(scan);
-    if (!dose) return reading;
-    return {dose->curve.depthMm, dose->curve.value};
-}
 
 fit::MeasuredCurve percentOf(fit::MeasuredCurve curve) {
     const double largest = *std::max_element(curve.dose.begin(), curve.dose.end());
@@ -42,7 +30,7 @@ int main() {
     double worstTangent = 0.0;
     for (const double fineStep : {1.0, 2.0}) {
         for (const fit::ClinicalCase& c : fit::clinicalTestSet(fineStep)) {
-            const fit::MeasuredCurve fine = doseOf(c, fit::measureClinicalBeam(c.beam, c.photons, c.scan).curve);
+            const fit::MeasuredCurve fine = fit::measuredDose(c);
             const beamdata::BeamQuality reference = beamdata::beamQuality(fine.depthMm, fine.dose);
             if (fineStep == 1.0) {
                 const double tangentRp = fit::localTangentPracticalRangeMm(

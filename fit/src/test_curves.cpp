@@ -2,6 +2,7 @@
 
 #include "beamdata/beta_spectrum.h"
 #include "beamdata/fall_off.h"
+#include "beamdata/ionisation_to_dose.h"
 #include "beamdata/range_levels.h"
 #include "fit/beta_weights.h"
 #include "fit/range_levels.h"
@@ -120,6 +121,17 @@ std::vector<ClinicalCase> clinicalTestSet(double stepMm) {
         set.push_back(c);
     }
     return set;
+}
+
+MeasuredCurve measuredDose(const ClinicalCase& c) {
+    const MeasuredCurve reading = measureClinicalBeam(c.beam, c.photons, c.scan).curve;
+    if (!c.scan.ionisation) return reading;
+    beamdata::DepthScan scan;
+    scan.depthMm = reading.depthMm;
+    scan.value = reading.dose;
+    const auto dose = beamdata::ionisationToDose(scan);
+    if (!dose) return {};
+    return {dose->curve.depthMm, dose->curve.value};
 }
 
 MeasuredCurve thinnedCurve(const MeasuredCurve& fine, std::size_t factor, std::size_t phase) {

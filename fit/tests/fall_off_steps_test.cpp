@@ -1,7 +1,6 @@
 // The beam-quality Rp of the clinical-like test beams at every scan step, and the fit's practical
 // range as the same figure.
 #include "beamdata/beam_quality.h"
-#include "beamdata/ionisation_to_dose.h"
 #include "fit/measured_data.h"
 #include "fit/test_curves.h"
 
@@ -13,18 +12,6 @@
 
 namespace {
 
-// The dose curve of a test measurement, a chamber's reading converted as the reader converts it.
-fit::MeasuredCurve measuredDose(const fit::ClinicalCase& c) {
-    const fit::MeasuredCurve reading = fit::measureClinicalBeam(c.beam, c.photons, c.scan).curve;
-    if (!c.scan.ionisation) return reading;
-    beamdata::DepthScan scan;
-    scan.depthMm = reading.depthMm;
-    scan.value = reading.dose;
-    const auto dose = beamdata::ionisationToDose(scan);
-    if (!dose) return {};
-    return {dose->curve.depthMm, dose->curve.value};
-}
-
 beamdata::BeamQuality qualityOf(const fit::MeasuredCurve& c) { return beamdata::beamQuality(c.depthMm, c.dose); }
 
 // Every beam of 6 to 20 MeV, scanned at 1 and 2 mm and thinned to 3, 4 and 5 mm in every phase:
@@ -33,7 +20,7 @@ TEST(FallOffSteps, RpAndR50DoNotMoveWithTheScanStep) {
     double worstRp = 0.0, worstR50 = 0.0;
     for (const double fineStep : {1.0, 2.0}) {
         for (const fit::ClinicalCase& c : fit::clinicalTestSet(fineStep)) {
-            const fit::MeasuredCurve fine = measuredDose(c);
+            const fit::MeasuredCurve fine = fit::measuredDose(c);
             ASSERT_FALSE(fine.dose.empty()) << c.name;
             const beamdata::BeamQuality reference = qualityOf(fine);
             ASSERT_TRUE(std::isfinite(reference.rpMm)) << c.name;
@@ -65,7 +52,7 @@ TEST(FallOffSteps, OnFineStepsRpIsTheLocalTangentsRp) {
     for (const double noise : {0.0, 1.0}) {
         for (fit::ClinicalCase c : fit::clinicalTestSet(1.0)) {
             c.scan.noisePercent *= noise;
-            fit::MeasuredCurve fine = measuredDose(c);
+            fit::MeasuredCurve fine = fit::measuredDose(c);
             const beamdata::BeamQuality q = qualityOf(fine);
             const double largest = *std::max_element(fine.dose.begin(), fine.dose.end());
             for (double& v : fine.dose) v = 100.0 * v / largest;

@@ -1,6 +1,6 @@
 #include "tools/depth_dose_analysis.h"
-#include "beamdata/beam_quality.h"
 
+#include "beamdata/beam_quality.h"
 #include "engine/run_error.h"
 
 #include <gtest/gtest.h>

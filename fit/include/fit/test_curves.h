@@ -52,6 +52,10 @@ struct ClinicalCase {
 };
 std::vector<ClinicalCase> clinicalTestSet(double stepMm);
 
+// The case measured, as dose: a chamber's reading converted as the measured-file reader converts it.
+// Empty when a chamber's reading cannot be converted.
+MeasuredCurve measuredDose(const ClinicalCase& c);
+
 // Every `factor`-th point of a curve from point `phase` on: a coarser scan of the same beam.
 MeasuredCurve thinnedCurve(const MeasuredCurve& fine, std::size_t factor, std::size_t phase);
 
