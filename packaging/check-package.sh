@@ -8,6 +8,7 @@ set -uo pipefail
 deb=$(realpath "$1")
 out=$(realpath -m "${2:-/tmp/orvalis-package-check}")
 mkdir -p "$out"
+rm -f "$out/display"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
@@ -26,12 +27,14 @@ desktop-file-validate /usr/share/applications/orvalis.desktop && echo "desktop e
 
 # A new user: an empty home, started from a folder without ELDAT.dat.
 home=$(mktemp -d)
-display=:97
 xauth_file=$out/xauth
 cd "$home" || exit 1
-HOME=$home xvfb-run -n 97 -f "$xauth_file" -s "-screen 0 1280x1024x24" Orvalis >"$out/orvalis.log" 2>&1 &
+# A free display number (-a); the program's side tells which one it got.
+HOME=$home xvfb-run -a -f "$xauth_file" -s "-screen 0 1280x1024x24" \
+  sh -c 'echo "$DISPLAY" >"$1"; exec Orvalis' _ "$out/display" >"$out/orvalis.log" 2>&1 &
 runner=$!
-export DISPLAY=$display XAUTHORITY=$xauth_file
+for _ in $(seq 100); do [[ -s "$out/display" ]] && break; sleep 0.1; done
+export DISPLAY=$(cat "$out/display") XAUTHORITY=$xauth_file
 for _ in $(seq 100); do
   menu=$(xdotool search --name '^Orvalis Ver\.2$' 2>/dev/null | head -n1)
   [[ -n "$menu" ]] && break

@@ -1,6 +1,7 @@
 #include "fit/fit_command.h"
 #include "beamdata/fit_protocol.h"
 
+#include "engine/program_info.h"
 #include "engine/run_error.h"
 #include "fit/fit_report.h"
 #include "test_support.h"
@@ -108,6 +109,8 @@ TEST(FitCommand, SimulatesOnceThenReadsTheCachedBasis) {
     o.workFolder = folder.path();
     std::ostringstream first;
     ASSERT_EQ(fit::runFitCommand(o, first), 0);
+    // The report names the program and version that made it, for the commissioning record.
+    EXPECT_EQ(first.str().rfind(engine::versionLine("orvalis-fit"), 0), 0u) << first.str().substr(0, 80);
     EXPECT_NE(first.str().find("no basis file yet; simulating 112 curves of 100 histories"), std::string::npos);
     EXPECT_NE(first.str().find("PROGRESS basis 112 112\n"), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(folder.path() / "fit-basis-3.0MeV.txt"));

@@ -86,7 +86,7 @@ if [[ -x "$prefix/bin/Orvalis" ]]; then
   (cd "$home" && HOME="$home/user" QT_QPA_PLATFORM=offscreen exec "$prefix/bin/Orvalis" >"$home/log" 2>&1) &
   orvalis=$!
   for _ in $(seq 100); do
-    [[ -f "$home/user/Orvalis/ELDAT.dat" && -f "$home/user/Orvalis/water.csda" ]] && break
+    grep -q "^Copied ELDAT.dat and water.csda" "$home/log" && break  # said once the files are in place
     sleep 0.1
   done
   kill "$orvalis" 2>/dev/null

@@ -1,6 +1,7 @@
 #include "tools/validation_report.h"
 #include "beamdata/beam_quality.h"
 
+#include "engine/program_info.h"
 #include "engine/run_error.h"
 
 #include <algorithm>
@@ -172,7 +173,8 @@ std::string formatValidationReport(const std::vector<ValidationRun>& runs, const
                                    const std::string& plotPath) {
     std::ostringstream md;
     md << "# Physics validation: simulated depth doses against full-physics references\n\n";
-    md << "Written by `" << command << "` from fresh `Tolvane` runs; every figure below is measured from those runs.\n";
+    md << "Written by `" << command << "` from fresh `Tolvane` runs (Orvalis " << engine::programVersion()
+       << "); every figure below is measured from those runs.\n";
     md << "Each run is a single-bin spectrum (only bin 100, weight 1.000E+00, so every electron starts at the\n"
           "maximum energy) in the 15 cm x 15 cm field at 100 cm source-surface distance; the axis counter is\n"
           "1 cm in diameter and 1 mm thick.\n\n";

@@ -54,6 +54,7 @@ int main(int argc, char* argv[]) {
         (nativePath(QApplication::applicationDirPath()) / ORVALIS_DATA_FOLDER_FROM_PROGRAM).lexically_normal();
     const auto preparation = orvalis::prepareWorkFolder(workFolder, dataFolder);
     const std::string notice = orvalis::preparationMessage(preparation, workFolder, dataFolder);
+    if (!notice.empty()) std::cerr << "Orvalis: " << notice << std::endl;
     // The simulators and every relative name the windows use start from the work folder.
     std::error_code error;
     std::filesystem::current_path(workFolder, error);
@@ -63,7 +64,6 @@ int main(int argc, char* argv[]) {
     orvalis::OrvalisApp app(messages, launcher, workFolder, [] { QCoreApplication::exit(0); });
     app.start();
     if (!notice.empty()) {
-        std::cerr << "Orvalis: " << notice << "\n";
         const bool problem = !preparation.failures.empty() || !preparation.blocked.empty() ||
                              !preparation.missing.empty();
         app.showNotice(notice, problem);
