@@ -160,16 +160,18 @@ int runProgram(const std::filesystem::path& program, const std::filesystem::path
 #endif
 }
 
-int startProgram(const std::filesystem::path& program, const std::filesystem::path& folder) {
+int startProgram(const std::filesystem::path& program, const std::filesystem::path& folder,
+                 const std::string& outputPrefix) {
 #ifdef _WIN32
     (void)program;
     (void)folder;
+    (void)outputPrefix;
     return -1;
 #else
     const std::string programText = program.string();
     const std::string folderText = folder.string();
-    const std::string outText = (folder / "stdout.txt").string();
-    const std::string errText = (folder / "stderr.txt").string();
+    const std::string outText = (folder / (outputPrefix + "stdout.txt")).string();
+    const std::string errText = (folder / (outputPrefix + "stderr.txt")).string();
     const pid_t child = fork();
     if (child != 0) return static_cast<int>(child);
     // In the child: only calls that are safe after fork, then the program.

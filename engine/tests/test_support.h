@@ -53,8 +53,10 @@ int runProgram(const std::filesystem::path& program, const std::filesystem::path
                const std::string& input = "");
 
 // Starts a program in `folder` without waiting, its standard input empty and its output in
-// folder/stdout.txt and folder/stderr.txt. Returns its process id (POSIX only; -1 elsewhere).
-int startProgram(const std::filesystem::path& program, const std::filesystem::path& folder);
+// folder/<outputPrefix>stdout.txt and folder/<outputPrefix>stderr.txt (a prefix per run keeps the
+// outputs of runs side by side in one folder apart). Returns its process id (POSIX only; -1 elsewhere).
+int startProgram(const std::filesystem::path& program, const std::filesystem::path& folder,
+                 const std::string& outputPrefix = "");
 // Waits for a started program; its exit status, or 128 + n when signal n ended it.
 int waitForProgram(int processId);
 // Polls the file until it holds `text`, for up to `seconds`; false when it never did.
