@@ -121,7 +121,7 @@ int runFreeFitCommand(const CommandOptions& o, std::ostream& out, const FreePlot
                       const std::atomic<bool>* cancel) {
     const auto start = std::chrono::steady_clock::now();
     const std::string fileName = o.measuredFile.filename().string();
-    const std::unique_ptr<engine::ResultFile> curveFile = openOutputFiles(o);
+    const OutputFiles outputs = openOutputFiles(o);
     const MeasuredCurve measured = readMeasuredCurve(o.measuredFile, o.scan, o.quantity);
     const auto rangeMm = deepestPracticalRangeMm(measured);
     if (!rangeMm) throw engine::RunError(fileName, 0, "has no fall-off to take a practical range from");
@@ -167,10 +167,10 @@ int runFreeFitCommand(const CommandOptions& o, std::ostream& out, const FreePlot
             << " %), since their runs hold no photons; the window column is its run\n";
     out << "Time " << formatted("%.1f", secondsSince(start)) << " s\n";
 
-    if (curveFile) {
+    if (outputs.curve) {
         const double histories = static_cast<double>(basis->historiesPerCurve) * engine::SPECTRUM_BINS;
-        curveFile->write(freeFittedCurveFileText(result, histories));
-        curveFile->commit();
+        outputs.curve->write(freeFittedCurveFileText(result, histories));
+        outputs.curve->commit();
         out << "Model curve written to " << o.curveFile.string() << "\n";
     }
     drawPlot(
