@@ -130,9 +130,9 @@ ResultLock::ResultLock(const std::filesystem::path& target) {
         if (descriptor < 0) {
             const int error = errno;
             if (error == ELOOP)
-                throw LockRefused(LockRefused::Reason::LinkAtLockName, "has a link at its lock file " +
-                                                                           path.filename().string() +
-                                                                           ", which is never followed");
+                throw LockRefused(
+                    LockRefused::Reason::LinkAtLockName,
+                    "has a link at its lock file " + path.filename().string() + ", which is never followed");
             throw LockRefused(LockRefused::Reason::CannotCreate, "cannot be created in its folder (" + path.string() +
                                                                      " cannot be written: " + std::strerror(error) +
                                                                      ")");
@@ -154,8 +154,8 @@ ResultLock::ResultLock(const std::filesystem::path& target) {
             ::close(descriptor);
             if (error == EWOULDBLOCK || error == EINTR)
                 throw LockRefused(LockRefused::Reason::HeldByAnotherRun, heldWords(path));
-            throw LockRefused(LockRefused::Reason::CannotCreate, "cannot be locked (" + path.string() + ": " +
-                                                                     std::strerror(error) + ")");
+            throw LockRefused(LockRefused::Reason::CannotCreate,
+                              "cannot be locked (" + path.string() + ": " + std::strerror(error) + ")");
         }
         if (!namesFile(path, status.st_dev, status.st_ino)) {  // let go meanwhile by its holder
             ::close(descriptor);

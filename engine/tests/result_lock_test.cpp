@@ -5,10 +5,7 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 namespace {
@@ -20,19 +17,6 @@ using testing_support::TempFolder;
 using testing_support::writeFile;
 
 #ifndef _WIN32
-// The lock file held as another process holds it: its own open file, locked.
-class OtherHolder {
-public:
-    explicit OtherHolder(const std::filesystem::path& lockFile)
-        : descriptor_(open(lockFile.c_str(), O_RDWR | O_CREAT, 0644)) {
-        EXPECT_EQ(flock(descriptor_, LOCK_EX | LOCK_NB), 0);
-    }
-    ~OtherHolder() { close(descriptor_); }  // as when the process ends, killed or not
-
-private:
-    int descriptor_;
-};
-
 LockRefused::Reason refusalOf(const std::filesystem::path& target) {
     try {
         ResultLock lock(target);
@@ -48,7 +32,7 @@ TEST(ResultLock, HeldByOneRunAtATimeAndTakenOverFromADeadOne) {
     const auto target = folder.path() / "run.pdd";
     const auto lockFile = folder.path() / "run.pdd.lock";
     {
-        const OtherHolder other(lockFile);
+        const testing_support::LockHeldElsewhere other(lockFile);
         EXPECT_EQ(refusalOf(target), LockRefused::Reason::HeldByAnotherRun);
         try {
             ResultLock lock(target);
