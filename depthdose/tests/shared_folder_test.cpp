@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
-#include <csignal>
 #include <unistd.h>
+#include <csignal>
 #endif
 
 #include <string>
@@ -65,8 +65,7 @@ TEST(SharedFolder, ASecondRunOnTheSameNamesIsRefusedAndAStopCostsTheOtherRunNoth
     testing_support::writeRunFile(dir, " 9.0", "20000.", RESULT, FLUENCE);
     EXPECT_EQ(testing_support::runProgram(TOLVANE_PROGRAM, dir), 1);
     const std::string refusal = readFile(dir / "stderr.txt");
-    EXPECT_NE(refusal.find("\"9MeV-9.0_8.0-2.0.spct\" is being written by another run"), std::string::npos)
-        << refusal;
+    EXPECT_NE(refusal.find("\"9MeV-9.0_8.0-2.0.spct\" is being written by another run"), std::string::npos) << refusal;
     EXPECT_NE(refusal.find("no result file was written"), std::string::npos) << refusal;
     EXPECT_EQ(readFile(dir / "stdout.txt").find("<<< Monte Carlo Simulation >>>"), std::string::npos);
     EXPECT_EQ(namesEndingIn(dir, ".part").size(), 2u);  // the first run's temporary files stay
