@@ -95,17 +95,26 @@ std::int32_t historiesPerCurve(const CommandOptions& o) {
                                                                        : DEFAULT_HISTORIES_PER_CURVE);
 }
 
-std::unique_ptr<engine::ResultFile> openOutputFiles(const CommandOptions& o) {
+OutputFiles openOutputFiles(const CommandOptions& o) {
     const std::vector<std::filesystem::path> inputs = {o.measuredFile, o.workFolder / engine::ELECTRON_DATA_FILE_NAME,
                                                        o.workFolder / beamdata::CSDA_FILE_NAME};
-    std::unique_ptr<engine::ResultFile> curveFile;
+    OutputFiles files;
     if (!o.curveFile.empty())
-        curveFile = std::make_unique<engine::ResultFile>(std::filesystem::path(), o.curveFile.string(),
-                                                         engine::NameOrigin{"--out", 0, "the fitted curve file"},
-                                                         inputs);
-    if (!o.plotFile.empty())
-        engine::checkResultName(o.plotFile, engine::NameOrigin{"--plot", 0, "the plot file"}, inputs);
-    return curveFile;
+        files.curve = std::make_unique<engine::ResultFile>(std::filesystem::path(), o.curveFile.string(),
+                                                           engine::NameOrigin{"--out", 0, "the fitted curve file"},
+                                                           inputs);
+    if (!o.plotFile.empty()) {
+        const engine::NameOrigin origin{"--plot", 0, "the plot file"};
+        engine::checkResultName(o.plotFile, origin, inputs);
+        try {
+            files.plotLock = std::make_unique<engine::ResultLock>(o.plotFile);
+        } catch (const engine::LockRefused& refused) {
+            throw engine::RunError(
+                origin.fileName, 0,
+                origin.what + " \"" + o.plotFile.string() + "\" " + refused.what() + "; no result file was written.");
+        }
+    }
+    return files;
 }
 
 void drawPlot(const std::filesystem::path& file, bool drawable, const std::function<bool()>& draw, std::ostream& out) {
@@ -206,7 +215,7 @@ CommandOptions parseArguments(const std::vector<std::string>& arguments) {
 
 int runFitCommand(const CommandOptions& o, std::ostream& out, const PlotWriter& plot, const std::atomic<bool>* cancel) {
     const auto start = std::chrono::steady_clock::now();
-    const std::unique_ptr<engine::ResultFile> curveFile = openOutputFiles(o);
+    const OutputFiles outputs = openOutputFiles(o);
     // The report names the program and version that made it, for the commissioning record.
     out << engine::versionLine("orvalis-fit");
     const MeasuredCurve measured = readFittableCurve(o.measuredFile, o.scan, o.quantity, o.depthUnit);
@@ -247,7 +256,7 @@ int runFitCommand(const CommandOptions& o, std::ostream& out, const PlotWriter& 
     const FitResult result = fitWithBasisNamed(model, measured, options, basisCacheFileName(centreMeV), out);
     out << reportText(result, o.mode);
     out << "Time " << secondsText(secondsSince(start)) << "\n";
-    if (curveFile) {
+    if (outputs.curve) {
         const double histories = static_cast<double>(basis->historiesPerCurve) *
                                  static_cast<double>(basis->curve.size());
         for (double value : result.onGrid.relative)
@@ -255,8 +264,8 @@ int runFitCommand(const CommandOptions& o, std::ostream& out, const PlotWriter& 
                 throw engine::RunError(
                     o.curveFile.string(), 0,
                     "not written: the fitted curve holds a value outside 0 to 1 (" + std::to_string(value) + ")");
-        curveFile->write(fittedCurveFileText(result.onGrid, histories));
-        curveFile->commit();
+        outputs.curve->write(fittedCurveFileText(result.onGrid, histories));
+        outputs.curve->commit();
         out << "Fitted curve written to " << o.curveFile.string() << "\n";
     }
     drawPlot(

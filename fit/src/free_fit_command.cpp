@@ -122,7 +122,7 @@ int runFreeFitCommand(const CommandOptions& o, std::ostream& out, const FreePlot
                       const std::atomic<bool>* cancel) {
     const auto start = std::chrono::steady_clock::now();
     const std::string fileName = o.measuredFile.filename().string();
-    const std::unique_ptr<engine::ResultFile> curveFile = openOutputFiles(o);
+    const OutputFiles outputs = openOutputFiles(o);
     // The report names the program and version that made it, for the commissioning record.
     out << engine::versionLine("orvalis-fit");
     const MeasuredCurve measured = readFittableCurve(o.measuredFile, o.scan, o.quantity, o.depthUnit);
@@ -170,10 +170,10 @@ int runFreeFitCommand(const CommandOptions& o, std::ostream& out, const FreePlot
             << " %), since their runs hold no photons; the window column is its run\n";
     out << "Time " << formatted("%.1f", secondsSince(start)) << " s\n";
 
-    if (curveFile) {
+    if (outputs.curve) {
         const double histories = static_cast<double>(basis->historiesPerCurve) * engine::SPECTRUM_BINS;
-        curveFile->write(freeFittedCurveFileText(result, histories));
-        curveFile->commit();
+        outputs.curve->write(freeFittedCurveFileText(result, histories));
+        outputs.curve->commit();
         out << "Model curve written to " << o.curveFile.string() << "\n";
     }
     drawPlot(

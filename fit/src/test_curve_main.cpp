@@ -10,6 +10,7 @@
 //   fit-test-curve levels FILE.pdd|FILE.csv
 //       R90 R80 R50 R10 (mm) as the comparison window finds them in a result or a measured file
 #include "engine/record_io.h"
+#include "engine/result_file.h"
 #include "engine/run_error.h"
 #include "fit/clinical_beam.h"
 #include "fit/range_levels.h"
@@ -46,11 +47,7 @@ fit::DepthCurve readResult(const std::string& path) {
     return curve;
 }
 
-void write(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-    if (!out) throw engine::RunError(path, 0, "cannot be written");
-}
+void write(const std::string& path, const std::string& text) { engine::writeFileAtomically(path, text); }
 
 // KEY=VALUE arguments; every key must be one of `defaults`, whose values fill the missing ones.
 std::map<std::string, std::string> keyValues(const std::vector<std::string>& arguments,

@@ -173,6 +173,27 @@ TEST(FitCommand, ErrorsNameTheirFileAndOutputsAreCheckedBeforeAnyWork) {
               std::string::npos);
     EXPECT_EQ(testing_support::readFile(measured), flat);
 
+#ifndef _WIN32
+    // Names another fit is writing, and a link at the lock name: refused before the basis, naming
+    // the file, with nothing written or made through the link.
+    {
+        const testing_support::LockHeldElsewhere running(folder.path() / "busy.pdd.lock");
+        const std::string refusal = message({measured, "--emax", "3", "--out", (folder.path() / "busy.pdd").string()});
+        EXPECT_NE(refusal.find("busy.pdd\" is being written by another run"), std::string::npos) << refusal;
+    }
+    {
+        const testing_support::LockHeldElsewhere running(folder.path() / "busy.png.lock");
+        const std::string refusal = message({measured, "--emax", "3", "--plot", (folder.path() / "busy.png").string()});
+        EXPECT_NE(refusal.find("busy.png\" is being written by another run"), std::string::npos) << refusal;
+    }
+    std::filesystem::create_symlink(folder.path() / "made.txt", folder.path() / "linked.pdd.lock");
+    EXPECT_NE(message({measured, "--emax", "3", "--out", (folder.path() / "linked.pdd").string()})
+                  .find("has a link at its lock file linked.pdd.lock"),
+              std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "made.txt"));
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "busy.pdd"));
+#endif
+
     // A curve that never falls to 10 %: the message names the measured file, not a description.
     EXPECT_EQ(message({measured, "--emax", "3", "--histories", "100", "--fixed-emax"}),
               "flat.csv: the dose never falls to 10 % of its maximum: no R10 to fit up to");

@@ -82,9 +82,14 @@ std::optional<AxisBasis> obtainBasis(const CommandOptions& options, float centre
                                      const std::atomic<bool>* cancel, int curveCount = 0);
 
 // The files to be written, checked before any work against every file the fit reads (a result
-// never overwrites an input): the curve file of --out opened (empty without --out), the name of --plot checked.
-// Throws engine::RunError for an unusable name.
-std::unique_ptr<engine::ResultFile> openOutputFiles(const CommandOptions& options);
+// never overwrites an input), and locked for the whole run, so that a second fit on the same names
+// is refused before its basis: the curve file of --out opened (empty without --out), the name of
+// --plot checked. Throws engine::RunError for an unusable name or one another run is writing.
+struct OutputFiles {
+    std::unique_ptr<engine::ResultFile> curve;
+    std::unique_ptr<engine::ResultLock> plotLock;
+};
+OutputFiles openOutputFiles(const CommandOptions& options);
 
 // Draws the plot of --plot, if one is asked for, by `draw` and says so; `drawable` false: this
 // build has no plots.
