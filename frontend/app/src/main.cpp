@@ -2,6 +2,8 @@
 #include <QApplication>
 #include <QDir>
 
+#include <filesystem>
+
 #include "app/orvalis_app.h"
 #include "widgets/qt_message_sink.h"
 #include "widgets/qt_program_launcher.h"
@@ -12,8 +14,8 @@ int main(int argc, char* argv[]) {
     // Windows are hidden, never closed, so the program ends only through "Exit".
     QApplication::setQuitOnLastWindowClosed(false);
     orvalis::QtMessageSink messages;
-    orvalis::QtProgramLauncher launcher;
-    orvalis::OrvalisApp app(messages, launcher, QDir::currentPath().toStdString(), [] { QCoreApplication::exit(0); });
+    orvalis::QtProgramLauncher launcher(&messages);
+    orvalis::OrvalisApp app(messages, launcher, std::filesystem::current_path(), [] { QCoreApplication::exit(0); });
     app.start();
     return QApplication::exec();
 }

@@ -12,6 +12,7 @@
 #include "viewers/kernel_viewer_window.h"
 #include "viewers/spectrum_display_window.h"
 #include "viewers/spectrum_fit_panel.h"
+#include "widgets/native_path.h"
 
 namespace orvalis {
 namespace {
@@ -98,7 +99,7 @@ void OrvalisApp::closeKernelViewer() {
 }
 
 // The viewers' file lists start in the work folder, where the simulators write their results.
-ViewerContext OrvalisApp::viewerContext() { return {messages_, QString::fromStdString(workFolder_.string())}; }
+ViewerContext OrvalisApp::viewerContext() { return {messages_, pathText(workFolder_)}; }
 
 // The fit program lies beside the front end, like the simulators.
 void OrvalisApp::installSpectrumFit() {

@@ -4,7 +4,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <filesystem>
+#include <fstream>
+
+#include "testdoubles/latin1_folder.h"
 #include "widgets/file_browser_lists.h"
+#include "widgets/native_path.h"
 
 using orvalis::DriveListBox;
 using orvalis::FileListBox;
@@ -26,6 +31,44 @@ private slots:
         for (const char* name : {"b.pdd", "A.PDD", "c.csv", "d.Csv", "e.elk"}) touch(QString::fromLatin1(name));
         QVERIFY(QDir(dir_.path()).mkdir(QStringLiteral("sub1")));
         QVERIFY(QDir(dir_.path()).mkdir(QStringLiteral("Sub2")));
+    }
+
+    // A folder and a file named in Latin-1 on a UTF-8 system: listed, and the path built from the
+    // lists leads back to the very bytes on disk.
+    void namesThatAreNotUtf8AreListedAndLeadBackToTheirFiles() {
+#ifdef Q_OS_WIN
+        QSKIP("Windows names are UTF-16");
+#else
+        namespace fs = std::filesystem;
+        QTemporaryDir base;
+        const orvalis::testing::Latin1Folder latin1(orvalis::nativePath(base.path()));
+        const fs::path& folder = latin1.path();
+        fs::create_directory(folder /
+                             "Stra\xdf"
+                             "e");
+        std::ofstream(folder / "K\xf6ln.csv") << "1,2\n";
+        std::ofstream(folder / "valid-\xc3\xa9t\xc3\xa9.csv") << "1,2\n";
+        FolderListBox folders;
+        QVERIFY(folders.setPath(orvalis::pathText(folder)));
+        QCOMPARE(orvalis::nativePath(folders.path()), folder);
+        QCOMPARE(orvalis::nativePath(folders.item(folders.count() - 2)->data(Qt::UserRole).toString()), folder);
+        QCOMPARE(orvalis::nativePath(folders.item(folders.count() - 1)->data(Qt::UserRole).toString()), folder /
+                                                                                                            "Stra\xdf"
+                                                                                                            "e");
+        FileListBox files;
+        files.setPattern(QStringLiteral("*.CSV"));
+        files.setPath(folders.path());
+        QCOMPARE(files.count(), 2);
+        QCOMPARE(files.item(1)->text(), QStringLiteral("valid-\u00e9t\u00e9.csv"));  // valid UTF-8 reads as text
+        QVERIFY(files.selectFile(files.item(0)->text()));
+        const fs::path chosen = orvalis::nativePath(FileListBox::joinPath(files.path(), files.fileName()));
+        QCOMPARE(chosen, folder / "K\xf6ln.csv");
+        QVERIFY(fs::is_regular_file(chosen));
+        // Every byte travels: the 128 bytes above ASCII alone and after a valid sequence.
+        std::string bytes;
+        for (int b = 0x80; b <= 0xFF; ++b) bytes += {'x', static_cast<char>(b), '\xc3', '\xa9'};
+        QCOMPARE(orvalis::nativePath(orvalis::pathText(fs::path(bytes))).native(), bytes);
+#endif
     }
 
     void patternsIgnoreLetterCase() {

@@ -28,7 +28,8 @@ public:
     MeasuredScanImport(ComparisonWindow& window, MessageSink& messages);
     ~MeasuredScanImport() override;
 
-    // True when the file is a water-tank export; it is then loaded here (or a message shown).
+    // True when the file is a water-tank export, or has a water-tank name and cannot be read; it is
+    // then loaded here, or a message naming the file and the reason is shown.
     bool loadIfWaterTank(const QString& path);
 
     void setChooser(ScanChooser* chooser) { chooser_ = chooser; }  // not owned; null: the dialog
