@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QStorageInfo>
 #include <QStyle>
+#include <QTimer>
 
 #include <algorithm>
 #include <filesystem>
@@ -40,21 +41,26 @@ fs::path cleanFolder(const fs::path& folder) {
     return absolute;
 }
 
-// Names in a folder, read by their own bytes (a name Qt cannot decode would be skipped by QDir),
-// hidden ones left out, in name order with letter case ignored.
-QStringList folderEntries(const fs::path& folder, bool folders) {
-    QStringList names;
+// An entry the lists show: not hidden, and a folder or a file as asked. Names are read by their
+// own bytes (QDir skips a name it cannot decode).
+bool listedEntry(const fs::directory_entry& entry, bool folders, QString& name) {
+    const fs::path file = entry.path().filename();
+    if (file.native().empty() || file.native()[0] == '.') return false;
     std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        const fs::path name = it->path().filename();
-        if (name.native().empty() || name.native()[0] == '.') continue;
-        std::error_code typeError;
-        const bool wanted = folders ? it->is_directory(typeError) : it->is_regular_file(typeError);
-        if (wanted && !typeError) names << pathText(name);
-    }
-    std::sort(names.begin(), names.end(),
-              [](const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseInsensitive) < 0; });
-    return names;
+    const bool wanted = folders ? entry.is_directory(error) : entry.is_regular_file(error);
+    if (!wanted || error) return false;
+    name = pathText(file);
+    return true;
+}
+
+// Name order with letter case ignored, by lower-case keys made once per name.
+void sortByName(QStringList& names) {
+    std::vector<std::pair<QString, QString>> keyed;
+    keyed.reserve(static_cast<std::size_t>(names.size()));
+    for (QString& name : names) keyed.emplace_back(name.toLower(), std::move(name));
+    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    names.clear();
+    for (auto& [key, name] : keyed) names << std::move(name);
 }
 
 // Wildcard match ('*' any run, '?' one character), letter case ignored.
@@ -76,6 +82,64 @@ bool matchesWildcard(QStringView name, QStringView pattern) {
     }
     while (p < pattern.size() && pattern[p] == QLatin1Char('*')) ++p;
     return p == pattern.size();
+}
+
+}  // namespace
+
+// A folder read a slice of entries at a time: a big folder is listed between events, so that a
+// window opens at once; a small one is read within the first slice. The names come sorted once
+// the whole folder is read.
+class SlicedListing {
+public:
+    SlicedListing(const fs::path& folder, bool folders, QStringList patterns)
+        : folders_(folders), patterns_(std::move(patterns)) {
+        std::error_code error;
+        entry_ = fs::directory_iterator(folder, error);
+        if (error) entry_ = fs::directory_iterator();
+    }
+
+    // Reads up to `entries` more entries; true once the folder is read and the names are sorted.
+    bool read(int entries) {
+        QString name;
+        for (; !read_ && entries > 0; --entries) {
+            if (entry_ == fs::directory_iterator()) {
+                read_ = true;
+                sortByName(names_);
+                break;
+            }
+            if (listedEntry(*entry_, folders_, name) && matches(name)) names_ << name;
+            std::error_code error;
+            entry_.increment(error);
+            if (error) entry_ = fs::directory_iterator();
+        }
+        return read_;
+    }
+    const QStringList& names() const { return names_; }
+
+private:
+    bool matches(const QString& name) const {
+        return patterns_.isEmpty() || std::any_of(patterns_.begin(), patterns_.end(), [&name](const QString& pattern) {
+                   return matchesWildcard(name, pattern);
+               });
+    }
+
+    fs::directory_iterator entry_;
+    bool folders_;
+    QStringList patterns_;  // none: every entry
+    QStringList names_;
+    bool read_ = false;
+};
+
+namespace {
+
+// Runs step on the owner's next turn of the event loop while `listing` is still the owner's
+// current one (a refresh in between starts a new listing and drops this one).
+template <class Step>
+void continueLater(QObject* owner, const SlicedListing* listing, const std::unique_ptr<SlicedListing>& current,
+                   Step step) {
+    QTimer::singleShot(0, owner, [listing, &current, step] {
+        if (current.get() == listing) step();
+    });
 }
 
 }  // namespace
@@ -126,9 +190,9 @@ bool FolderListBox::setPath(const QString& folder) {
 }
 
 void FolderListBox::refresh() {
+    listing_.reset();
     clear();
     const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
-    const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
     const fs::path current = nativePath(path_);
     int level = 0;
     for (const fs::path& folder : ancestry(current)) {
@@ -138,14 +202,33 @@ void FolderListBox::refresh() {
         ++level;
     }
     setCurrentRow(count() - 1);
-    for (const QString& sub : folderEntries(current, true)) {
-        auto* item = new QListWidgetItem(closed, indent(level) + sub, this);
+    listing_ = std::make_unique<SlicedListing>(current, true, QStringList());
+    listSubfolders(FIRST_SLICE_ENTRIES);
+}
+
+FolderListBox::~FolderListBox() = default;
+
+bool FolderListBox::isFilling() const { return listing_ != nullptr; }
+
+void FolderListBox::listSubfolders(int slice) {
+    if (!listing_->read(slice)) {
+        continueLater(this, listing_.get(), listing_, [this] { listSubfolders(NEXT_SLICE_ENTRIES); });
+        return;
+    }
+    const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    const fs::path current = nativePath(path_);
+    const QString subIndent = indent(count());
+    for (const QString& sub : listing_->names()) {
+        auto* item = new QListWidgetItem(closed, subIndent + sub, this);
         item->setData(PATH_ROLE, pathText(current / nativePath(sub)));
     }
+    listing_.reset();
+    emit filled();
 }
 
 FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setUniformItemSizes(true);  // one line of text each: a long list is laid out without measuring every line
     connect(this, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { emit fileClicked(item->text()); });
     connect(this, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) { emit fileClicked(item->text()); });
 }
@@ -160,19 +243,37 @@ void FileListBox::setPath(const QString& folder) {
     refresh();
 }
 
+FileListBox::~FileListBox() = default;
+
 void FileListBox::refresh() {
-    const QString keep = fileName();
+    const QString keep = fileName().isEmpty() && listing_ ? keep_ : fileName();
+    listing_.reset();
     clear();
     if (path_.isEmpty()) return;
-    const QStringList patterns = pattern_.split(QLatin1Char(';'), Qt::SkipEmptyParts);
-    QStringList names;
-    for (const QString& name : folderEntries(nativePath(path_), false))
-        if (std::any_of(patterns.begin(), patterns.end(),
-                        [&name](const QString& pattern) { return matchesWildcard(name, pattern); }))
-            names << name;
-    addItems(names);
-    if (!keep.isEmpty()) selectFile(keep);
+    listing_ = std::make_unique<SlicedListing>(nativePath(path_), false,
+                                               pattern_.split(QLatin1Char(';'), Qt::SkipEmptyParts));
+    keep_ = keep;
+    added_ = 0;
+    fillSlice(FIRST_SLICE_ENTRIES);
 }
+
+void FileListBox::fillSlice(int slice) {
+    if (listing_->read(slice)) {
+        const QStringList& names = listing_->names();
+        const qsizetype count = std::min<qsizetype>(slice, names.size() - added_);
+        addItems(names.mid(added_, count));
+        added_ += count;
+        if (added_ == names.size()) {
+            listing_.reset();
+            if (!keep_.isEmpty()) selectFile(keep_);
+            emit filled();
+            return;
+        }
+    }
+    continueLater(this, listing_.get(), listing_, [this] { fillSlice(NEXT_SLICE_ENTRIES); });
+}
+
+bool FileListBox::isFilling() const { return listing_ != nullptr; }
 
 void FileListBox::keyPressEvent(QKeyEvent* event) {
     const QString before = fileName();

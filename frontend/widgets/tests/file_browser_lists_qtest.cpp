@@ -71,6 +71,44 @@ private slots:
 #endif
     }
 
+    // A crowded folder is listed a slice at a time: complete, in order, once, with the chosen
+    // name kept across a refresh, and a refresh in the middle starting over cleanly.
+    void crowdedFoldersAreListedBetweenEvents() {
+        namespace fs = std::filesystem;
+        QTemporaryDir base;
+        const fs::path folder = orvalis::nativePath(base.path());
+        constexpr int FILES = orvalis::NEXT_SLICE_ENTRIES + orvalis::FIRST_SLICE_ENTRIES + 7;  // three slices
+        constexpr int FOLDERS = 3;  // the files alone make the folder list take slices too
+        for (int k = FILES - 1; k >= 0; --k) std::ofstream(folder / ("f" + std::to_string(100000 + k) + ".csv"));
+        for (int k = 0; k < FOLDERS; ++k) fs::create_directory(folder / ("d" + std::to_string(100000 + k)));
+        FileListBox files;
+        files.setPattern(QStringLiteral("*.csv"));
+        QSignalSpy filled(&files, &FileListBox::filled);
+        files.setPath(base.path());
+        QVERIFY(files.isFilling());
+        QVERIFY(files.count() < FILES);
+        files.refresh();  // starts over
+        QTRY_VERIFY_WITH_TIMEOUT(!files.isFilling(), 30000);
+        QCOMPARE(filled.count(), 1);
+        QCOMPARE(files.count(), FILES);
+        for (int k = 0; k < FILES; k += 251) QCOMPARE(files.item(k)->text(), QStringLiteral("f%1.csv").arg(100000 + k));
+        const QString late = files.item(FILES - 2)->text();
+        QVERIFY(files.selectFile(late));
+        files.refresh();
+        QTRY_VERIFY_WITH_TIMEOUT(!files.isFilling(), 30000);
+        QCOMPARE(files.fileName(), late);
+        QCOMPARE(files.count(), FILES);
+
+        FolderListBox folders;
+        QVERIFY(folders.setPath(base.path()));
+        QVERIFY(folders.isFilling());
+        QTRY_VERIFY_WITH_TIMEOUT(!folders.isFilling(), 30000);
+        const int above = folders.count() - FOLDERS;  // the path's own lines
+        QCOMPARE(orvalis::nativePath(folders.item(above - 1)->data(Qt::UserRole).toString()), folder);
+        QCOMPARE(orvalis::nativePath(folders.item(folders.count() - 1)->data(Qt::UserRole).toString()),
+                 folder / ("d" + std::to_string(100000 + FOLDERS - 1)));
+    }
+
     void patternsIgnoreLetterCase() {
         FileListBox files;
         files.setPattern(QStringLiteral("*.PDD"));

@@ -8,7 +8,10 @@ namespace orvalis::testing {
 
 class Latin1Folder {
 public:
-    explicit Latin1Folder(const std::filesystem::path& parent) : path_(parent / "M\xfc" "nchen") {
+    explicit Latin1Folder(const std::filesystem::path& parent)
+        : path_(parent /
+                "M\xfc"
+                "nchen") {
         std::filesystem::create_directory(path_);
     }
     ~Latin1Folder() {
