@@ -27,8 +27,7 @@ int main(int argc, char* argv[]) {
     auto* files = app.comparisonWindow().findChild<orvalis::FileListBox*>("File1");
     const int listedAtOnce = files->count();
     while (files->isFilling()) QApplication::processEvents();
-    std::cout << "opened and painted: " << shownMs << " ms (" << listedAtOnce
-              << " measured files listed by then); all " << files->count() << " listed after " << timer.elapsed()
-              << " ms\n";
+    std::cout << "opened and painted: " << shownMs << " ms (" << listedAtOnce << " measured files listed by then); all "
+              << files->count() << " listed after " << timer.elapsed() << " ms\n";
     return 0;
 }

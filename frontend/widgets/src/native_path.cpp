@@ -11,6 +11,7 @@
 #endif
 
 namespace orvalis {
+#ifndef _WIN32
 namespace {
 
 constexpr char16_t ESCAPE_BASE = 0xDC00;  // lone low surrogates U+DC80..U+DCFF carry bytes 0x80..0xFF
@@ -45,6 +46,7 @@ std::size_t utf8Sequence(const std::string& text, std::size_t at, char32_t& code
 }
 
 }  // namespace
+#endif
 
 std::string nativeBytes(const QString& text) {
 #ifdef _WIN32
