@@ -7,9 +7,12 @@
 #include <optional>
 #include <system_error>
 
+#include <filesystem>
+
 #include "app/orvalis_app.h"
 #include "common/work_folder_setup.h"
 #include "engine/program_info.h"
+#include "widgets/native_path.h"
 #include "widgets/qt_message_sink.h"
 #include "widgets/qt_program_launcher.h"
 
@@ -26,14 +29,6 @@ const engine::ProgramHelp HELP{
     "  missing; a file already there is never replaced. The simulators are looked for beside Orvalis\n"
     "  first, then on the PATH.\n"};
 
-std::filesystem::path nativePath(const QString& path) {
-#ifdef _WIN32
-    return std::filesystem::path(path.toStdWString());
-#else
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-#endif
-}
-
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -44,14 +39,15 @@ int main(int argc, char* argv[]) {
     // Windows are hidden, never closed, so the program ends only through "Exit".
     QApplication::setQuitOnLastWindowClosed(false);
 
-    // Qt has taken its own options out of the arguments; what is left is the work folder.
-    const QStringList arguments = QApplication::arguments();
+    // Qt has taken its own options out of argv; what is left is the work folder, taken as the
+    // file system's bytes (a folder name need not be UTF-8).
     std::optional<std::filesystem::path> givenFolder;
-    if (arguments.size() > 1) givenFolder = nativePath(arguments.at(1));
-    const std::filesystem::path workFolder = std::filesystem::absolute(
-        orvalis::chooseWorkFolder(givenFolder, nativePath(QDir::currentPath()), nativePath(QDir::homePath())));
+    if (argc > 1) givenFolder = std::filesystem::path(argv[1]);
+    std::error_code here;
+    const std::filesystem::path workFolder = std::filesystem::absolute(orvalis::chooseWorkFolder(
+        givenFolder, std::filesystem::current_path(here), orvalis::nativePath(QDir::homePath())));
     const std::filesystem::path dataFolder =
-        (nativePath(QApplication::applicationDirPath()) / ORVALIS_DATA_FOLDER_FROM_PROGRAM).lexically_normal();
+        (orvalis::nativePath(QApplication::applicationDirPath()) / ORVALIS_DATA_FOLDER_FROM_PROGRAM).lexically_normal();
     const auto preparation = orvalis::prepareWorkFolder(workFolder, dataFolder);
     const std::string notice = orvalis::preparationMessage(preparation, workFolder, dataFolder);
     if (!notice.empty()) std::cerr << "Orvalis: " << notice << std::endl;
@@ -60,7 +56,7 @@ int main(int argc, char* argv[]) {
     std::filesystem::current_path(workFolder, error);
 
     orvalis::QtMessageSink messages;
-    orvalis::QtProgramLauncher launcher;
+    orvalis::QtProgramLauncher launcher(&messages);
     orvalis::OrvalisApp app(messages, launcher, workFolder, [] { QCoreApplication::exit(0); });
     app.start();
     if (!notice.empty()) {

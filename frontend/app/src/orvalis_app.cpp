@@ -21,6 +21,7 @@
 #include "viewers/spectrum_display_window.h"
 #include "viewers/spectrum_fit_panel.h"
 #include "widgets/twips.h"
+#include "widgets/native_path.h"
 
 namespace orvalis {
 namespace {
@@ -146,7 +147,7 @@ void OrvalisApp::closeKernelViewer() {
 }
 
 // The viewers' file lists start in the work folder, where the simulators write their results.
-ViewerContext OrvalisApp::viewerContext() { return {messages_, QString::fromStdString(workFolder_.string())}; }
+ViewerContext OrvalisApp::viewerContext() { return {messages_, pathText(workFolder_)}; }
 
 // The fit program lies beside the front end, like the simulators.
 void OrvalisApp::installSpectrumFit() {

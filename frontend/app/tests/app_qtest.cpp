@@ -17,12 +17,16 @@
 #include "engine/program_info.h"
 #include "engine/run_frame.h"
 #include "setup/setup_window.h"
+#include "testdoubles/latin1_folder.h"
 #include "testdoubles/recorders.h"
 #include "viewers/comparison_window.h"
 #include "viewers/kernel_viewer_window.h"
 #include "viewers/spectrum_display_window.h"
 #include "widgets/drawing_surface.h"
 #include "widgets/file_browser_lists.h"
+#include "widgets/native_path.h"
+
+#include <filesystem>
 
 namespace orvalis {
 
@@ -45,6 +49,7 @@ private slots:
     void commissioningOpensFromTheComparisonAndItsBeamsOpenThere();
     void aboutBoxGivesTheVersionWithoutHoldingUpTheMenu();
     void firstStartNoticeLeavesTheMenuUsable();
+    void aLatin1WorkFolderReadsItsRangeTableAndTakesTheRun();
 };
 
 namespace {
@@ -324,6 +329,28 @@ void AppTest::firstStartNoticeLeavesTheMenuUsable() {
     QVERIFY(warning != nullptr);
     QCOMPARE(warning->icon(), QMessageBox::Warning);
     warning->close();
+// A work folder whose name is not UTF-8: the set-up finds water.csda there and writes the run
+// there, and the comparison window's lists start in it.
+void AppTest::aLatin1WorkFolderReadsItsRangeTableAndTakesTheRun() {
+#ifdef Q_OS_WIN
+    QSKIP("Windows names are UTF-16");
+#else
+    namespace fs = std::filesystem;
+    QTemporaryDir base;
+    const testing::Latin1Folder latin1(nativePath(base.path()));
+    const fs::path& folder = latin1.path();
+    fs::copy_file(fs::path(ORVALIS_DATA_DIR) / "water.csda", folder / "water.csda");
+    RecordingMessages messages;
+    RecordingLauncher launcher;
+    OrvalisApp app{messages, launcher, folder, [] {}};
+    app.openDepthDoseSetup();
+    QVERIFY(app.setupWindow().rangeTableLoaded());
+    app.setupWindow().findChild<QPushButton*>("Command6")->click();
+    QVERIFY2(messages.warnings.empty(), messages.warnings.empty() ? "" : messages.warnings[0].c_str());
+    QCOMPARE(launcher.folders, std::vector<fs::path>{folder});
+    QVERIFY(fs::is_regular_file(folder / "Nimbrola.dat"));
+    QCOMPARE(nativePath(app.comparisonWindow().findChild<FolderListBox*>("Dir1")->path()), folder);
+#endif
 }
 
 }  // namespace orvalis

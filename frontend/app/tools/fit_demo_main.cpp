@@ -6,11 +6,13 @@
 // "PDD Calculation of this spectrum", and takes the screenshot with ImageMagick's import.
 #include <QApplication>
 #include <QDir>
+
 #include <QFileInfo>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <filesystem>
 
 #include <iostream>
 
@@ -34,8 +36,8 @@ int main(int argc, char* argv[]) {
     const QString screenshot = QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath();
     QApplication::setQuitOnLastWindowClosed(false);
     orvalis::QtMessageSink messages;
-    orvalis::QtProgramLauncher launcher;
-    orvalis::OrvalisApp app(messages, launcher, QDir::currentPath().toStdString(), [] {});
+    orvalis::QtProgramLauncher launcher(&messages);
+    orvalis::OrvalisApp app(messages, launcher, std::filesystem::current_path(), [] {});
     app.start();
     app.openDepthDoseSetup();
     orvalis::ComparisonWindow& comparison = app.comparisonWindow();

@@ -14,6 +14,7 @@
 #include "widgets/drawing_surface.h"
 #include "widgets/file_browser_lists.h"
 #include "widgets/form_controls.h"
+#include "widgets/native_path.h"
 #include "widgets/palette.h"
 #include "widgets/twips.h"
 
@@ -259,7 +260,7 @@ bool ComparisonWindow::finishLoad(const viewers::PddLoad& load, bool measured) {
 std::optional<std::string> ComparisonWindow::readSelected(const FolderListBox* folders, const FileListBox* files,
                                                           const char* readError, QString& path) {
     path = selectedPath(folders, files);
-    std::optional<std::string> bytes = beamdata::text::readWholeFile(path.toStdString());
+    std::optional<std::string> bytes = beamdata::text::readWholeFile(nativeBytes(path));
     if (!bytes) messages_.warn(readError);
     return bytes;
 }

@@ -13,6 +13,7 @@
 #include "engine/run_error.h"
 #include "engine/run_frame.h"
 #include "widgets/drawing_surface.h"
+#include "widgets/native_path.h"
 #include "widgets/palette.h"
 #include "widgets/twips.h"
 
@@ -142,11 +143,7 @@ void FreeSpectrumView::writeExchangeFiles(CalculationKind kind) {
     runKind_ = kind;
     enableRuns(false);
     status_->setText(QStringLiteral("Writing the exchange files..."));
-    QStringList arguments;
-    for (const std::string& argument : viewers::exchangeArguments(*request_, kind))
-        arguments << QString::fromStdString(argument);
-    process_.setWorkingDirectory(workFolder_);
-    process_.start(program_, arguments);
+    startNatively(process_, program_, viewers::exchangeArguments(*request_, kind), nativePath(workFolder_));
 }
 
 void FreeSpectrumView::exchangeFinished(int exitCode, QProcess::ExitStatus status) {
@@ -157,7 +154,7 @@ void FreeSpectrumView::exchangeFinished(int exitCode, QProcess::ExitStatus statu
         return;
     }
     process_.readAllStandardOutput();
-    const std::filesystem::path folder = workFolder_.toStdString();
+    const std::filesystem::path folder = nativePath(workFolder_);
     const bool depthDose = runKind_ == CalculationKind::DepthDose;
     engine::RunFile run;
     try {

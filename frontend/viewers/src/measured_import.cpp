@@ -1,8 +1,11 @@
 #include "viewers/measured_import.h"
 
 #include "engine/constants.h"
+#include "engine/run_error.h"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 
@@ -26,6 +29,26 @@ double departure(std::span<const double> z, std::span<const double> v, std::size
 }  // namespace
 
 bool isWaterTankText(std::string_view text) { return beamdata::detectFormat(text) != beamdata::MeasuredFormat::Csv; }
+
+bool hasWaterTankExtension(std::string_view fileName) {
+    static constexpr std::array<std::string_view, 4> EXTENSIONS{".mcc", ".asc", ".txt", ".cdp"};
+    const std::size_t dot = fileName.rfind('.');
+    if (dot == std::string_view::npos) return false;
+    std::string extension(fileName.substr(dot));
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return std::find(EXTENSIONS.begin(), EXTENSIONS.end(), extension) != EXTENSIONS.end();
+}
+
+std::optional<std::string> waterTankReadError(const std::optional<std::string>& text, const std::string& fileName) {
+    if (!hasWaterTankExtension(fileName)) return std::nullopt;
+    if (!text) return engine::RunError(fileName, 0, "cannot be opened").what();
+    try {
+        beamdata::parseMeasuredText(*text, fileName);
+    } catch (const engine::RunError& error) {
+        return error.what();
+    }
+    return std::nullopt;
+}
 
 std::vector<std::string> scanChoiceRows(const beamdata::MeasuredFile& file) {
     std::vector<std::string> rows;

@@ -11,6 +11,7 @@
 #include "beamdata/ionisation_to_dose.h"
 #include "engine/run_error.h"
 #include "viewers/comparison_window.h"
+#include "widgets/native_path.h"
 #include "widgets/twips.h"
 
 namespace orvalis {
@@ -79,9 +80,14 @@ MeasuredScanImport::MeasuredScanImport(ComparisonWindow& window, MessageSink& me
 MeasuredScanImport::~MeasuredScanImport() = default;
 
 bool MeasuredScanImport::loadIfWaterTank(const QString& path, std::optional<int> scan) {
-    const std::optional<std::string> text = beamdata::text::readWholeFile(path.toStdString());
-    if (!text || !viewers::isWaterTankText(*text)) return false;
+    const std::optional<std::string> text = beamdata::text::readWholeFile(nativeBytes(path));
     const QString fileName = QFileInfo(path).fileName();
+    if (!text || !viewers::isWaterTankText(*text)) {
+        // Junk under a water-tank name gets the reader's own reason, not the CSV message.
+        const std::optional<std::string> why = viewers::waterTankReadError(text, fileName.toStdString());
+        if (why) messages_.warn(*why);
+        return why.has_value();
+    }
     try {
         const beamdata::MeasuredFile file = beamdata::parseMeasuredText(*text, fileName.toStdString());
         int chosen = 0;
@@ -172,7 +178,7 @@ void MeasuredScanImport::measuredLoaded(const QString& path) {
 void MeasuredScanImport::takeCsv(const QString& path) {
     csvPath_ = path;
     measured_.reset();
-    if (const std::optional<std::string> text = beamdata::text::readWholeFile(path.toStdString())) {
+    if (const std::optional<std::string> text = beamdata::text::readWholeFile(nativeBytes(path))) {
         const QString fileName = QFileInfo(path).fileName();
         try {
             beamdata::DepthScan curve = beamdata::csvDepthScan(*text, fileName.toStdString());
@@ -198,7 +204,7 @@ void MeasuredScanImport::takeCsv(const QString& path) {
 void MeasuredScanImport::calculatedLoaded(const QString& path) {
     calculated_.reset();
     std::array<double, viewers::PDD_TABLE_LAST + 1> dose{};
-    if (const std::optional<std::string> text = beamdata::text::readWholeFile(path.toStdString())) {
+    if (const std::optional<std::string> text = beamdata::text::readWholeFile(nativeBytes(path))) {
         if (viewers::loadCalculatedPdd(*text, dose).maxDose) {
             beamdata::DepthScan curve;
             viewers::calculatedCurvePoints(dose, curve.depthMm, curve.value);

@@ -16,6 +16,7 @@
 #include "viewers/free_spectrum_view.h"
 #include "viewers/measured_scan_import.h"
 #include "widgets/drawing_surface.h"
+#include "widgets/native_path.h"
 #include "widgets/twips.h"
 
 namespace orvalis {
@@ -175,10 +176,10 @@ void SpectrumFitPanel::startFit() {
     if (isRunning() || measuredPath_.isEmpty()) return;
     viewers::FitRequest request;
     request.model = model();
-    request.measuredPath = measuredPath_.toStdString();
+    request.measuredPath = nativeBytes(measuredPath_);
     curvePath_ = context_.workFolder + QStringLiteral("/fit-") + QFileInfo(measuredPath_).completeBaseName() +
                  QStringLiteral(".pdd");
-    request.curvePath = curvePath_.toStdString();
+    request.curvePath = nativeBytes(curvePath_);
     if (!fromRange_->isChecked()) {
         const double energy = beamdata::textValue(maxEnergy_->text().toStdString());
         if (!(energy > 0.0)) {
@@ -197,8 +198,6 @@ void SpectrumFitPanel::startFit() {
     request.scan = window_.measuredImport()->fitScan();
     request.ionisation = window_.measuredImport()->fitIonisation();
     request.depthsInCm = window_.measuredImport()->fitDepthsInCm();
-    QStringList arguments;
-    for (const std::string& argument : viewers::fitArguments(request)) arguments << QString::fromStdString(argument);
     request_ = request;
     result_.reset();
     freeResult_.reset();
@@ -215,8 +214,7 @@ void SpectrumFitPanel::startFit() {
     start_->setEnabled(false);
     fitButton_->setEnabled(false);
     cancel_->setEnabled(true);
-    process_.setWorkingDirectory(context_.workFolder);
-    process_.start(context_.program, arguments);
+    startNatively(process_, context_.program, viewers::fitArguments(request), nativePath(context_.workFolder));
 }
 
 void SpectrumFitPanel::cancelFit() {
@@ -278,7 +276,7 @@ void SpectrumFitPanel::processFinished(int exitCode, QProcess::ExitStatus status
 }
 
 bool SpectrumFitPanel::drawFittedCurve() {
-    const std::optional<std::string> text = beamdata::text::readWholeFile(curvePath_.toStdString());
+    const std::optional<std::string> text = beamdata::text::readWholeFile(nativeBytes(curvePath_));
     if (!text) return false;
     const auto points = viewers::fittedCurvePoints(*text);
     if (!points) return false;

@@ -9,10 +9,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "beamdata/measured_curve_file.h"
+#include "engine/run_error.h"
 #include "testdoubles/recorders.h"
 #include "viewers/comparison_window.h"
 #include "viewers/measured_scan_import.h"
 #include "widgets/file_browser_lists.h"
+#include "widgets/native_path.h"
 
 using namespace orvalis;
 
@@ -195,6 +198,50 @@ private slots:
         QVERIFY(window_->tables().depthMm[2] > 1.0);  // 1.5 mm, not 0.15
         QTest::mouseClick(import()->depthsInCmBox(), Qt::LeftButton);
         QVERIFY(!import()->fitDepthsInCm());
+    // Junk under a water-tank name is named with the reader's reason, word for word what
+    // orvalis-quality reports; junk under .csv keeps the window's own message; the last curve stays.
+    void waterTankJunkIsNamedWithItsReason() {
+        const auto write = [this](const char* name, const QByteArray& bytes) {
+            QFile file(dir_.filePath(QString::fromLatin1(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        };
+        write("bad-empty.mcc", "");
+        write("bad-binary.MCC", QByteArray("\x7f"
+                                           "ELF\x02\x01\x00\x00junk",
+                                           12));
+        write("bad-words.cdp", "hello\nworld\n");
+        write("junk.csv", "");
+        QVERIFY(QFile::copy(QStringLiteral(EXAMPLE_CSV_PATH), dir_.filePath("csv-layout.txt")));
+        window_->findChild<FileListBox*>("File1")->refresh();
+        load("example-9MeV-rfa300.txt");
+        const auto depths = window_->tables().depthMm;
+        const QString r50 = text(3);
+        for (const char* name : {"bad-empty.mcc", "bad-binary.MCC", "bad-words.cdp"}) {
+            const std::size_t before = messages_.warnings.size();
+            load(QString::fromLatin1(name));
+            QCOMPARE(messages_.warnings.size(), before + 1);
+            std::string reader;
+            try {
+                beamdata::readMeasuredFile(nativePath(dir_.filePath(QString::fromLatin1(name))));
+            } catch (const engine::RunError& error) {
+                reader = error.what();
+            }
+            QVERIFY2(!reader.empty(), name);
+            QCOMPARE(messages_.warnings.back(), reader);
+            QCOMPARE(window_->tables().depthMm, depths);
+            QCOMPARE(text(3), r50);
+        }
+        QCOMPARE(messages_.warnings[messages_.warnings.size() - 3],
+                 std::string("bad-empty.mcc, line 1: the file is empty"));
+        load("junk.csv");
+        QCOMPARE(messages_.warnings.back(), std::string(" I can't read this measured data file !"));
+        const std::size_t before = messages_.warnings.size();
+        load("csv-layout.txt");  // the window's CSV layout under a .txt name still loads
+        QCOMPARE(messages_.warnings.size(), before);
+        QVERIFY(!text(3).isEmpty());
+        for (const char* name : {"bad-empty.mcc", "bad-binary.MCC", "bad-words.cdp", "junk.csv", "csv-layout.txt"})
+            QFile::remove(dir_.filePath(QString::fromLatin1(name)));
     }
 };
 

@@ -9,12 +9,17 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "testdoubles/latin1_folder.h"
 #include "testdoubles/recorders.h"
 #include "viewers/comparison_window.h"
 #include "viewers/free_spectrum_view.h"
 #include "viewers/spectrum_fit_panel.h"
 #include "widgets/drawing_surface.h"
 #include "widgets/file_browser_lists.h"
+#include "widgets/native_path.h"
+
+#include <filesystem>
+#include <fstream>
 
 using namespace orvalis;
 
@@ -240,6 +245,38 @@ private slots:
         QTest::mouseClick(button(view, "FreeRunPdd"), Qt::LeftButton);
         QVERIFY(failed.wait(10000));
         QCOMPARE(messages_.warnings.back(), std::string(" Cannot find the program Tolvane"));
+    }
+
+    // A work folder and a measured file named in Latin-1: listed, loaded, and fitted, the fit
+    // program getting the path byte for byte and writing its curve where the window reads it.
+    void aLatin1FolderAndFileAreFittedEndToEnd() {
+#ifdef Q_OS_WIN
+        QSKIP("Windows names are UTF-16");
+#else
+        namespace fs = std::filesystem;
+        const testing::Latin1Folder latin1(nativePath(dir_.path()));
+        const fs::path& folder = latin1.path();
+        fs::copy_file(nativePath(dir_.filePath("water.csv")), folder / "W\xe4sser.csv");
+        ComparisonWindow window({messages_, pathText(folder)});
+        window.resetFromMainMenu();
+        SpectrumFitPanel panel(
+            window, {messages_, launcher_, QStringLiteral(FAKE_FIT_PROGRAM), pathText(folder)},
+            [] { return std::optional<double>(9.0); }, [](const viewers::FittedSpectrum&) {});
+        auto* files = window.findChild<FileListBox*>("File1");
+        QCOMPARE(files->count(), 1);
+        QVERIFY(files->selectFile(files->item(0)->text()));
+        QTest::mouseClick(window.findChild<QPushButton*>("Command4"), Qt::LeftButton);
+        QVERIFY(messages_.warnings.empty());
+        QSignalSpy finished(&panel, &SpectrumFitPanel::fitFinished);
+        QTest::mouseClick(window.findChild<QPushButton*>("FitSpectrum"), Qt::LeftButton);
+        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.first().first().toBool());
+        std::ifstream recorded(folder / "fake-args.txt", std::ios::binary);
+        const std::string args{std::istreambuf_iterator<char>(recorded), {}};
+        QVERIFY(args.starts_with((folder / "W\xe4sser.csv").native() + "\n"));
+        QVERIFY(args.find("--out\n" + (folder / "fit-W\xe4sser.pdd").native() + "\n") != std::string::npos);
+        QVERIFY(fs::is_regular_file(folder / "fit-W\xe4sser.pdd"));
+#endif
     }
 };
 

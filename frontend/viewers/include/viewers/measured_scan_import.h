@@ -31,8 +31,9 @@ public:
     MeasuredScanImport(ComparisonWindow& window, MessageSink& messages);
     ~MeasuredScanImport() override;
 
-    // True when the file is a water-tank export; it is then loaded here (or a message shown). A
-    // given `scan` (from 1) is loaded without asking.
+    // True when the file is a water-tank export, or has a water-tank name and cannot be read; it is
+    // then loaded here, or a message naming the file and the reason is shown. A given `scan` (from 1)
+    // is loaded without asking.
     bool loadIfWaterTank(const QString& path, std::optional<int> scan = std::nullopt);
 
     void setChooser(ScanChooser* chooser) { chooser_ = chooser; }  // not owned; null: the dialog
