@@ -17,6 +17,7 @@
 class QCheckBox;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 
 namespace orvalis {
 
@@ -34,6 +35,7 @@ public:
     void setChooser(ScanChooser* chooser) { chooser_ = chooser; }  // not owned; null: the dialog
     QCheckBox* ionisationBox() const { return ionisation_; }
     QLabel* note() const { return note_; }
+    QScrollArea* noteBox() const { return noteBox_; }  // the note's place under the plot
     QPushButton* beamQualityButton() const { return qualityButton_; }
     BeamQualityDialog* beamQualityDialog() const { return dialog_; }
 
@@ -47,7 +49,9 @@ public slots:
 
 private:
     void loadChosen();
+    // The table follows every load that succeeded: a water-tank curve, a CSV file, a calculated file.
     void measuredLoaded(const QString& path);
+    void takeCsvFile(const QString& path);
     void calculatedLoaded(const QString& path);
     void ionisationToggled(bool ionisation);
 
@@ -56,6 +60,7 @@ private:
     std::unique_ptr<DialogScanChooser> dialogChooser_;
     ScanChooser* chooser_ = nullptr;
     QCheckBox* ionisation_ = nullptr;
+    QScrollArea* noteBox_ = nullptr;
     QLabel* note_ = nullptr;
     QPushButton* qualityButton_ = nullptr;
     BeamQualityDialog* dialog_ = nullptr;
