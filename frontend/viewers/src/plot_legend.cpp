@@ -49,7 +49,6 @@ PlotLegend::PlotLegend(QWidget* plot) : QFrame(plot) {
     setAutoFillBackground(true);
     QPalette colours = palette();
     colours.setColor(QPalette::Window, QColor(255, 255, 255, 230));
-    colours.setColor(QPalette::WindowText, QColor(128, 128, 128));
     setPalette(colours);
     grid_ = new QGridLayout(this);
     grid_->setContentsMargins(4, 2, 4, 2);
@@ -90,6 +89,8 @@ void PlotLegend::showEntries(const std::vector<viewers::LegendEntry>& entries, Q
         const int row = static_cast<int>(k);
         grid_->addWidget(strokeLabel, row, 0);
         grid_->addWidget(name, row, 1);
+        strokeLabel->show();  // children added to a legend already shown stay hidden otherwise
+        name->show();
         strokes_.push_back(strokeLabel);
         names_.push_back(name);
     }

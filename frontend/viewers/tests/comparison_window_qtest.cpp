@@ -244,7 +244,14 @@ private slots:
         QVERIFY(legend->isVisible());
         QCOMPARE(legend->rowCount(), 4);
         const char* names[] = {"run.pdd", "deep.pdd", "shallow.csv", "deep.csv"};
-        for (int row = 0; row < 4; ++row) QCOMPARE(legend->nameLabel(row)->text(), QString::fromLatin1(names[row]));
+        for (int row = 0; row < 4; ++row) {
+            QLabel* name = legend->nameLabel(row);
+            QCOMPARE(name->text(), QString::fromLatin1(names[row]));
+            // Shown whole, though the rows came while the legend was already on the plot.
+            QVERIFY(name->isVisible());
+            QVERIFY(name->width() >= name->sizeHint().width());
+            QVERIFY(legend->rect().contains(name->geometry()));
+        }
         QCOMPARE(legend->nameLabel(1)->accessibleName(), QStringLiteral("calculated curve, dark red, solid: deep.pdd"));
         QCOMPARE(legend->nameLabel(3)->accessibleName(), QStringLiteral("measured curve, navy, solid: deep.csv"));
         QVERIFY(plot->accessibleDescription().contains(QStringLiteral("measured curve, blue, solid: shallow.csv")));
