@@ -1,8 +1,7 @@
 #include "beamdata/free_exchange.h"
 
+#include "beamdata/number_pattern.h"
 #include "engine/constants.h"
-
-#include <cstdio>
 
 namespace beamdata {
 
@@ -10,10 +9,9 @@ namespace {
 
 constexpr const char* FREE_SUFFIX = "-free";
 
+// Dx as the fit's RESULT line prints it, to a tenth.
 std::string backgroundTitle(double leftOutPercent) {
-    char text[48];
-    std::snprintf(text, sizeof text, "background %.1f %% left out", leftOutPercent);
-    return text;
+    return "background " + formatNumber(leftOutPercent, "#0.0") + " % left out";
 }
 
 }  // namespace

@@ -18,21 +18,13 @@ CurveStyle CurveLegend::add(CurveKind kind, std::string name) {
 }
 
 const char* kindName(CurveKind kind) {
-    switch (kind) {
-    case CurveKind::Measured: return "measured";
-    case CurveKind::Calculated: return "calculated";
-    case CurveKind::Fitted: return "fitted";
-    }
-    return "";
+    constexpr const char* NAMES[] = {"measured", "calculated", "fitted"};
+    return NAMES[static_cast<std::size_t>(kind)];
 }
 
 const char* patternName(LinePattern pattern) {
-    switch (pattern) {
-    case LinePattern::Solid: return "solid";
-    case LinePattern::Dashed: return "dashed";
-    case LinePattern::Dotted: return "dotted";
-    }
-    return "";
+    constexpr const char* NAMES[] = {"solid", "dashed", "dotted"};
+    return NAMES[static_cast<std::size_t>(pattern)];
 }
 
 std::string legendDescription(const std::vector<LegendEntry>& entries,
