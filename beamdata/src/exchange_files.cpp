@@ -8,6 +8,7 @@
 
 #include "beamdata/number_pattern.h"
 #include "engine/result_lock.h"
+#include "engine/record_io.h"
 #include "engine/run_error.h"
 #include "engine/run_frame.h"
 #include "engine/stop_request.h"
@@ -52,6 +53,15 @@ std::string betaTitleLine(double beta) { return std::string(BETA_SHIFT_JIS) + "=
 
 std::string weightText(double relativeWeight) { return formatNumber(relativeWeight, WEIGHT_PATTERN); }
 
+float weightAsRead(double relativeWeight) {
+    float value = 0.0f;
+    // The simulator's E10.3 field: the blank in column 6, then the nine characters.
+    std::string field(" ");
+    field += weightText(relativeWeight);
+    engine::parseRealField(field, 3, value);
+    return value;
+}
+
 std::string relativeEnergyText(int bin) { return formatNumber(bin / 100.0, "00.00"); }
 
 std::string resultExtension(CalculationKind kind) {
@@ -61,12 +71,18 @@ std::string resultExtension(CalculationKind kind) {
 std::string runFileBytes(const ExchangeContent& content) {
     std::string text = formatNumber(content.maxEnergyMeV, " #0.0") + EOL;
     text += content.historyText + "." + EOL;
-    text += content.resultBaseName + resultExtension(content.kind) + EOL;
+    text += resultFileName(content) + EOL;
     if (content.kind == CalculationKind::DepthDose) {
-        text += content.resultBaseName + FLUENCE_EXTENSION + EOL;
+        text += fluenceFileName(content) + EOL;
     }
     return text;
 }
+
+std::string resultFileName(const ExchangeContent& content) {
+    return content.resultBaseName + resultExtension(content.kind);
+}
+
+std::string fluenceFileName(const ExchangeContent& content) { return content.resultBaseName + FLUENCE_EXTENSION; }
 
 std::string spectrumFileBytes(const ExchangeContent& content) {
     std::string text = content.titleLine1 + EOL + content.titleLine2 + EOL;

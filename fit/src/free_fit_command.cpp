@@ -1,12 +1,12 @@
 #include "fit/free_fit_command.h"
 
 #include "beamdata/exchange_files.h"
+#include "beamdata/free_exchange.h"
 #include "beamdata/range_energy.h"
 #include "engine/program_info.h"
 #include "engine/run_error.h"
 #include "engine/run_frame.h"
 #include "fit/fit_report.h"
-#include "fit/free_exchange.h"
 #include "fit/free_fit_report.h"
 #include "fit/report_text.h"
 
@@ -37,19 +37,6 @@ float freeMaxEnergy(const CommandOptions& o, std::optional<double> measuredRange
     out << "Maximum energy from the practical range " << rangeCm << " cm: " << *derived << " MeV; bins up to "
         << FREE_MAX_ENERGY_FACTOR << " x that: " << formatted("%.1f", emax) << " MeV\n";
     return static_cast<float>(emax);
-}
-
-// The exchange files of `run`, titled with the background of the whole `model`.
-FreeExchange exchangeOf(const FreeFitResult& run, const FreeFitResult& model,
-                        const std::filesystem::path& measuredFile) {
-    FreeExchange e;
-    e.maxEnergyMeV = run.maxEnergyMeV;
-    e.stem = freeResultStem(measuredFile);
-    e.titleLine1 = "free-form fit";
-    e.titleLine2 = model.background ? "background " + formatted("%.1f", model.backgroundAtRpPercent) + " % left out"
-                                    : "no background";
-    e.relativeWeight = run.relativeWeight;
-    return e;
 }
 
 // Rp of the deepest fall-off. The tangent at the steepest point of the curve belongs to the fall-off
@@ -133,6 +120,7 @@ int runFreeFitCommand(const CommandOptions& o, std::ostream& out, const FreePlot
     std::string whyNone;
     const auto background = backgroundLine(measured, *rangeMm, o.background, fileName, &whyNone);
     if (!background && o.background == BackgroundMode::Automatic) out << "No background: " << whyNone << "\n";
+    if (!background && whyNone.empty()) whyNone = "switched off by --background off";
 
     // The bins end at Emax: 100 curves, no more (the highest take longest to simulate).
     const auto basis = obtainBasis(o, maxEnergyMeV, out, cancel, engine::SPECTRUM_BINS);
@@ -178,16 +166,19 @@ int runFreeFitCommand(const CommandOptions& o, std::ostream& out, const FreePlot
     }
     drawPlot(
         o.plotFile, static_cast<bool>(plot), [&] { return plot(o.plotFile, measured, result); }, out);
+    // The files are made from the RESULT records, as the fit window makes them.
+    const std::string resultLines = freeResultLines(result, forRun ? *forRun : result,
+                                                    result.background ? std::string() : whyNone);
     if (o.writeExchange || o.writeKernelExchange) {
-        const FreeExchange exchange = exchangeOf(forRun ? *forRun : result, result, o.measuredFile);
+        const auto handedOver = beamdata::parseFreeFitOutput(resultLines);
+        if (!handedOver) throw std::logic_error("the free-form RESULT records do not read back");
         const auto kind = o.writeExchange ? beamdata::CalculationKind::DepthDose : beamdata::CalculationKind::Kernel;
-        beamdata::writeExchangeFiles(o.workFolder, freeExchangeContent(exchange, kind));
+        const beamdata::ExchangeContent content = beamdata::freeExchangeContent(*handedOver, o.measuredFile, kind);
+        beamdata::writeExchangeFiles(o.workFolder, content);
         out << "Exchange files " << engine::RUN_FILE_NAME << " and " << engine::SPECTRUM_FILE_NAME << " written for "
-            << (o.writeExchange ? "Tolvane: " + exchange.stem + "-free.pdd"
-                                : "Brisella: " + exchange.stem + "-free.elk")
-            << "\n";
+            << (o.writeExchange ? "Tolvane: " : "Brisella: ") << beamdata::resultFileName(content) << "\n";
     }
-    out << freeResultLines(result) << std::flush;
+    out << resultLines << std::flush;
     return 0;
 }
 

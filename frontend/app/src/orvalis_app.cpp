@@ -81,13 +81,17 @@ ComparisonWindow& OrvalisApp::comparisonWindow() {
     return *comparisonWindow_;
 }
 
-// Below the plot, left of the read-out's icon.
+// Below the plot, right of the read-out's "PDD" box: the one free place of the window's lower edge.
 void OrvalisApp::installCommissioningButton() {
-    constexpr int BUTTON_TWIPS[] = {5790, 8520, 1740, 495};
+    constexpr int BUTTON_TWIPS[] = {14040, 8520, 1380, 495};
+    constexpr double BUTTON_POINTS = 8.0;
     auto* button = new QPushButton(QStringLiteral("Commissioning..."), comparisonWindow_.get());
     button->setObjectName(QStringLiteral("Commissioning"));
     button->setAccessibleName(QStringLiteral("Fit every beam of a set of water-tank exports"));
     button->setGeometry(twipsRect(BUTTON_TWIPS[0], BUTTON_TWIPS[1], BUTTON_TWIPS[2], BUTTON_TWIPS[3]));
+    QFont font = button->font();
+    font.setPointSizeF(BUTTON_POINTS);
+    button->setFont(font);
     connect(button, &QPushButton::clicked, this, [this] { showOnTop(commissioning()); });
 }
 

@@ -272,7 +272,13 @@ void AppTest::commissioningOpensFromTheComparisonAndItsBeamsOpenThere() {
     Fixture f;
     f.click(f.app.mainMenu(), "Command1");
     ComparisonWindow& comparison = f.app.comparisonWindow();
-    comparison.findChild<QPushButton*>("Commissioning")->click();
+    auto* button = comparison.findChild<QPushButton*>("Commissioning");
+    for (QWidget* other : comparison.findChildren<QWidget*>())  // clear of every control of the window
+        if (other != button && other->parent() == &comparison && !other->objectName().isEmpty() &&
+            other->isVisibleTo(&comparison))
+            QVERIFY2(!button->geometry().intersects(other->geometry()), qPrintable(other->objectName()));
+    QVERIFY(comparison.rect().contains(button->geometry()));
+    button->click();
     QVERIFY(f.app.commissioning().isVisible());
     const QString tank = QString(ORVALIS_SAMPLES_DIR) + "/electrons-6-9-12MeV.mcc";
     QSignalSpy measured(&comparison, &ComparisonWindow::measuredLoaded);

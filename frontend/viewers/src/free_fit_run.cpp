@@ -33,7 +33,8 @@ std::string freeFitFiguresText(const beamdata::FreeFitOutput& result) {
     std::string text = "Free-form   rms " + fixed("%.2f", s.rmsPercent) + " %   Emax " + fixed("%.1f", s.maxEnergyMeV) +
                        " MeV   smoothing " + fixed("%.2e", s.smooth) + "\nmean " + fixed("%.2f", s.meanEnergyMeV) +
                        " MeV   peak " + fixed("%.2f", s.peakEnergyMeV) + " MeV   background " +
-                       fixed("%.2f", s.backgroundPercent) + " % at Rp";
+                       (result.noBackgroundReason ? "none" : fixed("%.2f", s.backgroundPercent) + " % at Rp");
+    if (result.noBackgroundReason) text += "\nNo background: " + *result.noBackgroundReason;
     for (const beamdata::LevelComparison& level : result.levels) {
         const auto model = [&level](std::size_t k) {
             return k < level.modelMm.size() ? level.modelMm[k] : std::optional<double>();
@@ -41,24 +42,11 @@ std::string freeFitFiguresText(const beamdata::FreeFitOutput& result) {
         text += std::string("\n") + beamdata::levelName(level.level) + ": measured " + fixed("%.2f", level.measuredMm) +
                 " mm, free " + fixed("%.2f", model(0)) + " mm, window " + fixed("%.2f", model(1)) + " mm";
     }
-    if (s.backgroundPercent > 0.0)
+    if (!result.noBackgroundReason)
         text +=
             "\nThe simulators follow electrons only: the exchange files carry the spectrum refitted "
             "without the background; \"window\" is what the comparison window will show of their run.";
     return text;
-}
-
-std::vector<std::string> exchangeArguments(const FitRequest& request, beamdata::CalculationKind kind) {
-    FitRequest rerun = request;
-    rerun.model = FitModel::Free;
-    std::vector<std::string> arguments = fitArguments(rerun);
-    for (auto out = arguments.begin(); out != arguments.end(); ++out)
-        if (*out == "--out" && out + 1 != arguments.end()) {
-            arguments.erase(out, out + 2);
-            break;
-        }
-    arguments.emplace_back(kind == beamdata::CalculationKind::DepthDose ? "--exchange" : "--kernel-exchange");
-    return arguments;
 }
 
 }  // namespace orvalis::viewers

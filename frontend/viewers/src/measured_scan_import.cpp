@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 
 #include "beamdata/beam_quality.h"
 #include "beamdata/csv_measured_format.h"
@@ -56,13 +57,23 @@ MeasuredScanImport::MeasuredScanImport(ComparisonWindow& window, MessageSink& me
     depthsInCm_->setGeometry(twips(DEPTHS_IN_CM_TWIPS));
     connect(depthsInCm_, &QCheckBox::clicked, this, &MeasuredScanImport::depthsInCmToggled);
 
-    note_ = new QLabel(&window);
+    // The note can run to several lines (file, curve, conversion, resampling); the little room under
+    // the plot scrolls rather than cutting it.
+    noteBox_ = new QScrollArea(&window);
+    noteBox_->setObjectName(QStringLiteral("MeasuredNoteBox"));
+    noteBox_->setAccessibleName(QStringLiteral("About the measured curve, scrollable"));
+    noteBox_->setFrameShape(QFrame::NoFrame);
+    noteBox_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    noteBox_->setWidgetResizable(true);
+    noteBox_->setGeometry(twips(NOTE_TWIPS));
+    note_ = new QLabel;
     note_->setObjectName(QStringLiteral("MeasuredNote"));
     note_->setAccessibleName(QStringLiteral("About the measured curve"));
     note_->setFont(timesFont(8));
     note_->setWordWrap(true);
     note_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    note_->setGeometry(twips(NOTE_TWIPS));
+    note_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    noteBox_->setWidget(note_);
 
     qualityButton_ = new QPushButton(QStringLiteral("Beam quality"), &window);
     qualityButton_->setObjectName(QStringLiteral("BeamQualityButton"));
@@ -133,9 +144,11 @@ void MeasuredScanImport::loadChosen() {
         measuredSource_ = fileName_ + QStringLiteral(", curve %1: ").arg(scan_) +
                           QString::fromStdString(beamdata::describeScan(dose.info, dose.info.convertedToDose));
         note_->setText(QString::fromStdString(viewers::measuredNote(fileName_.toStdString(), scan_, dose.info, shown)));
-        note_->setToolTip(note_->text());  // the whole note when the space under the plot cuts it
+        note_->setToolTip(note_->text());
         ionisation_->setEnabled(true);
-        window_.loadMeasuredCurve(path_, shown.depthMm, shown.value);
+        QString curveName = fileName_ + QStringLiteral(", curve %1").arg(scan_);
+        if (dose.info.convertedToDose) curveName += QStringLiteral(", ionisation \u2192 dose");
+        window_.loadMeasuredCurve(path_, curveName, shown.depthMm, shown.value);
     } catch (const engine::RunError& e) {
         messages_.warn(e.what());
     }
@@ -165,8 +178,13 @@ bool MeasuredScanImport::refused(const beamdata::DepthScan& scan, const QString&
 }
 
 void MeasuredScanImport::measuredLoaded(const QString& path) {
-    if (path == path_ || redrawingCsv_) return;  // the water-tank curve, or the CSV curve in cm, just drawn
-    // A CSV file: its records as the table's measured curve; the water-tank state is gone.
+    // Else the water-tank curve, or the CSV curve in cm, was just drawn and is already taken.
+    if (path != path_ && !redrawingCsv_) takeCsvFile(path);
+    if (dialog_->isVisible()) showBeamQuality();
+}
+
+void MeasuredScanImport::takeCsvFile(const QString& path) {
+    // Its records as the table's measured curve; the water-tank state is gone.
     path_.clear();
     note_->clear();
     note_->setToolTip(QString());
@@ -198,7 +216,6 @@ void MeasuredScanImport::takeCsv(const QString& path) {
             // Depths out of order: the window draws such a file, but it has no figures.
         }
     }
-    if (dialog_->isVisible()) showBeamQuality();
 }
 
 void MeasuredScanImport::calculatedLoaded(const QString& path) {

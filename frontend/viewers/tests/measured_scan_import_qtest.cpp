@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -77,7 +79,7 @@ private slots:
     // The new controls sit clear of every specified control of the window.
     void newControlsAreClearOfTheWindowsControls() {
         for (QWidget* mine :
-             {static_cast<QWidget*>(import()->ionisationBox()), static_cast<QWidget*>(import()->note()),
+             {static_cast<QWidget*>(import()->ionisationBox()), static_cast<QWidget*>(import()->noteBox()),
               static_cast<QWidget*>(import()->beamQualityButton()), static_cast<QWidget*>(import()->depthsInCmBox())})
             for (QWidget* other : window_->findChildren<QWidget*>())
                 if (other != mine && other->parent() == window_ && !other->objectName().isEmpty() &&
@@ -118,6 +120,20 @@ private slots:
         QVERIFY(count <= 150 && count > 100);
         QVERIFY(window_->tables().depthMm[static_cast<std::size_t>(count)] > 80.0);  // the deepest point is kept
         QVERIFY(!text(3).isEmpty());
+    }
+
+    // The note under the plot (file, curve, detector, conversion, resampling) is laid out whole in
+    // its scrolling box, however many lines it takes there.
+    void theNoteIsReadableInFull() {
+        QScrollArea* box = import()->noteBox();
+        QLabel* note = import()->note();
+        QVERIFY(note->text().size() > 120);  // more than the box shows at once
+        QTRY_VERIFY(note->width() <= box->viewport()->width());
+        QTRY_VERIFY2(
+            note->height() >= note->heightForWidth(note->width()),
+            qPrintable(QStringLiteral("%1 < %2").arg(note->height()).arg(note->heightForWidth(note->width()))));
+        QVERIFY(box->verticalScrollBar()->maximum() >= note->height() - box->viewport()->height());
+        QVERIFY(box->verticalScrollBar()->maximum() > 0);
     }
 
     // A bad file or a cancelled choice leaves the last curve; the message names file and line.
@@ -242,6 +258,33 @@ private slots:
         QVERIFY(!text(3).isEmpty());
         for (const char* name : {"bad-empty.mcc", "bad-binary.MCC", "bad-words.cdp", "junk.csv", "csv-layout.txt"})
             QFile::remove(dir_.filePath(QString::fromLatin1(name)));
+    // The open table follows every load: a CSV file, a water-tank curve picked in the chooser and a
+    // calculated file.
+    void beamQualityTableFollowsEveryLoad() {
+        QTableWidget* table = import()->beamQualityDialog()->table();
+        QVERIFY(import()->beamQualityDialog()->isVisible());
+        load("example.csv");
+        QCOMPARE(table->item(3, 0)->text(), text(3));
+        const QString csvR50 = text(3);
+        chooser_.answer = 2;  // 12 MeV
+        load("electrons-6-9-12MeV.mcc");
+        QVERIFY(text(3) != csvR50);
+        QCOMPARE(table->item(3, 0)->text(), text(3));
+        QFile calculated(dir_.filePath("run.pdd"));
+        QVERIFY(calculated.open(QIODevice::WriteOnly));
+        calculated.write("  9.00 MeV a=8.0 b=2.0\r\n   10000000.\r\n");
+        for (int i = 1; i <= 125; ++i)
+            calculated.write(
+                QByteArray::number(i - 15).rightJustified(4) + "." +
+                QByteArray::number(i <= 40 ? 1.0 : (i >= 90 ? 0.0 : (90 - i) / 50.0), 'E', 3).rightJustified(10) +
+                "\r\n");
+        calculated.close();
+        window_->findChild<FileListBox*>("File2")->refresh();
+        QVERIFY(window_->findChild<FileListBox*>("File2")->selectFile("run.pdd"));
+        QTest::mouseClick(window_->findChild<QPushButton*>("Command2"), Qt::LeftButton);
+        QCOMPARE(text(9), QStringLiteral("50.00"));
+        QCOMPARE(table->item(3, 1)->text(), text(9));
+        QCOMPARE(table->item(3, 0)->text(), text(3));  // the water-tank curve stays
     }
 };
 

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "viewers/curve_legend.h"
 #include "viewers/pdd_comparison.h"
 #include "viewers/viewer_context.h"
 
@@ -19,6 +20,7 @@ class SurfaceLine;
 class FolderListBox;
 class FileListBox;
 class MeasuredScanImport;
+class PlotLegend;
 
 class ComparisonWindow : public QWidget {
     Q_OBJECT
@@ -32,13 +34,19 @@ public:
     // "Graph clear": the calculated list refreshed, then the empty plot and emptied fields.
     void graphClear();
 
-    // A measured curve from a water-tank file (at most 150 points), loaded like a measured file.
-    void loadMeasuredCurve(const QString& path, std::span<const double> depthMm, std::span<const double> value);
+    // A measured curve from a water-tank file (at most 150 points), loaded like a measured file;
+    // `curveName` names it in the plot's legend.
+    void loadMeasuredCurve(const QString& path, const QString& curveName, std::span<const double> depthMm,
+                           std::span<const double> value);
+    // A fitted curve (plot points), drawn as a broken line in a shade of the fit's green and named
+    // `curveName` in the legend.
+    void drawFittedCurve(const std::vector<viewers::PlotPoint>& points, const QString& curveName);
     MeasuredScanImport* measuredImport() const { return measuredImport_; }
 
     const viewers::DepthDoseTables& tables() const { return tables_; }
     double pddMax() const { return pddMax_; }
     DrawingSurface* plot() const { return plot_; }
+    PlotLegend* legend() const { return legend_; }
 
 signals:
     // A measured file was loaded without error (the path as selected).
@@ -59,15 +67,17 @@ private:
     void buildPlot();
     void loadMeasured();
     void loadCalculated();
-    void finishMeasuredLoad(const viewers::PddLoad& load, const QString& path);
-    // Shows what a load did, as far as it went (the maximum, the curve, the markers and the load's
-    // column); then, when it succeeded, the differences and the read-out's state. False on failure,
-    // which has been reported.
-    bool finishLoad(const viewers::PddLoad& load, bool measured);
+    void finishMeasuredLoad(const viewers::PddLoad& load, const QString& path, const QString& curveName);
+    // Shows what a load did, as far as it went (the maximum, the curve named `curveName`, the
+    // markers and the load's column); then, when it succeeded, the differences and the read-out's
+    // state. False on failure, which has been reported.
+    bool finishLoad(const viewers::PddLoad& load, bool measured, const QString& curveName);
     void showRanges(const viewers::PddLoad& load, bool measured);
     void showReadout(double x);
     void resetPlot(const std::array<viewers::PlotLabel, 12>& labels);
-    void drawCurve(const std::vector<viewers::PlotPoint>& points, const QColor& firstPoint, const QColor& rest);
+    // Draws the next curve of `kind` in its own style and names it in the legend.
+    void drawCurve(const std::vector<viewers::PlotPoint>& points, viewers::CurveKind kind, const QString& curveName);
+    void showLegend();
     LevelFields& fieldsOf(viewers::RangeLevel level);
     bool columnFilled(QLineEdit* LevelFields::*column) const;
     void fillDifferences();
@@ -91,6 +101,8 @@ private:
     std::array<SurfaceLine*, 4> levelMarkers_{};  // in search order: R50, R80, R90, R10
     SurfaceLine* cursorLine_ = nullptr;
     MeasuredScanImport* measuredImport_ = nullptr;
+    viewers::CurveLegend curves_;  // the curves drawn since the plot was last cleared
+    PlotLegend* legend_ = nullptr;
 };
 
 }  // namespace orvalis

@@ -20,6 +20,7 @@
 class QCheckBox;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 
 namespace orvalis {
 
@@ -40,6 +41,7 @@ public:
     QCheckBox* ionisationBox() const { return ionisation_; }
     QCheckBox* depthsInCmBox() const { return depthsInCm_; }
     QLabel* note() const { return note_; }
+    QScrollArea* noteBox() const { return noteBox_; }  // the note's place under the plot
     QPushButton* beamQualityButton() const { return qualityButton_; }
     BeamQualityDialog* beamQualityDialog() const { return dialog_; }
 
@@ -55,7 +57,9 @@ public slots:
 
 private:
     void loadChosen();
+    // The table follows every load that succeeded: a water-tank curve, a CSV file, a calculated file.
     void measuredLoaded(const QString& path);
+    void takeCsvFile(const QString& path);
     void calculatedLoaded(const QString& path);
     void ionisationToggled(bool ionisation);
     void depthsInCmToggled(bool inCm);
@@ -70,6 +74,7 @@ private:
     ScanChooser* chooser_ = nullptr;
     QCheckBox* ionisation_ = nullptr;
     QCheckBox* depthsInCm_ = nullptr;
+    QScrollArea* noteBox_ = nullptr;
     QLabel* note_ = nullptr;
     QPushButton* qualityButton_ = nullptr;
     BeamQualityDialog* dialog_ = nullptr;
