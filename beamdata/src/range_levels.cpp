@@ -67,6 +67,24 @@ RangeLevels resultCurveLevels(std::span<const double> relative) {
     return levels;
 }
 
+RangeLevels resultCurveLevelUncertainties(std::span<const double> relative, std::span<const double> sd) {
+    RangeLevels sigmas{};
+    if (relative.empty() || sd.size() != relative.size()) return sigmas;
+    for (const RangeLevel level : RANGE_LEVELS) {
+        const double fraction = levelFraction(level);
+        const auto crossing = findLevelCrossing(relative, relative.size() - 1, fraction);
+        if (!crossing) continue;
+        // Records one label apart: the slope per mm is the difference of their doses.
+        const double slopePerMm = crossing->relativeNext - crossing->relativeHere;
+        const double towardNext = (crossing->relativeHere - fraction) /
+                                  (crossing->relativeHere - crossing->relativeNext);
+        const double sdHere = sd[crossing->record];
+        const double sdAtLevel = sdHere + towardNext * (sd[crossing->record + 1] - sdHere);
+        sigmas[levelIndex(level)] = finiteOrNothing(sdAtLevel / std::abs(slopePerMm));
+    }
+    return sigmas;
+}
+
 namespace {
 
 std::optional<double> curveCrossingMm(std::span<const double> depthMm, std::span<const double> relative,

@@ -6,7 +6,9 @@
 // For each depth curve a line people read and one machine line
 //   QUALITY file=<name> scan=<n> energy=<MeV> field=<mm>x<mm> detector=<text> quantity=dose|ionisation R100=..
 // (depths in mm, energies in MeV, doses in percent, "-" where a value is unknown); with --csv one
-// table over all files instead.
+// table over all files instead. A simulator's depth-dose result (.pdd) is one dose curve; with its
+// uncertainty file beside it, its QUALITY line ends in " sR90=.. sR80=.. sR50=.. sR10=..", the
+// standard uncertainty of each level's depth in mm.
 #include <ostream>
 #include <stdexcept>
 #include <string>
