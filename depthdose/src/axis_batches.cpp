@@ -19,7 +19,8 @@ void AxisBatchScorer::addHistoryToBatch() {
     double* sums = batches_.energyKeV.data() + static_cast<std::ptrdiff_t>(batch_) * KernelGrid::DEPTH_BINS;
     for (int depth = from; depth <= to; ++depth) {
         double energy = 0.0;
-        for (int ring = 1; ring <= AXIS_COUNTER_RINGS; ++ring) energy += static_cast<double>(history_.cell(depth, ring));
+        for (int ring = 1; ring <= AXIS_COUNTER_RINGS; ++ring)
+            energy += static_cast<double>(history_.cell(depth, ring));
         sums[depth - 1] += energy;
     }
     history_.clearDepths(from, to);
@@ -58,8 +59,8 @@ AxisDose relativeDoseUncertainty(const AxisBatches& batches, const AxisDose& dos
         double mean = 0.0;
         for (std::size_t k = 0; k < used.size(); ++k) {
             const int b = used[k];
-            const double scale =
-                static_cast<double>(histories) / static_cast<double>(batches.histories[static_cast<std::size_t>(b)]);
+            const double scale = static_cast<double>(histories) /
+                                 static_cast<double>(batches.histories[static_cast<std::size_t>(b)]);
             deviation[k] = (batches.at(b, depth) - ratio * batches.at(b, normBin)) * scale;
             mean += deviation[k];
         }

@@ -22,7 +22,7 @@ using AxisDose = std::array<float, engine::KernelGrid::DEPTH_BINS>;
 // of histories of each batch.
 struct AxisBatches {
     int batchCount = UNCERTAINTY_BATCHES;
-    std::vector<double> energyKeV;       // batch b, depth bin j (1..125) at b * 125 + j - 1
+    std::vector<double> energyKeV;        // batch b, depth bin j (1..125) at b * 125 + j - 1
     std::vector<std::int64_t> histories;  // per batch
     double at(int batch, int depthBin) const {
         return energyKeV[static_cast<std::size_t>(batch * engine::KernelGrid::DEPTH_BINS + depthBin - 1)];

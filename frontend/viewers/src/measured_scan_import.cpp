@@ -141,6 +141,7 @@ void MeasuredScanImport::measuredLoaded(const QString& path) {
 
 void MeasuredScanImport::calculatedLoaded(const QString& path) {
     calculated_.reset();
+    calculatedSigma_ = window_.calculatedUncertainties();
     std::array<double, viewers::PDD_TABLE_LAST + 1> dose{};
     if (const std::optional<std::string> text = beamdata::text::readWholeFile(path.toStdString())) {
         if (viewers::loadCalculatedPdd(*text, dose).maxDose) {
@@ -154,7 +155,8 @@ void MeasuredScanImport::calculatedLoaded(const QString& path) {
 }
 
 void MeasuredScanImport::showBeamQuality() {
-    dialog_->showRows(viewers::qualityRows(qualityOf(measured_), qualityOf(calculated_)),
+    dialog_->showRows(viewers::qualityRows(qualityOf(measured_), qualityOf(calculated_),
+                                           calculated_ ? calculatedSigma_ : std::nullopt),
                       measured_ ? measuredSource_ : QString(), calculated_ ? calculatedSource_ : QString());
     dialog_->show();
     dialog_->raise();

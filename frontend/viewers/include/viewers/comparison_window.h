@@ -10,6 +10,7 @@
 #include "viewers/pdd_comparison.h"
 #include "viewers/viewer_context.h"
 
+class QLabel;
 class QLineEdit;
 
 namespace orvalis {
@@ -36,6 +37,15 @@ public:
     void loadMeasuredCurve(const QString& path, std::span<const double> depthMm, std::span<const double> value);
     MeasuredScanImport* measuredImport() const { return measuredImport_; }
 
+    // Beside each calculated field, the standard uncertainty of the calculated range ("± 0.21") when
+    // the calculated file has its uncertainty file beside it; hidden otherwise.
+    const QLabel* uncertaintyLabel(viewers::RangeLevel level) const;
+    // A difference larger than twice the combined uncertainty is marked: red bold text, a tool tip
+    // that says so, and the property "exceedsUncertainty" set.
+    const QLineEdit* differenceField(viewers::RangeLevel level) const;
+    // The calculated ranges' standard uncertainties (mm), in the order of beamdata::RANGE_LEVELS.
+    const std::optional<beamdata::RangeLevels>& calculatedUncertainties() const { return calculatedSigma_; }
+
     const viewers::DepthDoseTables& tables() const { return tables_; }
     double pddMax() const { return pddMax_; }
     DrawingSurface* plot() const { return plot_; }
@@ -52,6 +62,7 @@ private:
         QLineEdit* measured = nullptr;
         QLineEdit* calculated = nullptr;
         QLineEdit* difference = nullptr;
+        QLabel* uncertainty = nullptr;  // beside the calculated field
     };
 
     void buildControls();
@@ -71,6 +82,8 @@ private:
     LevelFields& fieldsOf(viewers::RangeLevel level);
     bool columnFilled(QLineEdit* LevelFields::*column) const;
     void fillDifferences();
+    // The "± 0.21" labels from calculatedSigma_, and the marks of the differences.
+    void showUncertainties();
     QString selectedPath(const FolderListBox* folders, const FileListBox* files) const;
     // The bytes of the file selected in `files`, whose path goes to `path`; a file that cannot be
     // read is reported with readError.
@@ -91,6 +104,7 @@ private:
     std::array<SurfaceLine*, 4> levelMarkers_{};  // in search order: R50, R80, R90, R10
     SurfaceLine* cursorLine_ = nullptr;
     MeasuredScanImport* measuredImport_ = nullptr;
+    std::optional<beamdata::RangeLevels> calculatedSigma_;
 };
 
 }  // namespace orvalis
