@@ -15,6 +15,8 @@
 # standard uncertainties (the sR fields of orvalis-quality, from the .sd file) are compared with the
 # reference's R-values: covered when |R - R_ref| <= 2 sR.
 #
+# With ORVALIS_COVERAGE_KEEP=<folder> the result and uncertainty files are kept there.
+#
 # A benchmark, not a test: the reference takes about a minute of one core per energy at 10^7.
 set -euo pipefail
 
@@ -107,5 +109,9 @@ for energy in "${energies[@]}"; do
       fi
     done
   done
+  if [ -n "${ORVALIS_COVERAGE_KEEP:-}" ]; then
+    mkdir -p "$ORVALIS_COVERAGE_KEEP"
+    for file in "$folder"/*.pdd "$folder"/*.sd; do cp "$file" "$ORVALIS_COVERAGE_KEEP/e$energy-n$histories-$(basename "$file")"; done
+  fi
 done
 awk -v c="$covered" -v n="$cases" 'BEGIN { printf "COVERAGE covered=%d cases=%d percent=%.1f\n", c, n, n ? 100 * c / n : 0 }'

@@ -74,8 +74,13 @@ RangeLevels resultCurveLevelUncertainties(std::span<const double> relative, std:
         const double fraction = levelFraction(level);
         const auto crossing = findLevelCrossing(relative, relative.size() - 1, fraction);
         if (!crossing) continue;
-        // Records one label apart: the slope per mm is the difference of their doses.
-        const double slopePerMm = crossing->relativeNext - crossing->relativeHere;
+        // Records one label apart. The slope over the pair alone carries the noise of two records
+        // in a difference of a few percent; over the record before and the one after the pair
+        // (3 mm) it is three times steadier, and where those are missing the pair gives it.
+        const std::size_t here = crossing->record;
+        const double slopePerMm = here >= 1 && here + 2 < relative.size()
+                                      ? (relative[here + 2] - relative[here - 1]) / 3.0
+                                      : crossing->relativeNext - crossing->relativeHere;
         const double towardNext = (crossing->relativeHere - fraction) /
                                   (crossing->relativeHere - crossing->relativeNext);
         const double sdHere = sd[crossing->record];

@@ -92,15 +92,16 @@ TEST(RangeLevels, LevelUncertaintyIsTheDoseUncertaintyOverTheSlope) {
     for (const RangeLevel level : RANGE_LEVELS) EXPECT_NEAR(*sigmas[levelIndex(level)], 0.2, 1e-12) << levelName(level);
     // Record n (index n - 1) stands at label n - 15. R50 and R80 fall on the deeper record of their
     // pair (labels 50 and 44), which gives its uncertainty; R90, moved between labels 42 (0.92) and
-    // 43 (0.85), takes it 2/7 of the way from 0.03 to 0.02, over a slope of 7 % per mm.
+    // 43 (0.85), takes it 2/7 of the way from 0.03 to 0.02, and its slope from labels 41 to 44
+    // stays 5 % per mm although the pair alone says 7.
     sd[64] = 0.03;                 // label 50
     sd[57] = 0.02, sd[58] = 0.04;  // labels 43 and 44
     sd[56] = 0.03;                 // label 42
     relative[56] = 0.92;
     sigmas = resultCurveLevelUncertainties(relative, sd);
     EXPECT_NEAR(*sigmas[levelIndex(RangeLevel::R50)], 0.03 / 0.05, 1e-12);
-    EXPECT_NEAR(*sigmas[levelIndex(RangeLevel::R80)], 0.04 / 0.05, 1e-12);
-    EXPECT_NEAR(*sigmas[levelIndex(RangeLevel::R90)], (0.03 + (0.02 / 0.07) * (0.02 - 0.03)) / 0.07, 1e-12);
+    EXPECT_NEAR(*sigmas[levelIndex(RangeLevel::R80)], 0.04 / ((0.92 - 0.75) / 3.0), 1e-12);  // label 42 to 45
+    EXPECT_NEAR(*sigmas[levelIndex(RangeLevel::R90)], (0.03 + (0.02 / 0.07) * (0.02 - 0.03)) / 0.05, 1e-12);
     // No crossing, or an uncertainty column that is not the curve's: no uncertainty.
     relative.back() = 0.6;
     EXPECT_FALSE(resultCurveLevelUncertainties(relative, sd)[levelIndex(RangeLevel::R50)].has_value());

@@ -160,8 +160,7 @@ TEST(AxisBatches, EstimateMatchesKnownVariancesOfTheRatio) {
     // number) is shared by all batches alike and adds almost nothing, where consecutive blocks of
     // histories would see it as a spread of sd(r) = 0.5 x 0.29 / sqrt(40) = 0.023.
     SyntheticRun drifting;
-    for (int n = 0; n < HISTORIES; ++n)
-        drifting.history(1.0f, static_cast<float>(n) / static_cast<float>(HISTORIES));
+    for (int n = 0; n < HISTORIES; ++n) drifting.history(1.0f, static_cast<float>(n) / static_cast<float>(HISTORIES));
     EXPECT_LT(drifting.uncertaintyOfB(), 1e-4);
 }
 

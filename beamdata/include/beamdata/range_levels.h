@@ -57,7 +57,8 @@ RangeLevels resultCurveLevels(std::span<const double> relative);
 
 // The standard uncertainty (mm) of each level of a simulator result, from the standard uncertainty
 // `sd` of its relative doses (the same unit, record for record): sigma_R = sigma_D(R) / |dD/dz|,
-// sigma_D linear between the two records of the crossing and the slope between them (1 mm apart).
+// sigma_D linear between the two records of the crossing, the slope over the 3 mm from the record
+// before them to the one after them (between the two alone at the ends of the curve).
 // Empty where the level has no crossing or `sd` does not match the curve.
 RangeLevels resultCurveLevelUncertainties(std::span<const double> relative, std::span<const double> sd);
 
