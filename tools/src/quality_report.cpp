@@ -1,8 +1,13 @@
 #include "tools/quality_report.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <limits>
 
+#include "beamdata/depth_dose_file.h"
+#include "beamdata/range_levels.h"
 #include "engine/run_error.h"
 
 namespace tools {
@@ -47,6 +52,40 @@ std::string fixed(double value, int decimals) {
     return text;
 }
 
+bool isDepthDoseResult(const std::string& path) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".pdd";
+}
+
+// A simulator's depth-dose result as one dose curve: the records in the water at their label
+// depths (the comparison window's axis), with " sR90=... sR10=" from its uncertainty file beside
+// it when there is one.
+struct ResultCurve {
+    beamdata::DepthScan dose;
+    std::string uncertaintyFields;
+};
+
+ResultCurve readResultCurve(const std::string& path) {
+    const beamdata::DepthDoseRecords records = beamdata::readDepthDoseFile(path);
+    ResultCurve curve;
+    curve.dose.info.quantity = beamdata::Quantity::Dose;
+    for (std::size_t i = 0; i < records.dose.size(); ++i) {
+        if (records.labelMm[i] < 1.0) continue;
+        curve.dose.depthMm.push_back(records.labelMm[i]);
+        curve.dose.value.push_back(records.dose[i]);
+    }
+    const auto sd = beamdata::readUncertaintyBeside(path);
+    if (!sd) return curve;
+    const beamdata::RangeLevels sigmas = beamdata::resultCurveLevelUncertainties(records.dose, sd->dose);
+    for (const beamdata::RangeLevel level : beamdata::RANGE_LEVELS) {
+        const auto& sigma = sigmas[beamdata::levelIndex(level)];
+        curve.uncertaintyFields += std::string(" s") + beamdata::levelName(level) + "=" +
+                                   fixed(sigma.value_or(std::numeric_limits<double>::quiet_NaN()), 2);
+    }
+    return curve;
+}
+
 }  // namespace
 
 std::string qualityUsage() {
@@ -54,7 +93,8 @@ std::string qualityUsage() {
            "  FILE: measured depth curves (.csv, PTW .mcc, RFA300 .asc/.txt, w2CAD .asc/.cdp); every depth\n"
            "  curve of every file is analysed. Chamber curves are converted to dose first; --ionisation or\n"
            "  --dose overrides what the files say. --depth-unit cm reads the depths as cm. --csv prints one\n"
-           "  table over all files.\n";
+           "  table over all files. A Tolvane depth-dose result (.pdd) is read too; with its .sd beside it the\n"
+           "  QUALITY line ends in sR90= sR80= sR50= sR10= (the standard uncertainty of each depth in mm).\n";
 }
 
 QualityOptions parseQualityArguments(const std::vector<std::string>& arguments) {
@@ -163,6 +203,18 @@ int runQuality(const QualityOptions& options, std::ostream& out, std::ostream& e
     };
     for (const std::string& path : options.files) {
         try {
+            if (isDepthDoseResult(path)) {
+                const ResultCurve curve = readResultCurve(path);
+                const std::string name = std::filesystem::path(path).filename().string();
+                const beamdata::BeamQuality quality = beamdata::beamQuality(curve.dose.depthMm, curve.dose.value);
+                if (options.csv) {
+                    out << qualityCsvRow(name, 1, curve.dose.info, quality) << "\n";
+                } else {
+                    out << readableQualityLine(name, 1, curve.dose.info, quality) << "\n"
+                        << qualityMachineLine(name, 1, curve.dose.info, quality) << curve.uncertaintyFields << "\n";
+                }
+                continue;
+            }
             const beamdata::MeasuredFile file = beamdata::readMeasuredFile(path, options.limits);
             for (std::size_t k = 0; k < file.depthScans.size(); ++k) {
                 const int scan = static_cast<int>(k + 1);

@@ -1,8 +1,12 @@
 #include "tools/quality_report.h"
+#include "testsupport/test_folder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -157,6 +161,40 @@ TEST(QualityCommand, ARefusedCurveLeavesTheOthersAndLimitsAreNamed) {
     EXPECT_NE(limitedErrors.str().find("example-9MeV.mcc, line "), std::string::npos);
     EXPECT_NE(limitedErrors.str().find(": more than 10 points in one curve, the limit of a measured curve"),
               std::string::npos);
+// A Tolvane result: one dose curve at its label depths; with its uncertainty file beside it the
+// QUALITY line goes on with sR90= sR80= sR50= sR10=, and its other fields stay as they were.
+TEST(QualityCommand, DepthDoseResultWithItsUncertaintyFile) {
+    const testsupport::TestFolder testFolder("pdd");
+    const std::filesystem::path& folder = testFolder.path();
+    const auto write = [&folder](const char* name, double (*value)(int label)) {
+        std::ofstream out(folder / name, std::ios::binary);
+        out << "  9.00 MeV alpha=8.0           beta=2.0            \r\n     100000.\r\n";
+        for (int n = 1; n <= 125; ++n) {
+            char line[32];
+            std::snprintf(line, sizeof line, "%4d.%10.3E\r\n", n - 15, value(n - 15));
+            out << line;
+        }
+    };
+    // Flat to 20 mm, then 5 % per mm down to 0; 1 % uncertainty wherever there is dose.
+    write("run.pdd", [](int label) { return label < 1 ? 0.0 : std::max(0.0, 1.0 - 0.05 * std::max(0, label - 20)); });
+    const auto run = [&folder]() {
+        std::ostringstream out, errors;
+        EXPECT_EQ(tools::runQuality(tools::parseQualityArguments({(folder / "run.pdd").string()}), out, errors), 0)
+            << errors.str();
+        std::istringstream lines(out.str());
+        std::string line;
+        while (std::getline(lines, line))
+            if (line.rfind("QUALITY ", 0) == 0) return line;
+        return std::string();
+    };
+    const std::string alone = run();
+    EXPECT_EQ(alone.rfind("QUALITY file=run.pdd scan=1 ", 0), 0u) << alone;
+    EXPECT_NE(alone.find(" R90=22.00 R80=24.00 R50=30.00 "), std::string::npos) << alone;
+    EXPECT_EQ(alone.find("sR"), std::string::npos) << alone;
+
+    write("run.sd", [](int label) { return label < 1 ? 0.0 : 0.01; });
+    const std::string withSd = run();
+    EXPECT_EQ(withSd, alone + " sR90=0.20 sR80=0.20 sR50=0.20 sR10=0.20");
 }
 
 }  // namespace

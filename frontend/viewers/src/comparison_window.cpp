@@ -147,6 +147,10 @@ void ComparisonWindow::buildTable() {
                                       QStringLiteral("Calculated R") + level);
         fields.difference = makeField(row.differenceName, {4200, row.topTwips, 1095, 495},
                                       QStringLiteral("Difference R") + level);
+        // In the gap between the calculated and the difference field, small.
+        fields.uncertainty = addLabel(this, QString(), 3870, row.topTwips + 150, timesFont(6.75));
+        fields.uncertainty->setAccessibleName(QStringLiteral("Standard uncertainty of calculated R") + level);
+        fields.uncertainty->hide();
     }
     for (const int left : {1920, 3360, 4800}) addLabel(this, QStringLiteral("mm"), left, 7920, main);
 
@@ -194,6 +198,8 @@ void ComparisonWindow::resetPlot(const std::array<viewers::PlotLabel, 12>& label
     cursorDoseBox_->clear();
     for (const LevelFields& fields : levelFields_)
         for (QLineEdit* field : {fields.measured, fields.calculated, fields.difference}) field->clear();
+    calculatedSigma_.reset();
+    showUncertainties();
     tables_.calculatedCurveShown = false;
 }
 
@@ -279,6 +285,40 @@ void ComparisonWindow::fillDifferences() {
     for (const LevelFields& fields : levelFields_)
         fields.difference->setText(QString::fromStdString(
             viewers::differenceText(fields.measured->text().toStdString(), fields.calculated->text().toStdString())));
+    showUncertainties();
+}
+
+void ComparisonWindow::showUncertainties() {
+    for (std::size_t k = 0; k < TABLE_ROWS.size(); ++k) {
+        const LevelFields& fields = levelFields_[k];
+        std::optional<double> sigma;
+        if (calculatedSigma_) sigma = (*calculatedSigma_)[beamdata::levelIndex(TABLE_ROWS[k].level)];
+        fields.uncertainty->setText(sigma ? QString::fromStdString(viewers::uncertaintyText(*sigma)) : QString());
+        fields.uncertainty->adjustSize();
+        fields.uncertainty->setVisible(sigma.has_value());
+        const bool marked = !fields.difference->text().isEmpty() &&
+                            viewers::differenceExceedsUncertainty(fields.measured->text().toStdString(),
+                                                                  fields.calculated->text().toStdString(), sigma);
+        fields.difference->setProperty("exceedsUncertainty", marked);
+        fields.difference->setStyleSheet(marked ? QStringLiteral("color: rgb(255, 0, 0); font-weight: bold;")
+                                                : QString());
+        fields.difference->setToolTip(
+            marked ? QStringLiteral("More than twice the combined standard uncertainty (2 \u00d7 %1 mm)")
+                         .arg(QString::fromStdString(viewers::uncertaintyText(*sigma)))
+                   : QString());
+    }
+}
+
+const QLabel* ComparisonWindow::uncertaintyLabel(RangeLevel level) const {
+    for (std::size_t k = 0; k < TABLE_ROWS.size(); ++k)
+        if (TABLE_ROWS[k].level == level) return levelFields_[k].uncertainty;
+    return nullptr;
+}
+
+const QLineEdit* ComparisonWindow::differenceField(RangeLevel level) const {
+    for (std::size_t k = 0; k < TABLE_ROWS.size(); ++k)
+        if (TABLE_ROWS[k].level == level) return levelFields_[k].difference;
+    return nullptr;
 }
 
 bool ComparisonWindow::finishLoad(const viewers::PddLoad& load, bool measured, const QString& curveName) {
@@ -314,8 +354,16 @@ void ComparisonWindow::loadCalculated() {
     }
     QString path;
     const auto bytes = readSelected(calculatedFolders_, calculatedFiles_, CALCULATED_READ_ERROR, path);
-    if (bytes && finishLoad(viewers::loadCalculatedPdd(*bytes, tables_.dose), false, calculatedFiles_->fileName()))
+    if (!bytes) return;
+    // The uncertainties belong to the calculated column: read before the load fills the differences.
+    calculatedSigma_ = viewers::calculatedRangeUncertainties(nativePath(path));
+    if (finishLoad(viewers::loadCalculatedPdd(*bytes, tables_.dose), false, calculatedFiles_->fileName())) {
+        showUncertainties();
         emit calculatedLoaded(path);
+    } else {
+        calculatedSigma_.reset();
+        showUncertainties();
+    }
 }
 
 void ComparisonWindow::loadMeasured() {

@@ -1,4 +1,5 @@
 #include "viewers/measured_import.h"
+#include "viewers/pdd_comparison.h"
 
 #include "engine/constants.h"
 #include "engine/run_error.h"
@@ -119,8 +120,21 @@ void calculatedCurvePoints(ConstPddSpan dose, std::vector<double>& depthMm, std:
     }
 }
 
+namespace {
+
+// The level whose depth a figure is, if any.
+std::optional<beamdata::RangeLevel> levelOfFigure(double beamdata::BeamQuality::*value) {
+    if (value == &beamdata::BeamQuality::r90Mm) return beamdata::RangeLevel::R90;
+    if (value == &beamdata::BeamQuality::r80Mm) return beamdata::RangeLevel::R80;
+    if (value == &beamdata::BeamQuality::r50Mm) return beamdata::RangeLevel::R50;
+    return std::nullopt;
+}
+
+}  // namespace
+
 std::vector<QualityRow> qualityRows(const std::optional<beamdata::BeamQuality>& measured,
-                                    const std::optional<beamdata::BeamQuality>& calculated) {
+                                    const std::optional<beamdata::BeamQuality>& calculated,
+                                    const std::optional<beamdata::RangeLevels>& calculatedSigmaMm) {
     std::vector<QualityRow> rows;
     for (const beamdata::QualityFigure& figure : beamdata::QUALITY_FIGURES) {
         const int decimals = figure.value == &beamdata::BeamQuality::gradient ? 3 : 2;
@@ -130,6 +144,11 @@ std::vector<QualityRow> qualityRows(const std::optional<beamdata::BeamQuality>& 
         const double c = calculated ? (*calculated).*figure.value : std::nan("");
         row.measured = fixed(m, decimals);
         row.calculated = fixed(c, decimals);
+        const auto level = levelOfFigure(figure.value);
+        if (level && calculatedSigmaMm && std::isfinite(c)) {
+            if (const auto& sigma = (*calculatedSigmaMm)[beamdata::levelIndex(*level)])
+                row.calculated += " " + uncertaintyText(*sigma);
+        }
         row.difference = fixed(m - c, decimals);
         rows.push_back(row);
     }

@@ -220,6 +220,7 @@ void MeasuredScanImport::takeCsv(const QString& path) {
 
 void MeasuredScanImport::calculatedLoaded(const QString& path) {
     calculated_.reset();
+    calculatedSigma_ = window_.calculatedUncertainties();
     std::array<double, viewers::PDD_TABLE_LAST + 1> dose{};
     if (const std::optional<std::string> text = beamdata::text::readWholeFile(nativeBytes(path))) {
         if (viewers::loadCalculatedPdd(*text, dose).maxDose) {
@@ -233,7 +234,8 @@ void MeasuredScanImport::calculatedLoaded(const QString& path) {
 }
 
 void MeasuredScanImport::showBeamQuality() {
-    dialog_->showRows(viewers::qualityRows(qualityOf(measured_), qualityOf(calculated_)),
+    dialog_->showRows(viewers::qualityRows(qualityOf(measured_), qualityOf(calculated_),
+                                           calculated_ ? calculatedSigma_ : std::nullopt),
                       measured_ ? measuredSource_ : QString(), calculated_ ? calculatedSource_ : QString());
     dialog_->show();
     dialog_->raise();

@@ -14,6 +14,7 @@
 #include "widgets/file_browser_lists.h"
 
 using namespace orvalis;
+using beamdata::RangeLevel;
 
 namespace {
 
@@ -34,6 +35,15 @@ QByteArray calculatedFile(int deeperMm = 0) {
         text += QByteArray::number(k - 15).rightJustified(4) + "." +
                 QByteArray::number(dose, 'E', 3).rightJustified(10) + "\r\n";
     }
+    return text;
+}
+
+// The uncertainty file of calculatedFile(): `shallow` up to record 55, `deep` beyond.
+QByteArray uncertaintyFile(double shallow, double deep) {
+    QByteArray text = "  9.00 MeV \x83\xBF=8.0               \x83\xC0=2.0               \r\n   10000000.\r\n";
+    for (int i = 1; i <= 125; ++i)
+        text += QByteArray::number(i - 15).rightJustified(4) + "." +
+                QByteArray::number(i <= 55 ? shallow : deep, 'E', 3).rightJustified(10) + "\r\n";
     return text;
 }
 
@@ -263,6 +273,46 @@ private slots:
         QVERIFY(frame.contains(legend->geometry()));
         QVERIFY(legend->geometry().right() > frame.center().x() + frame.width() / 4);
         QCOMPARE(plot->childAt(legend->geometry().center()), nullptr);
+    }
+
+    // With its uncertainty file beside it, each calculated range shows its standard uncertainty
+    // (the fall-off loses 2 % per mm: 1 % gives 0.50 mm, 0.1 % 0.05 mm), and a difference of 0.25 mm
+    // is marked only where it exceeds twice that. A file without one shows none.
+    void uncertaintiesBesideTheCalculatedRanges() {
+        messages_.warnings.clear();
+        writeFile(dir_.filePath("sd.pdd"), calculatedFile());
+        writeFile(dir_.filePath("sd.sd"), uncertaintyFile(0.01, 0.001));
+        click("Command5");
+        select("File1", "water.csv");
+        click("Command4");
+        select("File2", "sd.pdd");
+        click("Command2");
+        QVERIFY(messages_.warnings.empty());
+        const struct {
+            RangeLevel level;
+            const char* label;
+            bool marked;
+        } rows[] = {{RangeLevel::R90, "\u00b1 0.50", false},
+                    {RangeLevel::R80, "\u00b1 0.50", false},
+                    {RangeLevel::R50, "\u00b1 0.05", true},
+                    {RangeLevel::R10, "\u00b1 0.05", true}};
+        for (const auto& row : rows) {
+            QVERIFY(window_->uncertaintyLabel(row.level)->isVisible());
+            QCOMPARE(window_->uncertaintyLabel(row.level)->text(), QString::fromUtf8(row.label));
+            const QLineEdit* difference = window_->differenceField(row.level);
+            QCOMPARE(difference->text(), QStringLiteral("0.25"));
+            QCOMPARE(difference->property("exceedsUncertainty").toBool(), row.marked);
+            QCOMPARE(difference->toolTip().isEmpty(), !row.marked);
+        }
+        QCOMPARE(text(9), QStringLiteral("50.00"));  // the fields themselves as before
+
+        select("File2", "run.pdd");
+        click("Command2");
+        for (const auto& row : rows) {
+            QVERIFY(!window_->uncertaintyLabel(row.level)->isVisible());
+            QVERIFY(!window_->differenceField(row.level)->property("exceedsUncertainty").toBool());
+        }
+        click("Command3");
     }
 };
 

@@ -8,6 +8,9 @@
 // (depths in mm, energies in MeV, doses in percent, "-" where a value is unknown); with --csv one
 // table over all files instead. A curve that cannot be a depth dose in mm (too few points, depths
 // that look like cm, a second peak) or that gives no figure at all is refused on `errors`.
+// A simulator's depth-dose result (.pdd) is one dose curve; with its
+// uncertainty file beside it, its QUALITY line ends in " sR90=.. sR80=.. sR50=.. sR10=..", the
+// standard uncertainty of each level's depth in mm.
 #include <ostream>
 #include <stdexcept>
 #include <string>

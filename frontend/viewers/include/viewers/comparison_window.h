@@ -11,6 +11,7 @@
 #include "viewers/pdd_comparison.h"
 #include "viewers/viewer_context.h"
 
+class QLabel;
 class QLineEdit;
 
 namespace orvalis {
@@ -43,6 +44,15 @@ public:
     void drawFittedCurve(const std::vector<viewers::PlotPoint>& points, const QString& curveName);
     MeasuredScanImport* measuredImport() const { return measuredImport_; }
 
+    // Beside each calculated field, the standard uncertainty of the calculated range ("± 0.21") when
+    // the calculated file has its uncertainty file beside it; hidden otherwise.
+    const QLabel* uncertaintyLabel(viewers::RangeLevel level) const;
+    // A difference larger than twice the combined uncertainty is marked: red bold text, a tool tip
+    // that says so, and the property "exceedsUncertainty" set.
+    const QLineEdit* differenceField(viewers::RangeLevel level) const;
+    // The calculated ranges' standard uncertainties (mm), in the order of beamdata::RANGE_LEVELS.
+    const std::optional<beamdata::RangeLevels>& calculatedUncertainties() const { return calculatedSigma_; }
+
     const viewers::DepthDoseTables& tables() const { return tables_; }
     double pddMax() const { return pddMax_; }
     DrawingSurface* plot() const { return plot_; }
@@ -60,6 +70,7 @@ private:
         QLineEdit* measured = nullptr;
         QLineEdit* calculated = nullptr;
         QLineEdit* difference = nullptr;
+        QLabel* uncertainty = nullptr;  // beside the calculated field
     };
 
     void buildControls();
@@ -81,6 +92,8 @@ private:
     LevelFields& fieldsOf(viewers::RangeLevel level);
     bool columnFilled(QLineEdit* LevelFields::*column) const;
     void fillDifferences();
+    // The "± 0.21" labels from calculatedSigma_, and the marks of the differences.
+    void showUncertainties();
     QString selectedPath(const FolderListBox* folders, const FileListBox* files) const;
     // The bytes of the file selected in `files`, whose path goes to `path`; a file that cannot be
     // read is reported with readError.
@@ -103,6 +116,7 @@ private:
     MeasuredScanImport* measuredImport_ = nullptr;
     viewers::CurveLegend curves_;  // the curves drawn since the plot was last cleared
     PlotLegend* legend_ = nullptr;
+    std::optional<beamdata::RangeLevels> calculatedSigma_;
 };
 
 }  // namespace orvalis

@@ -14,6 +14,7 @@
 
 #include "beamdata/curve_plausibility.h"
 #include "beamdata/depth_scan.h"
+#include "beamdata/range_levels.h"
 #include "common/message_sink.h"
 #include "viewers/measured_dialogs.h"
 
@@ -94,6 +95,7 @@ private:
     QString measuredSource_;
     std::optional<beamdata::DepthScan> calculated_;
     QString calculatedSource_;
+    std::optional<beamdata::RangeLevels> calculatedSigma_;  // from the uncertainty file beside it
 };
 
 }  // namespace orvalis
