@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "beamdata/number_pattern.h"
-#include "engine/result_lock.h"
 #include "engine/record_io.h"
+#include "engine/result_lock.h"
 #include "engine/run_error.h"
 #include "engine/run_frame.h"
 #include "engine/stop_request.h"

@@ -57,9 +57,12 @@ std::vector<BeamEntry> listBeams(const std::vector<fs::path>& files) {
                 beam.scan = static_cast<int>(k + 1);
                 beam.label = several ? stem + "#" + std::to_string(beam.scan) : stem;
                 beam.info = file.depthScans[k].info;
+                const beamdata::DepthScan& scan = file.depthScans[k];
                 if (!beamdata::isElectronBeam(beam.info))
                     beam.skipReason = "a photon depth curve (beam type " + beam.info.beamType +
                                       "), not an electron beam";
+                else if (const auto refusal = beamdata::curveRefusal(scan.depthMm, scan.value))
+                    beam.skipReason = refusal->reason;
                 beams.push_back(std::move(beam));
             }
             if (file.otherScans > 0) {

@@ -15,6 +15,7 @@
 #include "beamdata/depth_dose_file.h"
 #include "beamdata/exchange_files.h"
 #include "beamdata/fit_protocol.h"
+#include "beamdata/free_exchange.h"
 #include "beamdata/ionisation_to_dose.h"
 #include "beamdata/measured_curve_file.h"
 #include "beamdata/range_levels.h"
@@ -23,7 +24,6 @@
 #include "engine/program_info.h"
 #include "engine/result_file.h"
 #include "engine/run_error.h"
-#include "fit/free_exchange.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -147,8 +147,7 @@ void readResultCurve(const fs::path& file, std::vector<double>& depthMm, std::ve
     if (levels != nullptr) *levels = beamdata::resultCurveLevels(records.dose);
 }
 
-void takeFitOutput(const std::string& output, const Tolerances& tolerance, BeamResult& r,
-                   std::vector<double>& runWeights) {
+void takeFitOutput(const std::string& output, const Tolerances& tolerance, BeamResult& r) {
     const std::string modelKey = r.model == "free" ? beamdata::FREE_MODEL_KEY : beamdata::GRID_KIND;
     std::stringstream lines(output);
     std::string line;
@@ -169,6 +168,8 @@ void takeFitOutput(const std::string& output, const Tolerances& tolerance, BeamR
             if (r.model == "beta") {
                 alpha = numberText(text("alpha"));
                 beta = numberText(text("beta"));
+                r.fitFigures["alpha"] = alpha;
+                r.fitFigures["beta"] = beta;
             }
         } else if (kind == "interval") {
             const auto low = numberText(text("low"));
@@ -176,8 +177,6 @@ void takeFitOutput(const std::string& output, const Tolerances& tolerance, BeamR
             if (low && high) r.intervals[text("quantity")] = {*low, *high};
         } else if (kind == beamdata::SPECTRUM_KIND) {
             r.spectrumWeight = numberList(text("weights"));
-        } else if (kind == "run-spectrum") {
-            runWeights = numberList(text("weights"));
         } else if (kind == "spectrum-band") {
             r.bandLow = numberList(text("low"));
             r.bandHigh = numberList(text("high"));
@@ -216,18 +215,29 @@ void takeFitOutput(const std::string& output, const Tolerances& tolerance, BeamR
     }
 }
 
-beamdata::ExchangeContent exchangeOf(const BeamResult& r, const std::vector<double>& weights,
-                                     beamdata::CalculationKind kind, int histories) {
-    fit::FreeExchange exchange;
-    const double emax = r.fitFigures.at("emax").value_or(0.0);
-    exchange.maxEnergyMeV = static_cast<float>(std::round(emax * 10.0) / 10.0);
-    exchange.stem = fit::freeResultStem(fs::path(r.entry.label + ".csv"));
-    exchange.titleLine1 = r.model == "free" ? "free-form fit" : "Beta fit";
-    exchange.titleLine2 = "commissioning " + r.entry.label;
-    const double largest = weights.empty() ? 0.0 : *std::max_element(weights.begin(), weights.end());
-    for (std::size_t j = 0; j < exchange.relativeWeight.size() && j < weights.size(); ++j)
-        exchange.relativeWeight[j] = largest > 0.0 ? weights[j] / largest : 0.0;
-    beamdata::ExchangeContent content = fit::freeExchangeContent(exchange, kind);
+// The exchange files of the fitted spectrum: for the free-form model exactly what orvalis-fit
+// --exchange writes from the same output (the run spectrum, its name and titles); for the Beta model
+// the set-up window's spectrum of the fitted alpha and beta. The result name comes from the label.
+beamdata::ExchangeContent exchangeOf(const BeamResult& r, const std::string& fitOutput, beamdata::CalculationKind kind,
+                                     int histories) {
+    const fs::path nameSource(r.entry.label + ".csv");
+    beamdata::ExchangeContent content;
+    if (r.model == "free") {
+        const auto fit = beamdata::parseFreeFitOutput(fitOutput);
+        if (!fit) throw engine::RunError(r.entry.label + ": the fit gave no spectrum for the simulators");
+        content = beamdata::freeExchangeContent(*fit, nameSource, kind);
+    } else {
+        const double alpha = r.fitFigures.at("alpha").value_or(0.0);
+        const double beta = r.fitFigures.at("beta").value_or(0.0);
+        const auto density = beamdata::relativeBetaDensity(alpha, beta);
+        if (!density) throw engine::RunError(r.entry.label + ": the fitted Beta spectrum cannot be computed");
+        content.kind = kind;
+        content.maxEnergyMeV = std::round(r.fitFigures.at("emax").value_or(0.0) * 10.0) / 10.0;
+        content.resultBaseName = beamdata::freeResultStem(nameSource) + "-beta";
+        content.titleLine1 = beamdata::alphaTitleLine(alpha);
+        content.titleLine2 = beamdata::betaTitleLine(beta);
+        content.relativeWeight = *density;
+    }
     content.historyText = std::to_string(histories);
     return content;
 }
@@ -245,10 +255,18 @@ std::optional<std::string> simulate(const fs::path& program, const fs::path& bea
 
 void confirm(BeamResult& r, const fs::path& beamFolder, const std::string& resultName, const Tolerances& tolerance) {
     beamdata::RangeLevels levels{};
-    readResultCurve(beamFolder / resultName, r.confirmDepthMm, r.confirmPercent, &levels);
+    const fs::path result = beamFolder / resultName;
+    readResultCurve(result, r.confirmDepthMm, r.confirmPercent, &levels);
+    // The run's own statistical uncertainty of each level, from Tolvane's .sd file beside the result.
+    beamdata::RangeLevels sd{};
+    if (const auto uncertainty = beamdata::readUncertaintyBeside(result)) {
+        const beamdata::DepthDoseRecords records = beamdata::readDepthDoseFile(result);
+        sd = beamdata::resultCurveLevelUncertainties(records.dose, uncertainty->dose);
+    }
     for (std::size_t k = 0; k < LEVEL_NAMES.size(); ++k) {
         ConfirmLevel& c = r.confirmLevels[k];
         if (levels[k]) c.calculatedMm = std::round(*levels[k] * 1000.0) / 1000.0;
+        if (sd[k]) c.sdMm = std::round(*sd[k] * 1000.0) / 1000.0;
         const auto& measured = r.levels[k].measuredMm;
         if (c.calculatedMm && measured) {
             c.differenceMm = differenceMm(*c.calculatedMm, *measured);
@@ -401,15 +419,14 @@ BeamResult processBeam(const BeamEntry& entry, const CommissionOptions& options,
             r.reason = lastLine(fitRun.errors.empty() ? fitRun.output : fitRun.errors);
             return r;
         }
-        std::vector<double> runWeights;
-        takeFitOutput(fitRun.output, options.tolerance, r, runWeights);
-        if (runWeights.empty()) runWeights = r.spectrumWeight;
+        takeFitOutput(fitRun.output, options.tolerance, r);
         readResultCurve(modelCurve, r.modelDepthMm, r.modelPercent, nullptr);
 
         const bool needsTable = options.kernelHistories || options.confirmHistories;
         if (needsTable) provideTable(workFolder, beamFolder);
         if (options.kernelHistories) {
-            const auto content = exchangeOf(r, runWeights, beamdata::CalculationKind::Kernel, *options.kernelHistories);
+            const auto content = exchangeOf(r, fitRun.output, beamdata::CalculationKind::Kernel,
+                                            *options.kernelHistories);
             beamdata::writeExchangeFiles(beamFolder, content);
             if (auto failure = simulate(programs.brisella, beamFolder, cancel)) {
                 r.reason = *failure;
@@ -420,7 +437,7 @@ BeamResult processBeam(const BeamEntry& entry, const CommissionOptions& options,
                 (fs::path("beams") / entry.label / (content.resultBaseName + beamdata::KERNEL_EXTENSION)).string();
         }
         const int histories = options.confirmHistories.value_or(std::atoi(beamdata::DEPTH_DOSE_HISTORY_TEXT));
-        const auto content = exchangeOf(r, runWeights, beamdata::CalculationKind::DepthDose, histories);
+        const auto content = exchangeOf(r, fitRun.output, beamdata::CalculationKind::DepthDose, histories);
         beamdata::writeExchangeFiles(beamFolder, content);
         if (options.confirmHistories) {
             if (auto failure = simulate(programs.tolvane, beamFolder, cancel)) {

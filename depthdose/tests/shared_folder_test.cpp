@@ -58,8 +58,8 @@ TEST(SharedFolder, ASecondRunOnTheSameNamesIsRefusedAndAStopCostsTheOtherRunNoth
     writeFile(dir / RESULT, "old depth dose\r\n");
     writeFile(dir / FLUENCE, "old fluence\r\n");
     const int first = startRunning(dir, "first-");
-    ASSERT_EQ(namesEndingIn(dir, ".part").size(), 2u);
-    ASSERT_EQ(namesEndingIn(dir, ".lock").size(), 2u);
+    ASSERT_EQ(namesEndingIn(dir, ".part").size(), 3u);  // the depth dose, its uncertainty and the fluence
+    ASSERT_EQ(namesEndingIn(dir, ".lock").size(), 3u);
 
     // The same names: refused before the first history, naming the file, touching nothing.
     testing_support::writeRunFile(dir, " 9.0", "20000.", RESULT, FLUENCE);
@@ -68,7 +68,7 @@ TEST(SharedFolder, ASecondRunOnTheSameNamesIsRefusedAndAStopCostsTheOtherRunNoth
     EXPECT_NE(refusal.find("\"9MeV-9.0_8.0-2.0.spct\" is being written by another run"), std::string::npos) << refusal;
     EXPECT_NE(refusal.find("no result file was written"), std::string::npos) << refusal;
     EXPECT_EQ(readFile(dir / "stdout.txt").find("<<< Monte Carlo Simulation >>>"), std::string::npos);
-    EXPECT_EQ(namesEndingIn(dir, ".part").size(), 2u);  // the first run's temporary files stay
+    EXPECT_EQ(namesEndingIn(dir, ".part").size(), 3u);  // the first run's temporary files stay
 
     // Other names in the same folder run beside it, and a stop of the first costs them nothing.
     testing_support::writeRunFile(dir, " 9.0", "20000.", "beside.pdd", "beside.spct");
@@ -96,8 +96,8 @@ TEST(SharedFolder, TheLockOfAKilledRunIsTakenOverAndItsLeftoversAreNotTouched) {
     kill(killed, SIGKILL);  // no handler runs: its lock files and temporary files stay behind
     EXPECT_EQ(testing_support::waitForProgram(killed), 128 + SIGKILL);
     const std::vector<std::string> leftovers = namesEndingIn(dir, ".part");
-    ASSERT_EQ(leftovers.size(), 2u);
-    ASSERT_EQ(namesEndingIn(dir, ".lock").size(), 2u);
+    ASSERT_EQ(leftovers.size(), 3u);
+    ASSERT_EQ(namesEndingIn(dir, ".lock").size(), 3u);
 
     testing_support::writeRunFile(dir, " 9.0", "20000.", RESULT, FLUENCE);
     ASSERT_EQ(testing_support::runProgram(TOLVANE_PROGRAM, dir), 0) << readFile(dir / "stderr.txt");

@@ -161,6 +161,8 @@ TEST(QualityCommand, ARefusedCurveLeavesTheOthersAndLimitsAreNamed) {
     EXPECT_NE(limitedErrors.str().find("example-9MeV.mcc, line "), std::string::npos);
     EXPECT_NE(limitedErrors.str().find(": more than 10 points in one curve, the limit of a measured curve"),
               std::string::npos);
+}
+
 // A Tolvane result: one dose curve at its label depths; with its uncertainty file beside it the
 // QUALITY line goes on with sR90= sR80= sR50= sR10=, and its other fields stay as they were.
 TEST(QualityCommand, DepthDoseResultWithItsUncertaintyFile) {

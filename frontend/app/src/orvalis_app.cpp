@@ -3,8 +3,8 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
-#include <QPushButton>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
 #include <utility>
@@ -12,16 +12,16 @@
 #include "app/main_menu_window.h"
 #include "beamdata/measured_curve_file.h"
 #include "commissioning/commissioning_window.h"
-#include "engine/run_error.h"
 #include "engine/program_info.h"
+#include "engine/run_error.h"
 #include "setup/setup_window.h"
 #include "viewers/comparison_window.h"
 #include "viewers/kernel_viewer_window.h"
 #include "viewers/measured_scan_import.h"
 #include "viewers/spectrum_display_window.h"
 #include "viewers/spectrum_fit_panel.h"
-#include "widgets/twips.h"
 #include "widgets/native_path.h"
+#include "widgets/twips.h"
 
 namespace orvalis {
 namespace {
@@ -112,9 +112,9 @@ void OrvalisApp::openCommissionedBeam(const QString& path, int scan) {
     showOnTop(comparison);
     if (!comparison.measuredImport()->loadIfWaterTank(path, scan)) {
         try {  // a CSV file: one curve, loaded as the window loads a measured file
-            const beamdata::MeasuredFile file = beamdata::readMeasuredFile(QFile::encodeName(path).toStdString());
+            const beamdata::MeasuredFile file = beamdata::readMeasuredFile(nativePath(path));
             const beamdata::DepthScan& curve = file.depthScans.front();
-            comparison.loadMeasuredCurve(path, curve.depthMm, curve.value);
+            comparison.loadMeasuredCurve(path, pathText(nativePath(path).filename()), curve.depthMm, curve.value);
         } catch (const engine::RunError& e) {
             messages_.warn(e.what());
         }

@@ -335,6 +335,8 @@ void AppTest::firstStartNoticeLeavesTheMenuUsable() {
     QVERIFY(warning != nullptr);
     QCOMPARE(warning->icon(), QMessageBox::Warning);
     warning->close();
+}
+
 // A work folder whose name is not UTF-8: the set-up finds water.csda there and writes the run
 // there, and the comparison window's lists start in it.
 void AppTest::aLatin1WorkFolderReadsItsRangeTableAndTakesTheRun() {

@@ -28,7 +28,8 @@ std::vector<std::string> commissionArguments(const CommissioningRequest& request
     for (const auto& [level, mm] : request.toleranceMm)
         tolerance += (tolerance.empty() ? "" : ",") + level + "=" + millimetres(mm);
     if (!tolerance.empty()) arguments.insert(arguments.end(), {"--tolerance", tolerance});
-    if (request.confirmHistories) arguments.insert(arguments.end(), {"--confirm", std::to_string(*request.confirmHistories)});
+    if (request.confirmHistories)
+        arguments.insert(arguments.end(), {"--confirm", std::to_string(*request.confirmHistories)});
     for (const std::string& label : request.skipLabels) arguments.insert(arguments.end(), {"--skip", label});
     return arguments;
 }

@@ -31,12 +31,14 @@ const QColor PASS_COLOUR(200, 240, 200);
 const QColor FAIL_COLOUR(250, 200, 200);
 enum ResultColumn { LABEL, ENERGY, PROGRESS, R50, WORST, RESULT, RESULT_COLUMNS };
 
-QString native(const std::filesystem::path& path) { return QFile::decodeName(QByteArray::fromStdString(path.string())); }
-std::filesystem::path pathOf(const QString& text) { return std::filesystem::path(QFile::encodeName(text).toStdString()); }
-
-QString describe(const beamdata::ScanInfo& info) {
-    return QString::fromStdString(beamdata::describeScan(info, false));
+QString native(const std::filesystem::path& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path.string()));
 }
+std::filesystem::path pathOf(const QString& text) {
+    return std::filesystem::path(QFile::encodeName(text).toStdString());
+}
+
+QString describe(const beamdata::ScanInfo& info) { return QString::fromStdString(beamdata::describeScan(info, false)); }
 
 QTableWidgetItem* cell(const QString& text) {
     auto* item = new QTableWidgetItem(text);
@@ -196,7 +198,8 @@ void CommissioningWindow::addFiles() {
 }
 
 void CommissioningWindow::addFolder() {
-    const QString chosen = QFileDialog::getExistingDirectory(this, QStringLiteral("Folder of measured files"), workFolder_);
+    const QString chosen = QFileDialog::getExistingDirectory(this, QStringLiteral("Folder of measured files"),
+                                                             workFolder_);
     if (chosen.isEmpty()) return;
     std::vector<std::filesystem::path> inputs = inputs_;
     inputs.push_back(pathOf(chosen));
@@ -244,7 +247,8 @@ void CommissioningWindow::start() {
         const int row = results_->rowCount();
         results_->insertRow(row);
         results_->setItem(row, LABEL, cell(native(beam.label)));
-        results_->setItem(row, ENERGY, cell(beam.info.energyMeV ? QString::number(*beam.info.energyMeV) + " MeV" : "-"));
+        results_->setItem(row, ENERGY,
+                          cell(beam.info.energyMeV ? QString::number(*beam.info.energyMeV) + " MeV" : "-"));
         auto* bar = new QProgressBar(results_);
         bar->setRange(0, 100);
         bar->setValue(0);
@@ -294,8 +298,9 @@ void CommissioningWindow::readOutput() {
         if (bar) bar->setValue(100);
         results_->item(row, R50)->setText(millimetres(event->r50Mm));
         results_->item(row, WORST)->setText(millimetres(event->worstMm));
-        const QString verdict = !event->fitted ? QStringLiteral("not fitted") : event->pass ? QStringLiteral("pass")
-                                                                                              : QStringLiteral("FAIL");
+        const QString verdict = !event->fitted ? QStringLiteral("not fitted")
+                                : event->pass  ? QStringLiteral("pass")
+                                               : QStringLiteral("FAIL");
         results_->item(row, RESULT)->setText(verdict);
         for (int column = 0; column < RESULT_COLUMNS; ++column)
             if (auto* item = results_->item(row, column)) item->setBackground(event->pass ? PASS_COLOUR : FAIL_COLOUR);

@@ -14,8 +14,8 @@ TEST(CommissioningRun, ArgumentsSayWhatTheWindowAsks) {
     request.confirmHistories = 10000000;
     request.skipLabels = {"e12#2"};
     EXPECT_EQ(orvalis::commissioning::commissionArguments(request),
-              (std::vector<std::string>{"tank", "M\xfcnchen.mcc", "--out", "report", "--title", "Linac 3", "--tolerance",
-                                        "R10=1,R50=0.3", "--confirm", "10000000", "--skip", "e12#2"}));
+              (std::vector<std::string>{"tank", "M\xfcnchen.mcc", "--out", "report", "--title", "Linac 3",
+                                        "--tolerance", "R10=1,R50=0.3", "--confirm", "10000000", "--skip", "e12#2"}));
 }
 
 TEST(CommissioningRun, ReadsTheProgramsLinesAndNothingElse) {

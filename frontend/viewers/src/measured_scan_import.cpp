@@ -208,7 +208,7 @@ void MeasuredScanImport::takeCsv(const QString& path) {
                     // The window's own load drew the depths as mm: draw the curve again in mm.
                     const viewers::ResampledCurve shown = viewers::resampleKeepingShape(curve.depthMm, curve.value);
                     redrawingCsv_ = true;
-                    window_.loadMeasuredCurve(path, shown.depthMm, shown.value);
+                    window_.loadMeasuredCurve(path, fileName, shown.depthMm, shown.value);
                     redrawingCsv_ = false;
                 }
             }

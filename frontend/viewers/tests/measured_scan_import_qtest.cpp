@@ -214,6 +214,8 @@ private slots:
         QVERIFY(window_->tables().depthMm[2] > 1.0);  // 1.5 mm, not 0.15
         QTest::mouseClick(import()->depthsInCmBox(), Qt::LeftButton);
         QVERIFY(!import()->fitDepthsInCm());
+    }
+
     // Junk under a water-tank name is named with the reader's reason, word for word what
     // orvalis-quality reports; junk under .csv keeps the window's own message; the last curve stays.
     void waterTankJunkIsNamedWithItsReason() {
@@ -258,6 +260,8 @@ private slots:
         QVERIFY(!text(3).isEmpty());
         for (const char* name : {"bad-empty.mcc", "bad-binary.MCC", "bad-words.cdp", "junk.csv", "csv-layout.txt"})
             QFile::remove(dir_.filePath(QString::fromLatin1(name)));
+    }
+
     // The open table follows every load: a CSV file, a water-tank curve picked in the chooser and a
     // calculated file.
     void beamQualityTableFollowsEveryLoad() {

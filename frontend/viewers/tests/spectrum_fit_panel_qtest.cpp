@@ -321,8 +321,8 @@ private slots:
         QVERIFY(openAndRunFit(true));
         FreeSpectrumView* view = panel_->freeSpectrum();
         QSignalSpy failed(view, &FreeSpectrumView::runFailed);
-        // A folder in the way of the temporary exchange file: nothing can be written.
-        QVERIFY(QDir(dir_.path()).mkpath("Nimbrola.dat.part/kept"));
+        // A folder in the way of the run file: nothing can be written.
+        QVERIFY(QDir(dir_.path()).mkpath("Nimbrola.dat/kept"));
         QTest::mouseClick(button(view, "FreeRunPdd"), Qt::LeftButton);
         QCOMPARE(failed.size(), 1);
         QVERIFY(launcher_.programs.empty());
@@ -332,7 +332,7 @@ private slots:
                  messages_.warnings[0].c_str());
         QVERIFY(!QFile::exists(dir_.filePath("Nimbrola.txt")));
         QVERIFY(button(view, "FreeRunPdd")->isEnabled());  // it may be tried again
-        QVERIFY(QDir(dir_.filePath("Nimbrola.dat.part")).removeRecursively());
+        QVERIFY(QDir(dir_.filePath("Nimbrola.dat")).removeRecursively());
 
         launcher_.succeed = false;  // the launcher's own message, as from the set-up window
         QTest::mouseClick(button(view, "FreeRunPdd"), Qt::LeftButton);
@@ -362,6 +362,7 @@ private slots:
         QVERIFY(messages_.warnings.empty());
         QSignalSpy finished(&panel, &SpectrumFitPanel::fitFinished);
         QTest::mouseClick(window.findChild<QPushButton*>("FitSpectrum"), Qt::LeftButton);
+        QTest::mouseClick(panel.findChild<QPushButton*>("FitStart"), Qt::LeftButton);
         QVERIFY(finished.wait(20000));
         QVERIFY(finished.first().first().toBool());
         std::ifstream recorded(folder / "fake-args.txt", std::ios::binary);

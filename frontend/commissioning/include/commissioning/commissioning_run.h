@@ -27,9 +27,9 @@ std::vector<std::string> commissionArguments(const CommissioningRequest& request
 struct CommissionEvent {
     enum class Kind { Overall, BeamProgress, BeamDone };
     Kind kind = Kind::Overall;
-    int beam = 0;     // the n-th beam fitted (from 1), for the beam kinds
-    int done = 0;     // Overall: beams done; BeamProgress: percent
-    int total = 0;    // Overall: beams to fit
+    int beam = 0;         // the n-th beam fitted (from 1), for the beam kinds
+    int done = 0;         // Overall: beams done; BeamProgress: percent
+    int total = 0;        // Overall: beams to fit
     bool fitted = false;  // BeamDone
     bool pass = false;
     std::optional<double> r50Mm;
