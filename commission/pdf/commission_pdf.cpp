@@ -1,5 +1,7 @@
 #include "commission_pdf.h"
 
+#include "plot_canvas.h"
+
 #include <QBuffer>
 #include <QGuiApplication>
 #include <QPageLayout>
@@ -30,15 +32,6 @@ QString text(const std::string& utf8) { return QString::fromUtf8(utf8.data(), st
 
 QString number(const std::optional<double>& value, int decimals) {
     return value && std::isfinite(*value) ? QString::number(*value, 'f', decimals) : QString("-");
-}
-
-std::unique_ptr<QGuiApplication> offScreenApplication() {
-    if (QGuiApplication::instance()) return nullptr;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "orvalis-commission";
-    static char* argv[] = {name, nullptr};
-    return std::make_unique<QGuiApplication>(argc, argv);
 }
 
 // A pen moving down the page, in mm from the top of the printable area.
@@ -285,7 +278,7 @@ void skippedPage(Page& page, const std::vector<BeamResult>& beams) {
 }  // namespace
 
 std::string paintCommissioningPdf(const RunInfo& run, const std::vector<BeamResult>& beams) {
-    const auto application = offScreenApplication();
+    const auto application = fit::offScreenApplication();
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     {

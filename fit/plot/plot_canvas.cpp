@@ -11,18 +11,14 @@
 
 namespace fit {
 
-namespace {
-
 std::unique_ptr<QGuiApplication> offScreenApplication() {
     if (QGuiApplication::instance()) return nullptr;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
-    static char name[] = "orvalis-fit";
+    static char name[] = "orvalis";
     static char* argv[] = {name, nullptr};
     return std::make_unique<QGuiApplication>(argc, argv);
 }
-
-}  // namespace
 
 PlotCanvas::PlotCanvas(int heightPx)
     : application_(offScreenApplication()), image_(PLOT_WIDTH_PX, heightPx, QImage::Format_RGB32) {
