@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev libgl-dev
   libalglib-dev
   nlohmann-json3-dev
+  poppler-utils
   fonts-liberation fonts-ipafont-gothic
 )
 case "${1:-}" in
