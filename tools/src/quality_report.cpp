@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <limits>
 
@@ -89,7 +90,7 @@ ResultCurve readResultCurve(const std::string& path) {
 }  // namespace
 
 std::string qualityUsage() {
-    return "usage: orvalis-quality [--csv] [--ionisation | --dose] [--depth-unit mm|cm] FILE...\n"
+    return "usage: orvalis-quality [--csv] [--ionisation | --dose] [--depth-unit mm|cm] [--scan N] FILE...\n"
            "  FILE: measured depth curves (.csv, PTW .mcc, RFA300 .asc/.txt, w2CAD .asc/.cdp); every depth\n"
            "  curve of every file is analysed. Chamber curves are converted to dose first; --ionisation or\n"
            "  --dose overrides what the files say. --depth-unit cm reads the depths as cm. --csv prints one\n"
@@ -114,6 +115,13 @@ QualityOptions parseQualityArguments(const std::vector<std::string>& arguments) 
                                                                 : std::nullopt;
             if (!unit) throw std::invalid_argument("--depth-unit needs mm or cm");
             o.depthUnit = *unit;
+        } else if (a == "--scan") {
+            const std::string value = i + 1 < arguments.size() ? arguments[++i] : std::string();
+            char* end = nullptr;
+            const long scan = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || scan < 1 || scan > 1000000)
+                throw std::invalid_argument("--scan needs the number of a depth curve, from 1");
+            o.scan = static_cast<int>(scan);
         } else if (!a.empty() && a[0] == '-') {
             throw std::invalid_argument("unknown option " + a);
         } else {
@@ -216,8 +224,12 @@ int runQuality(const QualityOptions& options, std::ostream& out, std::ostream& e
                 continue;
             }
             const beamdata::MeasuredFile file = beamdata::readMeasuredFile(path, options.limits);
+            if (options.scan && static_cast<std::size_t>(*options.scan) > file.depthScans.size())
+                throw engine::RunError(file.fileName + ": no depth curve " + std::to_string(*options.scan) +
+                                       " (the file holds " + std::to_string(file.depthScans.size()) + ")");
             for (std::size_t k = 0; k < file.depthScans.size(); ++k) {
                 const int scan = static_cast<int>(k + 1);
+                if (options.scan && scan != *options.scan) continue;
                 beamdata::DepthScan dose;
                 beamdata::BeamQuality quality;
                 try {

@@ -156,6 +156,17 @@ TEST(QualityCommand, ARefusedCurveLeavesTheOthersAndLimitsAreNamed) {
 
     tools::QualityOptions limited = tools::parseQualityArguments({SAMPLES + "/example-9MeV.mcc"});
     limited.limits.pointsPerCurve = 10;
+    // --scan N: that depth curve alone, with the same line as in the whole file's output.
+    std::ostringstream oneOut, oneErrors;
+    EXPECT_EQ(tools::runQuality(tools::parseQualityArguments({"--scan", "2", cut}), oneOut, oneErrors), 0);
+    EXPECT_EQ(oneOut.str().find("QUALITY file=cut.mcc scan=3 "), std::string::npos);
+    const std::string scan2 = oneOut.str().substr(oneOut.str().find("QUALITY file=cut.mcc scan=2 "));
+    EXPECT_NE(out.str().find(scan2), std::string::npos);
+    std::ostringstream noOut, noErrors;
+    EXPECT_EQ(tools::runQuality(tools::parseQualityArguments({"--scan", "4", cut}), noOut, noErrors), 1);
+    EXPECT_NE(noErrors.str().find("cut.mcc: no depth curve 4"), std::string::npos);
+    EXPECT_THROW(tools::parseQualityArguments({"--scan", "0", cut}), std::invalid_argument);
+
     std::ostringstream limitedOut, limitedErrors;
     EXPECT_EQ(tools::runQuality(limited, limitedOut, limitedErrors), 1);
     EXPECT_NE(limitedErrors.str().find("example-9MeV.mcc, line "), std::string::npos);

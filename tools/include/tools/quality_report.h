@@ -11,6 +11,7 @@
 // A simulator's depth-dose result (.pdd) is one dose curve; with its
 // uncertainty file beside it, its QUALITY line ends in " sR90=.. sR80=.. sR50=.. sR10=..", the
 // standard uncertainty of each level's depth in mm.
+#include <optional>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -29,6 +30,7 @@ struct QualityOptions {
     beamdata::QuantityChoice quantity = beamdata::QuantityChoice::AsDetected;
     beamdata::DepthUnit depthUnit = beamdata::DepthUnit::Mm;
     beamdata::MeasuredLimits limits;
+    std::optional<int> scan;  // --scan N: only the N-th depth curve of each file (from 1)
 };
 
 std::string qualityUsage();
