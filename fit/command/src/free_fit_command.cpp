@@ -13,10 +13,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
-#include <stdexcept>
-#include <utility>
 
 namespace fit {
 
@@ -61,49 +58,7 @@ std::optional<double> deepestPracticalRangeMm(const MeasuredCurve& curve) {
     return rp;
 }
 
-// The value of an option that takes one of two words.
-template <typename Choice>
-Choice oneOf(const std::string& option, const std::string& word, const std::pair<const char*, Choice> (&words)[2]) {
-    for (const auto& [name, choice] : words)
-        if (word == name) return choice;
-    throw std::invalid_argument(option + " needs " + words[0].first + " or " + words[1].first + ", not \"" + word +
-                                "\"");
-}
-
 }  // namespace
-
-bool parseFreeModelArgument(const std::string& a, const std::function<const std::string&()>& value, CommandOptions& o) {
-    if (a == "--model") {
-        o.model = oneOf<SpectrumModel>(a, value(), {{"beta", SpectrumModel::Beta}, {"free", SpectrumModel::Free}});
-    } else if (a == "--smooth") {
-        const std::string& text = value();
-        char* end = nullptr;
-        const double s = std::strtod(text.c_str(), &end);
-        if (end == text.c_str() || *end != '\0' || !(s >= 0.0 && s <= 1e6))
-            throw std::invalid_argument("--smooth needs a number from 0 to 1e6, not \"" + text + "\"");
-        o.smooth = s;
-    } else if (a == "--background") {
-        o.background = oneOf<BackgroundMode>(a, value(), {{"on", BackgroundMode::On}, {"off", BackgroundMode::Off}});
-    } else if (a == "--exchange") {
-        o.writeExchange = true;
-    } else if (a == "--kernel-exchange") {
-        o.writeKernelExchange = true;
-    } else {
-        return false;
-    }
-    return true;
-}
-
-void checkFreeModelArguments(const CommandOptions& o) {
-    const bool freeOnly = o.smooth || o.background != BackgroundMode::Automatic || o.writeExchange ||
-                          o.writeKernelExchange;
-    if (o.model == SpectrumModel::Beta && freeOnly)
-        throw std::invalid_argument("--smooth, --background, --exchange and --kernel-exchange need --model free");
-    if (o.writeExchange && o.writeKernelExchange)
-        throw std::invalid_argument("give one of --exchange and --kernel-exchange: both write Nimbrola.dat");
-    if (o.model == SpectrumModel::Free && o.mode == MaxEnergyMode::Fixed)
-        throw std::invalid_argument("--fixed-emax belongs to the Beta model; the free-form bins keep their Emax");
-}
 
 int runFreeFitCommand(const CommandOptions& o, std::ostream& out, const FreePlotWriter& plot,
                       const std::atomic<bool>* cancel) {

@@ -2,27 +2,21 @@
 // orvalis-fit --model free: the basis at the bin energies of the exchange file, the free-form fit
 // with its background, the report and the RESULT lines, and the optional curve file, plot and
 // exchange files. Every output file is written only after the fit has succeeded.
-#include "fit/fit_command.h"
+#include "fit/command_options.h"
+#include "fit/command_steps.h"
 #include "fit/free_spectrum_fit.h"
+#include "fit/measured_data.h"
 
 #include <atomic>
+#include <filesystem>
 #include <functional>
 #include <ostream>
-#include <string>
 
 namespace fit {
 
 // Emax of the free-form basis: this factor times the maximum energy derived from the practical
 // range, so that the top bins stay free above the most energetic electrons.
 constexpr double FREE_MAX_ENERGY_FACTOR = 1.2;
-
-// Takes a free-model option (--model, --smooth, --background, --exchange, --kernel-exchange) into
-// `options`; false when `argument` is none of them. `value` fetches the option's value.
-bool parseFreeModelArgument(const std::string& argument, const std::function<const std::string&()>& value,
-                            CommandOptions& options);
-// Throws std::invalid_argument for free-model options given with the Beta model, or for both
-// exchange options at once (they write the same two files).
-void checkFreeModelArguments(const CommandOptions& options);
 
 using FreePlotWriter =
     std::function<bool(const std::filesystem::path& file, const MeasuredCurve& measured, const FreeFitResult& result)>;
