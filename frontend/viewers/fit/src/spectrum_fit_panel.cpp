@@ -34,25 +34,17 @@ SpectrumFitPanel::SpectrumFitPanel(ComparisonWindow& window, Context context,
       window_(window),
       context_(std::move(context)),
       setupMaxEnergy_(std::move(setupMaxEnergy)),
-      applyToSetup_(std::move(applyToSetup)) {
+      applyToSetup_(std::move(applyToSetup)),
+      fitProcess_(context_.program, context_.workFolder) {
     setObjectName(QStringLiteral("FitPanel"));
     setWindowTitle(QStringLiteral("Spectrum fit"));
     buildControls();
     connect(&window_, &ComparisonWindow::measuredLoaded, this, &SpectrumFitPanel::measuredLoaded);
-    connect(&process_, &QProcess::readyReadStandardOutput, this, &SpectrumFitPanel::readOutput);
-    connect(&process_, &QProcess::finished, this, &SpectrumFitPanel::processFinished);
-    connect(&process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart) processFinished(-1, QProcess::CrashExit);
-    });
+    connect(&fitProcess_, &FitProcess::progressed, this, [this](int percent) { progress_->setValue(percent); });
+    connect(&fitProcess_, &FitProcess::finished, this, &SpectrumFitPanel::fitEnded);
 }
 
-SpectrumFitPanel::~SpectrumFitPanel() {
-    if (isRunning()) {
-        process_.kill();
-        process_.waitForFinished();
-    }
-    delete fitButton_.data();
-}
+SpectrumFitPanel::~SpectrumFitPanel() { delete fitButton_.data(); }
 
 void SpectrumFitPanel::buildControls() {
     fitButton_ = new QPushButton(QStringLiteral("Fit spectrum"), &window_);
@@ -224,59 +216,27 @@ void SpectrumFitPanel::startFit() {
     freeView_->clearResult();
     showMaxEnergy();
     levels_.clear();
-    pending_.clear();
-    output_.clear();
-    lastMessage_.clear();
     note_.clear();
-    cancelled_ = false;
     progress_->setValue(0);
     resultLabel_->setText(QStringLiteral("Fitting..."));
     apply_->setEnabled(false);
     start_->setEnabled(false);
     fitButton_->setEnabled(false);
     cancel_->setEnabled(true);
-    startNatively(process_, context_.program, viewers::fitArguments(request), nativePath(context_.workFolder));
+    fitProcess_.start(request);
 }
 
-void SpectrumFitPanel::cancelFit() {
-    if (!isRunning()) return;
-    cancelled_ = true;
-    process_.kill();
-}
+void SpectrumFitPanel::cancelFit() { fitProcess_.cancel(); }
 
-void SpectrumFitPanel::readOutput() {
-    pending_ += process_.readAllStandardOutput();
-    for (qsizetype end = pending_.indexOf('\n'); end >= 0; end = pending_.indexOf('\n')) {
-        const std::string line = pending_.left(end).trimmed().toStdString();
-        pending_.remove(0, end + 1);
-        output_ += line + "\n";
-        if (const auto percent = viewers::fitProgressPercent(line))
-            progress_->setValue(*percent);
-        else if (const auto fitted = viewers::parseFitResult(line))
-            result_ = fitted;
-        else if (const auto level = viewers::parseFitLevel(line))
-            levels_.push_back(*level);
-        else if (line.rfind("Note:", 0) == 0)
-            note_ = QString::fromStdString(line);
-        else if (!line.empty() && line.rfind("RESULT", 0) != 0)
-            lastMessage_ = QString::fromStdString(line);
-    }
-}
-
-// The result of the finished fit for its model: a Beta spectrum from its RESULT lines as they came,
-// a free-form one from the whole output.
-bool SpectrumFitPanel::takeResult() {
-    if (request_.model == viewers::FitModel::Beta) return result_.has_value();
-    freeResult_ = viewers::parseFreeFit(output_);
-    return freeResult_.has_value();
-}
-
-void SpectrumFitPanel::processFinished(int exitCode, QProcess::ExitStatus status) {
-    readOutput();
+void SpectrumFitPanel::fitEnded(const FitOutcome& outcome) {
     cancel_->setEnabled(false);
     start_->setEnabled(true);
     fitButton_->setEnabled(!measuredPath_.isEmpty());
-    const bool succeeded = !cancelled_ && status == QProcess::NormalExit && exitCode == 0 && takeResult();
+    const bool succeeded = outcome.succeeded;
+    result_ = outcome.beta;
+    levels_ = outcome.levels;
+    freeResult_ = outcome.free;
+    note_ = outcome.note;
     if (succeeded) {
         progress_->setValue(100);
         const bool drawn = drawFittedCurve();
@@ -288,11 +248,10 @@ void SpectrumFitPanel::processFinished(int exitCode, QProcess::ExitStatus status
         result_.reset();
         freeResult_.reset();
         showMaxEnergy();
-        const QString error = QString::fromLocal8Bit(process_.readAllStandardError()).trimmed();
-        resultLabel_->setText(cancelled_ ? QStringLiteral("Cancelled.")
-                              : status == QProcess::CrashExit && exitCode == -1
+        resultLabel_->setText(outcome.cancelled ? QStringLiteral("Cancelled.")
+                              : outcome.failedToStart
                                   ? QStringLiteral("orvalis-fit could not be started: ") + context_.program
-                                  : QStringLiteral("The fit failed: ") + (error.isEmpty() ? lastMessage_ : error));
+                                  : QStringLiteral("The fit failed: ") + outcome.error);
     }
     emit fitFinished(succeeded);
 }

@@ -3,7 +3,8 @@
 // a fitted curve file and the result lines of the model asked for (--model free: the free-form
 // figures, the drawn spectrum and the one for the simulators, which differ).
 //   FAKE_FIT=fail: an error on stderr, exit status 1; FAKE_FIT=hang: waits to be killed;
-//   FAKE_FIT=no-background: a free-form fit that found no background, and says why.
+//   FAKE_FIT=no-background: a free-form fit that found no background, and says why;
+//   FAKE_FIT=crash: the whole output of the model, then a crash instead of exit status 0.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -82,6 +83,8 @@ int main(int argc, char** argv) {
         std::printf("PROGRESS basis 112 112\nPROGRESS free 0 1\nPROGRESS free 1 1\n");
         if (!out.empty()) writeCurve(out, "  11.20 MeV free-form fit       with background 1.9 %  ");
         printFreeResult(how != "no-background");
+        std::fflush(stdout);
+        if (how == "crash") std::abort();
         return 0;
     }
     std::printf("PROGRESS basis 112 112\nPROGRESS scan 21 21\nPROGRESS refine 1 1\n");
@@ -91,5 +94,7 @@ int main(int argc, char** argv) {
     std::printf(
         "RESULT grid alpha=8.2 beta=2.1 emax=9.4 rms=0.512\nRESULT continuous alpha=8.23 beta=2.12 emax=9.41 rms=0.5\n"
         "RESULT R50 measured=50.25 grid=50.00 continuous=50.01\n");
+    std::fflush(stdout);
+    if (how == "crash") std::abort();
     return 0;
 }

@@ -7,7 +7,6 @@
 // residual and the R-values and offers to set them in the set-up window; a free-form result shows
 // its figures and its spectrum, with the two buttons that run that spectrum in Tolvane or Brisella.
 #include <QPointer>
-#include <QProcess>
 #include <QPushButton>
 #include <QString>
 #include <QWidget>
@@ -17,6 +16,7 @@
 
 #include "common/message_sink.h"
 #include "common/program_launcher.h"
+#include "viewers/fit_process.h"
 #include "viewers/free_fit_run.h"
 #include "viewers/spectrum_fit_run.h"
 #include "widgets/palette.h"
@@ -53,7 +53,7 @@ public:
     ~SpectrumFitPanel() override;
 
     QPushButton* fitButton() const { return fitButton_; }
-    bool isRunning() const { return process_.state() != QProcess::NotRunning; }
+    bool isRunning() const { return fitProcess_.isRunning(); }
     const std::optional<viewers::FittedSpectrum>& result() const { return result_; }
     const std::optional<viewers::FreeFitView>& freeResult() const { return freeResult_; }
     FreeSpectrumView* freeSpectrum() const { return freeView_; }
@@ -74,9 +74,7 @@ private:
     void showMaxEnergy();
     bool showsFittedMaxEnergy() const;
     void measuredLoaded(const QString& path);
-    bool takeResult();
-    void readOutput();
-    void processFinished(int exitCode, QProcess::ExitStatus status);
+    void fitEnded(const FitOutcome& outcome);
     bool drawFittedCurve();  // false when the curve file cannot be read
     void showResult();
 
@@ -84,18 +82,14 @@ private:
     Context context_;
     std::function<std::optional<double>()> setupMaxEnergy_;
     std::function<void(const viewers::FittedSpectrum&)> applyToSetup_;
-    QProcess process_;
+    FitProcess fitProcess_;
     QString measuredPath_;
     QString curvePath_;
     viewers::FitRequest request_;  // of the fit running or shown
-    QByteArray pending_;
-    std::string output_;  // every line of the fit's standard output
-    QString lastMessage_;
-    QString note_;  // a "Note:" line of the fit, shown with the result
+    QString note_;                 // a "Note:" line of the fit, shown with the result
     std::optional<viewers::FittedSpectrum> result_;
     std::vector<viewers::FittedLevel> levels_;
     std::optional<viewers::FreeFitView> freeResult_;
-    bool cancelled_ = false;
 
     QPointer<QPushButton> fitButton_;  // a child of the comparison window, removed with the panel
     QLabel* fileLabel_ = nullptr;      // the measured file
