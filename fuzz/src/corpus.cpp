@@ -6,7 +6,7 @@
 #include "engine/console.h"
 #include "engine/constants.h"
 #include "engine/electron_data.h"
-#include "fit/fit_command.h"
+#include "fit/beta_fit_command.h"
 #include "fit/free_fit_command.h"
 #include "fuzz/target.h"
 #include "kernel/kernel_simulation.h"

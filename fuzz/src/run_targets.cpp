@@ -7,7 +7,7 @@
 #include "engine/run_error.h"
 #include "engine/run_frame.h"
 #include "engine/stop_request.h"
-#include "fit/fit_command.h"
+#include "fit/beta_fit_command.h"
 #include "fuzz/result_checks.h"
 #include "kernel/kernel_simulation.h"
 

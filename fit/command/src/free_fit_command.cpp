@@ -13,7 +13,10 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <stdexcept>
+#include <utility>
 
 namespace fit {
 

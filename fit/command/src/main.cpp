@@ -1,8 +1,8 @@
 // orvalis-fit: fits the Beta spectrum, or a free-form one, to a measured depth dose (see
-// fit/fit_command.h and fit/free_fit_command.h).
+// fit/beta_fit_command.h and fit/free_fit_command.h).
 #include "engine/program_info.h"
 #include "engine/run_error.h"
-#include "fit/fit_command.h"
+#include "fit/beta_fit_command.h"
 #include "fit/free_fit_command.h"
 #ifdef ORVALIS_FIT_PLOT
 #include "fit_plot.h"

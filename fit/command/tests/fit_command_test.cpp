@@ -1,5 +1,5 @@
-#include "fit/fit_command.h"
 #include "beamdata/fit_protocol.h"
+#include "fit/beta_fit_command.h"
 
 #include "engine/program_info.h"
 #include "engine/run_error.h"

@@ -2,15 +2,13 @@
 // orvalis-fit --model free: the basis at the bin energies of the exchange file, the free-form fit
 // with its background, the report and the RESULT lines, and the optional curve file, plot and
 // exchange files. Every output file is written only after the fit has succeeded.
-#include "fit/command_options.h"
-#include "fit/command_steps.h"
+#include "fit/fit_command.h"
 #include "fit/free_spectrum_fit.h"
-#include "fit/measured_data.h"
 
 #include <atomic>
-#include <filesystem>
 #include <functional>
 #include <ostream>
+#include <string>
 
 namespace fit {
 
