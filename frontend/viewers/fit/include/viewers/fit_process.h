@@ -21,8 +21,8 @@ struct FitOutcome {
     bool succeeded = false;
     bool cancelled = false;
     bool failedToStart = false;
-    QString error;  // a failed fit: its standard error, or else its last message line
-    QString note;   // a "Note:" line of the fit
+    QString error;                                // a failed fit: its standard error, or else its last message line
+    QString note;                                 // a "Note:" line of the fit
     std::optional<viewers::FittedSpectrum> beta;  // the Beta model's result
     std::vector<viewers::FittedLevel> levels;     // the Beta model's R-values
     std::optional<viewers::FreeFitView> free;     // the free-form model's result
