@@ -13,6 +13,7 @@
 #include "engine/run_frame.h"
 #include "fit/basis_cache.h"
 #include "fit/measured_data.h"
+#include "viewers/dashed_line.h"
 #include "viewers/fluence_file.h"
 #include "viewers/free_fit_run.h"
 #include "viewers/kernel_map.h"

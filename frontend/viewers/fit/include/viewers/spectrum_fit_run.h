@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "common/segment_clip.h"
 #include "viewers/pdd_comparison.h"
 
 namespace orvalis::viewers {
@@ -56,17 +55,5 @@ std::optional<FittedLevel> parseFitLevel(const std::string& line);
 // The fitted curve file read like a calculated file; the curve points as the calculated curve is
 // drawn. Empty when the file cannot be read.
 std::optional<std::vector<PlotPoint>> fittedCurvePoints(const std::string& fileText);
-
-struct PlotSegment {
-    PlotPoint from;
-    PlotPoint to;
-};
-// A polyline cut into dashes: `onPx` drawn, `offPx` left out, measured along the line in pixels
-// given the plot's units per pixel in x and y. Only the parts inside `visible` (plot units) are
-// cut, the pattern running on over the parts outside, so the number of dashes is bounded by the
-// frame: at most (points - 1) x (the frame's diagonal / the pattern's length + 1), whatever the
-// values. Segments with a coordinate that is not finite are left out.
-std::vector<PlotSegment> dashedSegments(const std::vector<PlotPoint>& points, double xUnitsPerPx, double yUnitsPerPx,
-                                        double onPx, double offPx, const ClipRect& visible);
 
 }  // namespace orvalis::viewers
