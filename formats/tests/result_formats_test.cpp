@@ -41,9 +41,11 @@ engine::Spectrum humpSpectrum() {
 
 // Within half a unit of the last of the `digits` significant digits of an E field (".dddE+xx").
 void expectWithinDigits(double read, double written, int digits, const std::string& where) {
-    const double halfUnit =
-        written == 0.0 ? 0.0 : 0.5 * std::pow(10.0, std::floor(std::log10(std::fabs(written))) + 1.0 - digits);
-    EXPECT_LE(std::fabs(read - written), halfUnit * (1.0 + 1e-9)) << where << ": wrote " << written << ", read " << read;
+    const double halfUnit = written == 0.0
+                                ? 0.0
+                                : 0.5 * std::pow(10.0, std::floor(std::log10(std::fabs(written))) + 1.0 - digits);
+    EXPECT_LE(std::fabs(read - written), halfUnit * (1.0 + 1e-9))
+        << where << ": wrote " << written << ", read " << read;
 }
 
 TEST(ResultFormats, TheDepthDoseFileReadsBackItsLabelsAndDosesAndTheUncertaintyItsLayout) {
@@ -61,8 +63,8 @@ TEST(ResultFormats, TheDepthDoseFileReadsBackItsLabelsAndDosesAndTheUncertaintyI
         expectWithinDigits(records.dose[i], static_cast<double>(dose[i]), 3, "depth bin " + std::to_string(i + 1));
     // The heading records are the run's: maximum energy, the two title lines, the history count.
     // "(F6.2,' MeV ',2A20)": each 30-character title variable cut to its first 20 characters.
-    EXPECT_EQ(text.substr(0, text.find("\r\n")), " 12.30 MeV " + std::string("\x83\xBF=8.0") +
-                                                     std::string(14, ' ') + "\x83\xC0=2.0" + std::string(14, ' '));
+    EXPECT_EQ(text.substr(0, text.find("\r\n")), " 12.30 MeV " + std::string("\x83\xBF=8.0") + std::string(14, ' ') +
+                                                     "\x83\xC0=2.0" + std::string(14, ' '));
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 127);
 }
 
