@@ -1,8 +1,8 @@
 #pragma once
-// What both simulators do around the histories: read the run and spectrum files (their reader is
-// the exchange files' module, beamdata/exchange_files.h), drop weights
-// below the floor and normalise, turn the weights into whole history counts per bin, run the
-// histories bin by bin, and write result files whole or not at all.
+// What both simulators do around the histories: read the run and spectrum files (with the exchange
+// files' reader, beamdata/exchange_files.h), drop weights below the floor and normalise, turn the
+// weights into whole history counts per bin, run the histories bin by bin, and write result files
+// whole or not at all.
 #include "beamdata/exchange_files.h"
 #include "engine/console.h"
 #include "engine/constants.h"
