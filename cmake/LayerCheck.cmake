@@ -3,10 +3,12 @@ cmake_minimum_required(VERSION 3.22)
 # TRANSPORT, directly or through another target, and every target of USERS must (else the graph was
 # not read, and the check would pass on nothing). The graph is written by a configure of the source
 # tree with the build's options in WORK_DIR, so that the build folder itself is left alone.
-#   cmake -DSOURCE_DIR=... -DWORK_DIR=... -DGENERATOR=... "-DOPTIONS=-Dx=y;..." "-DGUARDED=a;b"
-#         "-DTRANSPORT=engine" "-DUSERS=Tolvane" -P LayerCheck.cmake
-# With -DGRAPH_DIR=<folder of deps.dot> the graph written by `cmake --graphviz=deps.dot` is read
-# instead, and nothing is configured.
+#   cmake -DSOURCE_DIR=... -DWORK_DIR=... -DGENERATOR=... "-DOPTIONS=-Dx=y;..." "-DTRANSPORT=engine"
+#         "-DUSERS=Tolvane" -P LayerCheck.cmake
+# The guarded targets are those that configure lists in layer-guarded.txt, and any given as
+# -DGUARDED=a;b. With -DGRAPH_DIR=<folder of deps.dot> the graph written by
+# `cmake --graphviz=deps.dot` there is read instead (with that folder's layer-guarded.txt when it
+# has one), and nothing is configured.
 if(NOT GRAPH_DIR)
   file(REMOVE_RECURSE "${WORK_DIR}")
   set(GRAPH_DIR "${WORK_DIR}/graph")
@@ -17,6 +19,16 @@ if(NOT GRAPH_DIR)
   if(configureFailed)
     message(FATAL_ERROR "The configure for the dependency graph failed:\n${configureErrors}")
   endif()
+  set(guardedList "${WORK_DIR}/tree/layer-guarded.txt")
+  if(NOT EXISTS "${guardedList}")
+    message(FATAL_ERROR "The configure wrote no ${guardedList}")
+  endif()
+else()
+  set(guardedList "${GRAPH_DIR}/layer-guarded.txt")
+endif()
+if(EXISTS "${guardedList}")
+  file(READ "${guardedList}" listed)
+  list(APPEND GUARDED ${listed})
 endif()
 
 # The whole graph: every edge "a -> b" of deps.dot, a depending on b (PUBLIC, PRIVATE or through
