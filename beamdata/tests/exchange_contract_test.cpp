@@ -4,7 +4,6 @@
 #include "beamdata/exchange_files.h"
 #include "beamdata/number_pattern.h"
 #include "engine/record_io.h"
-#include "engine/run_frame.h"
 #include "testsupport/test_folder.h"
 
 #include <gtest/gtest.h>

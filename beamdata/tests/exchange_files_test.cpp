@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "beamdata/beta_spectrum.h"
 #include "beamdata/exchange_files.h"
 #include "engine/run_error.h"
 #include "testsupport/test_folder.h"

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "beamdata/beam_quality.h"
+#include "beamdata/beta_spectrum.h"
 #include "beamdata/depth_dose_file.h"
 #include "beamdata/exchange_files.h"
 #include "beamdata/fit_protocol.h"

@@ -1,5 +1,7 @@
 #include "depthdose/depthdose_simulation.h"
 
+#include "beamdata/depth_dose_file.h"
+#include "beamdata/fluence_file.h"
 #include "engine/electron_data.h"
 #include "engine/record_io.h"
 
@@ -29,26 +31,6 @@ AxisDose reduceToAxisDose(const KernelGrid& grid, bool& counterEmpty) {
     return dose;
 }
 
-std::string fluenceFileText(const std::string& fluenceNameVariable, const Spectrum& spectrum) {
-    std::string text = formatLines(RecordFormat(NAME_FORMAT), {std::string_view(fluenceNameVariable)});
-    text += formatLines(RecordFormat(FLUENCE_HEADING_FORMAT), {});
-    const RecordFormat rowFormat(FLUENCE_ROW_FORMAT);
-    for (int bin = 0; bin < SPECTRUM_BINS; ++bin) {
-        const auto index = static_cast<std::size_t>(bin);
-        text += formatLines(rowFormat, {spectrum.binEnergyKeV[index] * MEV_PER_KEV, spectrum.binWeight[index]});
-    }
-    return text;
-}
-
-std::string depthDoseFileText(const RunFile& run, const Spectrum& spectrum, const AxisDose& dose) {
-    std::string text = resultHeaderLines(run.maxEnergyMeV, spectrum, run.historyCount);
-    const RecordFormat rowFormat(DOSE_ROW_FORMAT);
-    for (int depth = 1; depth <= KernelGrid::DEPTH_BINS; ++depth)
-        text += formatLines(
-            rowFormat, {static_cast<float>(depth - DEPTH_LABEL_OFFSET_MM), dose[static_cast<std::size_t>(depth - 1)]});
-    return text;
-}
-
 namespace {
 
 // The history loop and the three files: the names were settled before, and no file is in place
@@ -66,7 +48,7 @@ void simulateAndWrite(const std::filesystem::path& folder, const RunFile& run, c
     checkDistinct(result, uncertainty);
     checkDistinct(fluence, uncertainty);
     // The fluence file is complete before the first history, under its temporary name.
-    fluence.write(fluenceFileText(
+    fluence.write(beamdata::fluenceFileText(
         trimTrailingBlanks(run.fluenceFileName).empty() ? toCharacterVariable(fluenceName) : run.fluenceFileName,
         spectrum));
 
@@ -87,8 +69,8 @@ void simulateAndWrite(const std::filesystem::path& folder, const RunFile& run, c
     bool counterEmpty = false;
     const AxisDose dose = reduceToAxisDose(*grid, counterEmpty);
     if (counterEmpty) console.line("The axis counter received no energy: the dose column is written as zeros.");
-    result.write(depthDoseFileText(run, spectrum, dose));
-    uncertainty.write(depthDoseFileText(run, spectrum, relativeDoseUncertainty(scorer->batches(), dose)));
+    result.write(beamdata::depthDoseFileText(run, spectrum, dose));
+    uncertainty.write(beamdata::depthDoseFileText(run, spectrum, relativeDoseUncertainty(scorer->batches(), dose)));
     throwIfStopRequested();
     ResultFile* const together[] = {&result, &uncertainty, &fluence};
     commitAll(together);

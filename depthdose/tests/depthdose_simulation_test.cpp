@@ -1,5 +1,7 @@
 #include "depthdose/depthdose_simulation.h"
 
+#include "beamdata/depth_dose_file.h"
+#include "beamdata/fluence_file.h"
 #include "engine/record_io.h"
 #include "engine/run_error.h"
 #include "test_support.h"
@@ -119,7 +121,7 @@ TEST(DepthDoseFiles, FluenceOfTheDefaultSpectrumAndTheResultLayout) {
     testing_support::writeBetaSpectrum(folder.path(), 8.0, 2.0);
     Spectrum spectrum = readSpectrumFile(folder.path() / "Nimbrola.txt");
     normaliseSpectrum(spectrum, 9.0f);
-    const auto lines = splitRecords(depthdose::fluenceFileText(toCharacterVariable(FLUENCE), spectrum));
+    const auto lines = splitRecords(beamdata::fluenceFileText(toCharacterVariable(FLUENCE), spectrum));
     ASSERT_EQ(lines.size(), 102u);
     EXPECT_EQ(lines[0], toCharacterVariable(FLUENCE));
     EXPECT_EQ(lines[1], " [MeV] ,  Fluence");
@@ -146,7 +148,7 @@ TEST(DepthDoseFiles, FluenceOfTheDefaultSpectrumAndTheResultLayout) {
     run.historyCount = 100000.0f;
     spectrum.titleLine1 = toCharacterVariable("ABC");
     spectrum.titleLine2 = toCharacterVariable("DEF");
-    const auto result = splitRecords(depthdose::depthDoseFileText(run, spectrum, dose));
+    const auto result = splitRecords(beamdata::depthDoseFileText(run, spectrum, dose));
     ASSERT_EQ(result.size(), 127u);
     EXPECT_EQ(result[0], " 12.00 MeV ABC" + std::string(17, ' ') + "DEF" + std::string(17, ' '));
     EXPECT_EQ(result[1], "    100000.");

@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include "beamdata/beta_spectrum.h"
 #include "beamdata/exchange_files.h"
 #include "beamdata/number_pattern.h"
 #include "engine/constants.h"

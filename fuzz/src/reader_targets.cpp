@@ -1,8 +1,10 @@
 #include "fuzz/reader_targets.h"
 
 #include "beamdata/beam_quality.h"
+#include "beamdata/fluence_file.h"
 #include "beamdata/free_format.h"
 #include "beamdata/ionisation_to_dose.h"
+#include "beamdata/kernel_file.h"
 #include "beamdata/measured_curve_file.h"
 #include "beamdata/range_energy.h"
 #include "beamdata/title_decoding.h"
@@ -239,7 +241,7 @@ void addCurveReaders(const Corpus& c, std::vector<std::unique_ptr<Target>>& targ
 void addFrontEndFileReaders(const Corpus& c, std::vector<std::unique_ptr<Target>>& targets) {
     using namespace orvalis::viewers;
     targets.push_back(frontEndTarget("front end: .elk", "run.elk", c.kernelResult, [](const std::string& bytes) {
-        const std::optional<KernelFile> kernel = readKernelFile(bytes);
+        const std::optional<beamdata::KernelFile> kernel = beamdata::readKernelFile(bytes);
         if (!kernel) return refused("not read");
         beamdata::text::decodeTitleBytes(kernel->titleBytes);
         if (!(kernel->maxValue > 0.0) || !finite(kernel->maxValue) || !finite(kernel->sum))
@@ -251,7 +253,7 @@ void addFrontEndFileReaders(const Corpus& c, std::vector<std::unique_ptr<Target>
         return accepted();
     }));
     targets.push_back(frontEndTarget("front end: .spct", "run.spct", c.fluence, [](const std::string& bytes) {
-        const orvalis::viewers::FluenceRead read = orvalis::viewers::readFluenceFile(bytes);
+        const beamdata::FluenceRead read = beamdata::readFluenceFile(bytes);
         if (!read.spectrum) return refused("not read");
         beamdata::text::decodeTitleBytes(read.spectrum->titleLine);
         if (read.spectrum->points.size() > 100) return damaged("more than 100 points");

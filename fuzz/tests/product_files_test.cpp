@@ -4,6 +4,8 @@
 // mutates exactly these files, so they are its seeds too.
 #include "beamdata/beta_spectrum.h"
 #include "beamdata/exchange_files.h"
+#include "beamdata/fluence_file.h"
+#include "beamdata/kernel_file.h"
 #include "beamdata/range_energy.h"
 #include "engine/electron_data.h"
 #include "engine/record_io.h"
@@ -14,7 +16,6 @@
 #include "fuzz/result_checks.h"
 #include "fuzz/target.h"
 #include "test_support.h"
-#include "viewers/fluence_file.h"
 #include "viewers/kernel_map.h"
 #include "viewers/pdd_comparison.h"
 #include "viewers/spectrum_fit_run.h"
@@ -100,10 +101,10 @@ TEST_F(ProductFiles, TheSimulatorsResultsAreSoundAndTheFrontEndReadsThem) {
     const auto pdd = orvalis::viewers::loadCalculatedPdd(corpus_->depthDoseResult, dose);
     EXPECT_TRUE(pdd.ok);
     EXPECT_EQ(*pdd.maxDose, 1.0);
-    const auto kernel = orvalis::viewers::readKernelFile(corpus_->kernelResult);
+    const auto kernel = beamdata::readKernelFile(corpus_->kernelResult);
     ASSERT_TRUE(kernel.has_value());
     EXPECT_GT(kernel->sum, 0.9);
-    const auto fluence = orvalis::viewers::readFluenceFile(corpus_->fluence);
+    const auto fluence = beamdata::readFluenceFile(corpus_->fluence);
     ASSERT_TRUE(fluence.spectrum.has_value());
     EXPECT_EQ(fluence.spectrum->points.size(), 100u);
 }

@@ -1,26 +1,17 @@
 #include "kernel/kernel_simulation.h"
 
-#include "engine/record_io.h"
+#include "beamdata/kernel_file.h"
 
 #include <memory>
-#include <vector>
 
 namespace kernel {
 
 using namespace engine;
 
 std::string kernelResultText(const RunFile& run, const Spectrum& spectrum, const KernelGrid& grid) {
-    std::string text = resultHeaderLines(run.maxEnergyMeV, spectrum, run.historyCount);
-    const RecordFormat rowFormat(ROW_FORMAT);
-    std::vector<OutputItem> row;
-    row.reserve(KernelGrid::RADIAL_BINS + 1);
-    for (int depth = 1; depth <= KernelGrid::DEPTH_BINS; ++depth) {
-        row.clear();
-        row.emplace_back(static_cast<float>(depth - engine::DEPTH_LABEL_OFFSET_MM));
-        for (int ring = 1; ring <= KernelGrid::RADIAL_BINS; ++ring) row.emplace_back(grid.cell(depth, ring));
-        for (const std::string& record : formatRecords(rowFormat, row)) text += record + "\r\n";
-    }
-    return text;
+    static_assert(KernelGrid::DEPTH_BINS == beamdata::KERNEL_FILE_DEPTH_BINS &&
+                  KernelGrid::RADIAL_BINS == beamdata::KERNEL_FILE_RADIAL_BINS);
+    return beamdata::kernelFileText(run, spectrum, [&grid](int depth, int ring) { return grid.cell(depth, ring); });
 }
 
 void runKernelSimulation(const std::filesystem::path& folder, Console& console) {

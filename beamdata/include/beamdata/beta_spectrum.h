@@ -2,13 +2,11 @@
 // The Beta spectrum model of the set-up window: 101 points x = j/100 of the Beta density with
 // shape parameters alpha and beta, normalised to the largest point. Points 1 to 100 are the
 // weights of the 100 spectrum bins that the simulators read.
-#include <array>
+#include "beamdata/spectrum_points.h"
+
 #include <optional>
 
 namespace beamdata {
-
-inline constexpr int SPECTRUM_LAST_POINT = 100;  // points j = 0..100 at x = j/100
-using SpectrumArray = std::array<double, SPECTRUM_LAST_POINT + 1>;
 
 enum class SpectrumUpdate {
     Completed,  // both arrays rewritten; the curve is to be redrawn

@@ -34,19 +34,10 @@ constexpr const char* FIELD_LINE_SHIFT_JIS =
     "1mm ";
 constexpr const char* HISTORY_LABEL = " History=";
 
-constexpr const char* FLUENCE_HEADING_FORMAT = "(' ','[MeV] ,  Fluence')";
-constexpr const char* FLUENCE_ROW_FORMAT = "(E10.4,', ',E10.4)";
-constexpr const char* DOSE_ROW_FORMAT = "(F5.0,E10.3) ";
-
 // Energy in the axis counter per depth bin (rings 1 to 5 added in order), divided by its largest
 // value over all 125 bins. `counterEmpty` is set when the counter holds nothing; the dose is then
 // all zeros instead of a division by zero.
 AxisDose reduceToAxisDose(const engine::KernelGrid& grid, bool& counterEmpty);
-
-// The 102-line fluence file and the 127-line depth-dose file (lines end in CR LF). The
-// uncertainty file has the depth-dose file's layout, its column the dose's standard uncertainty.
-std::string fluenceFileText(const std::string& fluenceNameVariable, const engine::Spectrum& spectrum);
-std::string depthDoseFileText(const engine::RunFile& run, const engine::Spectrum& spectrum, const AxisDose& dose);
 
 // One whole run in `folder`: console lines, fluence file, histories, depth-dose file with its
 // uncertainty file, end pause.

@@ -1,7 +1,9 @@
 #pragma once
-// What both simulators do around the histories: read the run and spectrum files, drop weights
-// below the floor and normalise, turn the weights into whole history counts per bin, run the
-// histories bin by bin, and write result files whole or not at all.
+// What both simulators do around the histories: read the run and spectrum files (with the exchange
+// files' reader, beamdata/exchange_files.h), drop weights below the floor and normalise, turn the
+// weights into whole history counts per bin, run the histories bin by bin, and write result files
+// whole or not at all.
+#include "beamdata/exchange_files.h"
 #include "engine/console.h"
 #include "engine/constants.h"
 #include "engine/electron_data.h"
@@ -21,47 +23,12 @@
 
 namespace engine {
 
-constexpr const char* NAME_FORMAT = "(A30)";
-constexpr const char* SPECTRUM_LINE_FORMAT = "(F5.2,E10.3)";
-constexpr const char* HEADER_FORMAT = "(F6.2,' MeV ',2A20)";
-constexpr const char* HISTORY_COUNT_FORMAT = "(F11.0)";
-// Real history counts at or beyond 2^31 cannot become 32-bit whole counts: the run file's count
-// is refused from here on, and the set-up window refuses it before writing the file.
-constexpr float HISTORY_COUNT_LIMIT = 2147483648.0f;
 constexpr const char* START_TIME_FORMAT = "(' ',' Start time =',I2,':',I2,':',I2)";
 constexpr const char* FINISH_TIME_FORMAT = "(' ',' Finish time =',I2,':',I2,':',I2)";
 constexpr std::string_view SIMULATION_LINE = " <<< Monte Carlo Simulation >>>";
 constexpr std::string_view WAIT_LINE = "    ***  Wait a long time  ***";
 
-// Which simulator reads the run file: the kernel run has three records, the depth-dose run a
-// fourth one with the fluence file name.
-enum class RunKind { Kernel, DepthDose };
-
-struct RunFile {
-    float maxEnergyMeV = 0.0f;
-    float historyCount = 0.0f;    // a real: only its products with the weights become counts
-    std::string resultFileName;   // 30 characters, blank-padded
-    std::string fluenceFileName;  // 30 characters; depth-dose runs only
-    // The lines of Nimbrola.dat that held the values (a list-directed read passes empty lines).
-    int historyCountLine = 2;
-    int resultNameLine = 3;
-    int fluenceNameLine = 4;
-};
-
-struct Spectrum {
-    std::string titleLine1;  // 30 bytes each, copied unchanged into the result files
-    std::string titleLine2;
-    std::array<float, SPECTRUM_BINS> relativeEnergy{};
-    std::array<float, SPECTRUM_BINS> binWeight{};  // floored as read; normalised to sum 1 later
-    std::array<float, SPECTRUM_BINS> binEnergyKeV{};
-};
-
 using HistoryCounts = std::array<std::int32_t, SPECTRUM_BINS>;
-
-// Reads Nimbrola.dat: maximum energy and history count list-directed, the names with "(A30)".
-// Refuses, naming the line, a maximum energy that is not a positive number or does not fit the
-// results' header field ("F6.2", below 1000 MeV), and a count too large for whole counts.
-RunFile readRunFile(const std::filesystem::path& path, RunKind kind);
 
 // The console title of a simulator: its banner line and its Japanese title line.
 struct SimulatorTitle {
@@ -82,10 +49,6 @@ RunStart startRun(const std::filesystem::path& folder, Console& console, const S
 // console. A run stopped by a signal ends with status 128 + the signal, any other failure with 1,
 // its message on the error stream.
 int simulatorMain(void (*simulation)(const std::filesystem::path& folder, Console& console));
-
-// Reads Nimbrola.txt: two title lines with "(A30)", then 100 spectrum lines with "(F5.2,E10.3)";
-// each weight below the floor is set to 0 as soon as its line is read.
-Spectrum readSpectrumFile(const std::filesystem::path& path);
 
 // Divides the weights by their sum (accumulated from bin 1 to 100) and sets the bin energies.
 // Throws RunError when every weight fell below the floor.
@@ -110,9 +73,6 @@ std::vector<std::filesystem::path> runInputFiles(const std::filesystem::path& fo
 // message names the result file. Deposits are shares of non-negative losses, so this guards the
 // file against a fault of the scoring, not against input.
 void checkScoredGrid(const KernelGrid& grid, const std::string& resultName);
-
-// The two header records shared by the kernel and depth-dose result files, each ended by CR LF.
-std::string resultHeaderLines(float maxEnergyMeV, const Spectrum& spectrum, float historyCount);
 
 // The name to write under: the variable without trailing blanks, or, when that is blank, the
 // answer to the console question. At the end of the console input, a RunError names the origin.

@@ -1,5 +1,6 @@
 #include "fit/fit_report.h"
 
+#include "beamdata/depth_dose_file.h"
 #include "beamdata/fit_protocol.h"
 #include "depthdose/depthdose_simulation.h"
 #include "engine/record_io.h"
@@ -74,7 +75,7 @@ std::string fittedCurveFileText(const FitPoint& point, double basisHistories) {
     spectrum.titleLine2 = engine::toCharacterVariable("beta=" + formatted("%.1f", point.beta));
     depthdose::AxisDose dose{};
     for (std::size_t slab = 0; slab < dose.size(); ++slab) dose[slab] = static_cast<float>(point.relative[slab]);
-    return depthdose::depthDoseFileText(run, spectrum, dose);
+    return beamdata::depthDoseFileText(run, spectrum, dose);
 }
 
 }  // namespace fit

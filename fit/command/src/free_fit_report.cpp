@@ -1,5 +1,6 @@
 #include "fit/free_fit_report.h"
 
+#include "beamdata/depth_dose_file.h"
 #include "beamdata/fit_protocol.h"
 #include "depthdose/depthdose_simulation.h"
 #include "engine/record_io.h"
@@ -104,7 +105,7 @@ std::string freeFittedCurveFileText(const FreeFitResult& r, double basisHistorie
     const double largest = *std::max_element(r.model.begin(), r.model.end());
     depthdose::AxisDose dose{};
     for (std::size_t slab = 0; slab < dose.size(); ++slab) dose[slab] = static_cast<float>(r.model[slab] / largest);
-    return depthdose::depthDoseFileText(run, spectrum, dose);
+    return beamdata::depthDoseFileText(run, spectrum, dose);
 }
 
 }  // namespace fit

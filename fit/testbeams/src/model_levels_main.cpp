@@ -7,6 +7,7 @@
 //       basis of 100 curves (cached as fit-basis-<MEV>MeV-100-<HISTORIES>.txt) at EMAX or at MEV
 //       (a basis of its own, so of noise independent of the fit's), optionally writing the model
 //       curve in the result layout: what a long simulator run of the spectrum would give
+#include "beamdata/depth_dose_file.h"
 #include "depthdose/depthdose_simulation.h"
 #include "engine/electron_data.h"
 #include "engine/run_error.h"
@@ -57,7 +58,7 @@ int spectrumLevels(float maxEnergy, float basisEnergy, std::int32_t histories, c
         run.historyCount = static_cast<float>(histories) * engine::SPECTRUM_BINS;
         depthdose::AxisDose dose{};
         for (std::size_t slab = 0; slab < dose.size(); ++slab) dose[slab] = static_cast<float>(curve[slab]);
-        engine::writeFileAtomically(curveFile, depthdose::depthDoseFileText(run, spectrum, dose));
+        engine::writeFileAtomically(curveFile, beamdata::depthDoseFileText(run, spectrum, dose));
     }
     return 0;
 }

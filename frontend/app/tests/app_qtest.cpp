@@ -13,9 +13,9 @@
 
 #include "app/main_menu_window.h"
 #include "app/orvalis_app.h"
+#include "beamdata/exchange_files.h"
 #include "commissioning/commissioning_window.h"
 #include "engine/program_info.h"
-#include "engine/run_frame.h"
 #include "setup/setup_window.h"
 #include "testdoubles/latin1_folder.h"
 #include "testdoubles/recorders.h"

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "beamdata/exchange_files.h"
 #include "beamdata/number_pattern.h"
 #include "beamdata/text_value.h"
 #include "engine/record_io.h"
 #include "engine/run_error.h"
-#include "engine/run_frame.h"
 
 namespace orvalis {
 

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <string>
 
+#include "beamdata/beta_spectrum.h"
 #include "beamdata/exchange_files.h"
 #include "beamdata/number_pattern.h"
 #include "common/program_search.h"

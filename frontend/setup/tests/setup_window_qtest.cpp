@@ -12,8 +12,8 @@
 #include <filesystem>
 #include <memory>
 
+#include "beamdata/exchange_files.h"
 #include "beamdata/number_pattern.h"
-#include "engine/run_frame.h"
 #include "setup/setup_window.h"
 #include "testdoubles/recorders.h"
 #include "widgets/drawing_surface.h"

@@ -17,9 +17,8 @@ constexpr engine::SimulatorTitle TITLE{
     "\xe7\xb7\x9a\xe3\x81\xae\xe3\x82\xab\xe3\x83\xbc\xe3\x83\x8d\xe3\x83\xab\xe3\x81\xae\xe8\xa8\x88\xe7\xae\x97",
     "        \x8d\x82\x83\x47\x83\x6c\x83\x8b\x83\x4d\x81\x5b\x93\x64\x8e\x71\x90\xfc\x82\xcc"
     "\x83\x4a\x81\x5b\x83\x6c\x83\x8b\x82\xcc\x8c\x76\x8e\x5a"};
-constexpr const char* ROW_FORMAT = "(F5.0,75E10.3)";
 
-// The 127-line result file: the header, then per depth bin its label and the 75 rings.
+// The 127-line result file of the grid, written by the kernel file's writer (beamdata/kernel_file.h).
 std::string kernelResultText(const engine::RunFile& run, const engine::Spectrum& spectrum,
                              const engine::KernelGrid& grid);
 

@@ -3,8 +3,6 @@
 #include <charconv>
 #include <cmath>
 
-#include "beamdata/free_format.h"
-
 namespace orvalis::viewers {
 namespace {
 
@@ -19,32 +17,6 @@ constexpr double MAP_HEIGHT = 950.0;
 constexpr double READOUT_MARGIN = 2.0;
 
 }  // namespace
-
-std::optional<KernelFile> readKernelFile(std::string_view textBytes) {
-    beamdata::text::FieldReader reader{std::string(textBytes), beamdata::text::JoinedNumbers::Split};
-    KernelFile file;
-    std::optional<std::string> title = reader.readLine();
-    if (!title || !reader.readNumber()) return std::nullopt;  // the history count is not used
-    file.titleBytes = std::move(*title);
-    KernelTable& table = *file.table;
-    for (int i = 1; i <= KERNEL_FILE_DEPTH_BINS; ++i) {
-        if (!reader.readNumber()) return std::nullopt;  // the depth label is not used
-        for (int j = 1; j <= KERNEL_FILE_RADIAL_BINS; ++j) {
-            const std::optional<double> value = reader.readNumber();
-            if (!value) return std::nullopt;
-            const double v = *value;
-            table[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] = v;
-            file.sum += v;
-            if (v > file.maxValue) file.maxValue = v;
-        }
-    }
-    if (!(file.maxValue > 0.0) || !std::isfinite(file.sum)) return std::nullopt;
-    // No kernel holds a negative cell larger than its maximum; such a file is damaged.
-    for (int i = 1; i <= KERNEL_FILE_DEPTH_BINS; ++i)
-        for (int j = 1; j <= KERNEL_FILE_RADIAL_BINS; ++j)
-            if (table[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] < -file.maxValue) return std::nullopt;
-    return file;
-}
 
 int greyClass(double ratio) {
     if (ratio == 1.0) return 1;
@@ -91,9 +63,10 @@ std::optional<KernelReadout> kernelReadout(double x, double y) {
     return KernelReadout{depthBin - ENTRY_PLANE_BIN, radiusMm, depthBin};
 }
 
-std::optional<double> readoutPercentOfMax(const KernelTable& table, int depthBin, int radiusMm, double maxValue) {
-    if (!(maxValue > 0.0) || depthBin < 0 || depthBin > KERNEL_DEPTH_LAST || radiusMm < 0 ||
-        radiusMm > KERNEL_RADIAL_LAST)
+std::optional<double> readoutPercentOfMax(const beamdata::KernelTable& table, int depthBin, int radiusMm,
+                                          double maxValue) {
+    if (!(maxValue > 0.0) || depthBin < 0 || depthBin > beamdata::KERNEL_DEPTH_LAST || radiusMm < 0 ||
+        radiusMm > beamdata::KERNEL_RADIAL_LAST)
         return std::nullopt;
     return 100.0 * table[static_cast<std::size_t>(depthBin)][static_cast<std::size_t>(radiusMm)] / maxValue;
 }

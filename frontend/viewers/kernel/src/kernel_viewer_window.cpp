@@ -183,7 +183,7 @@ void KernelViewerWindow::drawLegend() {
     }
 }
 
-void KernelViewerWindow::paintMap(const viewers::KernelTable& table, double maxValue) {
+void KernelViewerWindow::paintMap(const beamdata::KernelTable& table, double maxValue) {
     QElapsedTimer timer;
     timer.start();
     map_->clear();
@@ -208,14 +208,14 @@ void KernelViewerWindow::display() {
     }
     const std::optional<std::string> bytes = beamdata::text::readWholeFile(
         nativeBytes(FileListBox::joinPath(kernelFiles_->path(), name)));
-    std::optional<viewers::KernelFile> kernel = bytes ? viewers::readKernelFile(*bytes) : std::nullopt;
+    std::optional<beamdata::KernelFile> kernel = bytes ? beamdata::readKernelFile(*bytes) : std::nullopt;
     if (!kernel) {
         messages_.warn(KERNEL_READ_ERROR);  // the window keeps what it showed
         return;
     }
     kernelShown_ = true;
-    constexpr auto DEPTH_BINS = static_cast<std::size_t>(viewers::KERNEL_FILE_DEPTH_BINS);
-    constexpr auto RADIAL_BINS = static_cast<std::size_t>(viewers::KERNEL_FILE_RADIAL_BINS);
+    constexpr auto DEPTH_BINS = static_cast<std::size_t>(beamdata::KERNEL_FILE_DEPTH_BINS);
+    constexpr auto RADIAL_BINS = static_cast<std::size_t>(beamdata::KERNEL_FILE_RADIAL_BINS);
     for (std::size_t i = 1; i <= DEPTH_BINS; ++i)
         for (std::size_t j = 1; j <= RADIAL_BINS; ++j) (*kernelTable_)[i][j] = (*kernel->table)[i][j];
     titleBox_->setText(QString::fromStdString(beamdata::text::decodeTitleBytes(kernel->titleBytes)));

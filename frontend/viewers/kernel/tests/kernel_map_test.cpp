@@ -11,6 +11,12 @@
 namespace orvalis::viewers {
 namespace {
 
+using beamdata::KERNEL_FILE_DEPTH_BINS;
+using beamdata::KERNEL_FILE_RADIAL_BINS;
+using beamdata::KernelFile;
+using beamdata::KernelTable;
+using beamdata::readKernelFile;
+
 // A kernel file in the simulator's layout; cell (i, j) holds value(i, j). `leadingZero` chooses
 // between " 0.100E+01" and "  .100E+01", both of which the simulator may write.
 std::string kernelFile(double (*value)(int, int), bool leadingZero, int rows = KERNEL_FILE_DEPTH_BINS) {

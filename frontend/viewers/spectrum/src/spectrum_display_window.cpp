@@ -23,11 +23,11 @@ constexpr WindowFrame FRAME{"Form4", "Orvalis - Spectrum Display", "Spectrum dis
 const QColor GRID_GREY(128, 128, 128);
 constexpr double MAIN_FONT_PT = 12.0;
 
-const char* fluenceMessage(viewers::FluenceError error) {
+const char* fluenceMessage(beamdata::FluenceError error) {
     switch (error) {
-    case viewers::FluenceError::TooManyPoints: return " This fluence file has more than 100 points !";
-    case viewers::FluenceError::AllZero: return " All fluences of this file are 0 !";
-    case viewers::FluenceError::Unreadable: break;
+    case beamdata::FluenceError::TooManyPoints: return " This fluence file has more than 100 points !";
+    case beamdata::FluenceError::AllZero: return " All fluences of this file are 0 !";
+    case beamdata::FluenceError::Unreadable: break;
     }
     return " I can't read this fluence file !";
 }
@@ -115,7 +115,7 @@ void SpectrumDisplayWindow::loadSelected() {
     loadedPoints_ = 0;
     const QString path = FileListBox::joinPath(folders_->path(), files_->fileName());
     const std::optional<std::string> bytes = beamdata::text::readWholeFile(nativeBytes(path));
-    const viewers::FluenceRead read = bytes ? viewers::readFluenceFile(*bytes) : viewers::FluenceRead{};
+    const beamdata::FluenceRead read = bytes ? beamdata::readFluenceFile(*bytes) : beamdata::FluenceRead{};
     if (!read.spectrum) {
         messages_.warn(fluenceMessage(read.error));
         return;
@@ -139,7 +139,7 @@ void SpectrumDisplayWindow::plotLoaded() {
         return;
     }
     // The points are taken from the shared spectrum, as loaded (or as the set-up window changed them since).
-    std::vector<viewers::FluencePoint> points;
+    std::vector<beamdata::FluencePoint> points;
     for (std::size_t i = 1; i <= static_cast<std::size_t>(loadedPoints_); ++i)
         points.push_back({spectrum_.loadedEnergyMeV(i), spectrum_.loadedFluence(i)});
     const std::vector<viewers::ChartPoint> chart = viewers::fluenceChartPoints(points, fluenceMax_);

@@ -8,6 +8,10 @@
 namespace orvalis::viewers {
 namespace {
 
+using beamdata::FluenceError;
+using beamdata::FluenceRead;
+using beamdata::readFluenceFile;
+
 std::string fluenceFile(int points, double (*weight)(int)) {
     std::string text = "9MeV-9.0_8.0-2.0.spct          \r\n [MeV] ,  Fluence\r\n";
     for (int i = 1; i <= points; ++i) {

@@ -1,6 +1,8 @@
 #pragma once
-// The dose kernel as the viewer shows it: the file reader, the ten logarithmic grey classes of the
-// map relative to the kernel's maximum, and the cross-hair read-out.
+// The dose kernel as the viewer shows it: the ten logarithmic grey classes of the map relative to
+// the kernel's maximum, and the cross-hair read-out (the file, its reader and its writer:
+// beamdata/kernel_file.h).
+#include "beamdata/kernel_file.h"
 #include "engine/constants.h"
 
 #include <array>
@@ -11,29 +13,11 @@
 
 namespace orvalis::viewers {
 
-constexpr int KERNEL_DEPTH_LAST = 150;  // the table's first index runs 0 to 150
-constexpr int KERNEL_RADIAL_LAST = 75;  // the second index 0 to 75
-constexpr int KERNEL_FILE_DEPTH_BINS = 125;
-constexpr int KERNEL_FILE_RADIAL_BINS = 75;
 constexpr int MAP_DEPTH_BINS = 95;  // 15 mm in front of the entry plane down to 80 mm
 constexpr int MAP_RADIAL_BINS = 60;
 constexpr int ENTRY_PLANE_BIN = engine::DEPTH_LABEL_OFFSET_MM;  // depth bin i has the depth label i - 15 mm
 constexpr int GREY_CLASS_COUNT = 10;
 constexpr int WHITE_CELL = 0;  // class of a cell that is not painted
-
-using KernelTable = std::array<std::array<double, KERNEL_RADIAL_LAST + 1>, KERNEL_DEPTH_LAST + 1>;
-
-struct KernelFile {
-    std::string titleBytes;  // line 1 as stored (Greek letters as Shift_JIS pairs)
-    std::unique_ptr<KernelTable> table = std::make_unique<KernelTable>();  // entries (1..125, 1..75)
-    double sum = 0.0;
-    double maxValue = 0.0;
-};
-
-// Title, a history count, then 125 rows of a depth label and 75 values, in free format. nullopt
-// when a field is missing or no number, when no value is above 0 (the map could not be scaled),
-// when the sum is not finite, or when a value lies below minus the maximum (a damaged file).
-std::optional<KernelFile> readKernelFile(std::string_view text);
 
 // Class 1 to 10 of r = value / maximum (r = 1, then strictly above 0.5, 0.1, 0.05, ... 0.00005),
 // or WHITE_CELL at r <= 0.00005.
@@ -69,6 +53,7 @@ std::optional<KernelReadout> kernelReadout(double x, double y);
 
 // Value of the cell under the cross-hair in percent of the maximum taken from its box; nullopt when
 // that maximum is not positive or the cell is outside the table.
-std::optional<double> readoutPercentOfMax(const KernelTable& table, int depthBin, int radiusMm, double maxValue);
+std::optional<double> readoutPercentOfMax(const beamdata::KernelTable& table, int depthBin, int radiusMm,
+                                          double maxValue);
 
 }  // namespace orvalis::viewers

@@ -41,12 +41,12 @@ private:
     void display();
     void eraseFile();
     void showReadout(double x, double y);
-    void paintMap(const viewers::KernelTable& table, double maxValue);
+    void paintMap(const beamdata::KernelTable& table, double maxValue);
 
     MessageSink& messages_;
     // The kernel displayed last, by depth bin (0..150) and ring (0..75); index 0 of either stays 0.
     // Erasing its file leaves it, so the read-out still answers over the blank map.
-    std::unique_ptr<viewers::KernelTable> kernelTable_ = std::make_unique<viewers::KernelTable>();
+    std::unique_ptr<beamdata::KernelTable> kernelTable_ = std::make_unique<beamdata::KernelTable>();
     bool kernelShown_ = false;
     FileListBox* kernelFiles_ = nullptr;
     DrawingSurface* map_ = nullptr;

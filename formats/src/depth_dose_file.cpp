@@ -2,11 +2,21 @@
 
 #include "beamdata/free_format.h"
 #include "engine/constants.h"
+#include "engine/record_io.h"
 #include "engine/run_error.h"
 
 #include <string>
 
 namespace beamdata {
+
+std::string depthDoseFileText(const engine::RunFile& run, const engine::Spectrum& spectrum, const DoseColumn& dose) {
+    std::string text = engine::resultHeaderLines(run.maxEnergyMeV, spectrum, run.historyCount);
+    const engine::RecordFormat rowFormat(DOSE_ROW_FORMAT);
+    for (int depth = 1; depth <= engine::DEPTH_BINS; ++depth)
+        text += engine::formatLines(rowFormat, {static_cast<float>(depth - engine::DEPTH_LABEL_OFFSET_MM),
+                                                dose[static_cast<std::size_t>(depth - 1)]});
+    return text;
+}
 
 DepthDoseRecords readDepthDoseText(std::string_view text) {
     DepthDoseRecords records;

@@ -126,4 +126,7 @@ std::string toCharacterVariable(std::string_view text);
 // The value without its trailing blanks (file names).
 std::string trimTrailingBlanks(std::string_view text);
 
+// A value as a message shows it: nine significant digits, which read back as the same float.
+std::string floatMessageText(float value);
+
 }  // namespace engine

@@ -550,4 +550,10 @@ std::string trimTrailingBlanks(std::string_view text) {
     return end == std::string_view::npos ? std::string() : std::string(text.substr(0, end + 1));
 }
 
+std::string floatMessageText(float value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+    return text;
+}
+
 }  // namespace engine

@@ -2,13 +2,16 @@
 // The two exchange files that hand one calculation to a simulator: the run file Nimbrola.dat and
 // the spectrum file Nimbrola.txt. Lines end with CR LF; the letters alpha and beta of a Beta
 // spectrum's title lines are written as their Shift_JIS bytes, so files stay interchangeable with
-// the home system. The simulators' reader of both files is engine::readRunFile and
-// engine::readSpectrumFile.
+// the home system. The writer is the programs' (namespace beamdata); the reader is the simulators'
+// (namespace engine, as the run frame that uses it), with the header records that every result
+// file copies from the two files.
+#include <array>
 #include <cstddef>
 #include <filesystem>
 #include <string>
 
-#include "beamdata/beta_spectrum.h"
+#include "beamdata/spectrum_points.h"
+#include "engine/constants.h"
 
 namespace beamdata {
 
@@ -64,3 +67,50 @@ std::string spectrumFileBytes(const ExchangeContent& content);
 void writeExchangeFiles(const std::filesystem::path& folder, const ExchangeContent& content);
 
 }  // namespace beamdata
+
+namespace engine {
+
+constexpr const char* NAME_FORMAT = "(A30)";
+constexpr const char* SPECTRUM_LINE_FORMAT = "(F5.2,E10.3)";
+constexpr const char* HEADER_FORMAT = "(F6.2,' MeV ',2A20)";
+constexpr const char* HISTORY_COUNT_FORMAT = "(F11.0)";
+// Real history counts at or beyond 2^31 cannot become 32-bit whole counts: the run file's count
+// is refused from here on, and the set-up window refuses it before writing the file.
+constexpr float HISTORY_COUNT_LIMIT = 2147483648.0f;
+
+// Which simulator reads the run file: the kernel run has three records, the depth-dose run a
+// fourth one with the fluence file name.
+enum class RunKind { Kernel, DepthDose };
+
+struct RunFile {
+    float maxEnergyMeV = 0.0f;
+    float historyCount = 0.0f;    // a real: only its products with the weights become counts
+    std::string resultFileName;   // 30 characters, blank-padded
+    std::string fluenceFileName;  // 30 characters; depth-dose runs only
+    // The lines of Nimbrola.dat that held the values (a list-directed read passes empty lines).
+    int historyCountLine = 2;
+    int resultNameLine = 3;
+    int fluenceNameLine = 4;
+};
+
+struct Spectrum {
+    std::string titleLine1;  // 30 bytes each, copied unchanged into the result files
+    std::string titleLine2;
+    std::array<float, SPECTRUM_BINS> relativeEnergy{};
+    std::array<float, SPECTRUM_BINS> binWeight{};  // floored as read; normalised to sum 1 later
+    std::array<float, SPECTRUM_BINS> binEnergyKeV{};
+};
+
+// Reads Nimbrola.dat: maximum energy and history count list-directed, the names with "(A30)".
+// Refuses, naming the line, a maximum energy that is not a positive number or does not fit the
+// results' header field ("F6.2", below 1000 MeV), and a count too large for whole counts.
+RunFile readRunFile(const std::filesystem::path& path, RunKind kind);
+
+// Reads Nimbrola.txt: two title lines with "(A30)", then 100 spectrum lines with "(F5.2,E10.3)";
+// each weight below the floor is set to 0 as soon as its line is read.
+Spectrum readSpectrumFile(const std::filesystem::path& path);
+
+// The two header records shared by the kernel and depth-dose result files, each ended by CR LF.
+std::string resultHeaderLines(float maxEnergyMeV, const Spectrum& spectrum, float historyCount);
+
+}  // namespace engine

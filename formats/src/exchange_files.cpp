@@ -1,6 +1,7 @@
 #include "beamdata/exchange_files.h"
 
 #include <chrono>
+#include <cmath>
 #include <system_error>
 #include <thread>
 #include <tuple>
@@ -10,7 +11,6 @@
 #include "engine/record_io.h"
 #include "engine/result_lock.h"
 #include "engine/run_error.h"
-#include "engine/run_frame.h"
 #include "engine/stop_request.h"
 #include "engine/temporary_file.h"
 
@@ -124,3 +124,56 @@ void writeExchangeFiles(const std::filesystem::path& folder, const ExchangeConte
 }
 
 }  // namespace beamdata
+
+namespace engine {
+
+RunFile readRunFile(const std::filesystem::path& path, RunKind kind) {
+    LineReader reader(path);
+    const RecordFormat nameFormat(NAME_FORMAT);
+    RunFile run;
+    run.maxEnergyMeV = readListDirectedReal(reader, "the maximum energy in MeV (line 1)");
+    // Every bin energy is a share of it, and the result headers write it with "F6.2": a value
+    // that is no positive energy, or one that field would write as asterisks, gives no result.
+    if (!(run.maxEnergyMeV > 0.0f) || !std::isfinite(run.maxEnergyMeV))
+        reader.fail("the maximum energy must be a positive number of MeV, not " + floatMessageText(run.maxEnergyMeV));
+    if (formatFixedField(run.maxEnergyMeV, 6, 2).find('*') != std::string::npos)
+        reader.fail("the maximum energy " + floatMessageText(run.maxEnergyMeV) +
+                    " MeV does not fit the result files' header field (\"F6.2\", below 1000 MeV)");
+    run.historyCount = readListDirectedReal(reader, "the history count (line 2)");
+    run.historyCountLine = reader.lineNumber();
+    if (!(run.historyCount < HISTORY_COUNT_LIMIT && run.historyCount > -HISTORY_COUNT_LIMIT))
+        reader.fail("the history count is too large to be run");
+    readFormatted(reader, nameFormat, {&run.resultFileName}, "the result file name (line 3, \"(A30)\")");
+    run.resultNameLine = reader.lineNumber();
+    if (kind == RunKind::DepthDose) {
+        readFormatted(reader, nameFormat, {&run.fluenceFileName}, "the fluence file name (line 4, \"(A30)\")");
+        run.fluenceNameLine = reader.lineNumber();
+    }
+    return run;
+}
+
+Spectrum readSpectrumFile(const std::filesystem::path& path) {
+    LineReader reader(path);
+    const RecordFormat nameFormat(NAME_FORMAT);
+    const RecordFormat lineFormat(SPECTRUM_LINE_FORMAT);
+    Spectrum spectrum;
+    readFormatted(reader, nameFormat, {&spectrum.titleLine1}, "the first title line (\"(A30)\")");
+    readFormatted(reader, nameFormat, {&spectrum.titleLine2}, "the second title line (\"(A30)\")");
+    for (int bin = 0; bin < SPECTRUM_BINS; ++bin) {
+        const auto index = static_cast<std::size_t>(bin);
+        float& weight = spectrum.binWeight[index];
+        readFormatted(
+            reader, lineFormat, {&spectrum.relativeEnergy[index], &weight},
+            "spectrum line " + std::to_string(bin + 1) + " of 100 (relative energy and weight, \"(F5.2,E10.3)\")");
+        if (weight < WEIGHT_FLOOR) weight = 0.0f;
+    }
+    return spectrum;
+}
+
+std::string resultHeaderLines(float maxEnergyMeV, const Spectrum& spectrum, float historyCount) {
+    return formatLines(RecordFormat(HEADER_FORMAT),
+                       {maxEnergyMeV, std::string_view(spectrum.titleLine1), std::string_view(spectrum.titleLine2)}) +
+           formatLines(RecordFormat(HISTORY_COUNT_FORMAT), {historyCount});
+}
+
+}  // namespace engine

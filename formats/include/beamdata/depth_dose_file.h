@@ -1,16 +1,31 @@
 #pragma once
-// The depth-dose result file of the simulator (".pdd"), as every program reads it back: two heading
-// lines, then 125 records of the depth label (mm, the deeper face of a 1 mm slab below the entry
-// plane, -14 to 110) and the relative dose, in free format. A negative value that fills its whole
-// field runs into the number before it and is read as a number of its own.
+// The depth-dose result file of the simulator (".pdd") and its statistical uncertainty beside it
+// (".sd", the same layout): two heading lines, then 125 records of the depth label (mm, the deeper
+// face of a 1 mm slab below the entry plane, -14 to 110) and the relative dose ("(F5.0,E10.3) ").
+// Tolvane and the fit write it; every program reads it back in free format, where a negative value
+// that fills its whole field runs into the number before it and is read as a number of its own.
+#include "beamdata/exchange_files.h"
+#include "engine/constants.h"
+
+#include <array>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
 namespace beamdata {
 
 inline constexpr int DEPTH_DOSE_RECORDS = 125;
+inline constexpr const char* DOSE_ROW_FORMAT = "(F5.0,E10.3) ";
+
+// One value per 1 mm depth bin, bin 1 first: the relative dose, or its uncertainty.
+using DoseColumn = std::array<float, engine::DEPTH_BINS>;
+
+// The 127-line file (lines end in CR LF): the header records of the run (engine::resultHeaderLines),
+// then each depth bin's label and value. The uncertainty file is written by the same function, its
+// column the dose's standard uncertainty.
+std::string depthDoseFileText(const engine::RunFile& run, const engine::Spectrum& spectrum, const DoseColumn& dose);
 
 struct DepthDoseRecords {
     std::vector<double> labelMm;  // in file order
