@@ -43,8 +43,10 @@ int main(int argc, char** argv) {
     int seeds = 1;
     double noise = 1.0;
     for (int a = 1; a + 1 < argc; a += 2) {
-        if (std::strcmp(argv[a], "--seeds") == 0) seeds = std::max(1, std::atoi(argv[a + 1]));
-        else if (std::strcmp(argv[a], "--noise") == 0) noise = std::atof(argv[a + 1]);
+        if (std::strcmp(argv[a], "--seeds") == 0)
+            seeds = std::max(1, std::atoi(argv[a + 1]));
+        else if (std::strcmp(argv[a], "--noise") == 0)
+            noise = std::atof(argv[a + 1]);
     }
     std::printf("%d noise seed(s), noise x %.2f\n\n", seeds, noise);
     std::printf("| beam | fine step mm | coarse step mm | max |dRp| mm | max |dR50| mm | max |fit Rp - Rp| mm |\n");
