@@ -79,9 +79,8 @@ int main(int argc, char** argv) {
                         percentOf(fine), reference.background.interceptPercent, reference.background.slopePerMm);
                     const double d = std::fabs(reference.rpMm - tangentRp);
                     if (!(d <= worstTangent)) worstTangent = d, worstTangentBeam = c.name;
-                    const double cleanTangentRp =
-                        fit::localTangentPracticalRangeMm(percentOf(clean), cleanQuality.background.interceptPercent,
-                                                          cleanQuality.background.slopePerMm);
+                    const double cleanTangentRp = fit::localTangentPracticalRangeMm(
+                        percentOf(clean), cleanQuality.background.interceptPercent, cleanQuality.background.slopePerMm);
                     tangentNoiseOnly = std::max(tangentNoiseOnly, std::fabs(tangentRp - cleanTangentRp));
                 }
                 for (const std::size_t factor : {2, 3, 4, 5}) {
@@ -114,8 +113,9 @@ int main(int argc, char** argv) {
     for (int step = 3; step <= 5; ++step)
         std::printf("| %d | %.2f | %.2f | %.2f |\n", step, overall[step].rp, overall[step].r50, overall[step].fitRp);
     std::printf("\nOn 1 mm steps, max |Rp - local tangent Rp|: %.2f mm (%s)\n", worstTangent, worstTangentBeam.c_str());
-    std::printf("Noise alone, the fine scan against the same scan without noise: max |dRp| %.2f mm, max |dR50| %.2f "
-                "mm, max |d local tangent Rp| %.2f mm\n",
-                noiseOnly.rp, noiseOnly.r50, tangentNoiseOnly);
+    std::printf(
+        "Noise alone, the fine scan against the same scan without noise: max |dRp| %.2f mm, max |dR50| %.2f "
+        "mm, max |d local tangent Rp| %.2f mm\n",
+        noiseOnly.rp, noiseOnly.r50, tangentNoiseOnly);
     return 0;
 }
