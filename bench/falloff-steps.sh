@@ -6,7 +6,8 @@
 # practical range and the table's Rp, then the worst per step and, on 1 mm steps, the largest
 # difference from the local tangent construction.
 #
-#   bench/falloff-steps.sh [build-dir]
+#   bench/falloff-steps.sh [build-dir [--seeds N] [--noise FACTOR]]
+# --seeds N: over N draws of the readings' noise (the test set's own first); --noise 0: without it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-build}
@@ -15,4 +16,4 @@ if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
 cmake --build "$build" --target fit-falloff-steps >/dev/null
-"$build/bin/fit-falloff-steps"
+"$build/bin/fit-falloff-steps" "${@:2}"

@@ -35,6 +35,9 @@ constexpr std::size_t MAX_FIT_POINTS = 400;
 constexpr double TAIL_MARGIN_OF_TOE = 1.6;
 constexpr double TAIL_MARGIN_MM = 2.0;
 constexpr int BACKGROUND_ROUNDS = 3;
+// The bremsstrahlung tail falls by a few tenths of a per cent of itself per mm: over a short stretch
+// of tail a fitted slope is the readings' noise, carried back to Rp, so a short tail gives a level.
+constexpr double TAIL_FOR_SLOPE_MM = 30.0;
 constexpr int MAX_ITERATIONS = 200;
 // R80 - R20 of a Gaussian step is 2 x 0.8416 widths.
 constexpr double WIDTHS_80_TO_20 = 2.0 * 0.8416;
@@ -61,7 +64,7 @@ Background tailBackground(std::span<const double> z, std::span<const double> p, 
         if (z.size() - first >= 2) break;
     }
     b.points = static_cast<int>(z.size() - first);
-    if (b.points >= 3) {
+    if (b.points >= 3 && z.back() - z[first] >= TAIL_FOR_SLOPE_MM) {
         std::array<double, 4> c{};
         if (polynomialFit(z, p, first, z.size() - 1, 0.0, 1, c)) {
             b.interceptPercent = c[0];

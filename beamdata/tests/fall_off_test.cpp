@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <random>
 
 #include "beamdata/beam_quality.h"
 #include "synthetic_depth_dose.h"
@@ -64,6 +65,51 @@ TEST(FallOff, TangentRpAndDxFollowTheModel) {
     EXPECT_TRUE(std::isnan(noTail->backgroundAtRpPercent()));
     EXPECT_NEAR(noTail->tangent.percent + noTail->tangent.slopePerMm * (noTail->rpMm - noTail->tangent.depthMm), 0.0,
                 1e-9);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace beamdata;
+using namespace beamdata::testing;
+
+// The bremsstrahlung background beyond the toe: a line where the scan runs far enough beyond Rp to
+// measure its slope, a level where the tail is short. A slope fitted to a short noisy tail and
+// carried back to Rp moved Rp by the readings' noise, not by the beam.
+TEST(FallOff, ABackgroundSlopeOnlyFromALongTail) {
+    ElectronShape shape = shapeForEnergy(16.0);
+    shape.backgroundPercent = 5.0;  // falls by 0.4 % of itself per mm
+    shape.backgroundEndMm = 250.0;
+    const DepthScan longScan = sampledCurve(shape, 1.0, 1.0, 200.0);
+    const std::optional<FallOff> longTail = fallOff(longScan.depthMm, longScan.value);
+    ASSERT_TRUE(longTail);
+    // Beyond 150 mm the electrons are gone: the curve is the background line itself.
+    const auto at = [&](double z) { return longScan.value[static_cast<std::size_t>(z) - 1]; };
+    const double truthSlope = (at(190.0) - at(150.0)) / 40.0;
+    const double truthAtRp = at(150.0) + truthSlope * (longTail->rpMm - 150.0);
+    EXPECT_NEAR(longTail->background.slopePerMm, truthSlope, 0.002);
+    EXPECT_NEAR(longTail->backgroundAtRpPercent(), truthAtRp, 0.05);
+
+    const double shortEndMm = longTail->rpMm + 35.0;
+    const DepthScan clean = sampledCurve(shape, 1.0, 1.0, shortEndMm);
+    const std::optional<FallOff> reference = fallOff(clean.depthMm, clean.value);
+    ASSERT_TRUE(reference);
+    EXPECT_EQ(reference->background.slopePerMm, 0.0);
+    EXPECT_GT(reference->background.points, 3);
+    // A water-tank reading's noise: 0.3 % of the reading, and at least 0.05 % of the maximum.
+    std::mt19937 generator(7);
+    std::normal_distribution<double> gauss(0.0, 1.0);
+    double worstMm = 0.0;
+    for (int scan = 0; scan < 20; ++scan) {
+        DepthScan noisy = clean;
+        for (double& v : noisy.value) v += std::hypot(0.003 * v, 0.05) * gauss(generator);
+        const std::optional<FallOff> f = fallOff(noisy.depthMm, noisy.value);
+        ASSERT_TRUE(f);
+        worstMm = std::max(worstMm, std::fabs(f->rpMm - reference->rpMm));
+    }
+    RecordProperty("worstRpMm", std::to_string(worstMm));
+    EXPECT_LT(worstMm, 0.15);
 }
 
 }  // namespace

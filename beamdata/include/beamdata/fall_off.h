@@ -26,7 +26,9 @@ struct Tangent {
 struct Background {
     double interceptPercent = 0.0;  // at depth 0
     double slopePerMm = 0.0;
-    int points = 0;  // tail points of the line fit; 0: no tail measured, taken as 0
+    // Tail points it was fitted to; 0: no tail measured, taken as 0. A level (slope 0) unless they
+    // span 30 mm or more.
+    int points = 0;
     double atMm(double depthMm) const { return interceptPercent + slopePerMm * depthMm; }
 };
 

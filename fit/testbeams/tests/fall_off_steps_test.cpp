@@ -8,22 +8,32 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <string>
 
 namespace {
 
 beamdata::BeamQuality qualityOf(const fit::MeasuredCurve& c) { return beamdata::beamQuality(c.depthMm, c.dose); }
 
-// Every beam of 6 to 20 MeV, scanned at 1 and 2 mm and thinned to 3, 4 and 5 mm in every phase:
-// Rp and R50 stay where the fine scan has them, and the fit's practical range is the table's Rp.
-TEST(FallOffSteps, RpAndR50DoNotMoveWithTheScanStep) {
-    double worstRp = 0.0, worstR50 = 0.0;
+struct StepChange {
+    double rpMm = 0.0, r50Mm = 0.0;
+};
+
+// Every beam of 6 to 20 MeV, scanned at 1 and 2 mm and thinned to 3, 4 and 5 mm in every phase, its
+// readings' noise scaled by `noise` and drawn from the test set's seed moved by `seedShift`: the
+// largest change of Rp and R50 from the fine scan. The fit's practical range is the table's Rp.
+StepChange worstStepChange(double noise, std::uint64_t seedShift) {
+    StepChange worst;
     for (const double fineStep : {1.0, 2.0}) {
-        for (const fit::ClinicalCase& c : fit::clinicalTestSet(fineStep)) {
+        for (fit::ClinicalCase c : fit::clinicalTestSet(fineStep)) {
+            c.scan.noisePercent *= noise;
+            c.scan.seed += seedShift;
             const fit::MeasuredCurve fine = fit::measuredDose(c);
-            ASSERT_FALSE(fine.dose.empty()) << c.name;
+            EXPECT_FALSE(fine.dose.empty()) << c.name;
+            if (fine.dose.empty()) continue;
             const beamdata::BeamQuality reference = qualityOf(fine);
-            ASSERT_TRUE(std::isfinite(reference.rpMm)) << c.name;
+            EXPECT_TRUE(std::isfinite(reference.rpMm)) << c.name;
             EXPECT_EQ(fit::practicalRangeMm(fine), reference.rpMm) << c.name;
             for (const std::size_t factor : {2u, 3u, 4u, 5u}) {
                 const double step = fineStep * static_cast<double>(factor);
@@ -31,19 +41,41 @@ TEST(FallOffSteps, RpAndR50DoNotMoveWithTheScanStep) {
                 for (std::size_t phase = 0; phase < factor; ++phase) {
                     const fit::MeasuredCurve coarse = fit::thinnedCurve(fine, factor, phase);
                     const beamdata::BeamQuality q = qualityOf(coarse);
-                    const std::string where = std::string(c.name) + " at " + std::to_string(step) + " mm, phase " +
-                                              std::to_string(phase);
-                    EXPECT_NEAR(q.rpMm, reference.rpMm, 0.5) << where;
-                    EXPECT_NEAR(q.r50Mm, reference.r50Mm, 0.3) << where;
-                    EXPECT_EQ(fit::practicalRangeMm(coarse), q.rpMm) << where;
-                    worstRp = std::max(worstRp, std::fabs(q.rpMm - reference.rpMm));
-                    worstR50 = std::max(worstR50, std::fabs(q.r50Mm - reference.r50Mm));
+                    EXPECT_EQ(fit::practicalRangeMm(coarse), q.rpMm)
+                        << c.name << " at " << step << " mm, phase " << phase;
+                    const double rp = std::fabs(q.rpMm - reference.rpMm), r50 = std::fabs(q.r50Mm - reference.r50Mm);
+                    worst.rpMm = std::max(worst.rpMm, std::isfinite(rp) ? rp : std::numeric_limits<double>::infinity());
+                    worst.r50Mm = std::max(worst.r50Mm,
+                                           std::isfinite(r50) ? r50 : std::numeric_limits<double>::infinity());
                 }
             }
         }
     }
-    RecordProperty("worstRpMm", std::to_string(worstRp));
-    RecordProperty("worstR50Mm", std::to_string(worstR50));
+    return worst;
+}
+
+// The test set as it is: Rp and R50 stay where the fine scan has them.
+TEST(FallOffSteps, RpAndR50DoNotMoveWithTheScanStep) {
+    const StepChange worst = worstStepChange(1.0, 0);
+    EXPECT_LT(worst.rpMm, 0.45);
+    EXPECT_LT(worst.r50Mm, 0.3);
+    RecordProperty("worstRpMm", std::to_string(worst.rpMm));
+    RecordProperty("worstR50Mm", std::to_string(worst.r50Mm));
+}
+
+// The same beams with fresh noise: the method is not fitted to one draw of it. Without noise the
+// step alone moves R50 (the linear crossing of the two points about 50 %) by little more than a
+// tenth of a mm: what moves it further is the readings' noise, which moves it as far between two
+// scans at the same step.
+TEST(FallOffSteps, FreshNoiseAndNoNoise) {
+    for (std::uint64_t shift = 1000; shift <= 9000; shift += 1000) {
+        const StepChange worst = worstStepChange(1.0, shift);
+        EXPECT_LT(worst.rpMm, 0.55) << "seeds moved by " << shift;
+        EXPECT_LT(worst.r50Mm, 0.4) << "seeds moved by " << shift;
+    }
+    const StepChange quiet = worstStepChange(0.0, 0);
+    EXPECT_LT(quiet.rpMm, 0.45);
+    EXPECT_LT(quiet.r50Mm, 0.12);
 }
 
 // On 1 mm steps Rp is where the steepest local tangent meets the same background: the fall-off
