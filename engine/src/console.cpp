@@ -10,13 +10,10 @@
 #include <istream>
 #include <ostream>
 
+#include "engine/native_files.h"
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
 #else
 #include <langinfo.h>
 #endif
