@@ -3,6 +3,7 @@
 #include "engine/run_error.h"
 #include "engine/run_frame.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -16,7 +17,9 @@ namespace {
 
 constexpr std::uint64_t FNV_OFFSET = 14695981039346656037ULL;
 constexpr std::uint64_t FNV_PRIME = 1099511628211ULL;
-constexpr const char* TITLE = "Orvalis fit basis: axis counter energy per history (keV), layout 1";
+// Layout 2 adds, after the curves, the Monte Carlo variance of every curve's slabs, one line per
+// curve in the same order; a file of layout 1 does not match the title and is simulated anew.
+constexpr const char* TITLE = "Orvalis fit basis: axis counter energy per history (keV), layout 2";
 constexpr double ENERGY_MARGIN = 1.000001;  // the sum of a curve's slabs in double, against its energy
 
 std::string hex(std::uint64_t value) {
@@ -68,6 +71,16 @@ std::string basisCacheText(const AxisBasis& basis, std::uint64_t eldatHash) {
         text += number;
         for (double value : basis.curve[k]) {
             std::snprintf(number, sizeof number, " %.17g", value);
+            text += number;
+        }
+        text += "\n";
+    }
+    for (std::size_t k = 0; k < basis.curve.size(); ++k) {
+        std::snprintf(number, sizeof number, "%.9g", static_cast<double>(basis.energyKeV[k]));
+        text += number;
+        for (std::size_t s = 0; s < DEPTH_BINS; ++s) {
+            const double value = k < basis.variance.size() ? basis.variance[k][s] : 0.0;
+            std::snprintf(number, sizeof number, " %.9g", value);
             text += number;
         }
         text += "\n";
@@ -135,6 +148,24 @@ std::optional<AxisBasis> loadBasis(const std::filesystem::path& path, float cent
         }
         basis.energyKeV.push_back(energy);
         basis.curve.push_back(curve);
+    }
+    for (int k = 1; k <= curveCount; ++k) {
+        if (!std::getline(in, line) || in.eof()) {
+            reason = "damaged: it ends early";
+            return std::nullopt;
+        }
+        std::istringstream fields(line);
+        float energy = 0.0f;
+        DepthCurve variance{};
+        fields >> energy;
+        for (double& value : variance) fields >> value;
+        const bool possible = std::all_of(variance.begin(), variance.end(),
+                                          [](double v) { return std::isfinite(v) && v >= 0.0; });
+        if (fields.fail() || energy != basis.energyKeV[static_cast<std::size_t>(k - 1)] || !possible) {
+            reason = "damaged: the variance of curve " + std::to_string(k) + " cannot be read";
+            return std::nullopt;
+        }
+        basis.variance.push_back(variance);
     }
     return basis;
 }

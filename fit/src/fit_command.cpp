@@ -124,7 +124,7 @@ std::string usageText() {
            "       orvalis-fit MEASURED --model free (--emax MeV | --rp cm | --rp measured) [--smooth S]\n"
            "                   [--background on|off] [--exchange | --kernel-exchange] [--histories N] [--from mm]\n"
            "                   [--threads N] [--out FILE.pdd] [--plot FILE.png] [--no-cache] [--scan N]\n"
-           "                   [--ionisation | --dose]\n"
+           "                   [--ionisation | --dose] [--samples N | --no-uncertainty]\n"
            "  MEASURED: .csv, PTW .mcc, RFA300 .asc/.txt or w2CAD .asc/.cdp; --scan picks one of several depth\n"
            "  curves, --ionisation / --dose override what the file says its detector measured.\n";
 }

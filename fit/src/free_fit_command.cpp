@@ -21,6 +21,9 @@ namespace fit {
 
 namespace {
 
+constexpr long MIN_SAMPLES = 20;  // fewer leave no order statistics for 95 % bounds
+constexpr long MAX_SAMPLES = 100000;
+
 double tenthsOfMeV(double energyMeV) { return std::round(energyMeV * 10.0) / 10.0; }
 
 // Emax of the bins: given, or FREE_MAX_ENERGY_FACTOR x the set-up window's energy for Rp.
@@ -94,6 +97,16 @@ bool parseFreeModelArgument(const std::string& a, const std::function<const std:
         if (end == text.c_str() || *end != '\0' || !(s >= 0.0 && s <= 1e6))
             throw std::invalid_argument("--smooth needs a number from 0 to 1e6, not \"" + text + "\"");
         o.smooth = s;
+    } else if (a == "--samples") {
+        const std::string& text = value();
+        char* end = nullptr;
+        const long n = std::strtol(text.c_str(), &end, 10);
+        if (end == text.c_str() || *end != '\0' || n < MIN_SAMPLES || n > MAX_SAMPLES)
+            throw std::invalid_argument("--samples needs a whole number from " + std::to_string(MIN_SAMPLES) + " to " +
+                                        std::to_string(MAX_SAMPLES) + ", not \"" + text + "\"");
+        o.samples = static_cast<int>(n);
+    } else if (a == "--no-uncertainty") {
+        o.uncertainty = false;
     } else if (a == "--background") {
         o.background = oneOf<BackgroundMode>(a, value(), {{"on", BackgroundMode::On}, {"off", BackgroundMode::Off}});
     } else if (a == "--exchange") {
@@ -108,9 +121,11 @@ bool parseFreeModelArgument(const std::string& a, const std::function<const std:
 
 void checkFreeModelArguments(const CommandOptions& o) {
     const bool freeOnly = o.smooth || o.background != BackgroundMode::Automatic || o.writeExchange ||
-                          o.writeKernelExchange;
+                          o.writeKernelExchange || o.samples || !o.uncertainty;
     if (o.model == SpectrumModel::Beta && freeOnly)
-        throw std::invalid_argument("--smooth, --background, --exchange and --kernel-exchange need --model free");
+        throw std::invalid_argument(
+            "--smooth, --background, --exchange, --kernel-exchange, --samples and --no-uncertainty need --model free");
+    if (o.samples && !o.uncertainty) throw std::invalid_argument("give one of --samples and --no-uncertainty");
     if (o.writeExchange && o.writeKernelExchange)
         throw std::invalid_argument("give one of --exchange and --kernel-exchange: both write Nimbrola.dat");
     if (o.model == SpectrumModel::Free && o.mode == MaxEnergyMode::Fixed)
@@ -141,6 +156,7 @@ int runFreeFitCommand(const CommandOptions& o, std::ostream& out, const FreePlot
     FreeFitOptions options;
     options.fromDepthMm = o.fromDepthMm.value_or(FreeFitOptions{}.fromDepthMm);
     options.smooth = o.smooth;
+    options.samples = o.uncertainty ? o.samples.value_or(DEFAULT_POSTERIOR_SAMPLES) : 0;
     out << progressLine("free", 0, 1) << std::flush;
     FreeFitResult result = fitFreeSpectrum(model, maxEnergyMeV, measured, background, options, fileName);
     // The simulators follow electrons only, and a run normalises to its own maximum: the model's
@@ -155,6 +171,7 @@ int runFreeFitCommand(const CommandOptions& o, std::ostream& out, const FreePlot
         // the noise of single basis curves, and their runs missed R80 by up to 0.9 mm.
         FreeFitOptions runOptions = options;
         runOptions.smooth = result.smooth;
+        runOptions.samples = 0;  // the intervals belong to the whole model
         forRun = fitFreeSpectrum(model, maxEnergyMeV, measured, std::nullopt, runOptions, fileName);
         result.window = forRun->window;
     }

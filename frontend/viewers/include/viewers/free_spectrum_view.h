@@ -1,7 +1,7 @@
 #pragma once
-// The free-form result in the fit window: the fitted spectrum drawn as relative weight over
-// energy, and the two buttons that run it, "PDD Calculation of this spectrum" (Tolvane) and
-// "Kernel Calculation of this spectrum" (Brisella). A button reruns the same fit (its basis is
+// The free-form result in the fit window: the fitted spectrum drawn as relative weight over energy,
+// its 95 % band shaded around it when the fit gives one, and the two buttons that run it, "PDD Calculation of this
+// spectrum" (Tolvane) and "Kernel Calculation of this spectrum" (Brisella). A button reruns the same fit (its basis is
 // cached by then) to write the exchange files, then starts the simulator through the program
 // launcher as the set-up window does; a failure of either step is reported through the message
 // boxes and nothing is started.
