@@ -49,7 +49,7 @@ struct PosteriorInput {
     std::vector<double> measuredDepthMm;  // where the R-values are sampled, as `free=`
     std::vector<double> lower;            // the fit's bounds, one per column
     std::vector<double> upper;
-    std::vector<double> solution;  // the fit's unknowns
+    std::vector<double> solution;         // the fit's unknowns
     std::vector<DepthCurve> binVariance;  // per bin, in the curves' unit squared; empty: no basis noise
     double smooth = 0.0;
     double noiseVariance = 0.0;  // of the data and the basis together, relative dose squared
@@ -59,12 +59,12 @@ struct PosteriorInput {
 };
 
 struct PosteriorSummary {
-    int samples = 0;                  // that the solver solved
-    double dataNoisePercent = 0.0;    // the data's own noise, % of the maximum
-    double basisNoisePercent = 0.0;   // rms of the model's noise from the basis over the fitted depths
+    int samples = 0;                 // that the solver solved
+    double dataNoisePercent = 0.0;   // the data's own noise, % of the maximum
+    double basisNoisePercent = 0.0;  // rms of the model's noise from the basis over the fitted depths
     // What samplePosterior() gives: the distances of the 2.5 % and 97.5 % quantiles below and above
     // the samples' median, as low and high; the caller places them about the fit's own value.
-    std::array<Interval, 2> energy{}; // mean, most probable (MeV)
+    std::array<Interval, 2> energy{};             // mean, most probable (MeV)
     std::array<Interval, LEVELS.size()> level{};  // R90..R10 (mm); NaN where samples lack the level
     // The same for each bin of the spectrum, each sample normalised to sum 1.
     std::array<double, engine::SPECTRUM_BINS> bandLow{};

@@ -5,6 +5,7 @@
 // files instead of a curve).
 //   FAKE_FIT=fail: an error on stderr, exit status 1; FAKE_FIT=hang: waits to be killed;
 //   FAKE_FIT=exchange-fail: only a rerun that writes exchange files fails.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -43,12 +44,19 @@ void writeExchangeFiles(bool depthDose) {
 }
 
 // The free-form RESULT lines with a spectrum rising from bin 40 to its peak at bin 80 and falling to
-// 0 at bin 90.
+// 0 at bin 90, its band 0.2 below and above it, and an interval of R80.
 void printFreeResult() {
     beamdata::FreeSpectrumWeights weights{};
     for (int bin = 40; bin <= 89; ++bin)
         weights[static_cast<std::size_t>(bin - 1)] = bin <= 80 ? (bin - 39) / 41.0 : (90 - bin) / 10.0;
     std::printf("%s", beamdata::resultLine(beamdata::freeSpectrumRecord(weights)).c_str());
+    beamdata::SpectrumBand band;
+    for (std::size_t j = 0; j < weights.size(); ++j) {
+        band.low[j] = std::max(0.0, weights[j] - 0.2);
+        band.high[j] = weights[j] + 0.2;
+    }
+    std::printf("%s", beamdata::resultLine(beamdata::spectrumBandRecord(band)).c_str());
+    std::printf("RESULT interval quantity=R80 value=28.010 low=27.900 high=28.150 level=0.95\n");
     std::printf(
         "RESULT free rms=0.4123 emax=11.2 mean=8.731 peak=8.960 background=1.850 smooth=3.1623e-04\n"
         "RESULT R90 measured=26.310 free=26.402 window=26.450\nRESULT R80 measured=28.000 free=28.010 window=28.100\n"
