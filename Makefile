@@ -25,6 +25,14 @@ run: build
 clean:
 	@rm -rf $(BUILD_DIR)
 
+# The Debian package (CPack) in $(BUILD_DIR)/: orvalis_<version>_<arch>.deb, then checked by lintian.
+.PHONY: package
+package:
+	@bash tools/install-deps.sh --package
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target package
+	@lintian --fail-on error $(BUILD_DIR)/orvalis_*.deb
+
 # One code style (.clang-format): `make format` applies it, `make check-format` fails on any deviation.
 format:
 	@bash tools/check-format.sh --fix

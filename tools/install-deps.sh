@@ -8,18 +8,25 @@ packages=(
   libgtest-dev libgmock-dev
   qt6-base-dev libgl-dev
   libalglib-dev
+  nlohmann-json3-dev
+  poppler-utils
   fonts-liberation fonts-ipafont-gothic
 )
 case "${1:-}" in
   --desktop)
-    # Running the windows on a machine without a display, and taking screenshots of them.
-    packages+=(xvfb xauth imagemagick) ;;
+    # Running the windows on a machine without a display, taking screenshots of them, and clicking
+    # them from a script (packaging/check-package.sh).
+    packages+=(xvfb xauth imagemagick xdotool) ;;
   --bench)
     # The speed benchmarks (make bench).
     packages+=(libbenchmark-dev) ;;
   --format)
     # Only the formatter, for the style check.
     packages=(clang-format) ;;
+  --package)
+    # make package: the .deb (CPack with dpkg-shlibdeps under fakeroot), its manual pages and its
+    # checks (lintian, desktop-file-validate, file).
+    packages+=(dpkg-dev fakeroot lintian desktop-file-utils man-db file) ;;
   --fuzz)
     # make fuzz: GCC's address and undefined-behaviour sanitizer runtimes (g++ brings them already).
     packages+=(libasan8 libubsan1) ;;

@@ -7,7 +7,7 @@
 #include "measured_text.h"
 
 namespace beamdata {
-CsvReading readCsvRecords(std::string_view text) {
+CsvReading readCsvRecords(std::string_view text, std::size_t maxRecords) {
     CsvReading reading;
     text::FieldReader cursor{std::string(text)};
     if (!cursor.readLine()) {
@@ -19,6 +19,12 @@ CsvReading readCsvRecords(std::string_view text) {
         CsvRecord record;
         const std::string depthField = *cursor.readField();
         record.line = cursor.lastFieldLine();
+        if (reading.records.size() >= maxRecords) {
+            reading.fault = "more than " + std::to_string(maxRecords) +
+                            " points in one curve, the limit of a measured curve";
+            reading.faultLine = record.line;
+            return reading;
+        }
         const std::optional<double> depth = detail::parseNumber(depthField);
         if (!depth) {
             reading.fault = "expected a number, found \"" + std::string(depthField) + "\"";
@@ -46,8 +52,8 @@ CsvReading readCsvRecords(std::string_view text) {
     return reading;
 }
 
-DepthScan csvDepthScan(std::string_view text, const std::string& fileName) {
-    const CsvReading reading = readCsvRecords(text);
+DepthScan csvDepthScan(std::string_view text, const std::string& fileName, const MeasuredLimits& limits) {
+    const CsvReading reading = readCsvRecords(text, limits.pointsPerCurve);
     if (!reading.fault.empty()) detail::fail(fileName, reading.faultLine, reading.fault);
     if (reading.records.empty()) detail::fail(fileName, 2, "no records after the heading line");
     DepthScan scan;

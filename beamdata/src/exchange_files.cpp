@@ -1,24 +1,48 @@
 #include "beamdata/exchange_files.h"
 
-#include <fstream>
+#include <chrono>
 #include <system_error>
+#include <thread>
+#include <tuple>
 #include <utility>
 
 #include "beamdata/number_pattern.h"
+#include "engine/record_io.h"
+#include "engine/result_lock.h"
 #include "engine/run_error.h"
 #include "engine/run_frame.h"
+#include "engine/stop_request.h"
+#include "engine/temporary_file.h"
 
 namespace beamdata {
 namespace {
 
 constexpr const char* EOL = "\r\n";
 
-void writeFile(const std::filesystem::path& file, const std::string& bytes, const std::string& name) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    if (!out) throw engine::RunError("Cannot create the exchange file " + name);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) throw engine::RunError("Cannot write the exchange file " + name);
+// Exchange files are written in a moment: another writer's lock is waited for this long.
+constexpr auto LOCK_PATIENCE = std::chrono::seconds(3);
+constexpr auto LOCK_POLL = std::chrono::milliseconds(10);
+
+engine::ResultLock lockExchangeFiles(const std::filesystem::path& runFile, const std::string& name) {
+    const auto giveUp = std::chrono::steady_clock::now() + LOCK_PATIENCE;
+    for (;;) {
+        try {
+            return engine::ResultLock(runFile);
+        } catch (const engine::LockRefused& refused) {
+            if (refused.reason() != engine::LockRefused::Reason::HeldByAnotherRun ||
+                std::chrono::steady_clock::now() > giveUp)
+                throw engine::RunError("Cannot write the exchange file " + name + ": it " + refused.what());
+        }
+        std::this_thread::sleep_for(LOCK_POLL);
+    }
+}
+
+engine::TemporaryFile createdTemporary(const std::filesystem::path& file, const std::string& name) {
+    try {
+        return engine::TemporaryFile(file);
+    } catch (const std::system_error& error) {
+        throw engine::RunError("Cannot create the exchange file " + name + " (" + error.code().message() + ")");
+    }
 }
 
 }  // namespace
@@ -29,6 +53,15 @@ std::string betaTitleLine(double beta) { return std::string(BETA_SHIFT_JIS) + "=
 
 std::string weightText(double relativeWeight) { return formatNumber(relativeWeight, WEIGHT_PATTERN); }
 
+float weightAsRead(double relativeWeight) {
+    float value = 0.0f;
+    // The simulator's E10.3 field: the blank in column 6, then the nine characters.
+    std::string field(" ");
+    field += weightText(relativeWeight);
+    engine::parseRealField(field, 3, value);
+    return value;
+}
+
 std::string relativeEnergyText(int bin) { return formatNumber(bin / 100.0, "00.00"); }
 
 std::string resultExtension(CalculationKind kind) {
@@ -38,12 +71,18 @@ std::string resultExtension(CalculationKind kind) {
 std::string runFileBytes(const ExchangeContent& content) {
     std::string text = formatNumber(content.maxEnergyMeV, " #0.0") + EOL;
     text += content.historyText + "." + EOL;
-    text += content.resultBaseName + resultExtension(content.kind) + EOL;
+    text += resultFileName(content) + EOL;
     if (content.kind == CalculationKind::DepthDose) {
-        text += content.resultBaseName + FLUENCE_EXTENSION + EOL;
+        text += fluenceFileName(content) + EOL;
     }
     return text;
 }
+
+std::string resultFileName(const ExchangeContent& content) {
+    return content.resultBaseName + resultExtension(content.kind);
+}
+
+std::string fluenceFileName(const ExchangeContent& content) { return content.resultBaseName + FLUENCE_EXTENSION; }
 
 std::string spectrumFileBytes(const ExchangeContent& content) {
     std::string text = content.titleLine1 + EOL + content.titleLine2 + EOL;
@@ -56,22 +95,31 @@ std::string spectrumFileBytes(const ExchangeContent& content) {
 void writeExchangeFiles(const std::filesystem::path& folder, const ExchangeContent& content) {
     const std::string runName = engine::RUN_FILE_NAME;
     const std::string spectrumName = engine::SPECTRUM_FILE_NAME;
-    const std::filesystem::path runPart = folder / (runName + ".part");
-    const std::filesystem::path spectrumPart = folder / (spectrumName + ".part");
-    std::error_code ignored;
-    try {
-        writeFile(runPart, runFileBytes(content), runName);
-        writeFile(spectrumPart, spectrumFileBytes(content), spectrumName);
-        for (const auto& [part, name] : {std::pair{runPart, runName}, std::pair{spectrumPart, spectrumName}}) {
-            std::error_code failed;
-            std::filesystem::rename(part, folder / name, failed);
-            if (failed)
-                throw engine::RunError("Cannot write the exchange file " + name + " (" + failed.message() + ")");
+    // The two files are one pair: one writer at a time, both complete before either is renamed,
+    // and no stop signal between the two renames.
+    const engine::ResultLock lock = lockExchangeFiles(folder / runName, runName);
+    engine::TemporaryFile runFile = createdTemporary(folder / runName, runName);
+    engine::TemporaryFile spectrumFile = createdTemporary(folder / spectrumName, spectrumName);
+    for (auto [file, bytes, name] : {std::tuple{&runFile, runFileBytes(content), runName},
+                                     std::tuple{&spectrumFile, spectrumFileBytes(content), spectrumName}}) {
+        try {
+            file->write(bytes);
+        } catch (const std::system_error& error) {
+            throw engine::RunError("Cannot write the exchange file " + name + " (" + error.code().message() + ")");
         }
-    } catch (...) {
-        std::filesystem::remove(runPart, ignored);
-        std::filesystem::remove(spectrumPart, ignored);
-        throw;
+    }
+    for (const auto& name : {runName, spectrumName}) {
+        std::error_code ignored;
+        if (std::filesystem::is_directory(folder / name, ignored))  // found before either file is replaced
+            throw engine::RunError("Cannot write the exchange file " + name + " (a folder of that name is in the way)");
+    }
+    const engine::DeferStopSignals deferred;
+    for (auto [file, name] : {std::pair{&runFile, runName}, std::pair{&spectrumFile, spectrumName}}) {
+        try {
+            file->commit();
+        } catch (const std::system_error& error) {
+            throw engine::RunError("Cannot write the exchange file " + name + " (" + error.code().message() + ")");
+        }
     }
 }
 

@@ -75,6 +75,47 @@ std::optional<double> ResultRecord::number(std::string_view key) const {
     return std::nullopt;
 }
 
+void ResultRecord::addText(std::string key, std::string_view text) {
+    static constexpr char HEX[] = "0123456789ABCDEF";
+    std::string value;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= ' ' || byte == '%' || byte == 0x7F) {
+            value += '%';
+            value += HEX[byte >> 4];
+            value += HEX[byte & 0x0F];
+        } else {
+            value += c;
+        }
+    }
+    fields.push_back({std::move(key), value});
+}
+
+std::optional<std::string> ResultRecord::text(std::string_view key) const {
+    const auto hexDigit = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    for (const Field& field : fields) {
+        if (field.key != key) continue;
+        std::string decoded;
+        for (std::size_t i = 0; i < field.value.size(); ++i) {
+            if (field.value[i] != '%') {
+                decoded += field.value[i];
+                continue;
+            }
+            const int high = i + 2 < field.value.size() ? hexDigit(field.value[i + 1]) : -1;
+            const int low = high >= 0 ? hexDigit(field.value[i + 2]) : -1;
+            if (low < 0) return std::nullopt;
+            decoded += static_cast<char>(high * 16 + low);
+            i += 2;
+        }
+        return decoded;
+    }
+    return std::nullopt;
+}
+
 std::string resultLine(const ResultRecord& record) {
     std::string line = std::string(RESULT_TAG) + " " + record.kind;
     for (const auto& field : record.fields) line += " " + field.key + "=" + field.value;
@@ -175,13 +216,12 @@ std::optional<FreeSummary> freeSummary(const ResultRecord& record) {
     return s;
 }
 
-ResultRecord freeSpectrumRecord(const FreeSpectrumWeights& relativeWeight) {
-    return ResultRecord{SPECTRUM_KIND, {{"weights", weightList(relativeWeight)}}};
+ResultRecord freeSpectrumRecord(const FreeSpectrumWeights& relativeWeight, const char* kind) {
+    return ResultRecord{kind, {{"weights", weightList(relativeWeight)}}};
 }
 
-std::optional<FreeSpectrumWeights> freeSpectrum(const ResultRecord& record) {
-    if (record.kind != SPECTRUM_KIND || record.fields.size() != 1 || record.fields.front().key != "weights")
-        return std::nullopt;
+std::optional<FreeSpectrumWeights> freeSpectrum(const ResultRecord& record, std::string_view kind) {
+    if (record.kind != kind || record.fields.size() != 1 || record.fields.front().key != "weights") return std::nullopt;
     return parseWeightList(record.fields.front().value);
 }
 
@@ -229,11 +269,23 @@ std::optional<SpectrumBand> spectrumBand(const ResultRecord& record) {
     return SpectrumBand{*low, *high};
 }
 
+ResultRecord noBackgroundRecord(std::string_view reason) {
+    ResultRecord record{NO_BACKGROUND_KIND, {}};
+    record.addText("reason", reason);
+    return record;
+}
+
+std::optional<std::string> noBackgroundReason(const ResultRecord& record) {
+    if (record.kind != NO_BACKGROUND_KIND) return std::nullopt;
+    return record.text("reason");
+}
+
 std::optional<FreeFitOutput> parseFreeFitOutput(std::string_view output) {
     FreeFitOutput parsed;
     std::array<bool, RANGE_LEVELS.size()> levelFound{};
     bool summaryFound = false;
     bool spectrumFound = false;
+    bool runSpectrumFound = false;
     std::istringstream lines{std::string(output)};
     for (std::string line; std::getline(lines, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -245,6 +297,11 @@ std::optional<FreeFitOutput> parseFreeFitOutput(std::string_view output) {
         } else if (const auto weights = freeSpectrum(*record)) {
             parsed.spectrum = *weights;
             spectrumFound = true;
+        } else if (const auto runWeights = freeSpectrum(*record, RUN_SPECTRUM_KIND)) {
+            parsed.runSpectrum = *runWeights;
+            runSpectrumFound = true;
+        } else if (const auto reason = noBackgroundReason(*record)) {
+            parsed.noBackgroundReason = *reason;
         } else if (const auto interval = intervalReport(*record)) {
             parsed.intervals.push_back(*interval);
         } else if (const auto band = spectrumBand(*record)) {
@@ -256,7 +313,7 @@ std::optional<FreeFitOutput> parseFreeFitOutput(std::string_view output) {
     }
     for (bool found : levelFound)
         if (!found) return std::nullopt;
-    if (!summaryFound || !spectrumFound) return std::nullopt;
+    if (!summaryFound || !spectrumFound || !runSpectrumFound) return std::nullopt;
     return parsed;
 }
 

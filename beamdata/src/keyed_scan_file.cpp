@@ -8,13 +8,13 @@ int wholeNumber(std::string_view field, const std::string& fileName, int line, c
     return static_cast<int>(n);
 }
 
-KeyedScanFile::KeyedScanFile(const std::string& fileName, const KeyedScanWords& words)
-    : fileName_(fileName), words_(words) {}
+KeyedScanFile::KeyedScanFile(const std::string& fileName, const KeyedScanWords& words, const MeasuredLimits& limits)
+    : fileName_(fileName), words_(words), limits_(limits) {}
 
 ScanReading KeyedScanFile::read(std::string_view text) {
-    const std::vector<TextLine> lines = splitLines(text);
-    for (const TextLine& textLine : lines) {
-        if (ended_) break;
+    LineCursor lines(text);
+    TextLine textLine;
+    while (!ended_ && lines.next(textLine)) {
         Line line;
         line.text = withoutComment(textLine.text);
         if (line.text.empty()) continue;
@@ -23,7 +23,9 @@ ScanReading KeyedScanFile::read(std::string_view text) {
         line.number = textLine.number;
         take(line);
     }
-    return finish(lines.empty() ? 1 : lines.back().number);
+    while (lines.next(textLine)) {
+    }  // the lines after the end mark still count for the file's last line
+    return finish(lines.lastNumber());
 }
 
 double KeyedScanFile::keyNumber(const Line& line, const std::string& key, std::size_t k,
@@ -87,6 +89,7 @@ void KeyedScanFile::announce(const Line& line) {
 }
 
 void KeyedScanFile::beginScan(int line) {
+    checkRoomForScan(static_cast<std::size_t>(scans_), limits_, fileName_, line);
     inScan_ = true;
     scan_ = DepthScan{};
     scan_.info.fileScan = ++scans_;
@@ -104,6 +107,7 @@ void KeyedScanFile::setPointCount(const Line& line) {
 
 void KeyedScanFile::addPoint(const Line& line) {
     const std::vector<std::string_view> fields = pointFields(line);
+    checkRoomForPoint(scan_.depthMm.size(), limits_, fileName_, line.number);
     requireNumber(fields[0], fileName_, line.number, "x (mm)");
     requireNumber(fields[1], fileName_, line.number, "y (mm)");
     scan_.depthMm.push_back(requireNumber(fields[2], fileName_, line.number, "z (mm)"));

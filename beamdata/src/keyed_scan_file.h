@@ -40,7 +40,7 @@ public:
     ScanReading read(std::string_view text);
 
 protected:
-    KeyedScanFile(const std::string& fileName, const KeyedScanWords& words);
+    KeyedScanFile(const std::string& fileName, const KeyedScanWords& words, const MeasuredLimits& limits);
 
     // One line of the file: its text (trimmed, comments removed), its blank-separated fields, the
     // first of them in capitals, and its number.
@@ -80,6 +80,7 @@ private:
 
     const std::string& fileName_;
     KeyedScanWords words_;
+    const MeasuredLimits& limits_;
     ScanReading reading_;
     DepthScan scan_;
     bool inScan_ = false;

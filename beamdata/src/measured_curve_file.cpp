@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
-#include <sstream>
+#include <vector>
 
 #include "beamdata/csv_measured_format.h"
 #include "engine/run_error.h"
@@ -29,7 +29,9 @@ std::string formatName(MeasuredFormat format) {
 
 MeasuredFormat detectFormat(std::string_view text) {
     int looked = 0;
-    for (const detail::TextLine& line : detail::splitLines(text)) {
+    detail::LineCursor lines(text);
+    detail::TextLine line;
+    while (lines.next(line)) {
         const std::string_view trimmed = detail::trim(line.text);
         if (trimmed.empty() || trimmed.front() == '#' || trimmed.front() == '!') continue;
         const std::string head = detail::upperCase(trimmed.substr(0, trimmed.find_first_of(" \t=")));
@@ -58,9 +60,20 @@ void checkMeasured(const DepthScan& scan, const std::string& fileName) {
     }
 }
 
+std::string sizeLimitText(std::uint64_t bytes) {
+    constexpr std::uint64_t MB = 1024 * 1024;
+    return bytes % MB == 0 ? std::to_string(bytes / MB) + " MB" : std::to_string(bytes) + " bytes";
+}
+
+[[noreturn]] void refuseSize(const std::string& fileName, const MeasuredLimits& limits) {
+    throw engine::RunError(fileName, 0,
+                           "larger than " + sizeLimitText(limits.fileBytes) + ", the limit of a measured file");
+}
+
 }  // namespace
 
-MeasuredFile parseMeasuredText(std::string_view text, const std::string& fileName) {
+MeasuredFile parseMeasuredText(std::string_view text, const std::string& fileName, const MeasuredLimits& limits) {
+    if (text.size() > limits.fileBytes) refuseSize(fileName, limits);
     if (const int line = detail::lineOfZeroByte(text))
         detail::fail(fileName, line, "a zero byte: this is a binary file, not a measured text file");
     if (text.find_first_not_of(" \t\r\n") == std::string_view::npos) detail::fail(fileName, 1, "the file is empty");
@@ -68,13 +81,13 @@ MeasuredFile parseMeasuredText(std::string_view text, const std::string& fileNam
     file.fileName = fileName;
     file.format = detectFormat(text);
     if (file.format == MeasuredFormat::Csv) {
-        file.depthScans.push_back(csvDepthScan(text, fileName));
+        file.depthScans.push_back(csvDepthScan(text, fileName, limits));
         checkMeasured(file.depthScans.front(), fileName);
         return file;
     }
-    detail::ScanReading reading = file.format == MeasuredFormat::PtwMcc   ? detail::readPtwMcc(text, fileName)
-                                  : file.format == MeasuredFormat::Rfa300 ? detail::readRfa300(text, fileName)
-                                                                          : detail::readW2cad(text, fileName);
+    detail::ScanReading reading = file.format == MeasuredFormat::PtwMcc   ? detail::readPtwMcc(text, fileName, limits)
+                                  : file.format == MeasuredFormat::Rfa300 ? detail::readRfa300(text, fileName, limits)
+                                                                          : detail::readW2cad(text, fileName, limits);
     if (reading.depthScans.empty()) {
         const int scans = reading.otherScans;
         throw engine::RunError("no depth-dose curve in " + fileName + " (" + formatName(file.format) + ", " +
@@ -90,14 +103,33 @@ MeasuredFile parseMeasuredText(std::string_view text, const std::string& fileNam
     return file;
 }
 
-MeasuredFile readMeasuredFile(const std::filesystem::path& path) {
-    const std::string name = path.filename().string();
+std::string readMeasuredBytes(const std::filesystem::path& path, const std::string& name,
+                              const MeasuredLimits& limits) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw engine::RunError(name, 0, "cannot be opened");
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
+    // A file that says it is too large is refused at once; its reading below still stops at the limit
+    // for one that grows or is no plain file.
+    std::error_code unknown;
+    const std::uintmax_t size = std::filesystem::file_size(path, unknown);
+    if (!unknown && size > limits.fileBytes) refuseSize(name, limits);
+    // Read in pieces up to one byte beyond the limit, so that neither a huge file nor an endless
+    // stream is ever held whole.
+    constexpr std::size_t PIECE_BYTES = 1 << 20;
+    std::string bytes;
+    if (!unknown) bytes.reserve(static_cast<std::size_t>(size));
+    std::vector<char> piece(PIECE_BYTES);
+    while (in) {
+        in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+        bytes.append(piece.data(), static_cast<std::size_t>(in.gcount()));
+        if (bytes.size() > limits.fileBytes) refuseSize(name, limits);
+    }
     if (in.bad()) throw engine::RunError(name, 0, "cannot be read");
-    return parseMeasuredText(bytes.str(), name);
+    return bytes;
+}
+
+MeasuredFile readMeasuredFile(const std::filesystem::path& path, const MeasuredLimits& limits) {
+    const std::string name = path.filename().string();
+    return parseMeasuredText(readMeasuredBytes(path, name, limits), name, limits);
 }
 
 const DepthScan& chooseScan(const MeasuredFile& file, std::optional<int> scan) {

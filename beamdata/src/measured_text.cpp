@@ -18,24 +18,23 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
 
-std::vector<TextLine> splitLines(std::string_view text) {
-    if (startsWith(text, UTF8_BYTE_ORDER_MARK)) text.remove_prefix(UTF8_BYTE_ORDER_MARK.size());
-    std::vector<TextLine> lines;
-    std::size_t pos = 0;
-    int number = 0;
-    while (pos < text.size()) {
-        std::size_t end = pos;
-        while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
-        lines.push_back({text.substr(pos, end - pos), ++number});
-        pos = end;
-        if (pos < text.size() && text[pos] == '\r') {
-            ++pos;
-            if (pos < text.size() && text[pos] == '\n') ++pos;
-        } else if (pos < text.size()) {
-            ++pos;  // '\n'
-        }
+LineCursor::LineCursor(std::string_view text) : text_(text) {
+    if (startsWith(text_, UTF8_BYTE_ORDER_MARK)) text_.remove_prefix(UTF8_BYTE_ORDER_MARK.size());
+}
+
+bool LineCursor::next(TextLine& line) {
+    if (pos_ >= text_.size()) return false;
+    std::size_t end = pos_;
+    while (end < text_.size() && text_[end] != '\r' && text_[end] != '\n') ++end;
+    line = {text_.substr(pos_, end - pos_), ++number_};
+    pos_ = end;
+    if (pos_ < text_.size() && text_[pos_] == '\r') {
+        ++pos_;
+        if (pos_ < text_.size() && text_[pos_] == '\n') ++pos_;
+    } else if (pos_ < text_.size()) {
+        ++pos_;  // '\n'
     }
-    return lines;
+    return true;
 }
 
 std::string_view trim(std::string_view text) {
@@ -74,6 +73,19 @@ double requireNumber(std::string_view field, const std::string& fileName, int li
     const std::optional<double> value = parseNumber(field);
     if (!value) fail(fileName, line, what + " expected, found \"" + std::string(field) + "\"");
     return *value;
+}
+
+void checkRoomForPoint(std::size_t points, const MeasuredLimits& limits, const std::string& fileName, int line) {
+    if (points >= limits.pointsPerCurve)
+        fail(fileName, line,
+             "more than " + std::to_string(limits.pointsPerCurve) +
+                 " points in one curve, the limit of a measured curve");
+}
+
+void checkRoomForScan(std::size_t scans, const MeasuredLimits& limits, const std::string& fileName, int line) {
+    if (scans >= limits.scansPerFile)
+        fail(fileName, line,
+             "more than " + std::to_string(limits.scansPerFile) + " scans in one file, the limit of a measured file");
 }
 
 int lineOfZeroByte(std::string_view text) {

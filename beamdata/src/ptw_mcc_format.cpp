@@ -19,12 +19,13 @@ int scanNumber(std::string_view text, const std::string& fileName, int line) {
 
 class MccReader {
 public:
-    MccReader(const std::string& fileName) : fileName_(fileName) {}
+    MccReader(const std::string& fileName, const MeasuredLimits& limits) : fileName_(fileName), limits_(limits) {}
 
     ScanReading read(std::string_view text) {
-        const std::vector<TextLine> lines = splitLines(text);
-        for (const TextLine& line : lines) take(trim(line.text), line.number);
-        const int last = lines.empty() ? 1 : lines.back().number;
+        LineCursor lines(text);
+        TextLine line;
+        while (lines.next(line)) take(trim(line.text), line.number);
+        const int last = lines.lastNumber();
         if (place_ == Place::Before) fail(fileName_, last, "no BEGIN_SCAN_DATA: not a PTW mcc file");
         if (place_ == Place::InScan || place_ == Place::InData)
             fail(fileName_, last,
@@ -74,6 +75,7 @@ private:
 
     void beginScan(std::string_view line, int number) {
         number_ = scanNumber(line.substr(10), fileName_, number);
+        checkRoomForScan(static_cast<std::size_t>(scanCount_), limits_, fileName_, number);
         scan_ = DepthScan{};
         scan_.info.fileScan = ++scanCount_;
         scan_.info.firstLine = number;
@@ -108,6 +110,7 @@ private:
     void point(std::string_view line, int number) {
         const std::vector<std::string_view> fields = blankFields(line);
         if (fields.size() < 2) fail(fileName_, number, "a point of position (mm) and value expected");
+        checkRoomForPoint(scan_.depthMm.size(), limits_, fileName_, number);
         scan_.depthMm.push_back(requireNumber(fields[0], fileName_, number, "a position (mm)"));
         scan_.value.push_back(requireNumber(fields[1], fileName_, number, "a measured value"));
     }
@@ -128,6 +131,7 @@ private:
     }
 
     const std::string& fileName_;
+    const MeasuredLimits& limits_;
     Place place_ = Place::Before;
     ScanReading reading_;
     DepthScan scan_;
@@ -155,6 +159,8 @@ bool namesIonisationChamber(std::string_view detector) {
     return false;
 }
 
-ScanReading readPtwMcc(std::string_view text, const std::string& fileName) { return MccReader(fileName).read(text); }
+ScanReading readPtwMcc(std::string_view text, const std::string& fileName, const MeasuredLimits& limits) {
+    return MccReader(fileName, limits).read(text);
+}
 
 }  // namespace beamdata::detail

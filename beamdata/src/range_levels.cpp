@@ -67,6 +67,29 @@ RangeLevels resultCurveLevels(std::span<const double> relative) {
     return levels;
 }
 
+RangeLevels resultCurveLevelUncertainties(std::span<const double> relative, std::span<const double> sd) {
+    RangeLevels sigmas{};
+    if (relative.empty() || sd.size() != relative.size()) return sigmas;
+    for (const RangeLevel level : RANGE_LEVELS) {
+        const double fraction = levelFraction(level);
+        const auto crossing = findLevelCrossing(relative, relative.size() - 1, fraction);
+        if (!crossing) continue;
+        // Records one label apart. The slope over the pair alone carries the noise of two records
+        // in a difference of a few percent; over the record before and the one after the pair
+        // (3 mm) it is three times steadier, and where those are missing the pair gives it.
+        const std::size_t here = crossing->record;
+        const double slopePerMm = here >= 1 && here + 2 < relative.size()
+                                      ? (relative[here + 2] - relative[here - 1]) / 3.0
+                                      : crossing->relativeNext - crossing->relativeHere;
+        const double towardNext = (crossing->relativeHere - fraction) /
+                                  (crossing->relativeHere - crossing->relativeNext);
+        const double sdHere = sd[crossing->record];
+        const double sdAtLevel = sdHere + towardNext * (sd[crossing->record + 1] - sdHere);
+        sigmas[levelIndex(level)] = finiteOrNothing(sdAtLevel / std::abs(slopePerMm));
+    }
+    return sigmas;
+}
+
 namespace {
 
 std::optional<double> curveCrossingMm(std::span<const double> depthMm, std::span<const double> relative,

@@ -26,7 +26,8 @@ constexpr KeyedScanWords RFA300_WORDS{"measurement",
 
 class Rfa300Reader : public KeyedScanFile {
 public:
-    explicit Rfa300Reader(const std::string& fileName) : KeyedScanFile(fileName, RFA300_WORDS) {}
+    Rfa300Reader(const std::string& fileName, const MeasuredLimits& limits)
+        : KeyedScanFile(fileName, RFA300_WORDS, limits) {}
 
 private:
     std::vector<std::string_view> pointFields(const Line& line) const override {
@@ -54,6 +55,8 @@ private:
 
 }  // namespace
 
-ScanReading readRfa300(std::string_view text, const std::string& fileName) { return Rfa300Reader(fileName).read(text); }
+ScanReading readRfa300(std::string_view text, const std::string& fileName, const MeasuredLimits& limits) {
+    return Rfa300Reader(fileName, limits).read(text);
+}
 
 }  // namespace beamdata::detail

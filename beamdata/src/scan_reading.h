@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "beamdata/depth_scan.h"
+#include "beamdata/measured_limits.h"
 
 namespace beamdata::detail {
 
@@ -15,9 +16,9 @@ struct ScanReading {
     int lastLine = 0;
 };
 
-ScanReading readPtwMcc(std::string_view text, const std::string& fileName);
-ScanReading readRfa300(std::string_view text, const std::string& fileName);
-ScanReading readW2cad(std::string_view text, const std::string& fileName);
+ScanReading readPtwMcc(std::string_view text, const std::string& fileName, const MeasuredLimits& limits);
+ScanReading readRfa300(std::string_view text, const std::string& fileName, const MeasuredLimits& limits);
+ScanReading readW2cad(std::string_view text, const std::string& fileName, const MeasuredLimits& limits);
 
 // True when a detector's name says it is an ionisation chamber (and not a diode or diamond).
 bool namesIonisationChamber(std::string_view detector);

@@ -26,7 +26,8 @@ constexpr KeyedScanWords W2CAD_WORDS{"scan",
 
 class W2cadReader : public KeyedScanFile {
 public:
-    explicit W2cadReader(const std::string& fileName) : KeyedScanFile(fileName, W2CAD_WORDS) {}
+    W2cadReader(const std::string& fileName, const MeasuredLimits& limits)
+        : KeyedScanFile(fileName, W2CAD_WORDS, limits) {}
 
 private:
     void key(const std::string& key, const Line& line) override {
@@ -62,6 +63,8 @@ private:
 
 }  // namespace
 
-ScanReading readW2cad(std::string_view text, const std::string& fileName) { return W2cadReader(fileName).read(text); }
+ScanReading readW2cad(std::string_view text, const std::string& fileName, const MeasuredLimits& limits) {
+    return W2cadReader(fileName, limits).read(text);
+}
 
 }  // namespace beamdata::detail

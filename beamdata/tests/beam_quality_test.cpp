@@ -36,7 +36,8 @@ TEST(PracticalRange, AgreesWithTheTangentConstructionOnFineAndCoarseSteps) {
                     const BeamQuality q = qualityOf(scan);
                     const double error = q.rpMm - truth;
                     worst = std::max(worst, std::fabs(error));
-                    EXPECT_NEAR(q.rpMm, truth, 0.5) << energy << " MeV, step " << c.step;
+                    EXPECT_NEAR(q.rpMm, truth, 0.5)
+                        << energy << " MeV, step " << c.step << " skew " << skew << " offset " << offset;
                 }
             }
         }

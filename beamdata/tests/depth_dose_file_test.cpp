@@ -79,6 +79,63 @@ TEST(RangeLevels, ResultCurveCrossingsStandAtLabelDepths) {
     EXPECT_FALSE(resultCurveLevels(relative)[levelIndex(RangeLevel::R50)].has_value());
 }
 
+// sigma_R = sigma_D(R) / |dD/dz|: on a fall-off of 5 % per mm, a constant 1 % gives 0.2 mm at
+// every level, and an uncertainty that changes between the two records is taken at the crossing.
+TEST(RangeLevels, LevelUncertaintyIsTheDoseUncertaintyOverTheSlope) {
+    std::vector<double> relative(125, 0.0);
+    for (int n = 1; n <= 125; ++n) {
+        const double label = n - 15;
+        relative[static_cast<std::size_t>(n - 1)] = label <= 40 ? 1.0 : std::max(0.0, 1.0 - 0.05 * (label - 40));
+    }
+    std::vector<double> sd(125, 0.01);
+    RangeLevels sigmas = resultCurveLevelUncertainties(relative, sd);
+    for (const RangeLevel level : RANGE_LEVELS) EXPECT_NEAR(*sigmas[levelIndex(level)], 0.2, 1e-12) << levelName(level);
+    // Record n (index n - 1) stands at label n - 15. R50 and R80 fall on the deeper record of their
+    // pair (labels 50 and 44), which gives its uncertainty; R90, moved between labels 42 (0.92) and
+    // 43 (0.85), takes it 2/7 of the way from 0.03 to 0.02, and its slope from labels 41 to 44
+    // stays 5 % per mm although the pair alone says 7.
+    sd[64] = 0.03;                 // label 50
+    sd[57] = 0.02, sd[58] = 0.04;  // labels 43 and 44
+    sd[56] = 0.03;                 // label 42
+    relative[56] = 0.92;
+    sigmas = resultCurveLevelUncertainties(relative, sd);
+    EXPECT_NEAR(*sigmas[levelIndex(RangeLevel::R50)], 0.03 / 0.05, 1e-12);
+    EXPECT_NEAR(*sigmas[levelIndex(RangeLevel::R80)], 0.04 / ((0.92 - 0.75) / 3.0), 1e-12);  // label 42 to 45
+    EXPECT_NEAR(*sigmas[levelIndex(RangeLevel::R90)], (0.03 + (0.02 / 0.07) * (0.02 - 0.03)) / 0.05, 1e-12);
+    // No crossing, or an uncertainty column that is not the curve's: no uncertainty.
+    relative.back() = 0.6;
+    EXPECT_FALSE(resultCurveLevelUncertainties(relative, sd)[levelIndex(RangeLevel::R50)].has_value());
+    EXPECT_FALSE(resultCurveLevelUncertainties(relative, std::vector<double>(124, 0.01))[0].has_value());
+}
+
+// The uncertainty file beside a result: read when it is there and belongs to the same run.
+TEST(DepthDoseFile, UncertaintyBesideTheResultOnlyWhenItIsOfTheSameRun) {
+    TestFolder folder("sd");
+    const std::filesystem::path result = folder.path() / "run.pdd";
+    std::FILE* out = std::fopen(result.string().c_str(), "wb");
+    const std::string text = resultText(125);
+    std::fwrite(text.data(), 1, text.size(), out);
+    std::fclose(out);
+    EXPECT_FALSE(readUncertaintyBeside(result).has_value());
+    const auto write = [](const std::filesystem::path& path, const std::string& content) {
+        std::FILE* file = std::fopen(path.string().c_str(), "wb");
+        std::fwrite(content.data(), 1, content.size(), file);
+        std::fclose(file);
+    };
+    write(folder.path() / "run.sd", text);
+    const auto sd = readUncertaintyBeside(result);
+    ASSERT_TRUE(sd.has_value());
+    EXPECT_DOUBLE_EQ(sd->dose[39], 0.04);
+    // Another run's heading (another history count): not this result's uncertainty.
+    std::string other = text;
+    other.replace(other.find("100000."), 7, "200000.");
+    write(folder.path() / "run.sd", other);
+    EXPECT_FALSE(readUncertaintyBeside(result).has_value());
+    // This run's, but cut short: an error naming the file.
+    write(folder.path() / "run.sd", resultText(60));
+    EXPECT_THROW(readUncertaintyBeside(result), engine::RunError);
+}
+
 TEST(RangeLevels, CurveWithItsOwnDepthsIsRelativeToItsLargestDose) {
     const std::vector<double> depth = {0, 10, 20, 30, 40, 50};
     const std::vector<double> dose = {80, 200, 190, 100, 20, 4};

@@ -51,8 +51,8 @@ std::string depthDoseFileText(const RunFile& run, const Spectrum& spectrum, cons
 
 namespace {
 
-// The history loop and the two files: both names were settled before, and neither file is in
-// place before the whole run has succeeded.
+// The history loop and the three files: the names were settled before, and no file is in place
+// before the whole run has succeeded.
 void simulateAndWrite(const std::filesystem::path& folder, const RunFile& run, const Spectrum& spectrum,
                       const HistoryCounts& counts, const ElectronData& data, LaggedGenerator& generator,
                       const std::string& fluenceName, const std::string& resultName, Console& console) {
@@ -60,7 +60,11 @@ void simulateAndWrite(const std::filesystem::path& folder, const RunFile& run, c
     const std::vector<std::filesystem::path> inputs = runInputFiles(folder);
     ResultFile fluence(folder, fluenceName, {RUN_FILE_NAME, run.fluenceNameLine, "the fluence file"}, inputs);
     ResultFile result(folder, resultName, {RUN_FILE_NAME, run.resultNameLine, "the result file"}, inputs);
+    ResultFile uncertainty(folder, uncertaintyFileName(resultName).string(),
+                           {RUN_FILE_NAME, run.resultNameLine, "the uncertainty file"}, inputs);
     checkDistinct(fluence, result);
+    checkDistinct(result, uncertainty);
+    checkDistinct(fluence, uncertainty);
     // The fluence file is complete before the first history, under its temporary name.
     fluence.write(fluenceFileText(
         trimTrailingBlanks(run.fluenceFileName).empty() ? toCharacterVariable(fluenceName) : run.fluenceFileName,
@@ -72,8 +76,9 @@ void simulateAndWrite(const std::filesystem::path& folder, const RunFile& run, c
 
     // The depth dose reads only the counter's rings, and no cell of them depends on the others.
     auto grid = std::make_unique<KernelGrid>(AXIS_COUNTER_RINGS);
+    auto scorer = std::make_unique<AxisBatchScorer>(*grid);
     runSpectrum(
-        spectrum, counts, data, generator, *grid,
+        spectrum, counts, data, generator, *scorer,
         [](float energyKeV, auto& draws) { return sampleFieldSource(energyKeV, draws); }, LeavesThroughSurface{});
 
     console.timeStamp(FINISH_TIME_FORMAT, localTimeNow());
@@ -83,16 +88,37 @@ void simulateAndWrite(const std::filesystem::path& folder, const RunFile& run, c
     const AxisDose dose = reduceToAxisDose(*grid, counterEmpty);
     if (counterEmpty) console.line("The axis counter received no energy: the dose column is written as zeros.");
     result.write(depthDoseFileText(run, spectrum, dose));
+    uncertainty.write(depthDoseFileText(run, spectrum, relativeDoseUncertainty(scorer->batches(), dose)));
     throwIfStopRequested();
-    ResultFile* const together[] = {&result, &fluence};
+    ResultFile* const together[] = {&result, &uncertainty, &fluence};
     commitAll(together);
 }
 
 }  // namespace
 
+void startGeneratorStream(LaggedGenerator& generator, int stream) {
+    std::array<std::int32_t, LaggedGenerator::TABLE_SIZE> table{};
+    // Odd multiples of a prime away from the fixed first entry; the "+ i" of the rule makes some
+    // entries odd, which an additive generator modulo 2^14 needs.
+    table[0] = static_cast<std::int32_t>((LaggedGenerator::FIRST_SEED + 7919LL * stream) % LaggedGenerator::MODULUS +
+                                         LaggedGenerator::MODULUS) %
+               LaggedGenerator::MODULUS;
+    for (int i = 2; i <= LaggedGenerator::TABLE_SIZE; ++i) {
+        const auto index = static_cast<std::size_t>(i - 1);
+        table[index] = (2 * table[index - 1] + i) % LaggedGenerator::MODULUS;
+    }
+    generator.skipAhead(0, table);
+    for (int draw = 0; draw < LaggedGenerator::WARM_UP_DRAWS; ++draw) generator.nextInteger();
+}
+
 void runDepthDoseSimulation(const std::filesystem::path& folder, Console& console) {
+    runDepthDoseSimulation(folder, console, 0);
+}
+
+void runDepthDoseSimulation(const std::filesystem::path& folder, Console& console, int stream) {
     RunStart start = startRun(folder, console, TITLE);
     LaggedGenerator& generator = start.generator;
+    if (stream != 0) startGeneratorStream(generator, stream);
     const ElectronData& data = start.data;
     console.japaneseLine(FIELD_LINE_UTF8, FIELD_LINE_SHIFT_JIS);
 

@@ -16,4 +16,11 @@ void KernelGrid::normalise(float totalIncidentEnergyKeV) {
     for (float& value : cells_) value = value / totalIncidentEnergyKeV;
 }
 
+void KernelGrid::clearDepths(int firstDepthBin, int lastDepthBin) {
+    const int from = std::max(firstDepthBin, 1);
+    const int to = std::min(lastDepthBin, DEPTH_BINS);
+    if (from > to) return;
+    std::fill(cells_.begin() + (from - 1) * RADIAL_BINS, cells_.begin() + to * RADIAL_BINS, 0.0f);
+}
+
 }  // namespace engine

@@ -1,8 +1,8 @@
 #include "engine/result_file.h"
 
 #include "engine/run_error.h"
+#include "engine/stop_request.h"
 
-#include <fstream>
 #include <system_error>
 
 namespace engine {
@@ -15,20 +15,21 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
            std::filesystem::equivalent(a, b, error) && !error;
 }
 
-[[noreturn]] void refuse(const NameOrigin& origin, const std::string& name, const std::string& reason) {
+constexpr const char* NOTHING_WRITTEN = "no result file was written";
+
+[[noreturn]] void refuse(const NameOrigin& origin, const std::string& name, const std::string& reason,
+                         const std::string& afterwards = NOTHING_WRITTEN) {
     throw RunError(origin.fileName, origin.lineNumber,
-                   origin.what + " \"" + name + "\" " + reason + "; no result file was written.");
+                   origin.what + " \"" + name + "\" " + reason + "; " + afterwards + ".");
 }
 
-// Checks everything but the creation and returns the temporary name beside the file.
-std::filesystem::path checkedTemporaryPath(const std::filesystem::path& path, const std::string& name,
-                                           const NameOrigin& origin,
-                                           const std::vector<std::filesystem::path>& inputFiles) {
+// Checks everything but the creation of the files.
+void checkName(const std::filesystem::path& path, const std::string& name, const NameOrigin& origin,
+               const std::vector<std::filesystem::path>& inputFiles) {
     if (name.find_first_not_of(" \t") == std::string::npos) refuse(origin, name, "is blank");
     const std::filesystem::path file = path.filename();
     if (file.empty() || file == "." || file == "..") refuse(origin, name, "names a folder, not a file");
-    // The ending of the temporary files is kept for them: another result's temporary file could
-    // otherwise land on this one.
+    // The ending of the temporary files is kept for them, so that a result never looks like one.
     if (file.string().ends_with(TEMPORARY_SUFFIX))
         refuse(origin, name, "ends in the temporary files' " + std::string(TEMPORARY_SUFFIX));
     std::error_code error;
@@ -36,17 +37,21 @@ std::filesystem::path checkedTemporaryPath(const std::filesystem::path& path, co
     const std::filesystem::path parent = path.parent_path();
     if (!parent.empty() && !std::filesystem::is_directory(parent, error))
         refuse(origin, name, "lies in a folder that does not exist (" + parent.string() + ")");
-    std::filesystem::path temporary = path;
-    temporary += TEMPORARY_SUFFIX;
     for (const std::filesystem::path& input : inputFiles) {
-        if (sameFile(path, input) || sameFile(temporary, input))
+        if (sameFile(path, input))
             refuse(origin, name,
                    "is the input file " + input.filename().string() + " of this run, which must stay as it is");
     }
-    if (std::filesystem::is_directory(temporary, error))
-        refuse(origin, name,
-               "cannot be written: the folder " + temporary.string() + " is in the way of its temporary file");
-    return temporary;
+}
+
+// A temporary file beside `path`, or the refusal naming the file tried.
+std::unique_ptr<TemporaryFile> createTemporary(const std::filesystem::path& path, const std::string& name,
+                                               const NameOrigin& origin) {
+    try {
+        return std::make_unique<TemporaryFile>(path);
+    } catch (const std::system_error& error) {
+        refuse(origin, name, "cannot be created in its folder (" + std::string(error.what()) + ")");
+    }
 }
 
 }  // namespace
@@ -54,77 +59,86 @@ std::filesystem::path checkedTemporaryPath(const std::filesystem::path& path, co
 void checkResultName(const std::filesystem::path& path, const NameOrigin& origin,
                      const std::vector<std::filesystem::path>& inputFiles) {
     const std::string name = path.string();
-    const std::filesystem::path temporary = checkedTemporaryPath(path, name, origin, inputFiles);
-    std::error_code error;
-    const bool existed = std::filesystem::exists(temporary, error);
-    if (!std::ofstream(temporary, std::ios::binary | std::ios::app))
-        refuse(origin, name, "cannot be created in its folder (" + temporary.string() + " cannot be written)");
-    if (!existed) std::filesystem::remove(temporary, error);
+    checkName(path, name, origin, inputFiles);
+    createTemporary(path, name, origin);  // removed again at once
 }
 
 ResultFile::ResultFile(const std::filesystem::path& folder, const std::string& name, NameOrigin origin,
                        const std::vector<std::filesystem::path>& inputFiles)
     : path_(folder / name), origin_(std::move(origin)), name_(name) {
-    temporary_ = checkedTemporaryPath(path_, name_, origin_, inputFiles);
-    std::ofstream out(temporary_, std::ios::binary | std::ios::trunc);
-    if (!out) fail("cannot be created in its folder (" + temporary_.string() + " cannot be written)");
+    checkName(path_, name_, origin_, inputFiles);
+    try {
+        lock_ = std::make_unique<ResultLock>(path_);
+    } catch (const LockRefused& refused) {
+        fail(refused.what());
+    }
+    temporary_ = createTemporary(path_, name_, origin_);
 }
 
-ResultFile::~ResultFile() {
-    if (committed_ || temporary_.empty()) return;
-    std::error_code ignored;
-    std::filesystem::remove(temporary_, ignored);
-}
+ResultFile::~ResultFile() = default;
 
 void ResultFile::fail(const std::string& reason) const { refuse(origin_, name_, reason); }
 
 void ResultFile::write(std::string_view content) {
-    std::ofstream out(temporary_, std::ios::binary | std::ios::trunc);
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-    out.close();
-    if (!out) fail("could not be written completely (" + temporary_.string() + ")");
+    try {
+        temporary_->write(content);
+    } catch (const std::system_error& error) {
+        fail("could not be written completely (" + std::string(error.what()) + ")");
+    }
     written_ = true;
 }
 
-void ResultFile::commit() {
-    if (!written_) fail("was not written");
-    std::error_code error;
-    std::filesystem::rename(temporary_, path_, error);
-    if (error) fail("could not be renamed into place (" + error.message() + ")");
+void ResultFile::rename(const std::string& afterwards) {
+    if (!written_) refuse(origin_, name_, "was not written", afterwards);
+    try {
+        temporary_->commit();
+    } catch (const std::system_error& error) {
+        refuse(origin_, name_, "could not be renamed into place (" + error.code().message() + ")", afterwards);
+    }
     committed_ = true;
 }
 
+void ResultFile::commit() { rename(NOTHING_WRITTEN); }
+
 void checkDistinct(const ResultFile& first, const ResultFile& second) {
-    if (sameFile(first.temporaryPath(), second.temporaryPath()) || first.path() == second.path())
+    if (first.lock_->identity() == second.lock_->identity() || first.path() == second.path())
         throw RunError(second.origin().fileName, second.origin().lineNumber,
                        second.origin().what + " \"" + second.path().filename().string() + "\" is also " +
                            first.origin().what + "; no result file was written.");
 }
 
 void commitAll(std::span<ResultFile* const> files) {
-    for (ResultFile* file : files) file->commit();
+    const DeferStopSignals deferred;
+    std::string inPlace;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        std::string afterwards = NOTHING_WRITTEN;
+        if (i > 0) {
+            std::string notInPlace;
+            for (std::size_t j = i; j < files.size(); ++j)
+                notInPlace += (j > i ? " and " : "") + files[j]->path().filename().string();
+            afterwards = inPlace + (i > 1 ? " were" : " was") + " written, " + notInPlace + " not";
+        }
+        files[i]->rename(afterwards);
+        inPlace += (i > 0 ? " and " : "") + files[i]->path().filename().string();
+    }
 }
 
 void writeFileAtomically(const std::filesystem::path& path, std::string_view content) {
-    std::filesystem::path temporary = path;
-    temporary += TEMPORARY_SUFFIX;
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) throw RunError(path.string(), 0, "cannot be created");
-        out.write(content.data(), static_cast<std::streamsize>(content.size()));
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            throw RunError(path.string(), 0, "could not be written completely");
-        }
+    std::unique_ptr<TemporaryFile> temporary;
+    try {
+        temporary = std::make_unique<TemporaryFile>(path);
+    } catch (const std::system_error& error) {
+        throw RunError(path.string(), 0, "cannot be created (" + error.code().message() + ")");
     }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        throw RunError(path.string(), 0, "cannot be created (" + error.message() + ")");
+    try {
+        temporary->write(content);
+    } catch (const std::system_error& error) {
+        throw RunError(path.string(), 0, "could not be written completely (" + error.code().message() + ")");
+    }
+    try {
+        temporary->commit();
+    } catch (const std::system_error& error) {
+        throw RunError(path.string(), 0, "cannot be created (" + error.code().message() + ")");
     }
 }
 

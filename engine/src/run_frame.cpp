@@ -11,9 +11,6 @@
 namespace engine {
 
 namespace {
-// Real counts at or beyond 2^31 cannot become 32-bit whole counts.
-constexpr float COUNT_LIMIT = 2147483648.0f;
-
 // A value as a message shows it: nine significant digits, which read back as the same float.
 std::string textOf(float value) {
     char text[32];
@@ -64,7 +61,7 @@ RunFile readRunFile(const std::filesystem::path& path, RunKind kind) {
                     " MeV does not fit the result files' header field (\"F6.2\", below 1000 MeV)");
     run.historyCount = readListDirectedReal(reader, "the history count (line 2)");
     run.historyCountLine = reader.lineNumber();
-    if (!(run.historyCount < COUNT_LIMIT && run.historyCount > -COUNT_LIMIT))
+    if (!(run.historyCount < HISTORY_COUNT_LIMIT && run.historyCount > -HISTORY_COUNT_LIMIT))
         reader.fail("the history count is too large to be run");
     readFormatted(reader, nameFormat, {&run.resultFileName}, "the result file name (line 3, \"(A30)\")");
     run.resultNameLine = reader.lineNumber();
@@ -110,7 +107,7 @@ HistoryCounts historiesPerBin(const Spectrum& spectrum, float historyCount) {
     HistoryCounts counts{};
     for (std::size_t bin = 0; bin < counts.size(); ++bin) {
         const float histories = spectrum.binWeight[bin] * historyCount;
-        if (!(histories < COUNT_LIMIT && histories > -COUNT_LIMIT))
+        if (!(histories < HISTORY_COUNT_LIMIT && histories > -HISTORY_COUNT_LIMIT))
             throw RunError(RUN_FILE_NAME, 0,
                            "the history count is too large to be run in spectrum bin " + std::to_string(bin + 1));
         counts[bin] = static_cast<std::int32_t>(histories);

@@ -3,6 +3,10 @@
 #include <csignal>
 #include <string>
 
+#ifndef _WIN32
+#include <pthread.h>
+#endif
+
 namespace engine {
 
 namespace {
@@ -38,6 +42,25 @@ StopOnSignals::~StopOnSignals() {
     std::signal(SIGTERM, previousTerminate_ == SIG_ERR ? SIG_DFL : previousTerminate_);
     if (HANG_UP != 0) std::signal(HANG_UP, previousHangUp_ == SIG_ERR ? SIG_DFL : previousHangUp_);
 }
+
+#ifdef _WIN32
+DeferStopSignals::DeferStopSignals() = default;
+DeferStopSignals::~DeferStopSignals() = default;
+#else
+DeferStopSignals::DeferStopSignals() {
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
+    restore_ = pthread_sigmask(SIG_BLOCK, &stopSignals, &previousMask_) == 0;
+}
+
+DeferStopSignals::~DeferStopSignals() {
+    if (!restore_) return;
+    pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);  // a signal held back is delivered now
+}
+#endif
 
 bool stopRequested() { return requestedSignal != 0; }
 

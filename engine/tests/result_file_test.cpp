@@ -33,7 +33,7 @@ TEST(ResultFile, NamesThatCannotTakeAResultAreRefusedBeforeAnythingIsWritten) {
     TempFolder folder("result-names");
     for (const char* input : {"ELDAT.dat", "Nimbrola.dat", "Nimbrola.txt"}) writeFile(folder.path() / input, input);
     std::filesystem::create_directory(folder.path() / "a-folder");
-    std::filesystem::create_directory(folder.path() / "blocked.elk.part");
+    std::filesystem::create_symlink(folder.path() / "a-folder" / "made.lock", folder.path() / "blocked.elk.lock");
     writeFile(folder.path() / "blocked.elk", "old result\r\n");
 
     const struct {
@@ -49,7 +49,7 @@ TEST(ResultFile, NamesThatCannotTakeAResultAreRefusedBeforeAnythingIsWritten) {
         {"ELDAT.dat", "is the input file ELDAT.dat"},
         {"./Nimbrola.txt", "is the input file Nimbrola.txt"},
         {"a-folder/../Nimbrola.dat", "is the input file Nimbrola.dat"},
-        {"blocked.elk", "is in the way of its temporary file"},
+        {"blocked.elk", "has a link at its lock file blocked.elk.lock"},
         {"x.pdd.part", "ends in the temporary files' .part"},
     };
     for (const auto& r : refused) {
@@ -60,16 +60,18 @@ TEST(ResultFile, NamesThatCannotTakeAResultAreRefusedBeforeAnythingIsWritten) {
     for (const char* input : {"ELDAT.dat", "Nimbrola.dat", "Nimbrola.txt"})
         EXPECT_EQ(readFile(folder.path() / input), input);
     EXPECT_EQ(readFile(folder.path() / "blocked.elk"), "old result\r\n");
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "a-folder" / "made.lock"));
     EXPECT_EQ(refusal(folder.path(), "a-folder/inside.elk"), "");  // a name in an existing folder is fine
 }
 
 TEST(ResultFile, WrittenUnderItsTemporaryNameAndRenamedOnlyOnCommit) {
     TempFolder folder("result-commit");
     const auto target = folder.path() / "run.pdd";
-    const auto temporary = folder.path() / "run.pdd.part";
+    std::filesystem::path temporary;
     writeFile(target, "old result\r\n");
     {
         ResultFile result(folder.path(), "run.pdd", ORIGIN, {});
+        temporary = result.temporaryPath();
         EXPECT_TRUE(std::filesystem::exists(temporary));  // created at once: the folder takes files
         result.write("new result\r\n");
         EXPECT_EQ(readFile(target), "old result\r\n");
@@ -79,6 +81,7 @@ TEST(ResultFile, WrittenUnderItsTemporaryNameAndRenamedOnlyOnCommit) {
 
     ResultFile result(folder.path(), "run.pdd", ORIGIN, {});
     ResultFile fluence(folder.path(), "run.spct", {"Nimbrola.dat", 4, "the fluence file"}, {});
+    temporary = result.temporaryPath();
     result.write("new result\r\n");
     fluence.write("fluence\r\n");
     ResultFile* const both[] = {&result, &fluence};
@@ -90,6 +93,43 @@ TEST(ResultFile, WrittenUnderItsTemporaryNameAndRenamedOnlyOnCommit) {
     ResultFile same(folder.path(), "./run.pdd", {"Nimbrola.dat", 4, "the fluence file"}, {});
     EXPECT_THROW(checkDistinct(result, same), RunError);
 }
+
+TEST(ResultFile, ARenameThatFailsSaysWhichFilesAreInPlace) {
+    TempFolder folder("result-half");
+    ResultFile result(folder.path(), "run.pdd", ORIGIN, {});
+    ResultFile fluence(folder.path(), "run.spct", {"Nimbrola.dat", 4, "the fluence file"}, {});
+    result.write("new result\r\n");
+    fluence.write("fluence\r\n");
+    std::filesystem::create_directories(folder.path() / "run.spct" / "inside");  // put in the way meanwhile
+    ResultFile* const both[] = {&result, &fluence};
+    try {
+        commitAll(both);
+        FAIL() << "committed onto a folder";
+    } catch (const RunError& error) {
+        const std::string message = error.what();
+        EXPECT_NE(message.find("\"run.spct\" could not be renamed into place"), std::string::npos) << message;
+        EXPECT_NE(message.find("run.pdd was written, run.spct not."), std::string::npos) << message;
+        EXPECT_EQ(message.find("no result file was written"), std::string::npos) << message;
+    }
+    EXPECT_EQ(readFile(folder.path() / "run.pdd"), "new result\r\n");
+}
+
+#ifndef _WIN32
+TEST(StopRequest, ASignalDuringTheRenamesWaitsUntilTheyAreDone) {
+    clearStopRequest();
+    {
+        const StopOnSignals stopOnSignals;
+        {
+            const DeferStopSignals deferred;
+            std::raise(SIGTERM);
+            std::raise(SIGINT);
+            EXPECT_FALSE(stopRequested());  // held back while the files are renamed
+        }
+        EXPECT_TRUE(stopRequested());  // and noted as soon as they are
+    }
+    clearStopRequest();
+}
+#endif
 
 TEST(AtomicWrite, ReplacesWholeOrLeavesTheOldFile) {
     TempFolder folder("atomic");

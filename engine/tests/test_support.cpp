@@ -15,12 +15,14 @@
 #include <iterator>
 #include <random>
 #include <sstream>
+#include <stdexcept>
 
 #include <chrono>
 #include <thread>
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -160,16 +162,18 @@ int runProgram(const std::filesystem::path& program, const std::filesystem::path
 #endif
 }
 
-int startProgram(const std::filesystem::path& program, const std::filesystem::path& folder) {
+int startProgram(const std::filesystem::path& program, const std::filesystem::path& folder,
+                 const std::string& outputPrefix) {
 #ifdef _WIN32
     (void)program;
     (void)folder;
+    (void)outputPrefix;
     return -1;
 #else
     const std::string programText = program.string();
     const std::string folderText = folder.string();
-    const std::string outText = (folder / "stdout.txt").string();
-    const std::string errText = (folder / "stderr.txt").string();
+    const std::string outText = (folder / (outputPrefix + "stdout.txt")).string();
+    const std::string errText = (folder / (outputPrefix + "stderr.txt")).string();
     const pid_t child = fork();
     if (child != 0) return static_cast<int>(child);
     // In the child: only calls that are safe after fork, then the program.
@@ -194,6 +198,22 @@ int waitForProgram(int processId) {
     if (waitpid(static_cast<pid_t>(processId), &status, 0) < 0) return -1;
     if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+}
+
+LockHeldElsewhere::LockHeldElsewhere(const std::filesystem::path& lockFile) {
+#ifndef _WIN32
+    descriptor_ = open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (descriptor_ < 0 || flock(descriptor_, LOCK_EX | LOCK_NB) != 0)
+        throw std::runtime_error("cannot hold " + lockFile.string());
+#else
+    (void)lockFile;
+#endif
+}
+
+LockHeldElsewhere::~LockHeldElsewhere() {
+#ifndef _WIN32
+    if (descriptor_ >= 0) close(descriptor_);
 #endif
 }
 

@@ -53,10 +53,25 @@ int runProgram(const std::filesystem::path& program, const std::filesystem::path
                const std::string& input = "");
 
 // Starts a program in `folder` without waiting, its standard input empty and its output in
-// folder/stdout.txt and folder/stderr.txt. Returns its process id (POSIX only; -1 elsewhere).
-int startProgram(const std::filesystem::path& program, const std::filesystem::path& folder);
+// folder/<outputPrefix>stdout.txt and folder/<outputPrefix>stderr.txt (a prefix per run keeps the
+// outputs of runs side by side in one folder apart). Returns its process id (POSIX only; -1 elsewhere).
+int startProgram(const std::filesystem::path& program, const std::filesystem::path& folder,
+                 const std::string& outputPrefix = "");
 // Waits for a started program; its exit status, or 128 + n when signal n ended it.
 int waitForProgram(int processId);
+// A result's lock file held as another running program holds it: its own open file, locked, let go
+// of when this object ends (as when that program ends, killed or not). POSIX only.
+class LockHeldElsewhere {
+public:
+    explicit LockHeldElsewhere(const std::filesystem::path& lockFile);
+    ~LockHeldElsewhere();
+    LockHeldElsewhere(const LockHeldElsewhere&) = delete;
+    LockHeldElsewhere& operator=(const LockHeldElsewhere&) = delete;
+
+private:
+    int descriptor_ = -1;
+};
+
 // Polls the file until it holds `text`, for up to `seconds`; false when it never did.
 bool waitForText(const std::filesystem::path& file, const std::string& text, double seconds);
 

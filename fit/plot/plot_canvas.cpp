@@ -1,23 +1,24 @@
 #include "plot_canvas.h"
 
+#include "engine/result_file.h"
+#include "engine/run_error.h"
+
+#include <QBuffer>
+#include <QByteArray>
 #include <QPen>
 
 #include <algorithm>
 
 namespace fit {
 
-namespace {
-
 std::unique_ptr<QGuiApplication> offScreenApplication() {
     if (QGuiApplication::instance()) return nullptr;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
-    static char name[] = "orvalis-fit";
+    static char name[] = "orvalis";
     static char* argv[] = {name, nullptr};
     return std::make_unique<QGuiApplication>(argc, argv);
 }
-
-}  // namespace
 
 PlotCanvas::PlotCanvas(int heightPx)
     : application_(offScreenApplication()), image_(PLOT_WIDTH_PX, heightPx, QImage::Format_RGB32) {
@@ -34,7 +35,17 @@ void PlotCanvas::title(double topPx, const QString& text) {
 
 bool PlotCanvas::save(const std::filesystem::path& file) {
     painter_.end();
-    return image_.save(QString::fromStdString(file.string()));
+    // Encoded in memory and written like every result: a temporary file of its own, renamed into
+    // place, never the final name opened, so a link there is replaced rather than written through.
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !image_.save(&buffer, "PNG")) return false;
+    try {
+        engine::writeFileAtomically(file, std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
+    } catch (const engine::RunError&) {
+        return false;
+    }
+    return true;
 }
 
 void drawPanelAxes(QPainter& p, const Panel& f, double xStep, double yStep, const QString& xLabel) {

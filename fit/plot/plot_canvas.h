@@ -33,6 +33,10 @@ struct Panel {
     QRectF box() const { return {at(0.0, yMax), at(xMax, 0.0)}; }
 };
 
+// The GUI application that painting text needs, made to paint off screen; empty when the program
+// has one already.
+std::unique_ptr<QGuiApplication> offScreenApplication();
+
 class PlotCanvas {
 public:
     explicit PlotCanvas(int heightPx);

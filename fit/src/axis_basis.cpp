@@ -227,11 +227,11 @@ bool simulateBasis(const engine::ElectronData& data, float centreMaxEnergyMeV, s
             if (cancel && cancel->load()) return;
             basis.curve[index] = result.energyPerHistoryKeV;
             basis.variance[index] = result.varianceKeV2;
+            // Counted and reported under one lock: a count taken outside it could be printed after
+            // a higher one from another thread, and the progress would run backwards.
+            const std::lock_guard<std::mutex> lock(progressMutex);
             const int finished = done.fetch_add(1) + 1;
-            if (progress) {
-                const std::lock_guard<std::mutex> lock(progressMutex);
-                progress(finished, total);
-            }
+            if (progress) progress(finished, total);
         }
     };
     std::vector<std::thread> pool;

@@ -12,15 +12,6 @@
 
 namespace fit {
 
-float weightAsRead(double relativeWeight) {
-    float value = 0.0f;
-    // The simulator's E10.3 field: the blank in column 6, then the nine characters.
-    std::string field(" ");
-    field += beamdata::weightText(relativeWeight);
-    engine::parseRealField(field, 3, value);
-    return value;
-}
-
 float relativeBinEnergy(int bin) {
     float value = 0.0f;
     engine::parseRealField(beamdata::relativeEnergyText(bin), 2, value);

@@ -2,6 +2,7 @@
 
 #include "beamdata/range_energy.h"
 #include "engine/electron_data.h"
+#include "engine/program_info.h"
 #include "engine/result_file.h"
 #include "engine/run_error.h"
 #include "engine/run_frame.h"
@@ -94,17 +95,26 @@ std::int32_t historiesPerCurve(const CommandOptions& o) {
                                                                        : DEFAULT_HISTORIES_PER_CURVE);
 }
 
-std::unique_ptr<engine::ResultFile> openOutputFiles(const CommandOptions& o) {
+OutputFiles openOutputFiles(const CommandOptions& o) {
     const std::vector<std::filesystem::path> inputs = {o.measuredFile, o.workFolder / engine::ELECTRON_DATA_FILE_NAME,
                                                        o.workFolder / beamdata::CSDA_FILE_NAME};
-    std::unique_ptr<engine::ResultFile> curveFile;
+    OutputFiles files;
     if (!o.curveFile.empty())
-        curveFile = std::make_unique<engine::ResultFile>(std::filesystem::path(), o.curveFile.string(),
-                                                         engine::NameOrigin{"--out", 0, "the fitted curve file"},
-                                                         inputs);
-    if (!o.plotFile.empty())
-        engine::checkResultName(o.plotFile, engine::NameOrigin{"--plot", 0, "the plot file"}, inputs);
-    return curveFile;
+        files.curve = std::make_unique<engine::ResultFile>(std::filesystem::path(), o.curveFile.string(),
+                                                           engine::NameOrigin{"--out", 0, "the fitted curve file"},
+                                                           inputs);
+    if (!o.plotFile.empty()) {
+        const engine::NameOrigin origin{"--plot", 0, "the plot file"};
+        engine::checkResultName(o.plotFile, origin, inputs);
+        try {
+            files.plotLock = std::make_unique<engine::ResultLock>(o.plotFile);
+        } catch (const engine::LockRefused& refused) {
+            throw engine::RunError(
+                origin.fileName, 0,
+                origin.what + " \"" + o.plotFile.string() + "\" " + refused.what() + "; no result file was written.");
+        }
+    }
+    return files;
 }
 
 void drawPlot(const std::filesystem::path& file, bool drawable, const std::function<bool()>& draw, std::ostream& out) {
@@ -120,13 +130,14 @@ void drawPlot(const std::filesystem::path& file, bool drawable, const std::funct
 std::string usageText() {
     return "usage: orvalis-fit MEASURED (--emax MeV | --rp cm | --rp measured) [--fixed-emax] [--span %]\n"
            "                   [--histories N] [--from mm] [--threads N] [--out FILE.pdd] [--plot FILE.png]\n"
-           "                   [--no-cache] [--scan N] [--ionisation | --dose]\n"
+           "                   [--no-cache] [--scan N] [--ionisation | --dose] [--depth-unit mm|cm]\n"
            "       orvalis-fit MEASURED --model free (--emax MeV | --rp cm | --rp measured) [--smooth S]\n"
            "                   [--background on|off] [--exchange | --kernel-exchange] [--histories N] [--from mm]\n"
            "                   [--threads N] [--out FILE.pdd] [--plot FILE.png] [--no-cache] [--scan N]\n"
-           "                   [--ionisation | --dose] [--samples N | --no-uncertainty]\n"
+           "                   [--ionisation | --dose] [--depth-unit mm|cm] [--samples N | --no-uncertainty]\n"
            "  MEASURED: .csv, PTW .mcc, RFA300 .asc/.txt or w2CAD .asc/.cdp; --scan picks one of several depth\n"
-           "  curves, --ionisation / --dose override what the file says its detector measured.\n";
+           "  curves, --ionisation / --dose override what the file says its detector measured, --depth-unit cm\n"
+           "  reads its depths as cm.\n";
 }
 
 CommandOptions parseArguments(const std::vector<std::string>& arguments) {
@@ -179,6 +190,10 @@ CommandOptions parseArguments(const std::vector<std::string>& arguments) {
             if (o.quantity != beamdata::QuantityChoice::AsDetected && o.quantity != choice)
                 throw std::invalid_argument("give --ionisation or --dose, not both");
             o.quantity = choice;
+        } else if (a == "--depth-unit") {
+            const std::optional<beamdata::DepthUnit> unit = beamdata::depthUnitFromWord(value());
+            if (!unit) throw std::invalid_argument("--depth-unit needs mm or cm");
+            o.depthUnit = *unit;
         } else if (parseFreeModelArgument(a, value, o)) {
         } else if (!a.empty() && a[0] == '-')
             throw std::invalid_argument("unknown option " + a);
@@ -200,8 +215,10 @@ CommandOptions parseArguments(const std::vector<std::string>& arguments) {
 
 int runFitCommand(const CommandOptions& o, std::ostream& out, const PlotWriter& plot, const std::atomic<bool>* cancel) {
     const auto start = std::chrono::steady_clock::now();
-    const std::unique_ptr<engine::ResultFile> curveFile = openOutputFiles(o);
-    const MeasuredCurve measured = readMeasuredCurve(o.measuredFile, o.scan, o.quantity);
+    const OutputFiles outputs = openOutputFiles(o);
+    // The report names the program and version that made it, for the commissioning record.
+    out << engine::versionLine("orvalis-fit");
+    const MeasuredCurve measured = readFittableCurve(o.measuredFile, o.scan, o.quantity, o.depthUnit);
     double centre = o.maxEnergyMeV.value_or(0.0);
     std::optional<double> rangeCm = o.practicalRangeCm;
     if (o.practicalRangeFromMeasurement) {
@@ -239,7 +256,7 @@ int runFitCommand(const CommandOptions& o, std::ostream& out, const PlotWriter& 
     const FitResult result = fitWithBasisNamed(model, measured, options, basisCacheFileName(centreMeV), out);
     out << reportText(result, o.mode);
     out << "Time " << secondsText(secondsSince(start)) << "\n";
-    if (curveFile) {
+    if (outputs.curve) {
         const double histories = static_cast<double>(basis->historiesPerCurve) *
                                  static_cast<double>(basis->curve.size());
         for (double value : result.onGrid.relative)
@@ -247,8 +264,8 @@ int runFitCommand(const CommandOptions& o, std::ostream& out, const PlotWriter& 
                 throw engine::RunError(
                     o.curveFile.string(), 0,
                     "not written: the fitted curve holds a value outside 0 to 1 (" + std::to_string(value) + ")");
-        curveFile->write(fittedCurveFileText(result.onGrid, histories));
-        curveFile->commit();
+        outputs.curve->write(fittedCurveFileText(result.onGrid, histories));
+        outputs.curve->commit();
         out << "Fitted curve written to " << o.curveFile.string() << "\n";
     }
     drawPlot(

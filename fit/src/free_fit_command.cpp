@@ -1,11 +1,12 @@
 #include "fit/free_fit_command.h"
 
 #include "beamdata/exchange_files.h"
+#include "beamdata/free_exchange.h"
 #include "beamdata/range_energy.h"
+#include "engine/program_info.h"
 #include "engine/run_error.h"
 #include "engine/run_frame.h"
 #include "fit/fit_report.h"
-#include "fit/free_exchange.h"
 #include "fit/free_fit_report.h"
 #include "fit/report_text.h"
 
@@ -39,19 +40,6 @@ float freeMaxEnergy(const CommandOptions& o, std::optional<double> measuredRange
     out << "Maximum energy from the practical range " << rangeCm << " cm: " << *derived << " MeV; bins up to "
         << FREE_MAX_ENERGY_FACTOR << " x that: " << formatted("%.1f", emax) << " MeV\n";
     return static_cast<float>(emax);
-}
-
-// The exchange files of `run`, titled with the background of the whole `model`.
-FreeExchange exchangeOf(const FreeFitResult& run, const FreeFitResult& model,
-                        const std::filesystem::path& measuredFile) {
-    FreeExchange e;
-    e.maxEnergyMeV = run.maxEnergyMeV;
-    e.stem = freeResultStem(measuredFile);
-    e.titleLine1 = "free-form fit";
-    e.titleLine2 = model.background ? "background " + formatted("%.1f", model.backgroundAtRpPercent) + " % left out"
-                                    : "no background";
-    e.relativeWeight = run.relativeWeight;
-    return e;
 }
 
 // Rp of the deepest fall-off. The tangent at the steepest point of the curve belongs to the fall-off
@@ -136,8 +124,10 @@ int runFreeFitCommand(const CommandOptions& o, std::ostream& out, const FreePlot
                       const std::atomic<bool>* cancel) {
     const auto start = std::chrono::steady_clock::now();
     const std::string fileName = o.measuredFile.filename().string();
-    const std::unique_ptr<engine::ResultFile> curveFile = openOutputFiles(o);
-    const MeasuredCurve measured = readMeasuredCurve(o.measuredFile, o.scan, o.quantity);
+    const OutputFiles outputs = openOutputFiles(o);
+    // The report names the program and version that made it, for the commissioning record.
+    out << engine::versionLine("orvalis-fit");
+    const MeasuredCurve measured = readFittableCurve(o.measuredFile, o.scan, o.quantity, o.depthUnit);
     const auto rangeMm = deepestPracticalRangeMm(measured);
     if (!rangeMm) throw engine::RunError(fileName, 0, "has no fall-off to take a practical range from");
     out << "Practical range of the measurement: " << formatted("%.2f", *rangeMm / 10.0) << " cm\n";
@@ -145,6 +135,7 @@ int runFreeFitCommand(const CommandOptions& o, std::ostream& out, const FreePlot
     std::string whyNone;
     const auto background = backgroundLine(measured, *rangeMm, o.background, fileName, &whyNone);
     if (!background && o.background == BackgroundMode::Automatic) out << "No background: " << whyNone << "\n";
+    if (!background && whyNone.empty()) whyNone = "switched off by --background off";
 
     // The bins end at Emax: 100 curves, no more (the highest take longest to simulate).
     const auto basis = obtainBasis(o, maxEnergyMeV, out, cancel, engine::SPECTRUM_BINS);
@@ -184,24 +175,27 @@ int runFreeFitCommand(const CommandOptions& o, std::ostream& out, const FreePlot
             << " %), since their runs hold no photons; the window column is its run\n";
     out << "Time " << formatted("%.1f", secondsSince(start)) << " s\n";
 
-    if (curveFile) {
+    if (outputs.curve) {
         const double histories = static_cast<double>(basis->historiesPerCurve) * engine::SPECTRUM_BINS;
-        curveFile->write(freeFittedCurveFileText(result, histories));
-        curveFile->commit();
+        outputs.curve->write(freeFittedCurveFileText(result, histories));
+        outputs.curve->commit();
         out << "Model curve written to " << o.curveFile.string() << "\n";
     }
     drawPlot(
         o.plotFile, static_cast<bool>(plot), [&] { return plot(o.plotFile, measured, result); }, out);
+    // The files are made from the RESULT records, as the fit window makes them.
+    const std::string resultLines = freeResultLines(result, forRun ? *forRun : result,
+                                                    result.background ? std::string() : whyNone);
     if (o.writeExchange || o.writeKernelExchange) {
-        const FreeExchange exchange = exchangeOf(forRun ? *forRun : result, result, o.measuredFile);
+        const auto handedOver = beamdata::parseFreeFitOutput(resultLines);
+        if (!handedOver) throw std::logic_error("the free-form RESULT records do not read back");
         const auto kind = o.writeExchange ? beamdata::CalculationKind::DepthDose : beamdata::CalculationKind::Kernel;
-        beamdata::writeExchangeFiles(o.workFolder, freeExchangeContent(exchange, kind));
+        const beamdata::ExchangeContent content = beamdata::freeExchangeContent(*handedOver, o.measuredFile, kind);
+        beamdata::writeExchangeFiles(o.workFolder, content);
         out << "Exchange files " << engine::RUN_FILE_NAME << " and " << engine::SPECTRUM_FILE_NAME << " written for "
-            << (o.writeExchange ? "Tolvane: " + exchange.stem + "-free.pdd"
-                                : "Brisella: " + exchange.stem + "-free.elk")
-            << "\n";
+            << (o.writeExchange ? "Tolvane: " : "Brisella: ") << beamdata::resultFileName(content) << "\n";
     }
-    out << freeResultLines(result) << std::flush;
+    out << resultLines << std::flush;
     return 0;
 }
 

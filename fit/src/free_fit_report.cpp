@@ -91,14 +91,19 @@ std::string freeReportText(const FreeFitResult& r) {
     return text;
 }
 
-std::string freeResultLines(const FreeFitResult& r) {
+std::string freeResultLines(const FreeFitResult& r, const FreeFitResult& run, const std::string& whyNoBackground) {
     const beamdata::FreeSummary summary{
         r.rmsPercent, static_cast<double>(r.maxEnergyMeV),   r.meanEnergyMeV, r.peakEnergyMeV, r.backgroundAtRpPercent,
         r.smooth,     r.smoothChosen ? "evidence" : "given", r.noisePercent};
     std::string text = beamdata::resultLine(beamdata::freeSummaryRecord(summary));
-    beamdata::FreeSpectrumWeights weights{};
-    std::copy(r.relativeWeight.begin(), r.relativeWeight.end(), weights.begin());
-    text += beamdata::resultLine(beamdata::freeSpectrumRecord(weights));
+    const auto spectrumLine = [](const FreeFitResult& of, const char* kind) {
+        beamdata::FreeSpectrumWeights weights{};
+        std::copy(of.relativeWeight.begin(), of.relativeWeight.end(), weights.begin());
+        return beamdata::resultLine(beamdata::freeSpectrumRecord(weights, kind));
+    };
+    text += spectrumLine(r, beamdata::SPECTRUM_KIND);
+    text += spectrumLine(run, beamdata::RUN_SPECTRUM_KIND);
+    if (!whyNoBackground.empty()) text += beamdata::resultLine(beamdata::noBackgroundRecord(whyNoBackground));
     const auto found = [](double depthMm) { return std::isnan(depthMm) ? std::nullopt : std::optional(depthMm); };
     for (std::size_t k = 0; k < LEVELS.size(); ++k) {
         const beamdata::LevelComparison comparison{

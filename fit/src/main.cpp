@@ -1,5 +1,6 @@
 // orvalis-fit: fits the Beta spectrum, or a free-form one, to a measured depth dose (see
 // fit/fit_command.h and fit/free_fit_command.h).
+#include "engine/program_info.h"
 #include "engine/run_error.h"
 #include "fit/fit_command.h"
 #include "fit/free_fit_command.h"
@@ -8,17 +9,14 @@
 #include "free_fit_plot.h"
 #endif
 
-#include <algorithm>
 #include <iostream>
 #include <stdexcept>
 
 int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
-    if (std::any_of(arguments.begin(), arguments.end(),
-                    [](const std::string& a) { return a == "--help" || a == "-h"; })) {
-        std::cout << fit::usageText();
-        return 0;
-    }
+    const engine::ProgramHelp help{
+        "orvalis-fit", "fits the energy spectrum of an electron beam to a measured depth dose", fit::usageText()};
+    if (const auto status = engine::answerInformationRequest(arguments, help, std::cout)) return *status;
     fit::CommandOptions options;
     try {
         options = fit::parseArguments(arguments);

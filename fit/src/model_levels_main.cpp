@@ -49,7 +49,7 @@ int spectrumLevels(float maxEnergy, float basisEnergy, std::int32_t histories, c
     engine::Spectrum spectrum = engine::readSpectrumFile(spectrumFile);
     engine::normaliseSpectrum(spectrum, maxEnergy);
     const fit::DepthCurve curve = fit::relativeModelCurve(model.binCurves(maxEnergy), spectrum);
-    const fit::RangeLevels r = fit::resultCurveLevels(curve);
+    const fit::LevelDepths r = fit::resultCurveLevels(curve);
     std::printf("R90 %.3f R80 %.3f R50 %.3f R10 %.3f\n", r[0], r[1], r[2], r[3]);
     if (curveFile) {
         engine::RunFile run;
@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
             const double beta = std::atof(argv[i + 1]);
             const auto spectrum = fit::simulatorSpectrum(alpha, beta, maxEnergy);
             if (!spectrum) continue;
-            const fit::RangeLevels r = fit::resultCurveLevels(fit::relativeModelCurve(curves, *spectrum));
+            const fit::LevelDepths r = fit::resultCurveLevels(fit::relativeModelCurve(curves, *spectrum));
             std::printf("alpha %.1f beta %.1f: R90 %.3f R80 %.3f R50 %.3f R10 %.3f\n", alpha, beta, r[0], r[1], r[2],
                         r[3]);
         }

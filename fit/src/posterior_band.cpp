@@ -70,7 +70,7 @@ struct Draw {
     bool solved = false;
     double meanEnergyMeV = 0.0;
     double peakEnergyMeV = 0.0;
-    RangeLevels level{};
+    LevelDepths level{};
     std::array<double, BINS> spectrum{};  // sum 1
 };
 

@@ -9,8 +9,8 @@ namespace fit {
 
 namespace {
 
-RangeLevels withNaN(const beamdata::RangeLevels& found) {
-    RangeLevels levels{};
+LevelDepths withNaN(const beamdata::RangeLevels& found) {
+    LevelDepths levels{};
     for (std::size_t k = 0; k < levels.size(); ++k)
         levels[k] = found[k].value_or(std::numeric_limits<double>::quiet_NaN());
     return levels;
@@ -18,9 +18,9 @@ RangeLevels withNaN(const beamdata::RangeLevels& found) {
 
 }  // namespace
 
-RangeLevels resultCurveLevels(const DepthCurve& relative) { return withNaN(beamdata::resultCurveLevels(relative)); }
+LevelDepths resultCurveLevels(const DepthCurve& relative) { return withNaN(beamdata::resultCurveLevels(relative)); }
 
-RangeLevels measuredLevels(const MeasuredCurve& curve) {
+LevelDepths measuredLevels(const MeasuredCurve& curve) {
     return withNaN(beamdata::curveLevels(curve.depthMm, curve.dose));
 }
 

@@ -12,6 +12,7 @@
 //   fit-test-curve levels FILE.pdd|FILE.csv
 //       R90 R80 R50 R10 (mm) as the comparison window finds them in a result or a measured file
 #include "engine/record_io.h"
+#include "engine/result_file.h"
 #include "engine/run_error.h"
 #include "fit/clinical_beam.h"
 #include "fit/range_levels.h"
@@ -48,11 +49,7 @@ fit::DepthCurve readResult(const std::string& path) {
     return curve;
 }
 
-void write(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-    if (!out) throw engine::RunError(path, 0, "cannot be written");
-}
+void write(const std::string& path, const std::string& text) { engine::writeFileAtomically(path, text); }
 
 // KEY=VALUE arguments; every key must be one of `defaults`, whose values fill the missing ones.
 std::map<std::string, std::string> keyValues(const std::vector<std::string>& arguments,
@@ -145,7 +142,7 @@ int main(int argc, char** argv) {
         if (mode == "levels" && argc == 3) {
             const std::string file = argv[2];
             const bool result = file.size() > 4 && file.substr(file.size() - 4) == ".pdd";
-            const fit::RangeLevels r = result ? fit::resultCurveLevels(readResult(file))
+            const fit::LevelDepths r = result ? fit::resultCurveLevels(readResult(file))
                                               : fit::measuredLevels(fit::readMeasuredCurve(file));
             std::printf("R90 %.3f R80 %.3f R50 %.3f R10 %.3f\n", r[0], r[1], r[2], r[3]);
             return 0;

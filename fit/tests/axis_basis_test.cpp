@@ -10,8 +10,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <numeric>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -94,6 +98,25 @@ TEST(AxisBasis, ReproducibleAndIndependentOfTheNumberOfThreads) {
     std::atomic<bool> cancel{true};
     fit::AxisBasis stopped;
     EXPECT_FALSE(fit::simulateBasis(electronData(), 2.0f, 60, 14, 2, stopped, {}, &cancel));
+}
+
+TEST(AxisBasis, ProgressCountsNeverRunBackwardsWhateverTheThreadsDo) {
+    // A slow report keeps the others queued at it, each with its curve finished: the counts must
+    // still come out 1, 2, 3, ... in that order.
+    std::vector<int> counts;
+    const fit::BasisProgress slowReport = [&counts](int done, int total) {
+        EXPECT_EQ(total, 24);
+        counts.push_back(done);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    };
+    for (int round = 0; round < 5; ++round) {
+        counts.clear();
+        fit::AxisBasis basis;
+        ASSERT_TRUE(fit::simulateBasis(electronData(), 2.0f, 20, 24, 4, basis, slowReport));
+        std::vector<int> expected(24);
+        std::iota(expected.begin(), expected.end(), 1);
+        ASSERT_EQ(counts, expected) << "round " << round;
+    }
 }
 
 // Tolvane run in a folder on a Beta spectrum, its relative axis dose by label.

@@ -20,13 +20,13 @@ TEST(TestCurves, ClinicalBeamsFollowTheFullPhysicsFiguresAndGrowWithEnergy) {
     narrow.spread = 0.005;
     narrow.tailFraction = 0.0;
     narrow.surfaceLift = 0.0;
-    const fit::RangeLevels r9 = fit::resultCurveLevels(fit::clinicalDepthDose(narrow));
+    const fit::LevelDepths r9 = fit::resultCurveLevels(fit::clinicalDepthDose(narrow));
     EXPECT_NEAR(r9[2], 36.67, 0.3);
     EXPECT_NEAR(r9[0], 29.2, 0.5);
     fit::ClinicalBeam broad = narrow;
     broad.spread = 0.05;
     broad.tailFraction = 0.15;
-    const fit::RangeLevels b9 = fit::resultCurveLevels(fit::clinicalDepthDose(broad));
+    const fit::LevelDepths b9 = fit::resultCurveLevels(fit::clinicalDepthDose(broad));
     EXPECT_LT(b9[0], r9[0]);  // a broader beam falls off earlier and more gently
     EXPECT_GT(b9[3] - b9[0], r9[3] - r9[0]);
     narrow.peakMeV = 16.0;
@@ -44,9 +44,9 @@ fit::ClinicalBeam beam20(double fieldCm, double sourceDistanceCm) {
 }
 
 TEST(ClinicalBeam, SmallFieldsAndDivergencePullTheCurveShallower) {
-    const fit::RangeLevels broad = fit::resultCurveLevels(fit::clinicalDepthDose(beam20(0.0, 0.0)));
-    const fit::RangeLevels f15 = fit::resultCurveLevels(fit::clinicalDepthDose(beam20(15.0, 0.0)));
-    const fit::RangeLevels f10 = fit::resultCurveLevels(fit::clinicalDepthDose(beam20(10.0, 0.0)));
+    const fit::LevelDepths broad = fit::resultCurveLevels(fit::clinicalDepthDose(beam20(0.0, 0.0)));
+    const fit::LevelDepths f15 = fit::resultCurveLevels(fit::clinicalDepthDose(beam20(15.0, 0.0)));
+    const fit::LevelDepths f10 = fit::resultCurveLevels(fit::clinicalDepthDose(beam20(10.0, 0.0)));
     // A 10 x 10 cm field at 20 MeV has lost lateral equilibrium near the end of the range: R50 and
     // R10 move shallower by a millimetre or two, R90 hardly; 15 x 15 cm is nearly broad.
     EXPECT_NEAR(f15[2], broad[2], 0.3);
@@ -56,7 +56,7 @@ TEST(ClinicalBeam, SmallFieldsAndDivergencePullTheCurveShallower) {
     EXPECT_NEAR(f10[0], f15[0], 0.3);
     // The inverse square from a virtual source 100 cm away takes some 7 % off the shoulder at 60 mm
     // against the maximum near 25 mm: R90 moves several millimetres, R50 less.
-    const fit::RangeLevels diverging = fit::resultCurveLevels(fit::clinicalDepthDose(beam20(15.0, 100.0)));
+    const fit::LevelDepths diverging = fit::resultCurveLevels(fit::clinicalDepthDose(beam20(15.0, 100.0)));
     EXPECT_LT(diverging[0], f15[0] - 3.0);
     EXPECT_LT(diverging[2], f15[2] - 1.0);
     EXPECT_LT(f15[0] - diverging[0], 2.0 * (f15[2] - diverging[2]) + 6.0);

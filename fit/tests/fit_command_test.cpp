@@ -1,6 +1,7 @@
 #include "fit/fit_command.h"
 #include "beamdata/fit_protocol.h"
 
+#include "engine/program_info.h"
 #include "engine/run_error.h"
 #include "fit/fit_report.h"
 #include "test_support.h"
@@ -47,9 +48,14 @@ TEST(FitArguments, ScanAndQuantityOfAWaterTankFile) {
     EXPECT_EQ(fit::parseArguments({"t.asc", "--emax", "9", "--ionisation"}).quantity,
               beamdata::QuantityChoice::Ionisation);
     EXPECT_EQ(fit::parseArguments({"t.asc", "--emax", "9"}).quantity, beamdata::QuantityChoice::AsDetected);
+    EXPECT_EQ(fit::parseArguments({"t.asc", "--emax", "9"}).depthUnit, beamdata::DepthUnit::Mm);
+    EXPECT_EQ(fit::parseArguments({"t.csv", "--depth-unit", "cm", "--model", "free", "--emax", "9"}).depthUnit,
+              beamdata::DepthUnit::Cm);
     for (const std::vector<std::string>& bad : {std::vector<std::string>{"t.mcc", "--emax", "9", "--scan", "0"},
                                                 {"t.mcc", "--emax", "9", "--scan", "1.5"},
-                                                {"t.mcc", "--emax", "9", "--dose", "--ionisation"}})
+                                                {"t.mcc", "--emax", "9", "--dose", "--ionisation"},
+                                                {"t.mcc", "--emax", "9", "--depth-unit", "m"},
+                                                {"t.mcc", "--emax", "9", "--depth-unit"}})
         EXPECT_THROW(fit::parseArguments(bad), std::invalid_argument) << bad.back();
 }
 
@@ -103,6 +109,8 @@ TEST(FitCommand, SimulatesOnceThenReadsTheCachedBasis) {
     o.workFolder = folder.path();
     std::ostringstream first;
     ASSERT_EQ(fit::runFitCommand(o, first), 0);
+    // The report names the program and version that made it, for the commissioning record.
+    EXPECT_EQ(first.str().rfind(engine::versionLine("orvalis-fit"), 0), 0u) << first.str().substr(0, 80);
     EXPECT_NE(first.str().find("no basis file yet; simulating 112 curves of 100 histories"), std::string::npos);
     EXPECT_NE(first.str().find("PROGRESS basis 112 112\n"), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(folder.path() / "fit-basis-3.0MeV.txt"));
@@ -136,7 +144,9 @@ TEST(FitCommand, ReportsUnusableInputsAsRunErrors) {
 TEST(FitCommand, ErrorsNameTheirFileAndOutputsAreCheckedBeforeAnyWork) {
     TempFolder folder("fit-command-names");
     testing_support::writeFile(folder.path() / "ELDAT.dat", testing_support::readFile(ELDAT_PATH));
-    testing_support::writeFile(folder.path() / "flat.csv", "h\n1, 100\n2, 100\n3, 100\n");
+    // Five points on a plateau: a curve the fit may read, but with nothing to fit up to.
+    const std::string flat = "h\n10, 100\n20, 100\n30, 100\n40, 100\n50, 100\n";
+    testing_support::writeFile(folder.path() / "flat.csv", flat);
     const auto measured = (folder.path() / "flat.csv").string();
     auto message = [&](std::vector<std::string> arguments) {
         fit::CommandOptions o = fit::parseArguments(arguments);
@@ -161,7 +171,28 @@ TEST(FitCommand, ErrorsNameTheirFileAndOutputsAreCheckedBeforeAnyWork) {
     EXPECT_NE(message({measured, "--emax", "3", "--plot", (folder.path() / "ELDAT.dat").string()})
                   .find("is the input file ELDAT.dat"),
               std::string::npos);
-    EXPECT_EQ(testing_support::readFile(measured), "h\n1, 100\n2, 100\n3, 100\n");
+    EXPECT_EQ(testing_support::readFile(measured), flat);
+
+#ifndef _WIN32
+    // Names another fit is writing, and a link at the lock name: refused before the basis, naming
+    // the file, with nothing written or made through the link.
+    {
+        const testing_support::LockHeldElsewhere running(folder.path() / "busy.pdd.lock");
+        const std::string refusal = message({measured, "--emax", "3", "--out", (folder.path() / "busy.pdd").string()});
+        EXPECT_NE(refusal.find("busy.pdd\" is being written by another run"), std::string::npos) << refusal;
+    }
+    {
+        const testing_support::LockHeldElsewhere running(folder.path() / "busy.png.lock");
+        const std::string refusal = message({measured, "--emax", "3", "--plot", (folder.path() / "busy.png").string()});
+        EXPECT_NE(refusal.find("busy.png\" is being written by another run"), std::string::npos) << refusal;
+    }
+    std::filesystem::create_symlink(folder.path() / "made.txt", folder.path() / "linked.pdd.lock");
+    EXPECT_NE(message({measured, "--emax", "3", "--out", (folder.path() / "linked.pdd").string()})
+                  .find("has a link at its lock file linked.pdd.lock"),
+              std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "made.txt"));
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "busy.pdd"));
+#endif
 
     // A curve that never falls to 10 %: the message names the measured file, not a description.
     EXPECT_EQ(message({measured, "--emax", "3", "--histories", "100", "--fixed-emax"}),

@@ -3,11 +3,11 @@
 #include "fit/free_fit_command.h"
 
 #include "beamdata/fit_protocol.h"
+#include "beamdata/free_exchange.h"
 #include "engine/record_io.h"
 #include "engine/run_error.h"
 #include "engine/run_frame.h"
 #include "fit/beta_weights.h"
-#include "fit/free_exchange.h"
 #include "fit/free_fit_report.h"
 #include "test_support.h"
 
@@ -59,7 +59,7 @@ fit::FreeFitResult someResult() {
 }
 
 TEST(FreeResultLines, TheParserReadsWhatTheWriterWrites) {
-    const std::string lines = fit::freeResultLines(someResult());
+    const std::string lines = fit::freeResultLines(someResult(), someResult());
     EXPECT_EQ(lines.substr(0, lines.find('\n')),
               "RESULT free rms=0.4123 emax=11.2 mean=8.731 peak=9.184 background=1.850 smooth=3.1623e-04 "
               "smooth-by=given noise=0.0000");
@@ -102,7 +102,7 @@ TEST(FreeResultLines, IntervalsAndTheBandGoThroughTheOneParser) {
     u.bandLow[40] = 0.8;
     u.bandHigh[41] = 0.0625;
     r.uncertainty = u;
-    const std::string lines = fit::freeResultLines(r);
+    const std::string lines = fit::freeResultLines(r, r);
     EXPECT_NE(lines.find("RESULT interval quantity=mean value=8.731 low=8.600 high=8.900 level=0.95\n"),
               std::string::npos)
         << lines;
@@ -131,7 +131,7 @@ TEST(FreeResultLines, IntervalsAndTheBandGoThroughTheOneParser) {
     EXPECT_FALSE(beamdata::intervalReport(record("RESULT interval quantity=mean value=1 low=0 high=2")));
     EXPECT_FALSE(beamdata::spectrumBand(record("RESULT spectrum-band low=0,1 high=1,2")));
     r.uncertainty.reset();
-    const auto without = beamdata::parseFreeFitOutput(fit::freeResultLines(r));
+    const auto without = beamdata::parseFreeFitOutput(fit::freeResultLines(r, r));
     ASSERT_TRUE(without.has_value());
     EXPECT_TRUE(without->intervals.empty());
     EXPECT_FALSE(without->band.has_value());
@@ -149,23 +149,52 @@ TEST(FreeResultLines, IntervalsAndTheBandGoThroughTheOneParser) {
         EXPECT_THROW(fit::parseArguments(bad), std::invalid_argument) << bad.back();
 }
 
+TEST(FreeResultLines, HandOverTheRunSpectrumAndWhyNoBackgroundWasFitted) {
+    fit::FreeFitResult drawn = someResult();
+    fit::FreeFitResult run = someResult();
+    for (std::size_t j = 0; j < drawn.relativeWeight.size(); ++j) {
+        drawn.relativeWeight[j] = j >= 60 ? 1.0 - 0.01 * static_cast<double>(j - 60) : 0.0;
+        run.relativeWeight[j] = j >= 70 ? 0.123456789 * static_cast<double>(j - 69) / 30.0 : 0.0;
+    }
+    const std::string reason = "the dose beyond the practical range falls by 4.2 % per mm, faster than photons";
+    const std::string lines = fit::freeResultLines(drawn, run, reason);
+    EXPECT_NE(lines.find("RESULT run-spectrum weights=0,"), std::string::npos);
+    const auto parsed = beamdata::parseFreeFitOutput(lines);
+    ASSERT_TRUE(parsed.has_value()) << lines;
+    EXPECT_EQ(parsed->noBackgroundReason, reason);
+    for (std::size_t j = 0; j < run.relativeWeight.size(); ++j) {
+        EXPECT_NEAR(parsed->spectrum[j], drawn.relativeWeight[j], 5e-4 * drawn.relativeWeight[j]) << j;
+        EXPECT_NEAR(parsed->runSpectrum[j], run.relativeWeight[j], 5e-4 * run.relativeWeight[j]) << j;
+        // Four significant digits are all the exchange file keeps: the record loses nothing of them.
+        EXPECT_EQ(beamdata::weightText(parsed->runSpectrum[j]), beamdata::weightText(run.relativeWeight[j])) << j;
+    }
+    EXPECT_FALSE(fit::freeResultLines(drawn, run).find("no-background") != std::string::npos);
+    // Without the spectrum for the simulators the output cannot be run.
+    std::string withoutRun = lines;
+    const std::size_t at = withoutRun.find("RESULT run-spectrum");
+    withoutRun.erase(at, withoutRun.find('\n', at) - at + 1);
+    EXPECT_FALSE(beamdata::parseFreeFitOutput(withoutRun).has_value());
+}
+
 TEST(FreeExchange, WritesTheFilesAsTheSetUpWindowDoes) {
-    fit::FreeExchange e;
-    e.maxEnergyMeV = 11.2f;
-    e.stem = "beam9";
-    e.titleLine1 = "free-form fit";
-    e.titleLine2 = "background 1.9 % left out";
-    for (std::size_t j = 0; j < e.relativeWeight.size(); ++j)
-        e.relativeWeight[j] = j < 40 ? 0.0 : std::exp(-0.5 * std::pow((static_cast<double>(j) - 80.0) / 6.0, 2));
-    const std::string run = beamdata::runFileBytes(fit::freeExchangeContent(e, beamdata::CalculationKind::DepthDose));
+    beamdata::FreeFitOutput e;
+    e.summary.maxEnergyMeV = 11.2;
+    e.summary.backgroundPercent = 1.85;
+    e.spectrum.fill(1.0);  // drawn, not run
+    for (std::size_t j = 0; j < e.runSpectrum.size(); ++j)
+        e.runSpectrum[j] = j < 40 ? 0.0 : std::exp(-0.5 * std::pow((static_cast<double>(j) - 80.0) / 6.0, 2));
+    const std::filesystem::path measured = "dir/beam9.csv";
+    const std::string run = beamdata::runFileBytes(
+        beamdata::freeExchangeContent(e, measured, beamdata::CalculationKind::DepthDose));
     EXPECT_EQ(run, " 11.2\r\n10000000.\r\nbeam9-free.pdd\r\nbeam9-free.spct\r\n");
-    EXPECT_EQ(beamdata::runFileBytes(fit::freeExchangeContent(e, beamdata::CalculationKind::Kernel)),
+    EXPECT_EQ(beamdata::runFileBytes(beamdata::freeExchangeContent(e, measured, beamdata::CalculationKind::Kernel)),
               " 11.2\r\n1000000.\r\nbeam9-free.elk\r\n");
     const std::string spectrum = beamdata::spectrumFileBytes(
-        fit::freeExchangeContent(e, beamdata::CalculationKind::DepthDose));
+        beamdata::freeExchangeContent(e, measured, beamdata::CalculationKind::DepthDose));
     const auto records = testing_support::splitRecords(spectrum);
     ASSERT_EQ(records.size(), 102u);
     EXPECT_EQ(records[0], "free-form fit");
+    EXPECT_EQ(records[1], "background 1.9 % left out");
     EXPECT_EQ(records[82], "00.81 1.000E+00");
     EXPECT_EQ(records[101], "01.00 6.645E-03");
     EXPECT_EQ(records[60], "00.59 1.204E-03");  // just above the simulators' floor of 0.001
@@ -175,13 +204,18 @@ TEST(FreeExchange, WritesTheFilesAsTheSetUpWindowDoes) {
     testing_support::writeFile(folder.path() / "Nimbrola.txt", spectrum);
     const engine::Spectrum read = engine::readSpectrumFile(folder.path() / "Nimbrola.txt");
     for (std::size_t j = 0; j < 100; ++j) {
-        const float expected = fit::weightAsRead(e.relativeWeight[j]);
+        const float expected = fit::weightAsRead(e.runSpectrum[j]);
         EXPECT_EQ(read.binWeight[j], expected < engine::WEIGHT_FLOOR ? 0.0f : expected) << j + 1;
     }
 
+    e.noBackgroundReason = "switched off";
+    EXPECT_EQ(testing_support::splitRecords(beamdata::spectrumFileBytes(
+                  beamdata::freeExchangeContent(e, measured, beamdata::CalculationKind::Kernel)))[1],
+              "no background");
+
     // Names the simulators would cut at 30 characters are shortened so that they stay apart.
-    EXPECT_EQ(fit::freeResultStem("dir/beam9.csv"), "beam9");
-    const std::string stem = fit::freeResultStem("Linac2_20MeV_15x15_measured_in_water.csv");
+    EXPECT_EQ(beamdata::freeResultStem("dir/beam9.csv"), "beam9");
+    const std::string stem = beamdata::freeResultStem("Linac2_20MeV_15x15_measured_in_water.csv");
     EXPECT_EQ(stem, "Linac2_20MeV_15x15_m");
     EXPECT_EQ((stem + "-free.spct").size(), 30u);
 }

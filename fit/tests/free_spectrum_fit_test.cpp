@@ -207,7 +207,7 @@ struct KnownBeam {
     fit::ModelBasis model{fit_testing::syntheticBasis(12.0f)};
     fit::MeasuredCurve measured;
     double backgroundPercent = 2.0;
-    fit::RangeLevels electronLevels{};
+    fit::LevelDepths electronLevels{};
 };
 
 KnownBeam knownBeam(double lastDepthMm = 80.0) {
@@ -306,7 +306,7 @@ TEST(FreeSpectrumFit, IntervalsHoldTheTruthOfAKnownBeamAndTheBandHoldsItsSpectru
         k.measured.dose[i] -= k.backgroundPercent * (1.0 - 0.002 * (k.measured.depthMm[i] - 50.0));
         k.measured.dose[i] *= 1.0 + noise(generator);
     }
-    const fit::RangeLevels exact = fit::measuredLevels(electronsOnly);
+    const fit::LevelDepths exact = fit::measuredLevels(electronsOnly);
     const std::optional<fit::BackgroundLine> line;
     fit::FreeFitOptions options;
     options.samples = 200;

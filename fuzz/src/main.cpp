@@ -2,6 +2,7 @@
 //   orvalis-fuzz [--seed N] [--cases N] [--case N] [--target NAME] [--timeout S] [--work DIR] [--data DIR]
 #include "fuzz/campaign.h"
 #include "fuzz/corpus.h"
+#include "fuzz/curve_targets.h"
 #include "fuzz/reader_targets.h"
 #include "fuzz/run_targets.h"
 
@@ -61,6 +62,7 @@ int main(int argc, char** argv) {
         auto targets = fuzz::readerTargets(corpus, options.workFolder / "seeds");
         for (auto& target : fuzz::runTargets(corpus, options.workFolder / "baseline"))
             targets.push_back(std::move(target));
+        for (auto& target : fuzz::curveTargets()) targets.push_back(std::move(target));
         const int failures = fuzz::runCampaign(targets, options, std::cout);
         return failures == 0 ? 0 : 1;
     } catch (const std::exception& e) {

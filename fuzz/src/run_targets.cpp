@@ -11,8 +11,13 @@
 #include "fuzz/result_checks.h"
 #include "kernel/kernel_simulation.h"
 
+#include <algorithm>
 #include <array>
+#include <csignal>
 #include <sstream>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fuzz {
 
@@ -24,16 +29,36 @@ constexpr const char* WORK = "work";          // the folder the product runs in
 constexpr const char* EXPECTED = "expected";  // what the inputs and the earlier results were
 constexpr const char* INPUTS[] = {engine::ELECTRON_DATA_FILE_NAME, engine::RUN_FILE_NAME, engine::SPECTRUM_FILE_NAME};
 constexpr int RUN_BATCH = 10;
+constexpr const char* PARTNER = "partner";  // the folder of a second run on the same result names
+constexpr const char* PARTNER_OUTCOME = "partner-outcome.txt";
+constexpr const char* VICTIM = "victim.txt";                // a file a planted link points to
+constexpr const char* NOWHERE = "made-through-a-link.txt";  // where a dangling link points
+constexpr const char* KERNEL_PARTNER_COUNT = "800.";
+constexpr const char* DEPTH_DOSE_PARTNER_COUNT = "8000.";
 
 std::string oldResult(const std::string& name) { return "an earlier result, " + name + "\r\n"; }
 
-// A temporary file left anywhere in the work folder (a folder of that name may stand in the way).
+// A temporary or lock file left anywhere in the work folder (a folder or a planted link of that
+// name is not one).
 std::string leftoverTemporary(const fs::path& work) {
     std::error_code error;
     for (auto it = fs::recursive_directory_iterator(work, error); !error && it != fs::recursive_directory_iterator();
-         it.increment(error))
-        if (it->path().extension() == engine::TEMPORARY_SUFFIX && it->is_regular_file(error))
+         it.increment(error)) {
+        const fs::path ending = it->path().extension();
+        if ((ending == engine::TEMPORARY_SUFFIX || ending == engine::LOCK_SUFFIX) &&
+            it->symlink_status(error).type() == fs::file_type::regular)
             return it->path().filename().string();
+    }
+    return {};
+}
+
+// A planted link that was followed: its file changed, or a file made where a dangling one points.
+std::string followedLink(const fs::path& folder) {
+    std::error_code error;
+    if (fs::exists(folder / EXPECTED / VICTIM, error) &&
+        readBytes(folder / WORK / VICTIM) != readBytes(folder / EXPECTED / VICTIM))
+        return std::string("the file behind a planted link, ") + VICTIM + ", was written";
+    if (fs::exists(folder / WORK / NOWHERE, error)) return std::string("a file was made through a link: ") + NOWHERE;
     return {};
 }
 
@@ -80,6 +105,11 @@ public:
         layInputs(work);
         if (run(work, CasePlan{}).kind != OutcomeKind::Accepted) throw std::runtime_error("the baseline run failed");
         for (const std::string& r : results()) baseline_.push_back(readBytes(work / WORK / r));
+        // The second run's results alone, written from its own folder onto the same names.
+        layPartner(work);
+        if (simulate(work / PARTNER, "").kind != OutcomeKind::Accepted)
+            throw std::runtime_error("the baseline of the second run failed");
+        for (const std::string& r : results()) partnerBaseline_.push_back(readBytes(work / WORK / r));
     }
 
     std::string name() const override { return program_ == Program::Brisella ? "Brisella run" : "Tolvane run"; }
@@ -103,11 +133,9 @@ public:
     }
 
     Outcome run(const fs::path& folder, const CasePlan& plan) const override {
+        if (plan.partnerRun) return runBesidePartner(folder, plan);
         const fs::path work = folder / WORK;
         engine::clearStopRequest();  // a process runs one simulation; a child runs several cases
-        std::istringstream in(plan.consoleInput);
-        std::ostringstream out;
-        engine::Console console(in, out, false);
         try {
             if (plan.stopAfterMs == 0) {
                 // A mutated count may ask for hours of work; the case is counted, not run.
@@ -117,22 +145,114 @@ public:
                 if (engine::readRunFile(work / engine::RUN_FILE_NAME, kind).historyCount > limit)
                     return {OutcomeKind::Skipped, {}};
             }
+        } catch (const std::exception& error) {
+            return {OutcomeKind::Refused, error.what()};
+        }
+        return simulate(work, plan.consoleInput);
+    }
+
+    // One run of the simulator in `work`, as its main() would end it.
+    Outcome simulate(const fs::path& work, const std::string& consoleInput) const {
+        std::istringstream in(consoleInput);
+        std::ostringstream out;
+        engine::Console console(in, out, false);
+        CasePlan answers;
+        answers.consoleInput = consoleInput;
+        try {
             if (program_ == Program::Brisella) {
                 kernel::runKernelSimulation(work, console);
                 const engine::RunFile r = engine::readRunFile(work / engine::RUN_FILE_NAME, engine::RunKind::Kernel);
-                return acceptedWith({writtenName(r.resultFileName, plan)});
+                return acceptedWith({writtenName(r.resultFileName, answers)});
             }
             depthdose::runDepthDoseSimulation(work, console);
             const engine::RunFile r = engine::readRunFile(work / engine::RUN_FILE_NAME, engine::RunKind::DepthDose);
-            return acceptedWith({writtenName(r.resultFileName, plan), writtenName(r.fluenceFileName, plan)});
+            return acceptedWith({writtenName(r.resultFileName, answers), writtenName(r.fluenceFileName, answers)});
         } catch (const std::exception& error) {  // what the program's main() catches and prints
             return {OutcomeKind::Refused, error.what()};
         }
     }
 
+    // Two processes on the same result names at once: this one from the work folder, a second one
+    // from its own folder naming "../work/...", stopped by SIGTERM when the plan says so. The
+    // outcome holds both: "<this run's kind>\n<the second's kind>\n<both messages>".
+    Outcome runBesidePartner(const fs::path& folder, const CasePlan& plan) const {
+        const pid_t partner = fork();
+        if (partner == 0) {
+            engine::clearStopRequest();
+            const Outcome o = simulate(folder / PARTNER, "");
+            writeBytes(folder / PARTNER_OUTCOME, outcomeLine(o));
+            std::_Exit(0);
+        }
+        pid_t stopper = -1;
+        if (partner > 0 && plan.partnerStopAfterMs > 0) {
+            // The stop comes from a third process, so that this run goes on meanwhile.
+            stopper = fork();
+            if (stopper == 0) {
+                usleep(static_cast<useconds_t>(plan.partnerStopAfterMs) * 1000u);
+                kill(partner, SIGTERM);
+                std::_Exit(0);
+            }
+        }
+        engine::clearStopRequest();
+        const Outcome mine = simulate(folder / WORK, "");
+        int status = 0;
+        if (partner > 0) waitpid(partner, &status, 0);
+        if (stopper > 0) {  // the second run may have ended before its stop was due
+            kill(stopper, SIGKILL);
+            waitpid(stopper, nullptr, 0);
+        }
+        std::string theirs = readBytes(folder / PARTNER_OUTCOME);
+        if (theirs.empty()) theirs = WIFSIGNALED(status) ? "stopped\n" : "lost\n";
+        return {OutcomeKind::Accepted, outcomeLine(mine) + theirs};
+    }
+
+    static std::string outcomeLine(const Outcome& o) {
+        std::string message = o.message;
+        std::replace(message.begin(), message.end(), '\n', ' ');
+        return (o.kind == OutcomeKind::Accepted ? "accepted " : "refused ") + message + "\n";
+    }
+
+    // Both runs ended; the files in place are the pair of the one that wrote last, or, when neither
+    // wrote, the earlier ones. A refusal says that another run is writing, or was stopped.
+    Verdict judgeBesidePartner(const fs::path& folder, const ChildEnd& end) const {
+        if (!end.outcome) return {Finding::DamagedResult, "the pair of runs gave no outcome"};
+        std::istringstream lines(end.outcome->message);
+        std::string mine;
+        std::string theirs;
+        std::getline(lines, mine);
+        std::getline(lines, theirs);
+        for (const std::string& line : {mine, theirs}) {
+            if (line.starts_with("accepted") || line == "stopped") continue;
+            if (line.find("is being written by another run") == std::string::npos &&
+                line.find("stopped (SIG") == std::string::npos)
+                return {Finding::DamagedResult, "a run beside another failed otherwise: " + line};
+        }
+        std::vector<std::string> inPlace;
+        for (const std::string& r : results()) inPlace.push_back(readBytes(folder / WORK / r));
+        std::vector<std::string> old;
+        for (const std::string& r : results()) old.push_back(oldResult(r));
+        const bool anyAccepted = mine.starts_with("accepted") || theirs.starts_with("accepted");
+        if (inPlace == baseline_ || inPlace == partnerBaseline_) {
+            if (!anyAccepted && theirs != "stopped")
+                return {Finding::DamagedResult, "results in place although neither run succeeded"};
+            if (inPlace == baseline_ && !mine.starts_with("accepted"))
+                return {Finding::DamagedResult, "the results of a refused run are in place"};
+            // A run killed outright after its renames ("stopped" without a word) did write them.
+            if (inPlace == partnerBaseline_ && !theirs.starts_with("accepted") && theirs != "stopped")
+                return {Finding::DamagedResult, "the results of a refused or stopped run are in place"};
+            return {};
+        }
+        if (inPlace == old && !anyAccepted) return {};
+        if (inPlace == old) return {Finding::DamagedResult, "a run succeeded and its results are not in place"};
+        return {Finding::DamagedResult, "the files in place are not one run's pair: " + mine + " / " + theirs};
+    }
+
     Verdict judge(const fs::path& folder, const CasePlan& plan, const ChildEnd& end) const override {
         if (const std::string left = leftoverTemporary(folder / WORK); !left.empty())
             return {Finding::DamagedResult, "the temporary file " + left + " was left behind"};
+        if (const std::string followed = followedLink(folder); !followed.empty())
+            return {Finding::DamagedResult, followed};
+        if (plan.partnerRun) return judgeBesidePartner(folder, end);
         const bool accepted = end.outcome && end.outcome->kind == OutcomeKind::Accepted;
         if (!accepted && plan.valid)
             return {Finding::DamagedResult,
@@ -181,6 +301,19 @@ private:
         lay(folder, engine::RUN_FILE_NAME, runFile());
         lay(folder, engine::SPECTRUM_FILE_NAME, spectrumFile());
     }
+    // The second run's folder: the same inputs with another history count, and result names that
+    // lead into the work folder.
+    void layPartner(const fs::path& folder) const {
+        const fs::path partner = folder / PARTNER;
+        fs::create_directories(partner);
+        writeBytes(partner / engine::ELECTRON_DATA_FILE_NAME, corpus_.eldat);
+        writeBytes(partner / engine::SPECTRUM_FILE_NAME, spectrumFile());
+        const std::vector<std::string> names = results();
+        const std::string into = std::string("../") + WORK + "/";
+        writeBytes(partner / engine::RUN_FILE_NAME,
+                   runFileNaming(into + names[0], names.size() > 1 ? into + names[1] : "",
+                                 program_ == Program::Brisella ? KERNEL_PARTNER_COUNT : DEPTH_DOSE_PARTNER_COUNT));
+    }
     static std::string writtenName(const std::string& variable, const CasePlan& plan) {
         const std::string name = engine::trimTrailingBlanks(variable);
         if (!name.empty()) return name;
@@ -188,6 +321,12 @@ private:
         for (std::string answer; std::getline(answers, answer);)
             if (answer.find_first_not_of(" \t") != std::string::npos) return engine::trimTrailingBlanks(answer);
         return {};
+    }
+
+    // A link at `name` in the work folder, to a file beside it or to a name where nothing is.
+    static void plantLink(const fs::path& folder, const std::string& name, FuzzRandom& random) {
+        lay(folder, VICTIM, "a file of someone else's\r\n");
+        fs::create_symlink(folder / WORK / (random.percent(50) ? VICTIM : NOWHERE), folder / WORK / name);
     }
 
     // The run file with `resultName` (and the fluence name) in place of the names it holds, and
@@ -212,7 +351,7 @@ private:
         std::string resultName = result;
         std::string fluenceName = fluence;
         std::string& named = program_ == Program::Tolvane && random.percent(50) ? fluenceName : resultName;
-        switch (random.below(11)) {
+        switch (random.below(14)) {
         case 0:
             named = "a-folder" + extension;
             fs::create_directory(folder / WORK / named);
@@ -229,9 +368,29 @@ private:
             plan.valid = true;
             break;
         case 6:
-            fs::create_directory(folder / WORK / (named + engine::TEMPORARY_SUFFIX));
-            plan.description = "a folder in the way of the temporary file";
+            plantLink(folder, named + engine::LOCK_SUFFIX, random);
+            plan.description = "a link at the lock file of " + named;
             break;
+        case 9:
+            plantLink(folder, named + engine::TEMPORARY_SUFFIX, random);
+            plan.description = "a link at the former temporary name of " + named;
+            plan.valid = true;
+            break;
+        case 10:
+            fs::remove(folder / WORK / named);
+            plantLink(folder, named, random);
+            plan.description = "a link in place of the result " + named;
+            plan.valid = true;
+            break;
+        case 11:
+            layPartner(folder);
+            plan.partnerRun = true;
+            plan.partnerStopAfterMs = random.percent(50) ? 1 + static_cast<int>(random.below(300)) : 0;
+            plan.description = "a second run on the same names at the same time" +
+                               (plan.partnerStopAfterMs > 0
+                                    ? ", stopped by SIGTERM after " + std::to_string(plan.partnerStopAfterMs) + " ms"
+                                    : std::string());
+            return plan;
         case 7:
             fluenceName = resultName;
             plan.description = "result and fluence under one name";
@@ -259,6 +418,7 @@ private:
     Program program_;
     const Corpus& corpus_;
     std::vector<std::string> baseline_;
+    std::vector<std::string> partnerBaseline_;
 };
 
 // orvalis-fit on its cached basis: mutated measured files, and output names that must be refused.

@@ -1,6 +1,7 @@
 #include "tools/depth_dose_analysis.h"
 
 #include "beamdata/depth_dose_file.h"
+#include "beamdata/fall_off.h"
 #include "beamdata/range_levels.h"
 #include "engine/run_error.h"
 
@@ -14,61 +15,8 @@ namespace tools {
 namespace {
 
 constexpr double SLAB_THICKNESS_MM = 1.0;
-constexpr double PEAK_WINDOW = 0.97;           // records above 97 % of the largest shape the peak
-constexpr std::size_t TANGENT_HALF_WIDTH = 3;  // records on each side of a fall-off tangent
-
-double straightLineSlope(const DepthDoseCurve& curve, std::size_t centre) {
-    double sx = 0.0, sy = 0.0, sxx = 0.0, sxy = 0.0;
-    for (std::size_t i = centre - TANGENT_HALF_WIDTH; i <= centre + TANGENT_HALF_WIDTH; ++i) {
-        const double u = curve.depthMm[i] - curve.depthMm[centre];
-        sx += u;
-        sy += curve.dose[i];
-        sxx += u * u;
-        sxy += u * curve.dose[i];
-    }
-    const double n = static_cast<double>(2 * TANGENT_HALF_WIDTH + 1);
-    return (n * sxy - sx * sy) / (n * sxx - sx * sx);
-}
-
-// Value and slope at x[centre] of the least-squares cubic through the records centre - 3 ..
-// centre + 3: unlike a straight-line fit it is not flattened by the curvature of an S-shaped
-// fall-off, and it still averages the noise of seven records.
-struct Tangent {
-    double depthMm = 0.0;
-    double dose = 0.0;
-    double slope = 0.0;
-};
-
-Tangent cubicTangent(const DepthDoseCurve& curve, std::size_t centre) {
-    double m[4][5] = {};
-    for (std::size_t i = centre - TANGENT_HALF_WIDTH; i <= centre + TANGENT_HALF_WIDTH; ++i) {
-        const double u = curve.depthMm[i] - curve.depthMm[centre];
-        const double powers[4] = {1.0, u, u * u, u * u * u};
-        for (int r = 0; r < 4; ++r) {
-            for (int c = 0; c < 4; ++c) m[r][c] += powers[r] * powers[c];
-            m[r][4] += powers[r] * curve.dose[i];
-        }
-    }
-    // Gaussian elimination with partial pivoting on the 4 x 4 normal equations.
-    for (int k = 0; k < 4; ++k) {
-        int pivot = k;
-        for (int r = k + 1; r < 4; ++r) {
-            if (std::abs(m[r][k]) > std::abs(m[pivot][k])) pivot = r;
-        }
-        for (int c = 0; c < 5; ++c) std::swap(m[k][c], m[pivot][c]);
-        for (int r = k + 1; r < 4; ++r) {
-            const double factor = m[r][k] / m[k][k];
-            for (int c = k; c < 5; ++c) m[r][c] -= factor * m[k][c];
-        }
-    }
-    double coefficient[4] = {};
-    for (int r = 3; r >= 0; --r) {
-        double sum = m[r][4];
-        for (int c = r + 1; c < 4; ++c) sum -= m[r][c] * coefficient[c];
-        coefficient[r] = sum / m[r][r];
-    }
-    return {curve.depthMm[centre], coefficient[0], coefficient[1]};
-}
+constexpr double PEAK_WINDOW = 0.97;  // records above 97 % of the largest shape the peak
+constexpr std::size_t FEWEST_RECORDS = 7;
 
 // The record at the centre of the largest 5-record moving average: the peak as noise cannot fake it.
 std::size_t smoothedPeakRecord(const DepthDoseCurve& curve) {
@@ -157,9 +105,9 @@ double depthAtLevel(const DepthDoseCurve& curve, double peakDose, double level) 
         .value_or(std::nan(""));
 }
 
-BeamQuality analyseDepthDose(const DepthDoseCurve& curve) {
-    BeamQuality q;
-    if (curve.dose.size() < 2 * TANGENT_HALF_WIDTH + 1) return q;
+DepthDoseFigures analyseDepthDose(const DepthDoseCurve& curve) {
+    DepthDoseFigures q;
+    if (curve.dose.size() < FEWEST_RECORDS) return q;
     const std::size_t largest = smoothedPeakRecord(curve);
     if (!fitPeak(curve, largest, q.doseMaximumDepthMm, q.peakDose)) {
         // A plateau or a peak at the surface: the largest record itself.
@@ -172,21 +120,12 @@ BeamQuality analyseDepthDose(const DepthDoseCurve& curve) {
     q.r50Mm = depthAtLevel(curve, q.peakDose, 0.5);
     q.r10Mm = depthAtLevel(curve, q.peakDose, 0.1);
 
-    // The steepest point is where the straight-line slope over 7 records is largest (insensitive to
-    // single noisy records and to kinks); the tangent there comes from the local cubic.
-    double steepestLineSlope = 0.0;
-    Tangent steepest;
-    for (std::size_t centre = std::max(largest, TANGENT_HALF_WIDTH); centre + TANGENT_HALF_WIDTH < curve.dose.size();
-         ++centre) {
-        const double lineSlope = straightLineSlope(curve, centre);
-        if (lineSlope < steepestLineSlope) {
-            steepestLineSlope = lineSlope;
-            steepest = cubicTangent(curve, centre);
-        }
-    }
-    if (steepest.slope < 0.0) {
-        q.practicalRangeMm = steepest.depthMm - steepest.dose / steepest.slope;
-        q.steepestGradientPerMm = -100.0 * steepest.slope / q.peakDose;
+    // Rp and the steepest slope from the fall-off's one owner, as the beam-quality table has them.
+    const std::optional<beamdata::FallOff> f = beamdata::fallOffOfCurve(curve.depthMm, curve.dose);
+    if (f) {
+        const double largest = *std::max_element(curve.dose.begin(), curve.dose.end());
+        q.practicalRangeMm = f->rpMm;
+        q.steepestGradientPerMm = -f->tangent.slopePerMm * largest / q.peakDose;
     } else {
         q.practicalRangeMm = std::nan("");
     }

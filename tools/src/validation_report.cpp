@@ -1,6 +1,7 @@
 #include "tools/validation_report.h"
 #include "beamdata/beam_quality.h"
 
+#include "engine/program_info.h"
 #include "engine/run_error.h"
 
 #include <algorithm>
@@ -33,7 +34,7 @@ void appendRangeTable(std::ostringstream& md, const std::vector<ValidationRun>& 
     md << "| E (MeV) | | d_max | R90 | R80 | R50 | R10 | Rp | R10 - R90 | surface dose % |\n";
     md << "|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|\n";
     for (const ValidationRun& run : runs) {
-        const BeamQuality& q = run.quality;
+        const DepthDoseFigures& q = run.quality;
         md << "| " << fixed(run.energyMeV, 0) << " | ours | " << fixed(q.doseMaximumDepthMm, 1) << " | "
            << fixed(q.r90Mm, 2) << " | " << fixed(q.r80Mm, 2) << " | " << fixed(q.r50Mm, 2) << " | "
            << fixed(q.r10Mm, 2) << " | " << fixed(q.practicalRangeMm, 2) << " | "
@@ -83,7 +84,7 @@ void appendFindings(std::ostringstream& md, const std::vector<ValidationRun>& ru
     for (const ValidationRun& run : runs) {
         const ReferenceDepthDose* ref = findReference(run.energyMeV);
         if (ref == nullptr) continue;
-        const BeamQuality& q = run.quality;
+        const DepthDoseFigures& q = run.quality;
         r50.add(q.r50Mm - 10.0 * ref->r50Cm);
         rp.add(q.practicalRangeMm - 10.0 * ref->practicalRangeCm);
         r90.add(q.r90Mm - 10.0 * ref->r90Cm);
@@ -172,7 +173,8 @@ std::string formatValidationReport(const std::vector<ValidationRun>& runs, const
                                    const std::string& plotPath) {
     std::ostringstream md;
     md << "# Physics validation: simulated depth doses against full-physics references\n\n";
-    md << "Written by `" << command << "` from fresh `Tolvane` runs; every figure below is measured from those runs.\n";
+    md << "Written by `" << command << "` from fresh `Tolvane` runs (Orvalis " << engine::programVersion()
+       << "); every figure below is measured from those runs.\n";
     md << "Each run is a single-bin spectrum (only bin 100, weight 1.000E+00, so every electron starts at the\n"
           "maximum energy) in the 15 cm x 15 cm field at 100 cm source-surface distance; the axis counter is\n"
           "1 cm in diameter and 1 mm thick.\n\n";
@@ -187,9 +189,9 @@ std::string formatValidationReport(const std::vector<ValidationRun>& runs, const
           "  peak, symmetric about it (not the single largest, noisy record).\n"
           "- R90, R80, R50, R10: the deepest record still above the level and the next one, linearly\n"
           "  interpolated.\n"
-          "- Rp: the tangent at the steepest point of the fall-off (largest 7-record slope; tangent from\n"
-          "  the least-squares cubic over those records) meeting zero dose; this engine has no\n"
-          "  bremsstrahlung background.\n"
+          "- Rp: the tangent at the steepest point of the fall-off meeting the background (none for this\n"
+          "  engine, which has no bremsstrahlung), taken as in the beam-quality table: from a smooth\n"
+          "  fall-off model fitted to the records about the steepest descent.\n"
           "- Surface dose: the first slab (0 to 1 mm) relative to the peak.\n\n";
     md << "## Depths (mm): ours beside the full-physics reference\n\n";
     appendRangeTable(md, runs);

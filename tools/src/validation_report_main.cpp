@@ -1,11 +1,11 @@
 // validation-report: reads the manifest of validation runs written by bench/validate.sh and writes
 // the Markdown report.  Usage: validation-report <manifest> <report.md> <plot path as linked>
+#include "engine/result_file.h"
 #include "engine/run_error.h"
 #include "tools/validation_report.h"
 
 #include <cstdio>
 #include <exception>
-#include <fstream>
 
 int main(int argc, char** argv) {
     if (argc != 4) {
@@ -14,10 +14,7 @@ int main(int argc, char** argv) {
     }
     try {
         const std::vector<tools::ValidationRun> runs = tools::loadValidationRuns(argv[1]);
-        std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
-        out << tools::formatValidationReport(runs, "make validate", argv[3]);
-        out.close();
-        if (!out) throw engine::RunError(argv[2], 0, "cannot be written");
+        engine::writeFileAtomically(argv[2], tools::formatValidationReport(runs, "make validate", argv[3]));
         for (const tools::ValidationRun& run : runs) {
             std::printf("%5.1f MeV  R50 %6.2f mm  Rp %6.2f mm  (%lld histories, %.1f s)\n", run.energyMeV,
                         run.quality.r50Mm, run.quality.practicalRangeMm, run.histories, run.seconds);

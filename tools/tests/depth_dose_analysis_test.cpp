@@ -1,6 +1,6 @@
 #include "tools/depth_dose_analysis.h"
-#include "beamdata/beam_quality.h"
 
+#include "beamdata/beam_quality.h"
 #include "engine/run_error.h"
 
 #include <gtest/gtest.h>
@@ -33,14 +33,17 @@ TEST(DepthDoseAnalysis, LinearFallOffGivesExactRangesAndPracticalRange) {
         if (z >= 50.0) return 0.0;
         return 100.0 * (50.0 - z) / 20.0;
     });
-    const tools::BeamQuality q = tools::analyseDepthDose(curve);
+    const tools::DepthDoseFigures q = tools::analyseDepthDose(curve);
     EXPECT_DOUBLE_EQ(q.peakDose, 100.0);
     EXPECT_NEAR(q.r90Mm, 32.0, 1e-9);
     EXPECT_NEAR(q.r80Mm, 34.0, 1e-9);
     EXPECT_NEAR(q.r50Mm, 40.0, 1e-9);
     EXPECT_NEAR(q.r10Mm, 48.0, 1e-9);
-    EXPECT_NEAR(q.practicalRangeMm, 50.0, 1e-9);
-    EXPECT_NEAR(q.steepestGradientPerMm, 5.0, 1e-9);
+    // Rp and the slope come from the fall-off model of the beam-quality table, whose Gaussian slope
+    // cannot copy a straight ramp's constant one: steeper in the middle, so Rp a little shallower.
+    EXPECT_EQ(q.practicalRangeMm, beamdata::beamQuality(curve.depthMm, curve.dose).rpMm);
+    EXPECT_NEAR(q.practicalRangeMm, 50.0, 0.7);
+    EXPECT_NEAR(q.steepestGradientPerMm, 5.0, 0.5);
 }
 
 // A rounded peak: the parabola through the records about the maximum finds its depth and height
@@ -48,21 +51,21 @@ TEST(DepthDoseAnalysis, LinearFallOffGivesExactRangesAndPracticalRange) {
 TEST(DepthDoseAnalysis, PeakIsFittedBetweenRecords) {
     const DepthDoseCurve curve = sampleAtSlabCentres(
         [](double z) { return std::max(0.0, 80.0 - 0.05 * (z - 23.3) * (z - 23.3)); });
-    const tools::BeamQuality q = tools::analyseDepthDose(curve);
+    const tools::DepthDoseFigures q = tools::analyseDepthDose(curve);
     EXPECT_NEAR(q.doseMaximumDepthMm, 23.3, 1e-6);
     EXPECT_NEAR(q.peakDose, 80.0, 1e-6);
 }
 
 // An S-shaped (logistic) fall-off of width 2 mm centred at 45 mm: steepest at 45 mm with slope
-// -100/8 per mm, so its tangent meets zero dose at 49 mm; the records nearest it (44.5, 45.5 mm)
-// have slope 12.3 per mm.
+// -100/8 per mm, so its tangent meets zero dose at 49 mm. The fitted fall-off model has Gaussian
+// flanks, not the logistic's exponential ones: its slope is within 4 % of the logistic's.
 TEST(DepthDoseAnalysis, TangentIsTakenAtTheSteepestPoint) {
     const DepthDoseCurve curve = sampleAtSlabCentres(
         [](double z) { return 100.0 / (1.0 + std::exp((z - 45.0) / 2.0)); });
-    const tools::BeamQuality q = tools::analyseDepthDose(curve);
+    const tools::DepthDoseFigures q = tools::analyseDepthDose(curve);
     EXPECT_NEAR(q.r50Mm, 45.0, 0.01);
-    EXPECT_NEAR(q.practicalRangeMm, 49.0, 0.1);
-    EXPECT_NEAR(q.steepestGradientPerMm, 12.3, 0.15);
+    EXPECT_NEAR(q.practicalRangeMm, 49.0, 0.15);
+    EXPECT_NEAR(q.steepestGradientPerMm, 12.5, 0.5);
 }
 
 // Statistical dips: the crossing is the deepest one, as the front end's range search finds it.

@@ -3,25 +3,14 @@
 // R80, R50, the practical range Rp, Rq, the dose gradient G, the surface dose Ds, the background
 // Dx, the mean and most probable energies at the surface E0 and Ep,0, and the reference depth.
 // Depths in mm, doses in percent of the curve's largest point (as the comparison window
-// normalises), energies in MeV. A figure that the curve does not allow is NaN.
+// normalises), energies in MeV. A figure that the curve does not allow is NaN. Rp, Rq, Dx and the
+// R80 and R50 of the fall-off come from its one owner, beamdata/fall_off.h.
 #include <span>
 #include <string>
 
+#include "beamdata/fall_off.h"
+
 namespace beamdata {
-
-struct Tangent {
-    double depthMm = 0.0;         // the steepest point of the fall-off
-    double percent = 0.0;         // the (smoothed) dose there
-    double slopePerMm = 0.0;      // percent per mm, negative
-    bool fromFallOffFit = false;  // coarse steps: taken from a fitted error-function fall-off
-};
-
-struct Background {
-    double interceptPercent = 0.0;  // at depth 0
-    double slopePerMm = 0.0;
-    int points = 0;  // tail points of the line fit; 0: no tail measured, taken as 0
-    double atMm(double depthMm) const { return interceptPercent + slopePerMm * depthMm; }
-};
 
 struct BeamQuality {
     double r100Mm, r90Mm, r80Mm, r50Mm;

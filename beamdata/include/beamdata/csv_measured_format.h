@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "beamdata/depth_scan.h"
+#include "beamdata/measured_limits.h"
 
 namespace beamdata {
 
@@ -28,11 +29,12 @@ struct CsvReading {
     std::optional<double> depthWithoutValue;  // the depth of the record whose dose failed
 };
 
-CsvReading readCsvRecords(std::string_view text);
+// A record beyond `maxRecords` is a fault that names the limit.
+CsvReading readCsvRecords(std::string_view text, std::size_t maxRecords = MEASURED_POINTS_MAX);
 
 // The whole file as one depth curve, for the programs that fit or analyse it. Throws
 // engine::RunError naming the file and the line for a fault, for depths that do not increase and
-// for a file without records or without a positive dose.
-DepthScan csvDepthScan(std::string_view text, const std::string& fileName);
+// for a file without records or without a positive dose, and beyond the limit of points of a curve.
+DepthScan csvDepthScan(std::string_view text, const std::string& fileName, const MeasuredLimits& limits = {});
 
 }  // namespace beamdata

@@ -4,6 +4,7 @@
 // plane, -14 to 110) and the relative dose, in free format. A negative value that fills its whole
 // field runs into the number before it and is read as a number of its own.
 #include <filesystem>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -25,5 +26,10 @@ DepthDoseRecords readDepthDoseText(std::string_view text);
 // The whole file. Throws engine::RunError naming the file (and the line) when it cannot be read or
 // does not hold all 125 records.
 DepthDoseRecords readDepthDoseFile(const std::filesystem::path& path);
+
+// The statistical uncertainty file beside a depth-dose result (engine::uncertaintyFileName), in
+// the same layout: empty when there is none or when its heading lines are not the result's (it
+// belongs to another run). Throws engine::RunError when it is there but cannot be read whole.
+std::optional<DepthDoseRecords> readUncertaintyBeside(const std::filesystem::path& resultPath);
 
 }  // namespace beamdata

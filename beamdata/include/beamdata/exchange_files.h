@@ -41,14 +41,18 @@ struct ExchangeContent {
 std::string alphaTitleLine(double alpha);
 std::string betaTitleLine(double beta);
 
-// A bin weight as the spectrum file holds it.
+// A bin weight as the spectrum file holds it, and as the simulators read that text back.
 std::string weightText(double relativeWeight);
+float weightAsRead(double relativeWeight);
 // The relative energy of bin i as the spectrum file holds it: "00.01" for bin 1, "01.00" for bin 100
 // (bins beyond 100, which only the fit's basis uses, continue "01.01", ...).
 std::string relativeEnergyText(int bin);
 
 // Extension of the result file: ".pdd" for a depth dose, ".elk" for a kernel.
 std::string resultExtension(CalculationKind kind);
+// The names the run file gives the results: the depth dose or kernel, and a depth dose's fluence file.
+std::string resultFileName(const ExchangeContent& content);
+std::string fluenceFileName(const ExchangeContent& content);
 
 // The exact bytes of each file.
 std::string runFileBytes(const ExchangeContent& content);

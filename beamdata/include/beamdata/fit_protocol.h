@@ -33,8 +33,13 @@ struct ResultRecord {
     std::vector<Field> fields;
 
     void add(std::string key, double value, const char* printfFormat);
+    // A field of free text: blanks, control characters and "%" are written as "%XX" (hexadecimal
+    // byte), so that the value stays one word of the line.
+    void addText(std::string key, std::string_view text);
     // The field's value when it is present and a finite number.
     std::optional<double> number(std::string_view key) const;
+    // The field's text, "%XX" read back; empty when the field is missing or holds a broken "%".
+    std::optional<std::string> text(std::string_view key) const;
 };
 
 // "RESULT <kind> key=value key=value" with its line end.
@@ -93,11 +98,19 @@ std::optional<FreeSummary> freeSummary(const ResultRecord& record);
 
 // The model's spectrum: "RESULT spectrum weights=0,0,...,0.5432,1,..." with the relative weights of
 // bins 1..100 (largest 1, four significant digits), bin j at j/100 of the summary's emax.
+// The spectrum the simulators are to run comes in the same form as "RESULT run-spectrum weights=...":
+// the model's own without a background, refitted without it when one was fitted.
 inline constexpr const char* SPECTRUM_KIND = "spectrum";
+inline constexpr const char* RUN_SPECTRUM_KIND = "run-spectrum";
 inline constexpr std::size_t FREE_SPECTRUM_BINS = 100;
 using FreeSpectrumWeights = std::array<double, FREE_SPECTRUM_BINS>;
-ResultRecord freeSpectrumRecord(const FreeSpectrumWeights& relativeWeight);
-std::optional<FreeSpectrumWeights> freeSpectrum(const ResultRecord& record);
+ResultRecord freeSpectrumRecord(const FreeSpectrumWeights& relativeWeight, const char* kind = SPECTRUM_KIND);
+std::optional<FreeSpectrumWeights> freeSpectrum(const ResultRecord& record, std::string_view kind = SPECTRUM_KIND);
+
+// A fit without a background says why: "RESULT no-background reason=the%20dose%20beyond...".
+inline constexpr const char* NO_BACKGROUND_KIND = "no-background";
+ResultRecord noBackgroundRecord(std::string_view reason);
+std::optional<std::string> noBackgroundReason(const ResultRecord& record);
 
 // The free-form model's uncertainty: "RESULT interval quantity=R50 value=30.412 low=30.301
 // high=30.530 level=0.95", one line per quantity (mean and peak energy in MeV, R90..R10 in mm), and
@@ -125,13 +138,15 @@ std::optional<SpectrumBand> spectrumBand(const ResultRecord& record);
 
 struct FreeFitOutput {
     FreeSummary summary;
-    FreeSpectrumWeights spectrum{};
+    FreeSpectrumWeights spectrum{};                             // as drawn: the model's electrons
+    FreeSpectrumWeights runSpectrum{};                          // for the simulators' exchange files
+    std::optional<std::string> noBackgroundReason;              // set when no background was fitted
     std::array<LevelComparison, RANGE_LEVELS.size()> levels{};  // in the order of RANGE_LEVELS; keys free, window
     std::vector<IntervalReport> intervals;                      // as they came; none after --no-uncertainty
     std::optional<SpectrumBand> band;
 };
 // The whole output of a free-form run, other lines passed over: empty unless it holds the summary,
-// the spectrum and all four level lines.
+// both spectra and all four level lines.
 std::optional<FreeFitOutput> parseFreeFitOutput(std::string_view output);
 
 }  // namespace beamdata

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "beamdata/depth_scan.h"
+#include "beamdata/measured_limits.h"
 
 namespace beamdata {
 
@@ -31,11 +32,18 @@ struct MeasuredFile {
 
 // Reads a measured file from its text. Throws engine::RunError naming the file and the line: for
 // a binary file, an empty file, a truncated scan, a point count that disagrees with the points
-// present, text in a number field, and a file without depth curves ("no depth-dose curve in ...").
-MeasuredFile parseMeasuredText(std::string_view text, const std::string& fileName);
+// present, text in a number field, a file without depth curves ("no depth-dose curve in ...") and a
+// text, a curve or a number of scans beyond the limits.
+MeasuredFile parseMeasuredText(std::string_view text, const std::string& fileName, const MeasuredLimits& limits = {});
 
-// The same from a file (messages name the file as given, without its folder).
-MeasuredFile readMeasuredFile(const std::filesystem::path& path);
+// The same from a file (messages name the file as given, without its folder). A file larger than
+// the limit is refused after reading no more than the limit.
+MeasuredFile readMeasuredFile(const std::filesystem::path& path, const MeasuredLimits& limits = {});
+
+// The bytes of a measured file, refused (engine::RunError naming the file and the limit) beyond
+// `limits.fileBytes` without reading further; `name` is the file as messages call it.
+std::string readMeasuredBytes(const std::filesystem::path& path, const std::string& name,
+                              const MeasuredLimits& limits = {});
 
 // The depth curve to use: `scan` counts the depth curves of the file from 1. Without a scan a
 // file of one depth curve gives it; a file of several throws engine::RunError that lists them.

@@ -55,6 +55,13 @@ using RangeLevels = std::array<std::optional<double>, RANGE_LEVELS.size()>;
 // included). A level that the last record still exceeds has no crossing.
 RangeLevels resultCurveLevels(std::span<const double> relative);
 
+// The standard uncertainty (mm) of each level of a simulator result, from the standard uncertainty
+// `sd` of its relative doses (the same unit, record for record): sigma_R = sigma_D(R) / |dD/dz|,
+// sigma_D linear between the two records of the crossing, the slope over the 3 mm from the record
+// before them to the one after them (between the two alone at the ends of the curve).
+// Empty where the level has no crossing or `sd` does not match the curve.
+RangeLevels resultCurveLevelUncertainties(std::span<const double> relative, std::span<const double> sd);
+
 // A curve with its own depths (mm, increasing) and doses in any unit, taken relative to its largest
 // dose. A level that the last record still exceeds has no crossing.
 RangeLevels curveLevels(std::span<const double> depthMm, std::span<const double> dose);

@@ -1,6 +1,7 @@
 #pragma once
 // Tolvane, the depth-dose simulator: the field geometry of field_geometry.h; the dose is read on the
 // axis counter per 1 mm of depth, relative to its largest value.
+#include "depthdose/axis_batches.h"
 #include "depthdose/field_geometry.h"
 #include "engine/console.h"
 #include "engine/kernel_grid.h"
@@ -37,19 +38,28 @@ constexpr const char* FLUENCE_HEADING_FORMAT = "(' ','[MeV] ,  Fluence')";
 constexpr const char* FLUENCE_ROW_FORMAT = "(E10.4,', ',E10.4)";
 constexpr const char* DOSE_ROW_FORMAT = "(F5.0,E10.3) ";
 
-using AxisDose = std::array<float, engine::KernelGrid::DEPTH_BINS>;
-
 // Energy in the axis counter per depth bin (rings 1 to 5 added in order), divided by its largest
 // value over all 125 bins. `counterEmpty` is set when the counter holds nothing; the dose is then
 // all zeros instead of a division by zero.
 AxisDose reduceToAxisDose(const engine::KernelGrid& grid, bool& counterEmpty);
 
-// The 102-line fluence file and the 127-line depth-dose file (lines end in CR LF).
+// The 102-line fluence file and the 127-line depth-dose file (lines end in CR LF). The
+// uncertainty file has the depth-dose file's layout, its column the dose's standard uncertainty.
 std::string fluenceFileText(const std::string& fluenceNameVariable, const engine::Spectrum& spectrum);
 std::string depthDoseFileText(const engine::RunFile& run, const engine::Spectrum& spectrum, const AxisDose& dose);
 
-// One whole run in `folder`: console lines, fluence file, histories, depth-dose file, end pause.
+// One whole run in `folder`: console lines, fluence file, histories, depth-dose file with its
+// uncertainty file, end pause.
 // Throws engine::RunError on any input or output failure.
 void runDepthDoseSimulation(const std::filesystem::path& folder, engine::Console& console);
+
+// The same run with the generator started from another seed table: stream 0 is Tolvane's own fixed
+// seed, every other stream a statistically independent run of the same input. Tolvane itself
+// always runs stream 0; the validation of the uncertainty file needs independent runs.
+void runDepthDoseSimulation(const std::filesystem::path& folder, engine::Console& console, int stream);
+
+// Restarts a seeded generator on stream `stream` (not 0): a seed table from another first entry,
+// by the rule of the fixed table, then the same warm-up.
+void startGeneratorStream(engine::LaggedGenerator& generator, int stream);
 
 }  // namespace depthdose

@@ -99,6 +99,8 @@ void runHistoriesOfBin(std::int32_t count, float energyKeV, const EnergyLadder& 
             const HistoryInFlight& lane = lanes[static_cast<std::size_t>(k)];
             for (const Segment& segment : lane.segments)
                 scorer.depositStep(segment.start, segment.end, segment.energyKeV);
+            // A scorer that keeps each history apart (its statistical uncertainty) hears where one ends.
+            if constexpr (requires { scorer.endHistory(); }) scorer.endHistory();
             end = lane.draws.position();
             ++done;
         }

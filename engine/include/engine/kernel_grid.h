@@ -39,6 +39,10 @@ public:
     // Divides every cell by the total incident energy (keV), depth in the outer loop.
     void normalise(float totalIncidentEnergyKeV);
 
+    // Sets the cells of depth bins first to last (clamped to 1..125) back to zero: a grid that
+    // holds one history at a time is emptied where that history scored.
+    void clearDepths(int firstDepthBin, int lastDepthBin);
+
     // Cell (depth bin 1..125, radial bin 1..75).
     float cell(int depthBin, int radialBin) const {
         return cells_[static_cast<std::size_t>((depthBin - 1) * RADIAL_BINS + (radialBin - 1))];

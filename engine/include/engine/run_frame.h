@@ -25,6 +25,9 @@ constexpr const char* NAME_FORMAT = "(A30)";
 constexpr const char* SPECTRUM_LINE_FORMAT = "(F5.2,E10.3)";
 constexpr const char* HEADER_FORMAT = "(F6.2,' MeV ',2A20)";
 constexpr const char* HISTORY_COUNT_FORMAT = "(F11.0)";
+// Real history counts at or beyond 2^31 cannot become 32-bit whole counts: the run file's count
+// is refused from here on, and the set-up window refuses it before writing the file.
+constexpr float HISTORY_COUNT_LIMIT = 2147483648.0f;
 constexpr const char* START_TIME_FORMAT = "(' ',' Start time =',I2,':',I2,':',I2)";
 constexpr const char* FINISH_TIME_FORMAT = "(' ',' Finish time =',I2,':',I2,':',I2)";
 constexpr std::string_view SIMULATION_LINE = " <<< Monte Carlo Simulation >>>";

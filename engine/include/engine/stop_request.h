@@ -6,6 +6,10 @@
 
 #include <string>
 
+#ifndef _WIN32
+#include <signal.h>
+#endif
+
 namespace engine {
 
 // Installs the handlers for as long as it lives and puts the previous ones back afterwards.
@@ -21,6 +25,23 @@ private:
     Handler previousInterrupt_;
     Handler previousTerminate_;
     Handler previousHangUp_;
+};
+
+// Holds SIGINT, SIGTERM and SIGHUP back for as long as it lives (in the calling thread): a run
+// renames its result files into place under it, so that a signal lands before the first rename or
+// after the last, never between two files of one result.
+class DeferStopSignals {
+public:
+    DeferStopSignals();
+    ~DeferStopSignals();
+    DeferStopSignals(const DeferStopSignals&) = delete;
+    DeferStopSignals& operator=(const DeferStopSignals&) = delete;
+
+private:
+#ifndef _WIN32
+    sigset_t previousMask_{};
+#endif
+    bool restore_ = false;
 };
 
 // Exit status of a program stopped by signal n: 128 + n, as shells report it.

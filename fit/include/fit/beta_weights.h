@@ -3,6 +3,7 @@
 // 101-point density in double precision and divides it by its largest point, writes each of bins 1
 // to 100 as "0.000E+00" text (four significant digits), and the simulator reads that text back into
 // 32-bit reals, drops weights below 0.001 and divides by their sum.
+#include "beamdata/exchange_files.h"
 #include "engine/run_frame.h"
 
 #include <array>
@@ -12,7 +13,7 @@
 namespace fit {
 
 // The relative weight read back by the simulator from the text the exchange file holds for it.
-float weightAsRead(double relativeWeight);
+using beamdata::weightAsRead;
 
 // The simulator's spectrum for (alpha, beta) at maxEnergyMeV: relative energies as read from
 // "00.01".."01.00", weights floored and normalised, bin energies in keV, all by the simulator's own

@@ -3,7 +3,8 @@
 // and the optional curve file and plot.
 //
 //   orvalis-fit MEASURED (--emax MeV | --rp cm | --rp measured) [--scan N] [--ionisation | --dose]
-//               [--fixed-emax] [--span %] [--histories N] [--from mm] [--threads N] [--out FILE.pdd]
+//               [--depth-unit mm|cm] [--fixed-emax] [--span %] [--histories N] [--from mm] [--threads N] [--out
+//               FILE.pdd]
 //               [--plot FILE.png] [--no-cache]
 //   orvalis-fit MEASURED --model free (--emax MeV | --rp cm | --rp measured) [--smooth S]
 //               [--background on|off] [--exchange | --kernel-exchange] [--histories N] [--from mm]
@@ -39,6 +40,7 @@ struct CommandOptions {
     std::filesystem::path measuredFile;
     std::optional<int> scan;  // --scan N: which depth curve of the measured file
     beamdata::QuantityChoice quantity = beamdata::QuantityChoice::AsDetected;  // --ionisation, --dose
+    beamdata::DepthUnit depthUnit = beamdata::DepthUnit::Mm;                   // --depth-unit: the file's depths
     std::optional<double> maxEnergyMeV;
     std::optional<double> practicalRangeCm;
     bool practicalRangeFromMeasurement = false;  // --rp measured: the tangent Rp of the measured curve
@@ -83,9 +85,14 @@ std::optional<AxisBasis> obtainBasis(const CommandOptions& options, float centre
                                      const std::atomic<bool>* cancel, int curveCount = 0);
 
 // The files to be written, checked before any work against every file the fit reads (a result
-// never overwrites an input): the curve file of --out opened (empty without --out), the name of --plot checked.
-// Throws engine::RunError for an unusable name.
-std::unique_ptr<engine::ResultFile> openOutputFiles(const CommandOptions& options);
+// never overwrites an input), and locked for the whole run, so that a second fit on the same names
+// is refused before its basis: the curve file of --out opened (empty without --out), the name of
+// --plot checked. Throws engine::RunError for an unusable name or one another run is writing.
+struct OutputFiles {
+    std::unique_ptr<engine::ResultFile> curve;
+    std::unique_ptr<engine::ResultLock> plotLock;
+};
+OutputFiles openOutputFiles(const CommandOptions& options);
 
 // Draws the plot of --plot, if one is asked for, by `draw` and says so; `drawable` false: this
 // build has no plots.

@@ -56,10 +56,10 @@ struct FreeFitResult {
     DepthCurve backgroundDose{};
     DepthCurve model{};  // electrons + background
 
-    RangeLevels measured{};       // the measured file searched as the comparison window searches it
-    RangeLevels free{};           // the model at the measured depths, searched the same way
-    RangeLevels window{};         // the model's 1 mm curve, searched as the window searches a result
-    RangeLevels electronsOnly{};  // the electrons' 1 mm curve alone: what a run of the spectrum gives
+    LevelDepths measured{};       // the measured file searched as the comparison window searches it
+    LevelDepths free{};           // the model at the measured depths, searched the same way
+    LevelDepths window{};         // the model's 1 mm curve, searched as the window searches a result
+    LevelDepths electronsOnly{};  // the electrons' 1 mm curve alone: what a run of the spectrum gives
 
     // 95 % intervals of mean and peak energy and of `free`, the band normalised like relativeWeight.
     std::optional<PosteriorSummary> uncertainty;

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "beamdata/curve_plausibility.h"
 #include "beamdata/ionisation_to_dose.h"
 
 namespace fit {
@@ -19,13 +20,20 @@ struct MeasuredCurve {
 // pairs of depth and dose); `scan` picks one of several depth curves (counted from 1), an ionisation
 // curve is converted to dose (as detected, or as `quantity` says). Throws engine::RunError naming the
 // file and line for a missing or malformed file, and, listing them, for a file of several depth
-// curves without `scan`.
+// curves without `scan`. Depths declared in cm (`unit`) are turned into mm.
 MeasuredCurve readMeasuredCurve(const std::filesystem::path& path, std::optional<int> scan = std::nullopt,
-                                beamdata::QuantityChoice quantity = beamdata::QuantityChoice::AsDetected);
+                                beamdata::QuantityChoice quantity = beamdata::QuantityChoice::AsDetected,
+                                beamdata::DepthUnit unit = beamdata::DepthUnit::Mm);
 
-// Practical range (mm) of a measured curve: where the tangent at the steepest point of the fall-off
-// (the largest slope between the neighbours of a record, beyond the maximum) meets zero dose. Empty
-// when the curve has no fall-off of at least three records.
+// The same for a fit: a curve that cannot be a depth dose in mm (too few points, depths that look
+// like cm, a second peak) throws engine::RunError naming the file (and the curve of several) and
+// why, so that it is never fitted.
+MeasuredCurve readFittableCurve(const std::filesystem::path& path, std::optional<int> scan,
+                                beamdata::QuantityChoice quantity, beamdata::DepthUnit unit);
+
+// Practical range (mm) of a measured curve: the beam-quality Rp of the same curve (the fall-off's
+// one owner, beamdata/fall_off.h), where the tangent at the steepest point of the fall-off meets
+// the bremsstrahlung background. Empty when the curve has no fall-off of at least three records.
 std::optional<double> practicalRangeMm(const MeasuredCurve& curve);
 
 }  // namespace fit

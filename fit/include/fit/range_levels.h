@@ -16,8 +16,9 @@ constexpr std::array<double, beamdata::RANGE_LEVELS.size()> LEVELS = {
     beamdata::levelFraction(beamdata::RANGE_LEVELS[0]), beamdata::levelFraction(beamdata::RANGE_LEVELS[1]),
     beamdata::levelFraction(beamdata::RANGE_LEVELS[2]), beamdata::levelFraction(beamdata::RANGE_LEVELS[3])};
 
-// Depths in mm in the order of LEVELS; NaN where the curve never falls through the level.
-using RangeLevels = std::array<double, LEVELS.size()>;
+// Depths in mm in the order of LEVELS; NaN where the curve never falls through the level (the same
+// search as beamdata::RangeLevels, whose empty entries are NaN here).
+using LevelDepths = std::array<double, LEVELS.size()>;
 
 // Slab 1..125 of a result curve stands at its label depth, slab - 15 mm; in a DepthCurve slab 1 is
 // element 0.
@@ -29,10 +30,10 @@ constexpr double labelOfElement(std::size_t element) {
 }
 
 // A result curve (125 slabs, relative): slab i stands at its label depth i - 15 mm.
-RangeLevels resultCurveLevels(const DepthCurve& relative);
+LevelDepths resultCurveLevels(const DepthCurve& relative);
 
 // A measured curve relative to its largest dose.
-RangeLevels measuredLevels(const MeasuredCurve& curve);
+LevelDepths measuredLevels(const MeasuredCurve& curve);
 
 // Relative dose of a result curve at a depth in mm, linear between label depths; 0 beyond 110 mm.
 double resultCurveAt(const DepthCurve& relative, double depthMm);

@@ -42,13 +42,13 @@ struct FitPoint {
     double maxEnergyMeV = 0.0;
     double rmsPercent = 0.0;  // rms of (model - measured) over the fitted depths, % of the maximum
     DepthCurve relative{};    // the model curve, largest slab 1
-    RangeLevels levels{};
+    LevelDepths levels{};
 };
 
 struct FitResult {
     FitPoint onGrid;  // alpha, beta on the scroll bars' 0.1 grid, energy to 0.1 MeV
     FitPoint continuous;
-    RangeLevels measured{};
+    LevelDepths measured{};
     double fromDepthMm = 0.0;
     double toDepthMm = 0.0;  // R10 of the measurement
     int fittedPoints = 0;
@@ -96,7 +96,7 @@ private:
 
     const ModelBasis& model_;
     FitOptions options_;
-    RangeLevels measuredLevels_{};
+    LevelDepths measuredLevels_{};
     std::vector<double> depthMm_;   // fitted measured points
     std::vector<double> relative_;  // their dose relative to the measured maximum
     std::map<long, BinCurves> curvesByTenthMeV_;

@@ -38,3 +38,37 @@ MeasuredCurve measurementFromResult(const DepthCurve& relative, const Measuremen
 std::string measuredFileText(const MeasuredCurve& curve, const std::string& heading);
 
 }  // namespace fit
+
+namespace fit {
+
+// The clinical-like beams of bench/fit-accuracy.sh (6 to 20 MeV, 10 x 10 and 15 x 15 cm, tails,
+// photon backgrounds, noise, chamber and diode readings), each scanned at `stepMm` beyond the
+// maximum and 1 mm in the build-up. A chamber's reading is ionisation; turn it into dose before
+// reading its figures.
+struct ClinicalCase {
+    const char* name;
+    ClinicalBeam beam;
+    PhotonBackground photons;
+    TankScan scan;
+};
+std::vector<ClinicalCase> clinicalTestSet(double stepMm);
+
+// The case measured, as dose: a chamber's reading converted as the measured-file reader converts it.
+// Empty when a chamber's reading cannot be converted.
+MeasuredCurve measuredDose(const ClinicalCase& c);
+
+// Every `factor`-th point of a curve from point `phase` on: a coarser scan of the same beam.
+MeasuredCurve thinnedCurve(const MeasuredCurve& fine, std::size_t factor, std::size_t phase);
+
+}  // namespace fit
+
+namespace fit {
+
+// Rp by the local tangent construction on a finely scanned curve (doses in percent of the largest):
+// at each point between 90 % and 15 % beyond the maximum, a least-squares cubic over the points
+// within 3 mm, or 30 % of the 80-20 % fall-off, on each side; the steepest of these tangents, extended to the given
+// background line. NaN when no point has three neighbours on each side within 3 mm.
+double localTangentPracticalRangeMm(const MeasuredCurve& percent, double backgroundInterceptPercent,
+                                    double backgroundSlopePerMm);
+
+}  // namespace fit

@@ -1,5 +1,6 @@
 #include "app/main_menu_window.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QLinearGradient>
 #include <QPainter>
@@ -43,6 +44,12 @@ MainMenuWindow::MainMenuWindow(QWidget* parent) : QWidget(parent) {
     connect(display, &QPushButton::clicked, this, &MainMenuWindow::spectrumDisplayRequested);
     connect(kernel, &QPushButton::clicked, this, &MainMenuWindow::electronKernelRequested);
     connect(exitButton, &QPushButton::clicked, this, &MainMenuWindow::exitRequested);
+    auto* about = new QAction(QStringLiteral("About Orvalis"), this);
+    about->setObjectName("aboutAction");
+    about->setShortcut(QKeySequence::HelpContents);
+    addAction(about);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(about, &QAction::triggered, this, &MainMenuWindow::aboutRequested);
 }
 
 QPushButton* MainMenuWindow::addMenuButton(const char* name, const QString& caption, const QString& accessible,

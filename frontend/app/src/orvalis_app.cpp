@@ -1,17 +1,27 @@
 #include "app/orvalis_app.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
 #include <utility>
 
 #include "app/main_menu_window.h"
+#include "beamdata/measured_curve_file.h"
+#include "commissioning/commissioning_window.h"
+#include "engine/program_info.h"
+#include "engine/run_error.h"
 #include "setup/setup_window.h"
 #include "viewers/comparison_window.h"
 #include "viewers/kernel_viewer_window.h"
+#include "viewers/measured_scan_import.h"
 #include "viewers/spectrum_display_window.h"
 #include "viewers/spectrum_fit_panel.h"
+#include "widgets/native_path.h"
+#include "widgets/twips.h"
 
 namespace orvalis {
 namespace {
@@ -48,6 +58,7 @@ MainMenuWindow& OrvalisApp::mainMenu() {
         connect(mainMenu_.get(), &MainMenuWindow::exitRequested, this, &OrvalisApp::exitProgram);
         connect(mainMenu_.get(), &MainMenuWindow::spectrumDisplayRequested, this, &OrvalisApp::openSpectrumDisplay);
         connect(mainMenu_.get(), &MainMenuWindow::electronKernelRequested, this, &OrvalisApp::openKernelViewer);
+        connect(mainMenu_.get(), &MainMenuWindow::aboutRequested, this, &OrvalisApp::showAbout);
     }
     return *mainMenu_;
 }
@@ -65,8 +76,50 @@ ComparisonWindow& OrvalisApp::comparisonWindow() {
         comparisonWindow_ = std::make_unique<ComparisonWindow>(viewerContext());
         centreOnScreen(*comparisonWindow_);
         installSpectrumFit();
+        installCommissioningButton();
     }
     return *comparisonWindow_;
+}
+
+// Below the plot, right of the read-out's "PDD" box: the one free place of the window's lower edge.
+void OrvalisApp::installCommissioningButton() {
+    constexpr int BUTTON_TWIPS[] = {14040, 8520, 1380, 495};
+    constexpr double BUTTON_POINTS = 8.0;
+    auto* button = new QPushButton(QStringLiteral("Commissioning..."), comparisonWindow_.get());
+    button->setObjectName(QStringLiteral("Commissioning"));
+    button->setAccessibleName(QStringLiteral("Fit every beam of a set of water-tank exports"));
+    button->setGeometry(twipsRect(BUTTON_TWIPS[0], BUTTON_TWIPS[1], BUTTON_TWIPS[2], BUTTON_TWIPS[3]));
+    QFont font = button->font();
+    font.setPointSizeF(BUTTON_POINTS);
+    button->setFont(font);
+    connect(button, &QPushButton::clicked, this, [this] { showOnTop(commissioning()); });
+}
+
+CommissioningWindow& OrvalisApp::commissioning() {
+    if (!commissioning_) {
+        QString program = QStandardPaths::findExecutable(QStringLiteral("orvalis-commission"),
+                                                         {QCoreApplication::applicationDirPath()});
+        if (program.isEmpty()) program = QStringLiteral("orvalis-commission");
+        commissioning_ = std::make_unique<CommissioningWindow>(
+            CommissioningWindow::Context{messages_, program, viewerContext().startFolder});
+        connect(commissioning_.get(), &CommissioningWindow::beamOpened, this, &OrvalisApp::openCommissionedBeam);
+    }
+    return *commissioning_;
+}
+
+void OrvalisApp::openCommissionedBeam(const QString& path, int scan) {
+    ComparisonWindow& comparison = comparisonWindow();
+    showOnTop(comparison);
+    if (!comparison.measuredImport()->loadIfWaterTank(path, scan)) {
+        try {  // a CSV file: one curve, loaded as the window loads a measured file
+            const beamdata::MeasuredFile file = beamdata::readMeasuredFile(nativePath(path));
+            const beamdata::DepthScan& curve = file.depthScans.front();
+            comparison.loadMeasuredCurve(path, pathText(nativePath(path).filename()), curve.depthMm, curve.value);
+        } catch (const engine::RunError& e) {
+            messages_.warn(e.what());
+        }
+    }
+    if (fitPanel_) showOnTop(*fitPanel_);
 }
 
 KernelViewerWindow& OrvalisApp::kernelViewer() {
@@ -98,7 +151,7 @@ void OrvalisApp::closeKernelViewer() {
 }
 
 // The viewers' file lists start in the work folder, where the simulators write their results.
-ViewerContext OrvalisApp::viewerContext() { return {messages_, QString::fromStdString(workFolder_.string())}; }
+ViewerContext OrvalisApp::viewerContext() { return {messages_, pathText(workFolder_)}; }
 
 // The fit program lies beside the front end, like the simulators.
 void OrvalisApp::installSpectrumFit() {
@@ -140,11 +193,46 @@ void OrvalisApp::closeSetup() {
 }
 
 void OrvalisApp::exitProgram() {
-    for (QWidget* window : std::initializer_list<QWidget*>{kernelViewer_.get(), comparisonWindow_.get(),
-                                                           setupWindow_.get(), spectrumDisplay_.get(), fitPanel_.get()})
+    for (QWidget* window :
+         std::initializer_list<QWidget*>{kernelViewer_.get(), comparisonWindow_.get(), setupWindow_.get(),
+                                         spectrumDisplay_.get(), fitPanel_.get(), commissioning_.get()})
         if (window) window->hide();
     if (mainMenu_) mainMenu_->hide();
     if (quit_) quit_();
+}
+
+QString OrvalisApp::aboutText() const {
+    return QStringLiteral(
+               "Orvalis %1\n\n"
+               "Estimation of the spectrum and kernel of a high-energy electron beam.\n"
+               "Simulators: Tolvane (depth dose) and Brisella (kernel); fit: orvalis-fit.\n\n"
+               "Work folder: %2")
+        .arg(QString::fromLatin1(engine::programVersion()), QString::fromStdString(workFolder_.string()));
+}
+
+void OrvalisApp::showAbout() { showBeside("aboutBox", QStringLiteral("About Orvalis"), aboutText(), false); }
+
+void OrvalisApp::showNotice(const std::string& text, bool problem) {
+    showBeside("noticeBox", PROGRAM_TITLE, QString::fromStdString(text), problem);
+}
+
+void OrvalisApp::showBeside(const QString& objectName, const QString& title, const QString& text, bool warning) {
+    auto* box = new QMessageBox(warning ? QMessageBox::Warning : QMessageBox::Information, title, text, QMessageBox::Ok,
+                                &mainMenu());
+    box->setObjectName(objectName);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);  // a message box blocks the whole program by default
+    box->show();
+    // Below the menu, not over its buttons (a box is centred on its parent), inside the screen.
+    const QRect menu = mainMenu().frameGeometry();
+    QRect place(menu.left(), menu.bottom() + 1, box->frameGeometry().width(), box->frameGeometry().height());
+    if (const QScreen* screen = mainMenu().screen()) {
+        const QRect available = screen->availableGeometry();
+        if (place.bottom() > available.bottom()) place.moveLeft(menu.right() + 1), place.moveTop(menu.top());
+        if (place.right() > available.right()) place.moveRight(available.right());
+        if (place.bottom() > available.bottom()) place.moveBottom(available.bottom());
+    }
+    box->move(place.topLeft());
 }
 
 }  // namespace orvalis

@@ -1,7 +1,10 @@
 // Navigation between the windows, and the spectrum that the set-up window and the spectrum display
 // share.
+#include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -10,14 +13,20 @@
 
 #include "app/main_menu_window.h"
 #include "app/orvalis_app.h"
+#include "commissioning/commissioning_window.h"
+#include "engine/program_info.h"
 #include "engine/run_frame.h"
 #include "setup/setup_window.h"
+#include "testdoubles/latin1_folder.h"
 #include "testdoubles/recorders.h"
 #include "viewers/comparison_window.h"
 #include "viewers/kernel_viewer_window.h"
 #include "viewers/spectrum_display_window.h"
 #include "widgets/drawing_surface.h"
 #include "widgets/file_browser_lists.h"
+#include "widgets/native_path.h"
+
+#include <filesystem>
 
 namespace orvalis {
 
@@ -37,6 +46,10 @@ private slots:
     void kernelViewerOpensTheKernelSetUp();
     void spectrumDisplayIsEmptiedWhenOpened();
     void aLoadedFluenceFileIsLaunchedUntilTheNextScrollBarMove();
+    void commissioningOpensFromTheComparisonAndItsBeamsOpenThere();
+    void aboutBoxGivesTheVersionWithoutHoldingUpTheMenu();
+    void firstStartNoticeLeavesTheMenuUsable();
+    void aLatin1WorkFolderReadsItsRangeTableAndTakesTheRun();
 };
 
 namespace {
@@ -251,6 +264,101 @@ void AppTest::aLoadedFluenceFileIsLaunchedUntilTheNextScrollBarMove() {
     launched = engine::readSpectrumFile(folder / "Nimbrola.txt");
     QCOMPARE(launched.binWeight[0], 0.0f);  // the Beta spectrum again
     QVERIFY(launched.binWeight[86] > 0.9f);
+}
+
+// "Commissioning..." in the comparison window opens the Commissioning window; a beam opened from its
+// results lands in the comparison window as a measured curve, the chosen depth curve of its file.
+void AppTest::commissioningOpensFromTheComparisonAndItsBeamsOpenThere() {
+    Fixture f;
+    f.click(f.app.mainMenu(), "Command1");
+    ComparisonWindow& comparison = f.app.comparisonWindow();
+    auto* button = comparison.findChild<QPushButton*>("Commissioning");
+    for (QWidget* other : comparison.findChildren<QWidget*>())  // clear of every control of the window
+        if (other != button && other->parent() == &comparison && !other->objectName().isEmpty() &&
+            other->isVisibleTo(&comparison))
+            QVERIFY2(!button->geometry().intersects(other->geometry()), qPrintable(other->objectName()));
+    QVERIFY(comparison.rect().contains(button->geometry()));
+    button->click();
+    QVERIFY(f.app.commissioning().isVisible());
+    const QString tank = QString(ORVALIS_SAMPLES_DIR) + "/electrons-6-9-12MeV.mcc";
+    QSignalSpy measured(&comparison, &ComparisonWindow::measuredLoaded);
+    emit f.app.commissioning().beamOpened(tank, 2);
+    QCOMPARE(measured.count(), 1);
+    QVERIFY(f.messages.warnings.empty());
+    // The 9 MeV curve of the file (the second), not the 6 MeV one: its R90 in the measured column.
+    QCOMPARE(comparison.findChild<QLineEdit*>("Text5")->text(), QStringLiteral("24.61"));
+}
+
+void AppTest::aboutBoxGivesTheVersionWithoutHoldingUpTheMenu() {
+    Fixture f;
+    f.app.start();
+    QAction* about = f.app.mainMenu().findChild<QAction*>("aboutAction");
+    QVERIFY(about != nullptr);
+    QVERIFY(f.app.mainMenu().actions().contains(about));  // offered by the menu's context menu
+    QCOMPARE(about->text(), QString("About Orvalis"));
+    about->trigger();
+    auto* box = f.app.mainMenu().findChild<QMessageBox*>("aboutBox");
+    QVERIFY(box != nullptr);
+    QTRY_VERIFY(box->isVisible());
+    QCOMPARE(box->windowModality(), Qt::NonModal);
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+    QVERIFY(box->text().startsWith(QString("Orvalis ") + engine::programVersion() + "\n"));
+    QVERIFY(box->text().contains(f.work.path()));
+    // The menu goes on working while the box is open.
+    QSignalSpy display(&f.app.mainMenu(), &MainMenuWindow::spectrumDisplayRequested);
+    f.click(f.app.mainMenu(), "Command3");
+    QCOMPARE(display.count(), 1);
+    box->close();
+}
+
+void AppTest::firstStartNoticeLeavesTheMenuUsable() {
+    Fixture f;
+    f.app.start();
+    f.app.showNotice("Created the work folder /home/u/Orvalis.", false);
+    auto* box = f.app.mainMenu().findChild<QMessageBox*>("noticeBox");
+    QVERIFY(box != nullptr);
+    QTRY_VERIFY(box->isVisible());
+    QCOMPARE(box->text(), QString("Created the work folder /home/u/Orvalis."));
+    QCOMPARE(box->icon(), QMessageBox::Information);
+    // Beside the menu: no button of the menu lies under the box.
+    for (QPushButton* button : f.app.mainMenu().findChildren<QPushButton*>(Qt::FindDirectChildrenOnly)) {
+        const QRect onScreen(button->mapToGlobal(QPoint(0, 0)), button->size());
+        QVERIFY2(!box->frameGeometry().intersects(onScreen), qPrintable(button->text()));
+    }
+    // Neither modal to the program nor to the menu: a click on the menu reaches it.
+    QCOMPARE(box->windowModality(), Qt::NonModal);
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+    box->close();
+    QTRY_VERIFY(f.app.mainMenu().findChildren<QMessageBox*>("noticeBox").isEmpty());  // gone, not hidden
+    f.app.showNotice("ELDAT.dat is neither in the work folder nor in /usr/share/orvalis.", true);
+    auto* warning = f.app.mainMenu().findChild<QMessageBox*>("noticeBox");
+    QVERIFY(warning != nullptr);
+    QCOMPARE(warning->icon(), QMessageBox::Warning);
+    warning->close();
+}
+
+// A work folder whose name is not UTF-8: the set-up finds water.csda there and writes the run
+// there, and the comparison window's lists start in it.
+void AppTest::aLatin1WorkFolderReadsItsRangeTableAndTakesTheRun() {
+#ifdef Q_OS_WIN
+    QSKIP("Windows names are UTF-16");
+#else
+    namespace fs = std::filesystem;
+    QTemporaryDir base;
+    const testing::Latin1Folder latin1(nativePath(base.path()));
+    const fs::path& folder = latin1.path();
+    fs::copy_file(fs::path(ORVALIS_DATA_DIR) / "water.csda", folder / "water.csda");
+    RecordingMessages messages;
+    RecordingLauncher launcher;
+    OrvalisApp app{messages, launcher, folder, [] {}};
+    app.openDepthDoseSetup();
+    QVERIFY(app.setupWindow().rangeTableLoaded());
+    app.setupWindow().findChild<QPushButton*>("Command6")->click();
+    QVERIFY2(messages.warnings.empty(), messages.warnings.empty() ? "" : messages.warnings[0].c_str());
+    QCOMPARE(launcher.folders, std::vector<fs::path>{folder});
+    QVERIFY(fs::is_regular_file(folder / "Nimbrola.dat"));
+    QCOMPARE(nativePath(app.comparisonWindow().findChild<FolderListBox*>("Dir1")->path()), folder);
+#endif
 }
 
 }  // namespace orvalis

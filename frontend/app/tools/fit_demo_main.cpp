@@ -1,16 +1,18 @@
 // fit-demo: the spectrum-fit workflow played on the real windows for the README's screenshots.
 // Run in a work folder (ELDAT.dat, water.csda, the measured file) on a display:
 //   fit-demo MEASURED.csv SCREENSHOT.png [free]
-// opens "Spectrum Estimation", loads the measured file, presses "Fit spectrum", waits for the fit,
+// opens "Spectrum Estimation", loads the measured file, presses "Fit spectrum" and "Start fit", waits for the fit,
 // then sets the set-up window from it (Beta) or, with "free", fits the free-form model and presses
 // "PDD Calculation of this spectrum", and takes the screenshot with ImageMagick's import.
 #include <QApplication>
 #include <QDir>
+
 #include <QFileInfo>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <filesystem>
 
 #include <iostream>
 
@@ -34,8 +36,8 @@ int main(int argc, char* argv[]) {
     const QString screenshot = QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath();
     QApplication::setQuitOnLastWindowClosed(false);
     orvalis::QtMessageSink messages;
-    orvalis::QtProgramLauncher launcher;
-    orvalis::OrvalisApp app(messages, launcher, QDir::currentPath().toStdString(), [] {});
+    orvalis::QtProgramLauncher launcher(&messages);
+    orvalis::OrvalisApp app(messages, launcher, std::filesystem::current_path(), [] {});
     app.start();
     app.openDepthDoseSetup();
     orvalis::ComparisonWindow& comparison = app.comparisonWindow();
@@ -75,5 +77,6 @@ int main(int argc, char* argv[]) {
     });
     if (free) panel->findChild<QRadioButton*>(QStringLiteral("FitModelFree"))->setChecked(true);
     panel->fitButton()->click();
+    panel->findChild<QPushButton*>(QStringLiteral("FitStart"))->click();
     return QApplication::exec();
 }

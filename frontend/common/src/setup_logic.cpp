@@ -5,7 +5,9 @@
 
 #include "beamdata/number_pattern.h"
 #include "beamdata/text_value.h"
+#include "engine/record_io.h"
 #include "engine/run_error.h"
+#include "engine/run_frame.h"
 
 namespace orvalis {
 
@@ -16,6 +18,13 @@ constexpr double CURSOR_EDGE_HIGH = 998.0;
 
 bool isWholeCount(const std::string& text) {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The count as the simulators read it back from the run file (the text and a point, a 32-bit
+// real), so that the window refuses exactly what they would refuse.
+bool simulatorsRunCount(const std::string& text) {
+    float count = 0.0f;
+    return engine::parseRealField(text + ".", 0, count) && count >= 1.0f && count < engine::HISTORY_COUNT_LIMIT;
 }
 
 }  // namespace
@@ -60,6 +69,12 @@ bool launchCalculation(const LaunchRequest& request, const SpectrumArray& relati
     if (!isWholeCount(request.historyText)) {
         messages.warn(" The number of histories must be a whole number (\"" + request.historyText +
                       "\"). Nothing was started.");
+        return false;
+    }
+    if (!simulatorsRunCount(request.historyText)) {
+        messages.warn(" The number of histories must lie between 1 and " +
+                      std::to_string(static_cast<long long>(std::nextafter(engine::HISTORY_COUNT_LIMIT, 0.0f))) +
+                      " (\"" + request.historyText + "\"); the simulator would refuse it. Nothing was started.");
         return false;
     }
     const std::string longestExtension = request.kind == CalculationKind::DepthDose

@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
+#include "beamdata/exchange_files.h"
 #include "beamdata/number_pattern.h"
 #include "common/program_search.h"
 #include "common/setup_logic.h"
@@ -156,6 +158,46 @@ TEST_F(Launch, RefusesCountsAndNamesTheSimulatorCouldNotUse) {
     EXPECT_TRUE(launchCalculation(request, relativeWeight, folder.path(), messages, launcher));
 }
 
+// The window's limit is the simulators': around the limit and at the counts that run nothing,
+// the window starts a run exactly when the simulators' reader takes the count it wrote.
+TEST_F(Launch, RefusesExactlyTheHistoryCountsTheSimulatorsRefuse) {
+    int refused = 0;
+    for (const char* count : {"99999999999", "2147483648", "2147483647", "2147483584", "2147483583", "2147483520",
+                              "2100000000", "0", "000", "1"}) {
+        request.historyText = count;
+        std::filesystem::remove(folder.path() / "Nimbrola.dat");
+        const std::size_t warningsBefore = messages.warnings.size();
+        const bool started = launchCalculation(request, relativeWeight, folder.path(), messages, launcher);
+        bool simulatorTakesIt = true;
+        try {
+            // What the simulator reads for this count, written as the window writes it.
+            beamdata::ExchangeContent content;
+            content.historyText = count;
+            content.maxEnergyMeV = 9.0;
+            content.resultBaseName = "limit";
+            const TestFolder other;
+            { std::ofstream(other.path() / "Nimbrola.dat", std::ios::binary) << beamdata::runFileBytes(content); }
+            const engine::RunFile run = engine::readRunFile(other.path() / "Nimbrola.dat", engine::RunKind::DepthDose);
+            engine::Spectrum spectrum;
+            spectrum.binWeight.fill(0.0f);
+            spectrum.binWeight[99] = 1.0f;
+            spectrum.binEnergyKeV.fill(9000.0f);
+            const auto counts = engine::historiesPerBin(spectrum, run.historyCount);
+            engine::checkRunSimulates(run, counts, engine::totalIncidentEnergy(spectrum, run.historyCount));
+        } catch (const engine::RunError&) {
+            simulatorTakesIt = false;
+        }
+        EXPECT_EQ(started, simulatorTakesIt) << count;
+        if (!started) {
+            ++refused;
+            ASSERT_EQ(messages.warnings.size(), warningsBefore + 1) << count;
+            EXPECT_NE(messages.warnings.back().find("2147483520"), std::string::npos) << messages.warnings.back();
+            EXPECT_FALSE(std::filesystem::exists(folder.path() / "Nimbrola.dat")) << count;
+        }
+    }
+    EXPECT_EQ(refused, 6);
+}
+
 TEST(ProgramSearch, FirstFolderWithAnExecutableWins) {
     TestFolder folder;
     namespace fs = std::filesystem;
@@ -186,9 +228,10 @@ TEST(ProgramSearch, SplitsThePathAndBuildsTerminalArguments) {
     ASSERT_EQ(folders.size(), 2u);
     EXPECT_EQ(folders[1], std::filesystem::path("/bin"));
 #endif
-    EXPECT_EQ(terminalArguments("gnome-terminal", "/a/Tolvane"), (std::vector<std::string>{"--", "/a/Tolvane"}));
-    EXPECT_EQ(terminalArguments("xterm", "/a/Tolvane"), (std::vector<std::string>{"-e", "/a/Tolvane"}));
-    EXPECT_EQ(terminalArguments("xfce4-terminal", "/a/Tolvane"), (std::vector<std::string>{"-x", "/a/Tolvane"}));
+    const std::vector<std::string> command{"/bin/sh", "-c", "x"};
+    EXPECT_EQ(terminalArguments("gnome-terminal", command), (std::vector<std::string>{"--", "/bin/sh", "-c", "x"}));
+    EXPECT_EQ(terminalArguments("xterm", command), (std::vector<std::string>{"-e", "/bin/sh", "-c", "x"}));
+    EXPECT_EQ(terminalArguments("xfce4-terminal", command), (std::vector<std::string>{"-x", "/bin/sh", "-c", "x"}));
     EXPECT_EQ(terminalCandidates().front(), "x-terminal-emulator");
     EXPECT_EQ(terminalCandidates().back(), "xterm");
 }

@@ -6,14 +6,18 @@
 #include <QStyle>
 
 #include <algorithm>
+#include <cmath>
 
 #include "beamdata/free_format.h"
 #include "beamdata/number_pattern.h"
 #include "beamdata/text_value.h"
 #include "viewers/measured_scan_import.h"
+#include "viewers/plot_legend.h"
+#include "viewers/spectrum_fit_run.h"
 #include "widgets/drawing_surface.h"
 #include "widgets/file_browser_lists.h"
 #include "widgets/form_controls.h"
+#include "widgets/native_path.h"
 #include "widgets/palette.h"
 #include "widgets/twips.h"
 
@@ -28,6 +32,12 @@ constexpr double FRAME_RIGHT = 10000.0;
 constexpr double FRAME_TOP = 1000.0;
 constexpr const char* CALCULATED_READ_ERROR = " I can't read this calculated data file !";
 constexpr const char* MEASURED_READ_ERROR = " I can't read this measured data file !";
+// Broken lines, in pixels along the curve: drawn, then left out.
+constexpr double DASH_ON_PX = 8.0;
+constexpr double DASH_OFF_PX = 5.0;
+constexpr double DOT_ON_PX = 2.0;
+constexpr double DOT_OFF_PX = 4.0;
+constexpr int LEGEND_INSET_PX = 4;  // between the frame's top right corner and the legend
 
 // The table's rows R90, R80, R50, R10: the form's names of their measured, calculated and
 // difference fields, and the row's position.
@@ -137,6 +147,10 @@ void ComparisonWindow::buildTable() {
                                       QStringLiteral("Calculated R") + level);
         fields.difference = makeField(row.differenceName, {4200, row.topTwips, 1095, 495},
                                       QStringLiteral("Difference R") + level);
+        // In the gap between the calculated and the difference field, small.
+        fields.uncertainty = addLabel(this, QString(), 3870, row.topTwips + 150, timesFont(6.75));
+        fields.uncertainty->setAccessibleName(QStringLiteral("Standard uncertainty of calculated R") + level);
+        fields.uncertainty->hide();
     }
     for (const int left : {1920, 3360, 4800}) addLabel(this, QStringLiteral("mm"), left, 7920, main);
 
@@ -163,6 +177,7 @@ void ComparisonWindow::buildPlot() {
     }
     cursorLine_ = plot_->addLine(QStringLiteral("Line5"), 0, 0, 0, FRAME_TOP, CURVE_RED, 1, false);
     connect(plot_, &DrawingSurface::mouseMoved, this, [this](double x, double) { showReadout(x); });
+    legend_ = new PlotLegend(plot_);
 }
 
 void ComparisonWindow::resetPlot(const std::array<viewers::PlotLabel, 12>& labels) {
@@ -176,11 +191,15 @@ void ComparisonWindow::resetPlot(const std::array<viewers::PlotLabel, 12>& label
     for (const viewers::PlotLabel& label : labels)
         plot_->printTextAt(label.x, label.y, QString::fromLatin1(label.text));
     for (SurfaceLine* marker : levelMarkers_) marker->hide();
+    curves_.clear();
+    showLegend();
     cursorLine_->hide();
     cursorDepthBox_->clear();
     cursorDoseBox_->clear();
     for (const LevelFields& fields : levelFields_)
         for (QLineEdit* field : {fields.measured, fields.calculated, fields.difference}) field->clear();
+    calculatedSigma_.reset();
+    showUncertainties();
     tables_.calculatedCurveShown = false;
 }
 
@@ -201,12 +220,42 @@ QString ComparisonWindow::selectedPath(const FolderListBox* folders, const FileL
     return FileListBox::joinPath(folders->path(), files->fileName());
 }
 
-void ComparisonWindow::drawCurve(const std::vector<viewers::PlotPoint>& points, const QColor& firstPoint,
-                                 const QColor& rest) {
+void ComparisonWindow::drawCurve(const std::vector<viewers::PlotPoint>& points, viewers::CurveKind kind,
+                                 const QString& curveName) {
+    const viewers::CurveStyle style = curves_.add(kind, curveName.toStdString());
+    const QColor colour = PlotLegend::colorOf(style);
     plot_->setLineWidth(2);
-    if (!points.empty()) plot_->point(points.front().x, points.front().y, firstPoint);
-    for (std::size_t k = 1; k < points.size(); ++k) plot_->lineTo(points[k].x, points[k].y, rest);
+    // A measured curve starts with a red point, as the system always drew it.
+    if (!points.empty() && kind != viewers::CurveKind::Fitted)
+        plot_->point(points.front().x, points.front().y, kind == viewers::CurveKind::Measured ? CURVE_RED : colour);
+    if (style.pattern == viewers::LinePattern::Solid) {
+        for (std::size_t k = 1; k < points.size(); ++k) plot_->lineTo(points[k].x, points[k].y, colour);
+    } else {
+        const UserScale& scale = plot_->scale();
+        // The visible area of the plot, in its units: only there are the dashes counted.
+        const ClipRect visible{
+            std::min(scale.left(), scale.left() + scale.width()), std::min(scale.top(), scale.top() + scale.height()),
+            std::max(scale.left(), scale.left() + scale.width()), std::max(scale.top(), scale.top() + scale.height())};
+        const bool dashed = style.pattern == viewers::LinePattern::Dashed;
+        for (const viewers::PlotSegment& dash : viewers::dashedSegments(
+                 points, 1.0 / std::abs(scale.pixelsPerUnitX()), 1.0 / std::abs(scale.pixelsPerUnitY()),
+                 dashed ? DASH_ON_PX : DOT_ON_PX, dashed ? DASH_OFF_PX : DOT_OFF_PX, visible))
+            plot_->line(dash.from.x, dash.from.y, dash.to.x, dash.to.y, colour);
+    }
     plot_->rectangle(0, 0, FRAME_RIGHT, FRAME_TOP);
+    showLegend();
+}
+
+void ComparisonWindow::drawFittedCurve(const std::vector<viewers::PlotPoint>& points, const QString& curveName) {
+    drawCurve(points, viewers::CurveKind::Fitted, curveName);
+}
+
+void ComparisonWindow::showLegend() {
+    const UserScale& scale = plot_->scale();
+    const QPoint frameCorner = plot_->innerRect().topLeft() +
+                               QPoint(scale.toPixelX(FRAME_RIGHT), scale.toPixelY(FRAME_TOP));
+    legend_->showEntries(curves_.entries(), frameCorner + QPoint(-LEGEND_INSET_PX, LEGEND_INSET_PX));
+    plot_->setAccessibleDescription(legend_->description());
 }
 
 ComparisonWindow::LevelFields& ComparisonWindow::fieldsOf(RangeLevel level) {
@@ -236,15 +285,49 @@ void ComparisonWindow::fillDifferences() {
     for (const LevelFields& fields : levelFields_)
         fields.difference->setText(QString::fromStdString(
             viewers::differenceText(fields.measured->text().toStdString(), fields.calculated->text().toStdString())));
+    showUncertainties();
 }
 
-bool ComparisonWindow::finishLoad(const viewers::PddLoad& load, bool measured) {
+void ComparisonWindow::showUncertainties() {
+    for (std::size_t k = 0; k < TABLE_ROWS.size(); ++k) {
+        const LevelFields& fields = levelFields_[k];
+        std::optional<double> sigma;
+        if (calculatedSigma_) sigma = (*calculatedSigma_)[beamdata::levelIndex(TABLE_ROWS[k].level)];
+        fields.uncertainty->setText(sigma ? QString::fromStdString(viewers::uncertaintyText(*sigma)) : QString());
+        fields.uncertainty->adjustSize();
+        fields.uncertainty->setVisible(sigma.has_value());
+        const bool marked = !fields.difference->text().isEmpty() &&
+                            viewers::differenceExceedsUncertainty(fields.measured->text().toStdString(),
+                                                                  fields.calculated->text().toStdString(), sigma);
+        fields.difference->setProperty("exceedsUncertainty", marked);
+        fields.difference->setStyleSheet(marked ? QStringLiteral("color: rgb(255, 0, 0); font-weight: bold;")
+                                                : QString());
+        fields.difference->setToolTip(
+            marked ? QStringLiteral("More than twice the combined standard uncertainty (2 \u00d7 %1 mm)")
+                         .arg(QString::fromStdString(viewers::uncertaintyText(*sigma)))
+                   : QString());
+    }
+}
+
+const QLabel* ComparisonWindow::uncertaintyLabel(RangeLevel level) const {
+    for (std::size_t k = 0; k < TABLE_ROWS.size(); ++k)
+        if (TABLE_ROWS[k].level == level) return levelFields_[k].uncertainty;
+    return nullptr;
+}
+
+const QLineEdit* ComparisonWindow::differenceField(RangeLevel level) const {
+    for (std::size_t k = 0; k < TABLE_ROWS.size(); ++k)
+        if (TABLE_ROWS[k].level == level) return levelFields_[k].difference;
+    return nullptr;
+}
+
+bool ComparisonWindow::finishLoad(const viewers::PddLoad& load, bool measured, const QString& curveName) {
     if (load.maxDose) pddMax_ = *load.maxDose;
     if (load.curveDrawn && measured)
-        drawCurve(viewers::measuredCurvePoints(tables_.depthMm, tables_.dose, pddMax_, load.recordCount), CURVE_RED,
-                  LEVEL_BLUE);
+        drawCurve(viewers::measuredCurvePoints(tables_.depthMm, tables_.dose, pddMax_, load.recordCount),
+                  viewers::CurveKind::Measured, curveName);
     else if (load.curveDrawn)
-        drawCurve(viewers::calculatedCurvePoints(tables_.dose, pddMax_), CURVE_RED, CURVE_RED);
+        drawCurve(viewers::calculatedCurvePoints(tables_.dose, pddMax_), viewers::CurveKind::Calculated, curveName);
     showRanges(load, measured);
     if (!load.ok) {
         messages_.warn(measured ? MEASURED_READ_ERROR : CALCULATED_READ_ERROR);
@@ -259,7 +342,7 @@ bool ComparisonWindow::finishLoad(const viewers::PddLoad& load, bool measured) {
 std::optional<std::string> ComparisonWindow::readSelected(const FolderListBox* folders, const FileListBox* files,
                                                           const char* readError, QString& path) {
     path = selectedPath(folders, files);
-    std::optional<std::string> bytes = beamdata::text::readWholeFile(path.toStdString());
+    std::optional<std::string> bytes = beamdata::text::readWholeFile(nativeBytes(path));
     if (!bytes) messages_.warn(readError);
     return bytes;
 }
@@ -271,7 +354,16 @@ void ComparisonWindow::loadCalculated() {
     }
     QString path;
     const auto bytes = readSelected(calculatedFolders_, calculatedFiles_, CALCULATED_READ_ERROR, path);
-    if (bytes && finishLoad(viewers::loadCalculatedPdd(*bytes, tables_.dose), false)) emit calculatedLoaded(path);
+    if (!bytes) return;
+    // The uncertainties belong to the calculated column: read before the load fills the differences.
+    calculatedSigma_ = viewers::calculatedRangeUncertainties(nativePath(path));
+    if (finishLoad(viewers::loadCalculatedPdd(*bytes, tables_.dose), false, calculatedFiles_->fileName())) {
+        showUncertainties();
+        emit calculatedLoaded(path);
+    } else {
+        calculatedSigma_.reset();
+        showUncertainties();
+    }
 }
 
 void ComparisonWindow::loadMeasured() {
@@ -287,18 +379,20 @@ void ComparisonWindow::loadMeasured() {
     }
     QString path;
     const auto bytes = readSelected(measuredFolders_, measuredFiles_, MEASURED_READ_ERROR, path);
-    if (bytes) finishMeasuredLoad(viewers::loadMeasuredPdd(*bytes, tables_.depthMm, tables_.dose), path);
+    if (bytes)
+        finishMeasuredLoad(viewers::loadMeasuredPdd(*bytes, tables_.depthMm, tables_.dose), path,
+                           measuredFiles_->fileName());
 }
 
-void ComparisonWindow::loadMeasuredCurve(const QString& path, std::span<const double> depthMm,
+void ComparisonWindow::loadMeasuredCurve(const QString& path, const QString& curveName, std::span<const double> depthMm,
                                          std::span<const double> value) {
     tables_.depthMm.fill(0.0);
     tables_.dose.fill(0.0);
-    finishMeasuredLoad(viewers::loadMeasuredPoints(depthMm, value, tables_.depthMm, tables_.dose), path);
+    finishMeasuredLoad(viewers::loadMeasuredPoints(depthMm, value, tables_.depthMm, tables_.dose), path, curveName);
 }
 
-void ComparisonWindow::finishMeasuredLoad(const viewers::PddLoad& load, const QString& path) {
-    if (finishLoad(load, true)) emit measuredLoaded(path);
+void ComparisonWindow::finishMeasuredLoad(const viewers::PddLoad& load, const QString& path, const QString& curveName) {
+    if (finishLoad(load, true, curveName)) emit measuredLoaded(path);
 }
 
 void ComparisonWindow::showReadout(double x) {

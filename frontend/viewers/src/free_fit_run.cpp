@@ -44,7 +44,8 @@ std::string freeFitFiguresText(const beamdata::FreeFitOutput& result) {
                        (s.smoothBy.empty() ? "" : " (" + s.smoothBy + ")") + "\nmean " +
                        fixed("%.2f", s.meanEnergyMeV) + " MeV" + intervalText(result, "mean") + "   peak " +
                        fixed("%.2f", s.peakEnergyMeV) + " MeV" + intervalText(result, "peak") + "   background " +
-                       fixed("%.2f", s.backgroundPercent) + " % at Rp";
+                       (result.noBackgroundReason ? "none" : fixed("%.2f", s.backgroundPercent) + " % at Rp");
+    if (result.noBackgroundReason) text += "\nNo background: " + *result.noBackgroundReason;
     for (const beamdata::LevelComparison& level : result.levels) {
         const auto model = [&level](std::size_t k) {
             return k < level.modelMm.size() ? level.modelMm[k] : std::optional<double>();
@@ -53,24 +54,11 @@ std::string freeFitFiguresText(const beamdata::FreeFitOutput& result) {
                 " mm, free " + fixed("%.2f", model(0)) + " mm" +
                 intervalText(result, beamdata::levelName(level.level)) + ", window " + fixed("%.2f", model(1)) + " mm";
     }
-    if (s.backgroundPercent > 0.0)
+    if (!result.noBackgroundReason)
         text +=
             "\nThe simulators follow electrons only: the exchange files carry the spectrum refitted "
             "without the background; \"window\" is what the comparison window will show of their run.";
     return text;
-}
-
-std::vector<std::string> exchangeArguments(const FitRequest& request, beamdata::CalculationKind kind) {
-    FitRequest rerun = request;
-    rerun.model = FitModel::Free;
-    std::vector<std::string> arguments = fitArguments(rerun);
-    for (auto out = arguments.begin(); out != arguments.end(); ++out)
-        if (*out == "--out" && out + 1 != arguments.end()) {
-            arguments.erase(out, out + 2);
-            break;
-        }
-    arguments.emplace_back(kind == beamdata::CalculationKind::DepthDose ? "--exchange" : "--kernel-exchange");
-    return arguments;
 }
 
 }  // namespace orvalis::viewers

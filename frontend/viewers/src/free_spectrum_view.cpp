@@ -8,11 +8,11 @@
 #include <cmath>
 #include <filesystem>
 
+#include "beamdata/free_exchange.h"
 #include "common/setup_logic.h"
-#include "engine/constants.h"
 #include "engine/run_error.h"
-#include "engine/run_frame.h"
 #include "widgets/drawing_surface.h"
+#include "widgets/native_path.h"
 #include "widgets/palette.h"
 #include "widgets/twips.h"
 
@@ -30,11 +30,6 @@ constexpr QColor BAND_PINK{255, 190, 190};  // the spectrum's red, pale
 // Grid lines every 1, 2 or 5 MeV up to the whole MeV above the highest bin; labels every second line.
 double energyGridStep(double energyMaxMeV) { return energyMaxMeV <= 10.0 ? 1.0 : energyMaxMeV <= 25.0 ? 2.0 : 5.0; }
 
-std::string trimmed(std::string name) {
-    while (!name.empty() && name.back() == ' ') name.pop_back();
-    return name;
-}
-
 QPushButton* makeRunButton(QWidget* parent, const char* name, const QString& caption, const QString& accessible) {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(QString::fromLatin1(name));
@@ -45,13 +40,9 @@ QPushButton* makeRunButton(QWidget* parent, const char* name, const QString& cap
 
 }  // namespace
 
-FreeSpectrumView::FreeSpectrumView(MessageSink& messages, ProgramLauncher& launcher, QString program,
-                                   QString workFolder, QWidget* parent)
-    : QWidget(parent),
-      messages_(messages),
-      launcher_(launcher),
-      program_(std::move(program)),
-      workFolder_(std::move(workFolder)) {
+FreeSpectrumView::FreeSpectrumView(MessageSink& messages, ProgramLauncher& launcher, QString workFolder,
+                                   QWidget* parent)
+    : QWidget(parent), messages_(messages), launcher_(launcher), workFolder_(std::move(workFolder)) {
     setObjectName(QStringLiteral("FreeSpectrum"));
     setAccessibleName(QStringLiteral("Fitted free-form spectrum"));
     auto* grid = new QGridLayout(this);
@@ -72,36 +63,21 @@ FreeSpectrumView::FreeSpectrumView(MessageSink& messages, ProgramLauncher& launc
     status_->setObjectName(QStringLiteral("FreeRunStatus"));
     status_->setWordWrap(true);
     grid->addWidget(status_, 2, 0, 1, 2);
-    connect(depthDoseRunButton_, &QPushButton::clicked, this,
-            [this] { writeExchangeFiles(CalculationKind::DepthDose); });
-    connect(kernelRunButton_, &QPushButton::clicked, this, [this] { writeExchangeFiles(CalculationKind::Kernel); });
-    connect(&process_, &QProcess::finished, this, &FreeSpectrumView::exchangeFinished);
-    connect(&process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart) fail(QStringLiteral("orvalis-fit could not be started: ") + program_);
-    });
-}
-
-FreeSpectrumView::~FreeSpectrumView() {
-    request_.reset();  // a run stopped here is not reported
-    if (isWritingExchangeFiles()) {
-        process_.kill();
-        process_.waitForFinished();
-    }
+    connect(depthDoseRunButton_, &QPushButton::clicked, this, [this] { run(CalculationKind::DepthDose); });
+    connect(kernelRunButton_, &QPushButton::clicked, this, [this] { run(CalculationKind::Kernel); });
 }
 
 void FreeSpectrumView::showResult(const viewers::FreeFitView& fit, const viewers::FitRequest& request) {
     clearResult();
+    fit_ = fit;
     request_ = request;
     drawSpectrum(fit);
     enableRuns(true);
 }
 
 void FreeSpectrumView::clearResult() {
+    fit_.reset();
     request_.reset();
-    if (isWritingExchangeFiles()) {
-        process_.kill();
-        process_.waitForFinished();
-    }
     chart_->clear();
     status_->clear();
     enableRuns(false);
@@ -150,57 +126,31 @@ void FreeSpectrumView::drawSpectrum(const viewers::FreeFitView& fit) {
         chart_->lineTo(point.energyMeV, point.relativeWeight, CURVE_RED);
 }
 
-void FreeSpectrumView::writeExchangeFiles(CalculationKind kind) {
-    if (!request_ || isWritingExchangeFiles()) return;
-    runKind_ = kind;
-    enableRuns(false);
-    status_->setText(QStringLiteral("Writing the exchange files..."));
-    QStringList arguments;
-    for (const std::string& argument : viewers::exchangeArguments(*request_, kind))
-        arguments << QString::fromStdString(argument);
-    process_.setWorkingDirectory(workFolder_);
-    process_.start(program_, arguments);
-}
-
-void FreeSpectrumView::exchangeFinished(int exitCode, QProcess::ExitStatus status) {
-    if (!request_) return;  // stopped by a new fit
-    if (status != QProcess::NormalExit || exitCode != 0) {
-        const QString error = QString::fromLocal8Bit(process_.readAllStandardError()).trimmed();
-        fail(error.isEmpty() ? QStringLiteral("orvalis-fit ended with status %1").arg(exitCode) : error);
-        return;
-    }
-    process_.readAllStandardOutput();
-    const std::filesystem::path folder = workFolder_.toStdString();
-    const bool depthDose = runKind_ == CalculationKind::DepthDose;
-    engine::RunFile run;
+void FreeSpectrumView::run(CalculationKind kind) {
+    if (!fit_ || !request_) return;
+    const std::filesystem::path folder = nativePath(workFolder_);
+    const beamdata::ExchangeContent content = beamdata::freeExchangeContent(
+        fit_->result, std::filesystem::path(request_->measuredPath), kind);
     try {
-        // What the simulator will read: its reader confirms the files and names the results.
-        run = engine::readRunFile(folder / engine::RUN_FILE_NAME,
-                                  depthDose ? engine::RunKind::DepthDose : engine::RunKind::Kernel);
+        beamdata::writeExchangeFiles(folder, content);
     } catch (const engine::RunError& error) {
-        fail(QString::fromStdString(error.what()));
+        messages_.warn(std::string(" The exchange files of the fitted spectrum could not be written (") + error.what() +
+                       "). Nothing was started.");
+        status_->clear();
+        emit runFailed();
         return;
     }
-    enableRuns(true);
-    if (!startSimulator(runKind_, folder, messages_, launcher_)) {
+    if (!startSimulator(kind, folder, messages_, launcher_)) {
         status_->setText(QStringLiteral("The exchange files are written; the simulator could not be started."));
         emit runFailed();
         return;
     }
-    const QString result = QString::fromStdString(trimmed(run.resultFileName));
-    status_->setText(depthDose ? QStringLiteral("Tolvane started: %1 for the comparison window, %2 for the spectrum "
-                                                "display.")
-                                     .arg(result, QString::fromStdString(trimmed(run.fluenceFileName)))
-                               : QStringLiteral("Brisella started: %1 for the kernel viewer.").arg(result));
-    emit simulatorStarted(runKind_);
-}
-
-void FreeSpectrumView::fail(const QString& why) {
-    messages_.warn(" The exchange files of the fitted spectrum could not be written (" + why.toStdString() +
-                   "). Nothing was started.");
-    status_->clear();
-    enableRuns(request_.has_value());
-    emit runFailed();
+    const QString result = QString::fromStdString(beamdata::resultFileName(content));
+    status_->setText(kind == CalculationKind::DepthDose
+                         ? QStringLiteral("Tolvane started: %1 for the comparison window, %2 for the spectrum display.")
+                               .arg(result, QString::fromStdString(beamdata::fluenceFileName(content)))
+                         : QStringLiteral("Brisella started: %1 for the kernel viewer.").arg(result));
+    emit simulatorStarted(kind);
 }
 
 }  // namespace orvalis

@@ -4,11 +4,14 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
+#include <filesystem>
+#include <system_error>
 
 #include "beamdata/free_format.h"
 #include "beamdata/number_pattern.h"
@@ -17,6 +20,7 @@
 #include "widgets/drawing_surface.h"
 #include "widgets/file_browser_lists.h"
 #include "widgets/form_controls.h"
+#include "widgets/native_path.h"
 #include "widgets/twips.h"
 
 namespace orvalis {
@@ -203,7 +207,7 @@ void KernelViewerWindow::display() {
         return;
     }
     const std::optional<std::string> bytes = beamdata::text::readWholeFile(
-        FileListBox::joinPath(kernelFiles_->path(), name).toStdString());
+        nativeBytes(FileListBox::joinPath(kernelFiles_->path(), name)));
     std::optional<viewers::KernelFile> kernel = bytes ? viewers::readKernelFile(*bytes) : std::nullopt;
     if (!kernel) {
         messages_.warn(KERNEL_READ_ERROR);  // the window keeps what it showed
@@ -228,7 +232,8 @@ void KernelViewerWindow::eraseFile() {
         return;
     }
     if (!messages_.confirm("Kill this file, OK ?")) return;
-    if (!QFile::remove(FileListBox::joinPath(kernelFiles_->path(), name))) {
+    std::error_code error;
+    if (!std::filesystem::remove(nativePath(FileListBox::joinPath(kernelFiles_->path(), name)), error)) {
         messages_.warn(ERASE_ERROR);
         return;
     }

@@ -1,8 +1,12 @@
 #include "viewers/measured_import.h"
+#include "viewers/pdd_comparison.h"
 
 #include "engine/constants.h"
+#include "engine/run_error.h"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 
@@ -26,6 +30,26 @@ double departure(std::span<const double> z, std::span<const double> v, std::size
 }  // namespace
 
 bool isWaterTankText(std::string_view text) { return beamdata::detectFormat(text) != beamdata::MeasuredFormat::Csv; }
+
+bool hasWaterTankExtension(std::string_view fileName) {
+    static constexpr std::array<std::string_view, 4> EXTENSIONS{".mcc", ".asc", ".txt", ".cdp"};
+    const std::size_t dot = fileName.rfind('.');
+    if (dot == std::string_view::npos) return false;
+    std::string extension(fileName.substr(dot));
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return std::find(EXTENSIONS.begin(), EXTENSIONS.end(), extension) != EXTENSIONS.end();
+}
+
+std::optional<std::string> waterTankReadError(const std::optional<std::string>& text, const std::string& fileName) {
+    if (!hasWaterTankExtension(fileName)) return std::nullopt;
+    if (!text) return engine::RunError(fileName, 0, "cannot be opened").what();
+    try {
+        beamdata::parseMeasuredText(*text, fileName);
+    } catch (const engine::RunError& error) {
+        return error.what();
+    }
+    return std::nullopt;
+}
 
 std::vector<std::string> scanChoiceRows(const beamdata::MeasuredFile& file) {
     std::vector<std::string> rows;
@@ -96,8 +120,21 @@ void calculatedCurvePoints(ConstPddSpan dose, std::vector<double>& depthMm, std:
     }
 }
 
+namespace {
+
+// The level whose depth a figure is, if any.
+std::optional<beamdata::RangeLevel> levelOfFigure(double beamdata::BeamQuality::*value) {
+    if (value == &beamdata::BeamQuality::r90Mm) return beamdata::RangeLevel::R90;
+    if (value == &beamdata::BeamQuality::r80Mm) return beamdata::RangeLevel::R80;
+    if (value == &beamdata::BeamQuality::r50Mm) return beamdata::RangeLevel::R50;
+    return std::nullopt;
+}
+
+}  // namespace
+
 std::vector<QualityRow> qualityRows(const std::optional<beamdata::BeamQuality>& measured,
-                                    const std::optional<beamdata::BeamQuality>& calculated) {
+                                    const std::optional<beamdata::BeamQuality>& calculated,
+                                    const std::optional<beamdata::RangeLevels>& calculatedSigmaMm) {
     std::vector<QualityRow> rows;
     for (const beamdata::QualityFigure& figure : beamdata::QUALITY_FIGURES) {
         const int decimals = figure.value == &beamdata::BeamQuality::gradient ? 3 : 2;
@@ -107,6 +144,11 @@ std::vector<QualityRow> qualityRows(const std::optional<beamdata::BeamQuality>& 
         const double c = calculated ? (*calculated).*figure.value : std::nan("");
         row.measured = fixed(m, decimals);
         row.calculated = fixed(c, decimals);
+        const auto level = levelOfFigure(figure.value);
+        if (level && calculatedSigmaMm && std::isfinite(c)) {
+            if (const auto& sigma = (*calculatedSigmaMm)[beamdata::levelIndex(*level)])
+                row.calculated += " " + uncertaintyText(*sigma);
+        }
         row.difference = fixed(m - c, decimals);
         rows.push_back(row);
     }

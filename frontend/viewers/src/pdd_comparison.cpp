@@ -9,6 +9,7 @@
 #include "beamdata/number_pattern.h"
 #include "beamdata/text_value.h"
 #include "engine/constants.h"
+#include "engine/run_error.h"
 
 namespace orvalis::viewers {
 namespace {
@@ -171,6 +172,26 @@ std::string rangeText(double rangeMm) { return beamdata::formatNumber(rangeMm, "
 std::string differenceText(std::string_view measuredText, std::string_view calculatedText) {
     return beamdata::formatNumber(std::fabs(beamdata::textValue(measuredText) - beamdata::textValue(calculatedText)),
                                   "##0.00");
+}
+
+std::optional<beamdata::RangeLevels> calculatedRangeUncertainties(const std::filesystem::path& calculatedPath) {
+    try {
+        const auto sd = beamdata::readUncertaintyBeside(calculatedPath);
+        if (!sd) return std::nullopt;
+        const beamdata::DepthDoseRecords records = beamdata::readDepthDoseFile(calculatedPath);
+        return beamdata::resultCurveLevelUncertainties(records.dose, sd->dose);
+    } catch (const engine::RunError&) {
+        return std::nullopt;
+    }
+}
+
+std::string uncertaintyText(double sigmaMm) { return "\u00b1 " + beamdata::formatNumber(sigmaMm, "0.00"); }
+
+bool differenceExceedsUncertainty(std::string_view measuredText, std::string_view calculatedText,
+                                  std::optional<double> calculatedSigmaMm, double measuredSigmaMm) {
+    if (!calculatedSigmaMm || measuredText.empty() || calculatedText.empty()) return false;
+    const double combined = std::hypot(*calculatedSigmaMm, measuredSigmaMm);
+    return beamdata::textValue(differenceText(measuredText, calculatedText)) > 2.0 * combined;
 }
 
 namespace {

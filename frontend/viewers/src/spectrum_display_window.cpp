@@ -12,6 +12,7 @@
 #include "widgets/drawing_surface.h"
 #include "widgets/file_browser_lists.h"
 #include "widgets/form_controls.h"
+#include "widgets/native_path.h"
 #include "widgets/palette.h"
 #include "widgets/twips.h"
 
@@ -113,7 +114,7 @@ void SpectrumDisplayWindow::loadSelected() {
     fluenceMax_ = 0.0;
     loadedPoints_ = 0;
     const QString path = FileListBox::joinPath(folders_->path(), files_->fileName());
-    const std::optional<std::string> bytes = beamdata::text::readWholeFile(path.toStdString());
+    const std::optional<std::string> bytes = beamdata::text::readWholeFile(nativeBytes(path));
     const viewers::FluenceRead read = bytes ? viewers::readFluenceFile(*bytes) : viewers::FluenceRead{};
     if (!read.spectrum) {
         messages_.warn(fluenceMessage(read.error));

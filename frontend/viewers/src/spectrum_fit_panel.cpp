@@ -16,15 +16,12 @@
 #include "viewers/free_spectrum_view.h"
 #include "viewers/measured_scan_import.h"
 #include "widgets/drawing_surface.h"
+#include "widgets/native_path.h"
 #include "widgets/twips.h"
 
 namespace orvalis {
 namespace {
 
-constexpr double FRAME_RIGHT = 10000.0;  // the plot's frame, in its user units
-constexpr double FRAME_TOP = 1000.0;
-constexpr double DASH_ON_PX = 8.0;
-constexpr double DASH_OFF_PX = 5.0;
 // Left of "Graph clear", the one free place of the window's lower left corner.
 constexpr int BUTTON_TWIPS[] = {120, 8400, 1740, 495};
 
@@ -64,10 +61,11 @@ void SpectrumFitPanel::buildControls() {
     fitButton_->setToolTip(QStringLiteral("Fit alpha, beta and the maximum energy to the measured depth dose"));
     fitButton_->setGeometry(twipsRect(BUTTON_TWIPS[0], BUTTON_TWIPS[1], BUTTON_TWIPS[2], BUTTON_TWIPS[3]));
     fitButton_->setEnabled(false);
+    // Opens the fit window only: the model and its maximum energy are chosen there, before "Start fit".
     connect(fitButton_, &QPushButton::clicked, this, [this] {
         show();
         raise();
-        startFit();
+        activateWindow();
     });
     buildPanel();
 }
@@ -87,6 +85,9 @@ void SpectrumFitPanel::buildPanel() {
     maxEnergy_->setObjectName(QStringLiteral("FitEmax"));
     maxEnergy_->setAccessibleName(QStringLiteral("Maximum energy to start from, MeV"));
     maxEnergy_->setEnabled(false);
+    connect(maxEnergy_, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (!showsFittedMaxEnergy()) typedMaxEnergy_ = text;
+    });
     grid->addWidget(maxEnergy_, 3, 1);
     fixed_ = new QCheckBox(QStringLiteral("fixed"), this);
     fixed_->setObjectName(QStringLiteral("FitFixed"));
@@ -126,7 +127,7 @@ void SpectrumFitPanel::buildPanel() {
         if (result_ && applyToSetup_) applyToSetup_(*result_);
     });
     grid->addWidget(apply_, 7, 0, 1, 3);
-    freeView_ = new FreeSpectrumView(context_.messages, context_.launcher, context_.program, context_.workFolder, this);
+    freeView_ = new FreeSpectrumView(context_.messages, context_.launcher, context_.workFolder, this);
     freeView_->hide();
     grid->addWidget(freeView_, 8, 0, 1, 3);
 }
@@ -160,27 +161,47 @@ void SpectrumFitPanel::modelChanged() {
     maxEnergy_->setEnabled(typed);
     fixed_->setEnabled(beta && typed);
     span_->setEnabled(beta && !(typed && fixed_->isChecked()));
+    showMaxEnergy();
+}
+
+// Greyed in Free-form, the box tells the energy of bin 100 that the fit took from Rp, once a result
+// says it; otherwise it keeps the value typed or taken from the set-up window.
+bool SpectrumFitPanel::showsFittedMaxEnergy() const {
+    return model() == viewers::FitModel::Free && fromRange_->isChecked();
+}
+
+void SpectrumFitPanel::showMaxEnergy() {
+    if (!showsFittedMaxEnergy()) {
+        maxEnergy_->setText(typedMaxEnergy_);
+        maxEnergy_->setPlaceholderText(QString());
+        return;
+    }
+    maxEnergy_->setPlaceholderText(QStringLiteral("from Rp"));
+    maxEnergy_->setText(
+        freeResult_ ? QString::fromStdString(beamdata::formatNumber(freeResult_->result.summary.maxEnergyMeV, "#0.0"))
+                    : QString());
 }
 
 void SpectrumFitPanel::measuredLoaded(const QString& path) {
     measuredPath_ = path;
     fitButton_->setEnabled(true);
     fileLabel_->setText(QStringLiteral("Measured: ") + QFileInfo(path).fileName());
-    if (setupMaxEnergy_ && maxEnergy_->text().isEmpty())
+    if (setupMaxEnergy_ && typedMaxEnergy_.isEmpty())
         if (const auto energy = setupMaxEnergy_())
-            maxEnergy_->setText(QString::fromStdString(beamdata::formatNumber(*energy, "#0.0")));
+            typedMaxEnergy_ = QString::fromStdString(beamdata::formatNumber(*energy, "#0.0"));
+    showMaxEnergy();
 }
 
 void SpectrumFitPanel::startFit() {
     if (isRunning() || measuredPath_.isEmpty()) return;
     viewers::FitRequest request;
     request.model = model();
-    request.measuredPath = measuredPath_.toStdString();
+    request.measuredPath = nativeBytes(measuredPath_);
     curvePath_ = context_.workFolder + QStringLiteral("/fit-") + QFileInfo(measuredPath_).completeBaseName() +
                  QStringLiteral(".pdd");
-    request.curvePath = curvePath_.toStdString();
+    request.curvePath = nativeBytes(curvePath_);
     if (!fromRange_->isChecked()) {
-        const double energy = beamdata::textValue(maxEnergy_->text().toStdString());
+        const double energy = beamdata::textValue(typedMaxEnergy_.toStdString());
         if (!(energy > 0.0)) {
             resultLabel_->setText(QStringLiteral("Type the maximum energy to start from."));
             return;
@@ -196,12 +217,12 @@ void SpectrumFitPanel::startFit() {
     request.spanPercent = span;
     request.scan = window_.measuredImport()->fitScan();
     request.ionisation = window_.measuredImport()->fitIonisation();
-    QStringList arguments;
-    for (const std::string& argument : viewers::fitArguments(request)) arguments << QString::fromStdString(argument);
+    request.depthsInCm = window_.measuredImport()->fitDepthsInCm();
     request_ = request;
     result_.reset();
     freeResult_.reset();
     freeView_->clearResult();
+    showMaxEnergy();
     levels_.clear();
     pending_.clear();
     output_.clear();
@@ -214,8 +235,7 @@ void SpectrumFitPanel::startFit() {
     start_->setEnabled(false);
     fitButton_->setEnabled(false);
     cancel_->setEnabled(true);
-    process_.setWorkingDirectory(context_.workFolder);
-    process_.start(context_.program, arguments);
+    startNatively(process_, context_.program, viewers::fitArguments(request), nativePath(context_.workFolder));
 }
 
 void SpectrumFitPanel::cancelFit() {
@@ -267,6 +287,7 @@ void SpectrumFitPanel::processFinished(int exitCode, QProcess::ExitStatus status
     } else {
         result_.reset();
         freeResult_.reset();
+        showMaxEnergy();
         const QString error = QString::fromLocal8Bit(process_.readAllStandardError()).trimmed();
         resultLabel_->setText(cancelled_ ? QStringLiteral("Cancelled.")
                               : status == QProcess::CrashExit && exitCode == -1
@@ -277,23 +298,11 @@ void SpectrumFitPanel::processFinished(int exitCode, QProcess::ExitStatus status
 }
 
 bool SpectrumFitPanel::drawFittedCurve() {
-    const std::optional<std::string> text = beamdata::text::readWholeFile(curvePath_.toStdString());
+    const std::optional<std::string> text = beamdata::text::readWholeFile(nativeBytes(curvePath_));
     if (!text) return false;
     const auto points = viewers::fittedCurvePoints(*text);
     if (!points) return false;
-    DrawingSurface* plot = window_.plot();
-    const UserScale& scale = plot->scale();
-    const double xUnitsPerPx = 1.0 / std::abs(scale.pixelsPerUnitX());
-    const double yUnitsPerPx = 1.0 / std::abs(scale.pixelsPerUnitY());
-    // The visible area of the plot, in its units.
-    const ClipRect visible{
-        std::min(scale.left(), scale.left() + scale.width()), std::min(scale.top(), scale.top() + scale.height()),
-        std::max(scale.left(), scale.left() + scale.width()), std::max(scale.top(), scale.top() + scale.height())};
-    plot->setLineWidth(2);
-    for (const viewers::PlotSegment& dash :
-         viewers::dashedSegments(*points, xUnitsPerPx, yUnitsPerPx, DASH_ON_PX, DASH_OFF_PX, visible))
-        plot->line(dash.from.x, dash.from.y, dash.to.x, dash.to.y, FITTED_CURVE_COLOR);
-    plot->rectangle(0, 0, FRAME_RIGHT, FRAME_TOP);
+    window_.drawFittedCurve(*points, QFileInfo(curvePath_).fileName());
     return true;
 }
 
@@ -306,6 +315,7 @@ void SpectrumFitPanel::showResult() {
     if (free) {
         text = QString::fromStdString(viewers::freeFitFiguresText(freeResult_->result));
         freeView_->showResult(*freeResult_, request_);
+        showMaxEnergy();
     } else {
         text = QStringLiteral("alpha %1   beta %2   Emax %3 MeV   rms %4 %")
                    .arg(result_->alpha, 0, 'f', 1)

@@ -41,6 +41,7 @@ std::vector<std::string> fitArguments(const FitRequest& request) {
     arguments.insert(arguments.end(), {"--out", request.curvePath});
     if (request.scan) arguments.insert(arguments.end(), {"--scan", std::to_string(*request.scan)});
     if (request.ionisation) arguments.emplace_back(*request.ionisation ? "--ionisation" : "--dose");
+    if (request.depthsInCm) arguments.insert(arguments.end(), {"--depth-unit", "cm"});
     return arguments;
 }
 

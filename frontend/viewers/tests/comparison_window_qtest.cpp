@@ -1,15 +1,20 @@
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <tuple>
+
 #include "testdoubles/recorders.h"
 #include "viewers/comparison_window.h"
+#include "viewers/plot_legend.h"
 #include "widgets/drawing_surface.h"
 #include "widgets/file_browser_lists.h"
 
 using namespace orvalis;
+using beamdata::RangeLevel;
 
 namespace {
 
@@ -20,23 +25,35 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 }
 
 // Calculated curve: 1 up to record 40, then falling by 0.02 per record to 0 at record 90, so that
-// R90, R80, R50 and R10 lie exactly at records 45, 50, 65 and 85 (30, 35, 50 and 70 mm).
-QByteArray calculatedFile() {
+// R90, R80, R50 and R10 lie exactly at records 45, 50, 65 and 85 (30, 35, 50 and 70 mm); `deeperMm`
+// moves the fall-off deeper.
+QByteArray calculatedFile(int deeperMm = 0) {
     QByteArray text = "  9.00 MeV \x83\xBF=8.0               \x83\xC0=2.0               \r\n   10000000.\r\n";
-    for (int i = 1; i <= 125; ++i) {
+    for (int k = 1; k <= 125; ++k) {
+        const int i = k - deeperMm;
         const double dose = i <= 40 ? 1.0 : (i >= 90 ? 0.0 : (90 - i) / 50.0);
-        text += QByteArray::number(i - 15).rightJustified(4) + "." +
+        text += QByteArray::number(k - 15).rightJustified(4) + "." +
                 QByteArray::number(dose, 'E', 3).rightJustified(10) + "\r\n";
     }
     return text;
 }
 
+// The uncertainty file of calculatedFile(): `shallow` up to record 55, `deep` beyond.
+QByteArray uncertaintyFile(double shallow, double deep) {
+    QByteArray text = "  9.00 MeV \x83\xBF=8.0               \x83\xC0=2.0               \r\n   10000000.\r\n";
+    for (int i = 1; i <= 125; ++i)
+        text += QByteArray::number(i - 15).rightJustified(4) + "." +
+                QByteArray::number(i <= 55 ? shallow : deep, 'E', 3).rightJustified(10) + "\r\n";
+    return text;
+}
+
 // Measured curve: the same shape 0.25 mm deeper, in percent, one record per millimetre.
-QByteArray measuredFile() {
+QByteArray measuredFile(int deeperMm = 0) {
     QByteArray text = "depth [mm],dose\r\n";
-    for (int d = 0; d <= 100; ++d) {
+    for (int k = 0; k <= 100; ++k) {
+        const int d = k - deeperMm;
         const double dose = d <= 25 ? 100.0 : (d >= 75 ? 0.0 : 2.0 * (75 - d));
-        text += QByteArray::number(d + 0.25) + "," + QByteArray::number(dose) + "\r\n";
+        text += QByteArray::number(k + 0.25) + "," + QByteArray::number(dose) + "\r\n";
     }
     return text;
 }
@@ -202,6 +219,100 @@ private slots:
         QCOMPARE(window_->plot()->bufferColorAt(2000, 1000), QColor(0, 0, 0));       // the frame again
         QCOMPARE(window_->plot()->bufferColorAt(2000, 500), QColor(0, 0, 255));      // the 50 % level line
         QCOMPARE(window_->plot()->bufferColorAt(2000, 600), QColor(192, 192, 192));  // grid
+        QVERIFY(!window_->legend()->isVisible());
+        QVERIFY(window_->plot()->accessibleDescription().isEmpty());
+    }
+
+    // Two calculated and two measured files on one plot: each curve its own shade of its kind's
+    // colour, and a legend over the plot's top right corner naming the file behind each.
+    void curvesOfOneKindAreToldApartAndNamed() {
+        click("Command3");
+        writeFile(dir_.filePath("deep.pdd"), calculatedFile(10));
+        writeFile(dir_.filePath("shallow.csv"), measuredFile(5));
+        writeFile(dir_.filePath("deep.csv"), measuredFile(15));
+        window_->findChild<FileListBox*>("File1")->refresh();
+        window_->findChild<FileListBox*>("File2")->refresh();
+        for (const auto& [list, ok, name] : {std::tuple{"File2", "Command2", "run.pdd"},
+                                             {"File2", "Command2", "deep.pdd"},
+                                             {"File1", "Command4", "shallow.csv"},
+                                             {"File1", "Command4", "deep.csv"}}) {
+            select(list, QString::fromLatin1(name));
+            click(ok);
+        }
+        DrawingSurface* plot = window_->plot();
+        // At 70 %: run.pdd at 40 mm, deep.pdd at 50 mm, shallow.csv at 45.25 mm, deep.csv at 55.25 mm.
+        QCOMPARE(plot->bufferColorAt(4000, 700), PlotLegend::colorOf({viewers::CurveKind::Calculated, 0}));
+        QCOMPARE(plot->bufferColorAt(5000, 700), PlotLegend::colorOf({viewers::CurveKind::Calculated, 1}));
+        QCOMPARE(plot->bufferColorAt(4525, 700), PlotLegend::colorOf({viewers::CurveKind::Measured, 0}));
+        QCOMPARE(plot->bufferColorAt(5525, 700), PlotLegend::colorOf({viewers::CurveKind::Measured, 1}));
+        QCOMPARE(PlotLegend::colorOf({viewers::CurveKind::Calculated, 0}), QColor(255, 0, 0));  // as ever
+        QCOMPARE(PlotLegend::colorOf({viewers::CurveKind::Measured, 0}), QColor(0, 0, 255));
+        QVERIFY(PlotLegend::colorOf({viewers::CurveKind::Calculated, 1}) != QColor(255, 0, 0));
+        QVERIFY(PlotLegend::colorOf({viewers::CurveKind::Measured, 1}) != QColor(0, 0, 255));
+
+        PlotLegend* legend = window_->legend();
+        QVERIFY(legend->isVisible());
+        QCOMPARE(legend->rowCount(), 4);
+        const char* names[] = {"run.pdd", "deep.pdd", "shallow.csv", "deep.csv"};
+        for (int row = 0; row < 4; ++row) {
+            QLabel* name = legend->nameLabel(row);
+            QCOMPARE(name->text(), QString::fromLatin1(names[row]));
+            // Shown whole, though the rows came while the legend was already on the plot.
+            QVERIFY(name->isVisible());
+            QVERIFY(name->width() >= name->sizeHint().width());
+            QVERIFY(legend->rect().contains(name->geometry()));
+        }
+        QCOMPARE(legend->nameLabel(1)->accessibleName(), QStringLiteral("calculated curve, dark red, solid: deep.pdd"));
+        QCOMPARE(legend->nameLabel(3)->accessibleName(), QStringLiteral("measured curve, navy, solid: deep.csv"));
+        QVERIFY(plot->accessibleDescription().contains(QStringLiteral("measured curve, blue, solid: shallow.csv")));
+        // Inside the frame, at its top right, where the fall-off of these beams does not reach; the
+        // read-out under it still answers the mouse.
+        const QRect frame(
+            plot->innerRect().topLeft() + QPoint(plot->scale().toPixelX(0), plot->scale().toPixelY(1000)),
+            plot->innerRect().topLeft() + QPoint(plot->scale().toPixelX(10000), plot->scale().toPixelY(0)));
+        QVERIFY(frame.contains(legend->geometry()));
+        QVERIFY(legend->geometry().right() > frame.center().x() + frame.width() / 4);
+        QCOMPARE(plot->childAt(legend->geometry().center()), nullptr);
+    }
+
+    // With its uncertainty file beside it, each calculated range shows its standard uncertainty
+    // (the fall-off loses 2 % per mm: 1 % gives 0.50 mm, 0.1 % 0.05 mm), and a difference of 0.25 mm
+    // is marked only where it exceeds twice that. A file without one shows none.
+    void uncertaintiesBesideTheCalculatedRanges() {
+        messages_.warnings.clear();
+        writeFile(dir_.filePath("sd.pdd"), calculatedFile());
+        writeFile(dir_.filePath("sd.sd"), uncertaintyFile(0.01, 0.001));
+        click("Command5");
+        select("File1", "water.csv");
+        click("Command4");
+        select("File2", "sd.pdd");
+        click("Command2");
+        QVERIFY(messages_.warnings.empty());
+        const struct {
+            RangeLevel level;
+            const char* label;
+            bool marked;
+        } rows[] = {{RangeLevel::R90, "\u00b1 0.50", false},
+                    {RangeLevel::R80, "\u00b1 0.50", false},
+                    {RangeLevel::R50, "\u00b1 0.05", true},
+                    {RangeLevel::R10, "\u00b1 0.05", true}};
+        for (const auto& row : rows) {
+            QVERIFY(window_->uncertaintyLabel(row.level)->isVisible());
+            QCOMPARE(window_->uncertaintyLabel(row.level)->text(), QString::fromUtf8(row.label));
+            const QLineEdit* difference = window_->differenceField(row.level);
+            QCOMPARE(difference->text(), QStringLiteral("0.25"));
+            QCOMPARE(difference->property("exceedsUncertainty").toBool(), row.marked);
+            QCOMPARE(difference->toolTip().isEmpty(), !row.marked);
+        }
+        QCOMPARE(text(9), QStringLiteral("50.00"));  // the fields themselves as before
+
+        select("File2", "run.pdd");
+        click("Command2");
+        for (const auto& row : rows) {
+            QVERIFY(!window_->uncertaintyLabel(row.level)->isVisible());
+            QVERIFY(!window_->differenceField(row.level)->property("exceedsUncertainty").toBool());
+        }
+        click("Command3");
     }
 };
 

@@ -1,5 +1,5 @@
 // The free-form fit as the fit window reads it, against the fit's own report and RESULT writers,
-// and the rerun that writes the exchange files.
+// and the exchange files it writes from the spectrum the fit hands over, against the fit's own.
 #include "viewers/free_fit_run.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +7,13 @@
 #include <cmath>
 #include <limits>
 
+#include "beamdata/free_exchange.h"
+#include "fit/free_fit_command.h"
 #include "fit/free_fit_report.h"
+#include "testsupport/test_folder.h"
+
+#include <filesystem>
+#include <sstream>
 
 using namespace orvalis::viewers;
 
@@ -49,7 +55,7 @@ TEST(FreeFitRun, ShowsTheIntervalsBesideTheFiguresAndReadsTheBand) {
         u.bandHigh[j] = 1.5 * r.relativeWeight[j];
     }
     r.uncertainty = u;
-    const auto view = parseFreeFit(fit::freeReportText(r) + fit::freeResultLines(r));
+    const auto view = parseFreeFit(fit::freeReportText(r) + fit::freeResultLines(r, r));
     ASSERT_TRUE(view.has_value());
     const std::string text = freeFitFiguresText(view->result);
     EXPECT_NE(text.find("smoothing 3.16e-04 (evidence)"), std::string::npos) << text;
@@ -67,7 +73,7 @@ TEST(FreeFitRun, ShowsTheIntervalsBesideTheFiguresAndReadsTheBand) {
 TEST(FreeFitRun, ReadsTheFiguresAndTheSpectrumTheFitPrints) {
     const fit::FreeFitResult r = fittedResult();
     const std::string output = "PROGRESS free 1 1\n" + fit::freeReportText(r) + "Time 0.4 s\n" +
-                               fit::freeResultLines(r);
+                               fit::freeResultLines(r, r);
     const auto view = parseFreeFit(output);
     ASSERT_TRUE(view.has_value()) << output;
     const beamdata::FreeSummary& s = view->result.summary;
@@ -92,10 +98,20 @@ TEST(FreeFitRun, ReadsTheFiguresAndTheSpectrumTheFitPrints) {
               "mean 8.73 MeV   peak 9.52 MeV   background 1.85 % at Rp");
     EXPECT_NE(figures.find("\nR10: measured 38.90 mm, free - mm, window 39.01 mm"), std::string::npos);
     EXPECT_NE(figures.find("refitted without the background"), std::string::npos);
+
+    // Without a background the window says why, as the command line does, and shows no 0 %.
+    const std::string reason = "the dose beyond the practical range falls by 4.2 % per mm, faster than photons";
+    const auto none = parseFreeFit(fit::freeResultLines(r, r, reason));
+    ASSERT_TRUE(none.has_value());
+    const std::string noneFigures = freeFitFiguresText(none->result);
+    EXPECT_NE(noneFigures.find("peak 9.52 MeV   background none\nNo background: " + reason + "\n"), std::string::npos)
+        << noneFigures;
+    EXPECT_EQ(noneFigures.find("% at Rp"), std::string::npos);
+    EXPECT_EQ(noneFigures.find("refitted"), std::string::npos);
 }
 
 TEST(FreeFitRun, NeedsTheFiguresTheLevelsAndTheSpectrum) {
-    const std::string lines = fit::freeResultLines(fittedResult());
+    const std::string lines = fit::freeResultLines(fittedResult(), fittedResult());
     EXPECT_TRUE(parseFreeFit(lines));
     EXPECT_FALSE(parseFreeFit(fit::freeReportText(fittedResult())));  // the readable report alone
     std::string noSpectrum = lines;
@@ -107,17 +123,48 @@ TEST(FreeFitRun, NeedsTheFiguresTheLevelsAndTheSpectrum) {
     EXPECT_FALSE(parseFreeFit(cut));
 }
 
-TEST(FreeFitRun, TheRerunWritesTheExchangeFilesInsteadOfACurve) {
-    FitRequest request{"/w/m.csv", "/w/fit-m.pdd", std::nullopt, false};
-    request.model = FitModel::Free;
-    request.scan = 2;
-    EXPECT_EQ(
-        exchangeArguments(request, beamdata::CalculationKind::DepthDose),
-        (std::vector<std::string>{"/w/m.csv", "--model", "free", "--rp", "measured", "--scan", "2", "--exchange"}));
-    request.maxEnergyMeV = 11.24;
-    EXPECT_EQ(exchangeArguments(request, beamdata::CalculationKind::Kernel),
-              (std::vector<std::string>{"/w/m.csv", "--model", "free", "--emax", "11.2", "--scan", "2",
-                                        "--kernel-exchange"}));
+// The window writes the exchange files from the fit's "RESULT run-spectrum" record; they must be
+// the files orvalis-fit --exchange writes for the same fit, with a background (the refitted spectrum,
+// "left out" in the title) and without one.
+TEST(FreeFitRun, TheWindowWritesTheExchangeFilesTheFitWrites) {
+    testsupport::TestFolder folder;
+    for (const char* name : {"ELDAT.dat", "water.csda"})
+        std::filesystem::copy_file(std::filesystem::path(ORVALIS_DATA_DIR) / name, folder.path() / name);
+    // Falling from 100 % at 20 mm to a 1 % tail; the short one ends too close to Rp for a background.
+    const auto measurement = [&folder](const std::string& name, double lastDepthMm) {
+        std::string text = "depth, dose\n";
+        for (double z = 1.0; z <= lastDepthMm; z += 1.0)
+            text += std::to_string(z) + ", " +
+                    std::to_string(z < 20.0 ? 80.0 + z : std::max(1.0, 100.0 - 5.0 * (z - 20.0))) + "\n";
+        return folder.write(name, text).string();
+    };
+    struct Case {
+        std::string measured;
+        const char* option;
+        beamdata::CalculationKind kind;
+        bool background;
+    };
+    for (const Case& c :
+         {Case{measurement("tail.csv", 60.0), "--exchange", beamdata::CalculationKind::DepthDose, true},
+          Case{measurement("short.csv", 42.0), "--kernel-exchange", beamdata::CalculationKind::Kernel, false}}) {
+        fit::CommandOptions options = fit::parseArguments(
+            {c.measured, "--model", "free", "--rp", "measured", "--histories", "200", c.option});
+        options.workFolder = folder.path();
+        std::ostringstream out;
+        ASSERT_EQ(fit::runFreeFitCommand(options, out), 0);
+        const auto view = parseFreeFit(out.str());
+        ASSERT_TRUE(view.has_value()) << out.str();
+        EXPECT_EQ(view->result.noBackgroundReason.has_value(), !c.background) << out.str();
+        const beamdata::ExchangeContent content = beamdata::freeExchangeContent(view->result, c.measured, c.kind);
+        EXPECT_EQ(beamdata::runFileBytes(content), folder.read("Nimbrola.dat")) << c.measured;
+        EXPECT_EQ(beamdata::spectrumFileBytes(content), folder.read("Nimbrola.txt")) << c.measured;
+        // With a background the run's spectrum is the refit, not the one drawn.
+        beamdata::FreeFitOutput drawn = view->result;
+        drawn.runSpectrum = drawn.spectrum;
+        EXPECT_EQ(beamdata::spectrumFileBytes(beamdata::freeExchangeContent(drawn, c.measured, c.kind)) ==
+                      folder.read("Nimbrola.txt"),
+                  !c.background);
+    }
 }
 
 }  // namespace

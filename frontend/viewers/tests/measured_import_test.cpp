@@ -64,6 +64,17 @@ TEST(BeamQualityRows, MeasuredCalculatedAndDifference) {
     EXPECT_EQ(rows[6].measured, "2.500");
     EXPECT_EQ(rows[6].difference, "");
     EXPECT_EQ(qualityRows(std::nullopt, c)[3].measured, "");
+
+    // With the calculated ranges' uncertainties the calculated R90/R80/R50 carry them; a figure
+    // the curve does not give, or a level without one, stays as it was.
+    beamdata::RangeLevels sigma{};
+    sigma[beamdata::levelIndex(beamdata::RangeLevel::R50)] = 0.214;
+    sigma[beamdata::levelIndex(beamdata::RangeLevel::R90)] = 0.5;
+    const std::vector<QualityRow> withSigma = qualityRows(m, c, sigma);
+    EXPECT_EQ(withSigma[3].calculated, "36.25 \u00b1 0.21");
+    EXPECT_EQ(withSigma[3].difference, "0.45");
+    EXPECT_EQ(withSigma[1].calculated, "");  // R90 unknown on this curve
+    EXPECT_EQ(withSigma[2].calculated, "");
 }
 
 // The calculated curve as the plot places it: record 16 at 0.5 mm, then label depths.

@@ -210,5 +210,21 @@ TEST(RangeTable, DifferencesComeFromTheShownTexts) {
     EXPECT_EQ(differenceText("7.5 typed", ""), "7.50");  // a typed value takes part like a loaded one
 }
 
+// "± 0.21" beside a calculated field; a shown difference is marked when it is larger than twice
+// the combined standard uncertainty, not when it equals it, and never without an uncertainty.
+TEST(RangeTable, UncertaintyLabelAndTheMarkOfADifference) {
+    EXPECT_EQ(uncertaintyText(0.2149), "\u00b1 0.21");
+    EXPECT_EQ(uncertaintyText(1.5), "\u00b1 1.50");
+    EXPECT_TRUE(differenceExceedsUncertainty("30.25", "30.00", 0.12));
+    EXPECT_FALSE(differenceExceedsUncertainty("30.25", "30.00", 0.125));  // 0.25 is not above 0.25
+    EXPECT_FALSE(differenceExceedsUncertainty("29.75", "30.00", 0.2));
+    EXPECT_TRUE(differenceExceedsUncertainty("29.60", "30.00", 0.15));  // either direction
+    EXPECT_FALSE(differenceExceedsUncertainty("30.25", "30.00", std::nullopt));
+    EXPECT_FALSE(differenceExceedsUncertainty("", "30.00", 0.01));
+    // A measured uncertainty adds in quadrature: 2 x sqrt(0.09^2 + 0.12^2) = 0.30.
+    EXPECT_TRUE(differenceExceedsUncertainty("30.29", "30.00", 0.09));
+    EXPECT_FALSE(differenceExceedsUncertainty("30.29", "30.00", 0.09, 0.12));
+}
+
 }  // namespace
 }  // namespace orvalis::viewers

@@ -1,4 +1,5 @@
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,12 +10,18 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "testdoubles/latin1_folder.h"
 #include "testdoubles/recorders.h"
 #include "viewers/comparison_window.h"
 #include "viewers/free_spectrum_view.h"
+#include "viewers/plot_legend.h"
 #include "viewers/spectrum_fit_panel.h"
 #include "widgets/drawing_surface.h"
 #include "widgets/file_browser_lists.h"
+#include "widgets/native_path.h"
+
+#include <filesystem>
+#include <fstream>
 
 using namespace orvalis;
 
@@ -63,10 +70,28 @@ private:
         if (!finished.wait(20000)) return false;
         return finished.first().first().toBool();
     }
+    // As a user does: "Fit spectrum" opens the fit window, "Start fit" there starts the chosen model.
+    bool openAndRunFit(bool freeForm = false) {
+        QTest::mouseClick(button(window_, "FitSpectrum"), Qt::LeftButton);
+        if (!panel_->isVisible() || panel_->isRunning()) return false;
+        if (freeForm) panel_->findChild<QRadioButton*>("FitModelFree")->setChecked(true);
+        return runFit(button(panel_, "FitStart"));
+    }
+    int fitProcessesStarted() const {
+        QFile runs(dir_.filePath("fake-runs.txt"));
+        return runs.open(QIODevice::ReadOnly) ? static_cast<int>(runs.readAll().count('\n')) : 0;
+    }
+    QByteArray workFile(const char* name) const {
+        QFile file(dir_.filePath(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    QLineEdit* maxEnergyBox() const { return panel_->findChild<QLineEdit*>("FitEmax"); }
 
 private slots:
     void init() {
         QVERIFY(dir_.isValid());
+        for (const char* name : {"fake-args.txt", "fake-runs.txt", "Nimbrola.dat", "Nimbrola.txt"})
+            QFile::remove(dir_.filePath(name));
         QFile measured(dir_.filePath("water.csv"));
         QVERIFY(measured.open(QIODevice::WriteOnly));
         measured.write("depth,dose\r\n");
@@ -103,9 +128,24 @@ private slots:
         QCOMPARE(panel_->findChild<QLineEdit*>("FitEmax")->text(), QStringLiteral("9.0"));
     }
 
+    // "Fit spectrum" only opens the fit window: the model is chosen there, and "Start fit" starts it.
+    void fitSpectrumOpensTheWindowAndStartFitStartsTheChosenModel() {
+        loadMeasured();
+        QTest::mouseClick(button(window_, "FitSpectrum"), Qt::LeftButton);
+        QVERIFY(panel_->isVisible());
+        QVERIFY(!panel_->isRunning());
+        QTest::qWait(200);  // a process started by the click would have written its arguments by now
+        QCOMPARE(fitProcessesStarted(), 0);
+        QVERIFY(button(panel_, "FitStart")->isEnabled());
+        panel_->findChild<QRadioButton*>("FitModelFree")->setChecked(true);
+        QVERIFY(runFit(button(panel_, "FitStart")));
+        QCOMPARE(fitProcessesStarted(), 1);
+        QVERIFY2(arguments().contains("water.csv\n--model\nfree\n"), arguments().constData());
+    }
+
     void fitDrawsTheDashedCurveShowsAndAppliesTheResult() {
         loadMeasured();
-        QVERIFY(runFit(button(window_, "FitSpectrum")));
+        QVERIFY(openAndRunFit());
         QCOMPARE(panel_->findChild<QProgressBar*>("FitProgress")->value(), 100);
         QVERIFY(resultText().startsWith("alpha 8.2   beta 2.1   Emax 9.4 MeV   rms 0.51 %"));
         QVERIFY(resultText().contains("R50: measured 50.25 mm, fitted 50.00 mm"));
@@ -116,6 +156,11 @@ private slots:
         // Along the fitted curve, dashes of the third colour with gaps between them.
         const auto [green, gaps] = fittedDashes();
         QVERIFY2(green > 100 && gaps > 15, qPrintable(QString("%1 %2").arg(green).arg(gaps)));
+        // The legend names the measured file and the fitted curve's file.
+        PlotLegend* legend = window_->legend();
+        QCOMPARE(legend->rowCount(), 2);
+        QCOMPARE(legend->nameLabel(0)->text(), QStringLiteral("water.csv"));
+        QCOMPARE(legend->nameLabel(1)->accessibleName(), QStringLiteral("fitted curve, green, dashed: fit-water.pdd"));
         QVERIFY(!panel_->freeSpectrum()->isVisibleTo(panel_));  // the free-form part stays hidden
         QTest::mouseClick(button(panel_, "FitApply"), Qt::LeftButton);
         QVERIFY(applied_.has_value());
@@ -128,7 +173,7 @@ private slots:
         panel_->findChild<QCheckBox*>("FitFromRp")->setChecked(false);
         panel_->findChild<QLineEdit*>("FitEmax")->setText("12.34");
         panel_->findChild<QCheckBox*>("FitFixed")->setChecked(true);
-        QVERIFY(runFit(button(window_, "FitSpectrum")));
+        QVERIFY(openAndRunFit());
         QVERIFY(arguments().contains("--emax\n12.3\n--fixed-emax\n"));
         panel_->findChild<QCheckBox*>("FitFixed")->setChecked(false);
         panel_->findChild<QLineEdit*>("FitSpan")->setText("20");
@@ -143,7 +188,7 @@ private slots:
     void failureAndCancelLeaveNoResult() {
         loadMeasured();
         qputenv("FAKE_FIT", "fail");
-        QVERIFY(!runFit(button(window_, "FitSpectrum")));
+        QVERIFY(!openAndRunFit());
         QVERIFY(resultText().contains("line 3: expected a number"));
         QVERIFY(!button(panel_, "FitApply")->isEnabled());
 
@@ -163,7 +208,7 @@ private slots:
         delete panel_;
         panel_ = new SpectrumFitPanel(*window_, context(dir_.filePath("no-such-program")), {}, {});
         loadMeasured();
-        QVERIFY(!runFit(button(window_, "FitSpectrum")));
+        QVERIFY(!openAndRunFit());
         QVERIFY2(resultText().startsWith("orvalis-fit could not be started"), qPrintable(resultText()));
     }
 
@@ -172,7 +217,7 @@ private slots:
         panel_->findChild<QRadioButton*>("FitModelFree")->setChecked(true);
         QVERIFY(!panel_->findChild<QLineEdit*>("FitSpan")->isEnabled());  // the bins keep their Emax
         QVERIFY(!panel_->findChild<QCheckBox*>("FitFixed")->isEnabled());
-        QVERIFY(runFit(button(window_, "FitSpectrum")));
+        QVERIFY(openAndRunFit());
         QVERIFY2(arguments().contains("water.csv\n--model\nfree\n--rp\nmeasured\n--out\n"), arguments().constData());
         QCOMPARE(panel_->findChild<QProgressBar*>("FitProgress")->value(), 100);
         QVERIFY2(resultText().startsWith("Free-form   rms 0.41 %   Emax 11.2 MeV   smoothing 3.16e-04\n"
@@ -206,50 +251,136 @@ private slots:
         QVERIFY(launcher_.programs.empty());  // nothing runs before a button is pressed
     }
 
+    // In Free-form the greyed box shows the maximum energy the fit took from Rp, once it is known;
+    // the Beta model's box keeps the set-up window's value.
+    void freeFormEmaxBoxShowsTheEnergyTheFitUsed() {
+        loadMeasured();
+        QCOMPARE(maxEnergyBox()->text(), QStringLiteral("9.0"));
+        panel_->findChild<QRadioButton*>("FitModelFree")->setChecked(true);
+        QVERIFY(!maxEnergyBox()->isEnabled());
+        QVERIFY(maxEnergyBox()->text().isEmpty());  // not known before the fit
+        QVERIFY(openAndRunFit(true));
+        QCOMPARE(maxEnergyBox()->text(), QStringLiteral("11.2"));
+        QVERIFY(!maxEnergyBox()->isEnabled());
+        panel_->findChild<QRadioButton*>("FitModelBeta")->setChecked(true);
+        QCOMPARE(maxEnergyBox()->text(), QStringLiteral("9.0"));
+        panel_->findChild<QRadioButton*>("FitModelFree")->setChecked(true);
+        QCOMPARE(maxEnergyBox()->text(), QStringLiteral("11.2"));
+        // Unticked, the box is the user's again, and a typed value is what the fit is given.
+        panel_->findChild<QCheckBox*>("FitFromRp")->setChecked(false);
+        QVERIFY(maxEnergyBox()->isEnabled());
+        QCOMPARE(maxEnergyBox()->text(), QStringLiteral("9.0"));
+        maxEnergyBox()->selectAll();
+        QTest::keyClicks(maxEnergyBox(), QStringLiteral("12.3"));
+        QVERIFY(runFit(button(panel_, "FitStart")));
+        QVERIFY2(arguments().contains("--emax\n12.3\n"), arguments().constData());
+    }
+
+    // A fit without a background says why, as the command line does, instead of a bare 0 %.
+    void missingBackgroundComesWithItsReason() {
+        loadMeasured();
+        qputenv("FAKE_FIT", "no-background");
+        QVERIFY(openAndRunFit(true));
+        QVERIFY2(resultText().contains("background none\nNo background: the dose beyond the practical range falls "
+                                       "by 4.2 % per mm, faster than photons"),
+                 qPrintable(resultText()));
+        QVERIFY(!resultText().contains("% at Rp"));
+    }
+
+    // The run buttons write the exchange files of the spectrum the fit handed over for the
+    // simulators, with no second orvalis-fit, and start the simulator through the launcher.
     void freeFormSpectrumRunsInTheSimulators() {
         loadMeasured();
-        panel_->findChild<QRadioButton*>("FitModelFree")->setChecked(true);
-        QVERIFY(runFit(button(window_, "FitSpectrum")));
+        QVERIFY(openAndRunFit(true));
         FreeSpectrumView* view = panel_->freeSpectrum();
         QSignalSpy started(view, &FreeSpectrumView::simulatorStarted);
         QTest::mouseClick(button(view, "FreeRunPdd"), Qt::LeftButton);
-        QVERIFY(started.wait(10000));
+        QCOMPARE(started.size(), 1);
         QCOMPARE(launcher_.programs, std::vector<std::string>{"Tolvane"});
         QCOMPARE(QString::fromStdString(launcher_.folders[0].string()), dir_.path());
-        // The same fit again, writing the exchange files instead of a curve.
-        QVERIFY(
-            arguments("fake-exchange-args.txt").endsWith("/water.csv\n--model\nfree\n--rp\nmeasured\n--exchange\n"));
+        QCOMPARE(fitProcessesStarted(), 1);
+        QCOMPARE(workFile("Nimbrola.dat"), QByteArray(" 11.2\r\n10000000.\r\nwater-free.pdd\r\nwater-free.spct\r\n"));
+        const QByteArray spectrum = workFile("Nimbrola.txt");
+        QVERIFY(spectrum.startsWith("free-form fit\r\nbackground 1.9 % left out\r\n"));
+        // The refitted spectrum (peak at bin 78, nothing beyond 84), not the one drawn (peak at bin 80).
+        QVERIFY(spectrum.contains("\r\n00.78 1.000E+00\r\n"));
+        QVERIFY(spectrum.contains("\r\n00.85 0.000E+00\r\n"));
+        QVERIFY(!spectrum.contains("\r\n00.80 1.000E+00\r\n"));
         const QString status = view->findChild<QLabel*>("FreeRunStatus")->text();
         QVERIFY2(status.contains("water-free.pdd") && status.contains("water-free.spct"), qPrintable(status));
 
         QTest::mouseClick(button(view, "FreeRunKernel"), Qt::LeftButton);
-        QVERIFY(started.wait(10000));
+        QCOMPARE(started.size(), 2);
         QCOMPARE(launcher_.programs.back(), std::string("Brisella"));
-        QVERIFY(arguments("fake-exchange-args.txt").endsWith("--kernel-exchange\n"));
+        QCOMPARE(workFile("Nimbrola.dat"), QByteArray(" 11.2\r\n1000000.\r\nwater-free.elk\r\n"));
         QVERIFY(view->findChild<QLabel*>("FreeRunStatus")->text().contains("water-free.elk"));
+        QCOMPARE(fitProcessesStarted(), 1);
         QVERIFY(messages_.warnings.empty());
+
+        // Without a background the run's spectrum is the one drawn, and its title says so.
+        qputenv("FAKE_FIT", "no-background");
+        QVERIFY(runFit(button(panel_, "FitStart")));
+        QTest::mouseClick(button(view, "FreeRunPdd"), Qt::LeftButton);
+        QCOMPARE(started.size(), 3);
+        QVERIFY(workFile("Nimbrola.txt").startsWith("free-form fit\r\nno background\r\n"));
+        QVERIFY(workFile("Nimbrola.txt").contains("\r\n00.80 1.000E+00\r\n"));
     }
 
     void freeFormRunFailuresAreReportedAndNothingStarts() {
         loadMeasured();
-        panel_->findChild<QRadioButton*>("FitModelFree")->setChecked(true);
-        QVERIFY(runFit(button(window_, "FitSpectrum")));
+        QVERIFY(openAndRunFit(true));
         FreeSpectrumView* view = panel_->freeSpectrum();
         QSignalSpy failed(view, &FreeSpectrumView::runFailed);
-        qputenv("FAKE_FIT", "exchange-fail");
+        // A folder in the way of the run file: nothing can be written.
+        QVERIFY(QDir(dir_.path()).mkpath("Nimbrola.dat/kept"));
         QTest::mouseClick(button(view, "FreeRunPdd"), Qt::LeftButton);
-        QVERIFY(failed.wait(10000));
+        QCOMPARE(failed.size(), 1);
         QVERIFY(launcher_.programs.empty());
         QCOMPARE(messages_.warnings.size(), std::size_t{1});
-        QVERIFY2(messages_.warnings[0].find("m.csv, line 3: expected a number") != std::string::npos,
+        QVERIFY2(messages_.warnings[0].find("Nimbrola.dat") != std::string::npos &&
+                     messages_.warnings[0].find("Nothing was started.") != std::string::npos,
                  messages_.warnings[0].c_str());
+        QVERIFY(!QFile::exists(dir_.filePath("Nimbrola.txt")));
         QVERIFY(button(view, "FreeRunPdd")->isEnabled());  // it may be tried again
+        QVERIFY(QDir(dir_.filePath("Nimbrola.dat")).removeRecursively());
 
-        qunsetenv("FAKE_FIT");
         launcher_.succeed = false;  // the launcher's own message, as from the set-up window
         QTest::mouseClick(button(view, "FreeRunPdd"), Qt::LeftButton);
-        QVERIFY(failed.wait(10000));
+        QCOMPARE(failed.size(), 2);
         QCOMPARE(messages_.warnings.back(), std::string(" Cannot find the program Tolvane"));
+    }
+
+    // A work folder and a measured file named in Latin-1: listed, loaded, and fitted, the fit
+    // program getting the path byte for byte and writing its curve where the window reads it.
+    void aLatin1FolderAndFileAreFittedEndToEnd() {
+#ifdef Q_OS_WIN
+        QSKIP("Windows names are UTF-16");
+#else
+        namespace fs = std::filesystem;
+        const testing::Latin1Folder latin1(nativePath(dir_.path()));
+        const fs::path& folder = latin1.path();
+        fs::copy_file(nativePath(dir_.filePath("water.csv")), folder / "W\xe4sser.csv");
+        ComparisonWindow window({messages_, pathText(folder)});
+        window.resetFromMainMenu();
+        SpectrumFitPanel panel(
+            window, {messages_, launcher_, QStringLiteral(FAKE_FIT_PROGRAM), pathText(folder)},
+            [] { return std::optional<double>(9.0); }, [](const viewers::FittedSpectrum&) {});
+        auto* files = window.findChild<FileListBox*>("File1");
+        QCOMPARE(files->count(), 1);
+        QVERIFY(files->selectFile(files->item(0)->text()));
+        QTest::mouseClick(window.findChild<QPushButton*>("Command4"), Qt::LeftButton);
+        QVERIFY(messages_.warnings.empty());
+        QSignalSpy finished(&panel, &SpectrumFitPanel::fitFinished);
+        QTest::mouseClick(window.findChild<QPushButton*>("FitSpectrum"), Qt::LeftButton);
+        QTest::mouseClick(panel.findChild<QPushButton*>("FitStart"), Qt::LeftButton);
+        QVERIFY(finished.wait(20000));
+        QVERIFY(finished.first().first().toBool());
+        std::ifstream recorded(folder / "fake-args.txt", std::ios::binary);
+        const std::string args{std::istreambuf_iterator<char>(recorded), {}};
+        QVERIFY(args.starts_with((folder / "W\xe4sser.csv").native() + "\n"));
+        QVERIFY(args.find("--out\n" + (folder / "fit-W\xe4sser.pdd").native() + "\n") != std::string::npos);
+        QVERIFY(fs::is_regular_file(folder / "fit-W\xe4sser.pdd"));
+#endif
     }
 };
 

@@ -27,6 +27,10 @@ TEST(FitRun, ArgumentsFollowTheChosenStartOfTheMaximumEnergy) {
     request.spanPercent = 20.0;
     EXPECT_EQ(fitArguments(request), (std::vector<std::string>{"/w/m.csv", "--model", "free", "--emax", "9.0", "--out",
                                                                "/w/fit-m.pdd", "--scan", "2", "--dose"}));
+    request.depthsInCm = true;  // the window's "depths in cm" box
+    EXPECT_EQ(fitArguments(request),
+              (std::vector<std::string>{"/w/m.csv", "--model", "free", "--emax", "9.0", "--out", "/w/fit-m.pdd",
+                                        "--scan", "2", "--dose", "--depth-unit", "cm"}));
 }
 
 TEST(FitRun, ProgressAndResultLines) {

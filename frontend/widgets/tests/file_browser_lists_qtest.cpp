@@ -4,7 +4,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <filesystem>
+#include <fstream>
+
+#include "testdoubles/latin1_folder.h"
 #include "widgets/file_browser_lists.h"
+#include "widgets/native_path.h"
 
 using orvalis::DriveListBox;
 using orvalis::FileListBox;
@@ -26,6 +31,82 @@ private slots:
         for (const char* name : {"b.pdd", "A.PDD", "c.csv", "d.Csv", "e.elk"}) touch(QString::fromLatin1(name));
         QVERIFY(QDir(dir_.path()).mkdir(QStringLiteral("sub1")));
         QVERIFY(QDir(dir_.path()).mkdir(QStringLiteral("Sub2")));
+    }
+
+    // A folder and a file named in Latin-1 on a UTF-8 system: listed, and the path built from the
+    // lists leads back to the very bytes on disk.
+    void namesThatAreNotUtf8AreListedAndLeadBackToTheirFiles() {
+#ifdef Q_OS_WIN
+        QSKIP("Windows names are UTF-16");
+#else
+        namespace fs = std::filesystem;
+        QTemporaryDir base;
+        const orvalis::testing::Latin1Folder latin1(orvalis::nativePath(base.path()));
+        const fs::path& folder = latin1.path();
+        fs::create_directory(folder /
+                             "Stra\xdf"
+                             "e");
+        std::ofstream(folder / "K\xf6ln.csv") << "1,2\n";
+        std::ofstream(folder / "valid-\xc3\xa9t\xc3\xa9.csv") << "1,2\n";
+        FolderListBox folders;
+        QVERIFY(folders.setPath(orvalis::pathText(folder)));
+        QCOMPARE(orvalis::nativePath(folders.path()), folder);
+        QCOMPARE(orvalis::nativePath(folders.item(folders.count() - 2)->data(Qt::UserRole).toString()), folder);
+        QCOMPARE(orvalis::nativePath(folders.item(folders.count() - 1)->data(Qt::UserRole).toString()), folder /
+                                                                                                            "Stra\xdf"
+                                                                                                            "e");
+        FileListBox files;
+        files.setPattern(QStringLiteral("*.CSV"));
+        files.setPath(folders.path());
+        QCOMPARE(files.count(), 2);
+        QCOMPARE(files.item(1)->text(), QStringLiteral("valid-\u00e9t\u00e9.csv"));  // valid UTF-8 reads as text
+        QVERIFY(files.selectFile(files.item(0)->text()));
+        const fs::path chosen = orvalis::nativePath(FileListBox::joinPath(files.path(), files.fileName()));
+        QCOMPARE(chosen, folder / "K\xf6ln.csv");
+        QVERIFY(fs::is_regular_file(chosen));
+        // Every byte travels: the 128 bytes above ASCII alone and after a valid sequence.
+        std::string bytes;
+        for (int b = 0x80; b <= 0xFF; ++b) bytes += {'x', static_cast<char>(b), '\xc3', '\xa9'};
+        QCOMPARE(orvalis::nativePath(orvalis::pathText(fs::path(bytes))).native(), bytes);
+#endif
+    }
+
+    // A crowded folder is listed a slice at a time: complete, in order, once, with the chosen
+    // name kept across a refresh, and a refresh in the middle starting over cleanly.
+    void crowdedFoldersAreListedBetweenEvents() {
+        namespace fs = std::filesystem;
+        QTemporaryDir base;
+        const fs::path folder = orvalis::nativePath(base.path());
+        constexpr int FILES = orvalis::NEXT_SLICE_ENTRIES + orvalis::FIRST_SLICE_ENTRIES + 7;  // three slices
+        constexpr int FOLDERS = 3;  // the files alone make the folder list take slices too
+        for (int k = FILES - 1; k >= 0; --k) std::ofstream(folder / ("f" + std::to_string(100000 + k) + ".csv"));
+        for (int k = 0; k < FOLDERS; ++k) fs::create_directory(folder / ("d" + std::to_string(100000 + k)));
+        FileListBox files;
+        files.setPattern(QStringLiteral("*.csv"));
+        QSignalSpy filled(&files, &FileListBox::filled);
+        files.setPath(base.path());
+        QVERIFY(files.isFilling());
+        QVERIFY(files.count() < FILES);
+        files.refresh();  // starts over
+        QTRY_VERIFY_WITH_TIMEOUT(!files.isFilling(), 30000);
+        QCOMPARE(filled.count(), 1);
+        QCOMPARE(files.count(), FILES);
+        for (int k = 0; k < FILES; k += 251) QCOMPARE(files.item(k)->text(), QStringLiteral("f%1.csv").arg(100000 + k));
+        const QString late = files.item(FILES - 2)->text();
+        QVERIFY(files.selectFile(late));
+        files.refresh();
+        QTRY_VERIFY_WITH_TIMEOUT(!files.isFilling(), 30000);
+        QCOMPARE(files.fileName(), late);
+        QCOMPARE(files.count(), FILES);
+
+        FolderListBox folders;
+        QVERIFY(folders.setPath(base.path()));
+        QVERIFY(folders.isFilling());
+        QTRY_VERIFY_WITH_TIMEOUT(!folders.isFilling(), 30000);
+        const int above = folders.count() - FOLDERS;  // the path's own lines
+        QCOMPARE(orvalis::nativePath(folders.item(above - 1)->data(Qt::UserRole).toString()), folder);
+        QCOMPARE(orvalis::nativePath(folders.item(folders.count() - 1)->data(Qt::UserRole).toString()),
+                 folder / ("d" + std::to_string(100000 + FOLDERS - 1)));
     }
 
     void patternsIgnoreLetterCase() {

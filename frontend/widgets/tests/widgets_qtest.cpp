@@ -8,8 +8,17 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+#include "common/program_search.h"
+#include "testdoubles/latin1_folder.h"
+#include "testdoubles/recorders.h"
 #include "widgets/drawing_surface.h"
+#include "widgets/native_path.h"
 #include "widgets/qt_program_launcher.h"
 #include "widgets/twips.h"
 
@@ -27,6 +36,11 @@ private slots:
     void launcherStartsADetachedProgramWithItsOutputInALog();
     void launcherReportsAMissingProgram();
     void launcherPrefersTheFirstTerminalInItsList();
+    void launcherNeverRunsAProgramPlantedInTheWorkFolder();
+    void launcherLogIsNeverWrittenThroughALink();
+    void launcherReportsAFailedRunNamingItsLog();
+    void failedRunInATerminalWaitsForEnterAndIsReported();
+    void launcherRunsInAFolderNamedInLatin1();
 };
 
 namespace {
@@ -35,6 +49,20 @@ namespace {
 void makePlot(DrawingSurface& surface) {
     surface.resize(457, 401);
     surface.setScale(0, 1000, 1000, -1000);
+}
+
+// An executable shell script.
+void writeScript(const QString& path, const QByteArray& body) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("#!/bin/sh\n" + body);
+    file.close();
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+QByteArray contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 }  // namespace
@@ -200,13 +228,6 @@ void WidgetsTest::launcherPrefersTheFirstTerminalInItsList() {
     QTemporaryDir own;
     QTemporaryDir bin;
     QTemporaryDir work;
-    const auto writeScript = [](const QString& path, const QByteArray& body) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("#!/bin/sh\n" + body);
-        file.close();
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    };
     writeScript(own.filePath("Brisella"), "exit 0\n");
     // Fake terminals record how they were called and where.
     writeScript(bin.filePath("xterm"), "echo xterm \"$@\" > \"$(pwd)/terminal.txt\"\n");
@@ -217,12 +238,168 @@ void WidgetsTest::launcherPrefersTheFirstTerminalInItsList() {
         QFile file(work.filePath("terminal.txt"));
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
     };
-    QTRY_COMPARE(recorded(), "konsole -e " + own.filePath("Brisella"));
+    // The terminal runs the simulator under the pausing wrapper.
+    QTRY_VERIFY(recorded().startsWith("konsole -e /bin/sh -c "));
+    QVERIFY(recorded().contains(own.filePath("Brisella") + " Brisella "));
     QFile::remove(work.filePath("terminal.txt"));
     QFile::remove(bin.filePath("konsole"));
     QVERIFY(launcher.start("Brisella", work.path().toStdString()).started);
-    QTRY_COMPARE(recorded(), "xterm -e " + own.filePath("Brisella"));
+    QTRY_VERIFY(recorded().startsWith("xterm -e /bin/sh -c "));
     QVERIFY(!QFile::exists(work.filePath("Brisella.log")));  // output goes to the terminal
+#endif
+}
+
+void WidgetsTest::launcherNeverRunsAProgramPlantedInTheWorkFolder() {
+#ifdef Q_OS_WIN
+    QSKIP("the fake programs are shell scripts");
+#else
+    QTemporaryDir own;
+    QTemporaryDir bin;
+    QTemporaryDir work;
+    writeScript(work.filePath("Tolvane"), "echo planted > planted.txt\n");
+    testing::RecordingMessages messages;
+    QtProgramLauncher launcher(own.path().toStdString(), bin.path().toStdString(), false, &messages);
+    const LaunchResult missing = launcher.start("Tolvane", work.path().toStdString());
+    QVERIFY(!missing.started);
+    QVERIFY(QString::fromStdString(missing.message).contains("Tolvane"));
+    // One on the search path runs, in the work folder; the planted one still does not.
+    writeScript(bin.filePath("Tolvane"), "echo from-path > ran.txt\n");
+    QVERIFY(launcher.start("Tolvane", work.path().toStdString()).started);
+    QTRY_COMPARE(contents(work.filePath("ran.txt")), QByteArray("from-path\n"));
+    QVERIFY(!QFile::exists(work.filePath("planted.txt")));
+    QVERIFY(messages.warnings.empty());
+#endif
+}
+
+void WidgetsTest::launcherLogIsNeverWrittenThroughALink() {
+#ifdef Q_OS_WIN
+    QSKIP("no log on Windows");
+#else
+    QTemporaryDir own;
+    QTemporaryDir work;
+    QTemporaryDir elsewhere;
+    writeScript(own.filePath("Brisella"), "echo ran > ran.txt\necho console line\n");
+    const QString victim = elsewhere.filePath("victim.txt");
+    {
+        QFile file(victim);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("keep me\n");
+    }
+    const QString log = work.filePath("Brisella.log");
+    testing::RecordingMessages messages;
+    QtProgramLauncher launcher(own.path().toStdString(), "", false, &messages);
+    // A link to an existing file, a dangling link, a hard link: refused, nothing run.
+    for (const QString& target : {victim, elsewhere.filePath("created.txt")}) {
+        QVERIFY(QFile::link(target, log));
+        const LaunchResult result = launcher.start("Brisella", work.path().toStdString());
+        QVERIFY(!result.started);
+        QVERIFY2(QString::fromStdString(result.message).contains("Brisella.log"), result.message.c_str());
+        QVERIFY(QFile::remove(log));
+    }
+    QVERIFY(::link(QFile::encodeName(victim).constData(), QFile::encodeName(log).constData()) == 0);
+    QVERIFY(!launcher.start("Brisella", work.path().toStdString()).started);
+    QVERIFY(QFile::remove(log));
+    QCOMPARE(contents(victim), QByteArray("keep me\n"));
+    QVERIFY(!QFile::exists(elsewhere.filePath("created.txt")));
+    QVERIFY(!QFile::exists(work.filePath("ran.txt")));
+    // A plain old log is emptied and written anew.
+    {
+        QFile file(log);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(5000, 'x'));
+    }
+    QVERIFY(launcher.start("Brisella", work.path().toStdString()).started);
+    QTRY_COMPARE(contents(log), QByteArray("console line\n"));
+    QVERIFY(messages.warnings.empty());
+#endif
+}
+
+void WidgetsTest::launcherReportsAFailedRunNamingItsLog() {
+#ifdef Q_OS_WIN
+    QSKIP("the fake program is a shell script");
+#else
+    QTemporaryDir own;
+    QTemporaryDir work;
+    writeScript(own.filePath("Tolvane"), "echo 'Nimbrola.dat, line 2: the history count is too large' >&2\nexit 3\n");
+    testing::RecordingMessages messages;
+    QtProgramLauncher launcher(own.path().toStdString(), "", false, &messages);
+    QVERIFY(launcher.start("Tolvane", work.path().toStdString()).started);
+    QTRY_COMPARE(messages.warnings.size(), std::size_t{1});
+    const QString warning = QString::fromStdString(messages.warnings[0]);
+    QVERIFY2(warning.contains("Tolvane failed (exit status 3)"), qPrintable(warning));
+    QVERIFY2(warning.contains(work.filePath("Tolvane.log")), qPrintable(warning));
+    QVERIFY(contents(work.filePath("Tolvane.log")).contains("the history count is too large"));
+    // A program that cannot be executed is refused at once, not reported as started.
+    QFile broken(own.filePath("Brisella"));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write("#!/nonexistent/interpreter\n");
+    broken.close();
+    QFile::setPermissions(broken.fileName(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const LaunchResult result = launcher.start("Brisella", work.path().toStdString());
+    QVERIFY(!result.started);
+    QVERIFY2(QString::fromStdString(result.message).contains("Brisella"), result.message.c_str());
+#endif
+}
+
+// A terminal stand-in on the search path: it shows the command's output in screen.txt, takes its
+// input from enter.fifo, and writes closed.txt when its window would close.
+void WidgetsTest::failedRunInATerminalWaitsForEnterAndIsReported() {
+#ifdef Q_OS_WIN
+    QSKIP("no terminals on Windows");
+#else
+    QTemporaryDir own;
+    QTemporaryDir bin;
+    QTemporaryDir work;
+    const QByteArray console =
+        " <<< Monte Carlo Simulation >>>\nNimbrola.dat, line 2: the history count is too large to be run\n";
+    writeScript(own.filePath("Tolvane"), "printf '" + console + "'\nexit 1\n");
+    writeScript(own.filePath("Brisella"), "echo fine\n");
+    writeScript(bin.filePath("xterm"), "shift\n\"$@\" > screen.txt 2>&1 0<>enter.fifo\necho closed > closed.txt\n");
+    QVERIFY(::mkfifo(QFile::encodeName(work.filePath("enter.fifo")).constData(), 0600) == 0);
+    testing::RecordingMessages messages;
+    QtProgramLauncher launcher(own.path().toStdString(), bin.path().toStdString(), true, &messages);
+
+    QVERIFY(launcher.start("Tolvane", work.path().toStdString()).started);
+    QTRY_COMPARE(messages.warnings.size(), std::size_t{1});
+    QVERIFY2(QString::fromStdString(messages.warnings[0]).contains("Tolvane failed (exit status 1)"),
+             messages.warnings[0].c_str());
+    QVERIFY(QString::fromStdString(messages.warnings[0]).contains("terminal window"));
+    QTRY_VERIFY(contents(work.filePath("screen.txt")).endsWith(PAUSE_PROMPT));
+    QVERIFY(contents(work.filePath("screen.txt")).startsWith(console));  // the simulator's lines as they are
+    QVERIFY(!QFile::exists(work.filePath("closed.txt")));                // the prompt is shown and the window waits
+    {
+        QFile enter(work.filePath("enter.fifo"));
+        QVERIFY(enter.open(QIODevice::WriteOnly));
+        enter.write("\n");
+    }
+    QTRY_VERIFY(QFile::exists(work.filePath("closed.txt")));
+
+    // A run that succeeds closes its window without waiting and is not reported.
+    QVERIFY(QFile::remove(work.filePath("closed.txt")));
+    QVERIFY(launcher.start("Brisella", work.path().toStdString()).started);
+    QTRY_VERIFY(QFile::exists(work.filePath("closed.txt")));
+    QCOMPARE(contents(work.filePath("screen.txt")), QByteArray("fine\n"));
+    QCOMPARE(messages.warnings.size(), std::size_t{1});
+#endif
+}
+
+void WidgetsTest::launcherRunsInAFolderNamedInLatin1() {
+#ifdef Q_OS_WIN
+    QSKIP("Windows names are UTF-16");
+#else
+    QTemporaryDir own;
+    QTemporaryDir work;
+    const testing::Latin1Folder latin1(nativePath(work.path()));
+    const std::filesystem::path& folder = latin1.path();
+    writeScript(own.filePath("Tolvane"), "pwd\n");
+    testing::RecordingMessages messages;
+    QtProgramLauncher launcher(own.path().toStdString(), "", false, &messages);
+    QVERIFY(launcher.start("Tolvane", folder).started);
+    const auto log = [&] {
+        std::ifstream file(folder / "Tolvane.log");
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+    QTRY_COMPARE(log(), std::filesystem::canonical(folder).native() + "\n");
 #endif
 }
 

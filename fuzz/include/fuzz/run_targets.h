@@ -1,10 +1,11 @@
 #pragma once
 // Whole runs: Brisella and Tolvane on mutated input files and in the situations that used to lose
 // or damage results (a result name that is a folder, in a missing folder, "." or "..", an input
-// file's name, a blank name with the console closed, a folder in the way of the temporary file,
-// SIGTERM during the histories), and orvalis-fit on mutated measured files and bad output names.
-// A run that fails leaves the previous results and the inputs byte for byte and names its file;
-// a run that succeeds writes sound results.
+// file's name, a blank name with the console closed, SIGTERM during the histories, links planted at
+// the lock, temporary and result names, a second run on the same names at the same time, stopped
+// or not), and orvalis-fit on mutated measured files and bad output names. A run that fails leaves
+// the previous results and the inputs byte for byte and names its file; a run that succeeds writes
+// sound results; two runs on one name leave a pair from one of them, and no link is followed.
 #include "fuzz/corpus.h"
 #include "fuzz/target.h"
 

@@ -11,12 +11,14 @@
 namespace fuzz {
 
 struct CasePlan {
-    std::string description;   // the mutation or situation, for the report
-    std::string mutatedFile;   // the file that was mutated, if one was
-    bool truncated = false;    // the mutated file is the original cut short
-    std::string consoleInput;  // simulators: what the console answers ("" = closed at once)
-    int stopAfterMs = 0;       // simulators: SIGTERM this long after the start (0: none)
-    bool valid = false;        // every input is sound: the run must succeed
+    std::string description;     // the mutation or situation, for the report
+    std::string mutatedFile;     // the file that was mutated, if one was
+    bool truncated = false;      // the mutated file is the original cut short
+    std::string consoleInput;    // simulators: what the console answers ("" = closed at once)
+    int stopAfterMs = 0;         // simulators: SIGTERM this long after the start (0: none)
+    bool valid = false;          // every input is sound: the run must succeed
+    bool partnerRun = false;     // simulators: a second run on the same result names at the same time
+    int partnerStopAfterMs = 0;  // SIGTERM to that second run this long after its start (0: none)
 };
 
 // Silent: a corrupted file was taken without a word (a cut file read as if whole). Skipped: the

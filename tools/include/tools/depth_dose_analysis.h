@@ -17,7 +17,7 @@ struct DepthDoseCurve {
 // (labels >= 1) are kept, each placed at its centre, label - 0.5 mm. Throws engine::RunError.
 DepthDoseCurve readDepthDoseResult(const std::string& path);
 
-struct BeamQuality {
+struct DepthDoseFigures {
     double doseMaximumDepthMm = 0.0;  // d_max
     double peakDose = 0.0;            // the value the curve is normalised to
     double r90Mm = 0.0;
@@ -33,9 +33,9 @@ struct BeamQuality {
 double depthAtLevel(const DepthDoseCurve& curve, double peakDose, double level);
 
 // d_max and the peak from a parabola fitted symmetrically about the peak over the records within 3 %
-// of it (robust to the statistical noise of a single record); R-values by depthAtLevel; Rp where the tangent at the
-// steepest point of the fall-off meets zero dose (the point: the largest 7-record straight-line
-// slope; the tangent: the least-squares cubic over those 7 records).
-BeamQuality analyseDepthDose(const DepthDoseCurve& curve);
+// of it (robust to the statistical noise of a single record); R-values by depthAtLevel; Rp and the
+// steepest slope from the fall-off's one owner (beamdata/fall_off.h), the tangent at the steepest
+// point meeting the background (none for this engine).
+DepthDoseFigures analyseDepthDose(const DepthDoseCurve& curve);
 
 }  // namespace tools

@@ -32,8 +32,8 @@ struct ValidationRun {
     long long histories = 0;
     double seconds = 0.0;
     DepthDoseCurve curve;
-    BeamQuality quality;
-    BeamQuality quarterQuality;  // first quarter of the same histories
+    DepthDoseFigures quality;
+    DepthDoseFigures quarterQuality;  // first quarter of the same histories
     double surfaceDosePercent = 0.0;
 };
 

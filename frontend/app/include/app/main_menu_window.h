@@ -1,6 +1,7 @@
 #pragma once
 // The main menu "Orvalis Ver.2": the program's title over a background picture and four
-// buttons. It only tells the application which command was chosen.
+// buttons. It only tells the application which command was chosen. Its context menu (and F1)
+// holds "About Orvalis".
 #include <QWidget>
 
 class QPushButton;
@@ -17,6 +18,8 @@ signals:
     void spectrumDisplayRequested();
     void electronKernelRequested();
     void exitRequested();
+    // "About Orvalis" from the window's context menu or F1: the version for the record.
+    void aboutRequested();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -24,6 +24,7 @@ class ComparisonWindow;
 class KernelViewerWindow;
 class SpectrumDisplayWindow;
 class SpectrumFitPanel;
+class CommissioningWindow;
 enum class SetupMode;
 
 class OrvalisApp : public QObject {
@@ -38,6 +39,9 @@ public:
     // Shows the main menu; nothing else is created and no file is read.
     void start();
 
+    // The text of the About box: "Orvalis <version>" first, for a commissioning record.
+    QString aboutText() const;
+
     MainMenuWindow& mainMenu();
     SetupWindow& setupWindow();
     ComparisonWindow& comparisonWindow();
@@ -49,6 +53,10 @@ public:
     bool hasSpectrumDisplay() const { return spectrumDisplay_ != nullptr; }
     // The spectrum fit beside the comparison window (created with it).
     SpectrumFitPanel* spectrumFit() const { return fitPanel_.get(); }
+    // The Commissioning window, opened by "Commissioning..." in the comparison window.
+    CommissioningWindow& commissioning();
+    // A commissioned beam in the comparison window, with the fit beside it.
+    void openCommissionedBeam(const QString& path, int scan);
     SharedSpectrum& sharedSpectrum() { return sharedSpectrum_; }
     MessageSink& messages() { return messages_; }
     ProgramLauncher& launcher() { return launcher_; }
@@ -69,11 +77,18 @@ public slots:
     void closeSetup();
     // "Exit": hides every window and ends the program without further questions.
     void exitProgram();
+    // "About Orvalis": the program, its version and its parts, in a box that does not hold up the menu.
+    void showAbout();
+    // What the first start did to the work folder, said once beside the main menu (a warning when
+    // something is missing or could not be done), without holding up the menu.
+    void showNotice(const std::string& text, bool problem);
 
 private:
     void installSpectrumFit();
+    void installCommissioningButton();
     ViewerContext viewerContext();
     void openSetup(SetupMode mode);
+    void showBeside(const QString& objectName, const QString& title, const QString& text, bool warning);
 
     MessageSink& messages_;
     ProgramLauncher& launcher_;
@@ -86,6 +101,7 @@ private:
     std::unique_ptr<KernelViewerWindow> kernelViewer_;
     std::unique_ptr<SpectrumDisplayWindow> spectrumDisplay_;
     std::unique_ptr<SpectrumFitPanel> fitPanel_;  // after comparisonWindow_: it goes first
+    std::unique_ptr<CommissioningWindow> commissioning_;
 };
 
 }  // namespace orvalis

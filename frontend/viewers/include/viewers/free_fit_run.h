@@ -1,14 +1,12 @@
 #pragma once
 // The free-form spectrum fit as the fit window runs it: what the window reads from the fit's
-// output (the RESULT figures and the fitted spectrum), the text it shows, and the rerun of the same
-// fit that writes the exchange files for Tolvane or Brisella. Plain C++.
+// output (the RESULT figures and the fitted spectrum) and the text it shows. Plain C++.
 #include <array>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "beamdata/exchange_files.h"
 #include "beamdata/fit_protocol.h"
 #include "viewers/spectrum_fit_run.h"
 
@@ -30,14 +28,10 @@ struct FreeFitView {
 // energy. Empty unless all of them are there.
 std::optional<FreeFitView> parseFreeFit(std::string_view output);
 
-// What the fit window shows of a free-form result: rms, Emax, mean and peak energy, background and
-// smoothing, then R90, R80, R50 and R10 of the measurement, the model and the confirming run; the
-// 95 % intervals of mean and peak energy and of the model's R-values beside them when the output has
-// them.
+// What the fit window shows of a free-form result: rms, Emax, mean and peak energy, background (or
+// why there is none) and smoothing, then R90, R80, R50 and R10 of the measurement, the model and the
+// confirming run; the 95 % intervals of mean and peak energy and of the model's R-values beside them
+// when the output has them.
 std::string freeFitFiguresText(const beamdata::FreeFitOutput& result);
-
-// The same fit again, writing the exchange files of its spectrum (--exchange for a depth dose,
-// --kernel-exchange for a kernel) and no curve file. With a cached basis it takes under a second.
-std::vector<std::string> exchangeArguments(const FitRequest& request, beamdata::CalculationKind kind);
 
 }  // namespace orvalis::viewers

@@ -1,11 +1,11 @@
 #pragma once
-// The free-form result in the fit window: the fitted spectrum drawn as relative weight over energy,
-// its 95 % band shaded around it when the fit gives one, and the two buttons that run it, "PDD Calculation of this
-// spectrum" (Tolvane) and "Kernel Calculation of this spectrum" (Brisella). A button reruns the same fit (its basis is
-// cached by then) to write the exchange files, then starts the simulator through the program
-// launcher as the set-up window does; a failure of either step is reported through the message
-// boxes and nothing is started.
-#include <QProcess>
+// The free-form result in the fit window: the fitted spectrum drawn as relative weight over
+// energy, its 95 % band shaded around it when the fit gives one, and the two buttons that run it,
+// "PDD Calculation of this spectrum" (Tolvane) and "Kernel Calculation of this spectrum" (Brisella).
+// A button writes the exchange files of the spectrum the fit handed over for the simulators with the
+// set-up window's writer, then starts the simulator through the program launcher as the set-up
+// window does; files that cannot be written are reported through the message boxes and nothing is
+// started.
 #include <QString>
 #include <QWidget>
 
@@ -26,18 +26,15 @@ class DrawingSurface;
 class FreeSpectrumView : public QWidget {
     Q_OBJECT
 public:
-    // program: path of orvalis-fit; workFolder: where it runs and where the simulators run.
-    FreeSpectrumView(MessageSink& messages, ProgramLauncher& launcher, QString program, QString workFolder,
-                     QWidget* parent = nullptr);
-    ~FreeSpectrumView() override;
+    // workFolder: where the exchange files are written and the simulators run.
+    FreeSpectrumView(MessageSink& messages, ProgramLauncher& launcher, QString workFolder, QWidget* parent = nullptr);
 
     // Draws the spectrum of `fit` and offers its two runs; `request` is the fit that gave it.
     void showResult(const viewers::FreeFitView& fit, const viewers::FitRequest& request);
-    // No result: the chart emptied, the buttons off, an exchange run in progress stopped.
+    // No result: the chart emptied, the buttons off.
     void clearResult();
 
     DrawingSurface* chart() const { return chart_; }
-    bool isWritingExchangeFiles() const { return process_.state() != QProcess::NotRunning; }
 
 signals:
     // The exchange files of the spectrum were written and the simulator of `kind` was started.
@@ -48,18 +45,14 @@ signals:
 private:
     void drawFrame(double energyMaxMeV);
     void drawSpectrum(const viewers::FreeFitView& fit);
-    void writeExchangeFiles(beamdata::CalculationKind kind);
-    void exchangeFinished(int exitCode, QProcess::ExitStatus status);
-    void fail(const QString& why);
+    void run(beamdata::CalculationKind kind);
     void enableRuns(bool enabled);
 
     MessageSink& messages_;
     ProgramLauncher& launcher_;
-    QString program_;
     QString workFolder_;
-    QProcess process_;
+    std::optional<viewers::FreeFitView> fit_;
     std::optional<viewers::FitRequest> request_;
-    beamdata::CalculationKind runKind_ = beamdata::CalculationKind::DepthDose;
 
     DrawingSurface* chart_ = nullptr;
     QPushButton* depthDoseRunButton_ = nullptr;

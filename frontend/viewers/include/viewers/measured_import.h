@@ -10,12 +10,22 @@
 
 #include "beamdata/beam_quality.h"
 #include "beamdata/measured_curve_file.h"
+#include "beamdata/range_levels.h"
 #include "viewers/pdd_comparison.h"
 
 namespace orvalis::viewers {
 
 // True for a water-tank export (mcc, RFA300, w2CAD); a CSV file keeps the window's own load.
 bool isWaterTankText(std::string_view text);
+
+// True for a name with a water-tank export's extension: ".mcc", ".asc", ".txt" or ".cdp", in any
+// letter case.
+bool hasWaterTankExtension(std::string_view fileName);
+
+// Why a file under a water-tank extension cannot be read, as the measured reader (and
+// orvalis-quality) says it: "bad-empty.mcc, line 1: the file is empty". Nothing for another
+// extension, or for a text the reader accepts; text is empty when the file could not be read.
+std::optional<std::string> waterTankReadError(const std::optional<std::string>& text, const std::string& fileName);
 
 // One row per depth curve: "9 MeV, 100 x 100 mm, SSD 1000 mm, Semiflex, ionisation → dose (412 points)".
 std::vector<std::string> scanChoiceRows(const beamdata::MeasuredFile& file);
@@ -46,7 +56,10 @@ struct QualityRow {
     std::string calculated;
     std::string difference;  // measured - calculated, when both are known
 };
+// With the calculated ranges' standard uncertainties (mm, in the order of beamdata::RANGE_LEVELS),
+// the calculated R90, R80 and R50 read "23.68 ± 0.21".
 std::vector<QualityRow> qualityRows(const std::optional<beamdata::BeamQuality>& measured,
-                                    const std::optional<beamdata::BeamQuality>& calculated);
+                                    const std::optional<beamdata::BeamQuality>& calculated,
+                                    const std::optional<beamdata::RangeLevels>& calculatedSigmaMm = std::nullopt);
 
 }  // namespace orvalis::viewers

@@ -5,6 +5,7 @@
 // Both loads write the same dose table, entry by entry as the file is read, so a load that fails
 // half-way leaves what it had read; the window shows what the load had done before the failure.
 #include <array>
+#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
@@ -110,6 +111,20 @@ std::string rangeText(double rangeMm);
 // the two-decimal values, or from what the user typed): |value(measured) - value(calculated)|,
 // "##0.00". 12.35 and 12.34 give "0.01" whatever the unrounded depths were.
 std::string differenceText(std::string_view measuredText, std::string_view calculatedText);
+
+// The standard uncertainty (mm) of each calculated range, in the order of beamdata::RANGE_LEVELS,
+// from the uncertainty file beside the calculated file (engine::uncertaintyFileName); empty when
+// there is none, it belongs to another run, or either file cannot be read whole.
+std::optional<beamdata::RangeLevels> calculatedRangeUncertainties(const std::filesystem::path& calculatedPath);
+
+// A calculated range's standard uncertainty as its label beside the field shows it: "± 0.21".
+std::string uncertaintyText(double sigmaMm);
+
+// The difference as shown (differenceText of the two field texts) is larger than twice the
+// combined standard uncertainty of the two ranges. A measured file states no uncertainty, so its
+// part is 0 unless given; false when the calculated range has none.
+bool differenceExceedsUncertainty(std::string_view measuredText, std::string_view calculatedText,
+                                  std::optional<double> calculatedSigmaMm, double measuredSigmaMm = 0.0);
 
 // An axis label of the empty plot, printed with its top-left corner at (x, y).
 struct PlotLabel {

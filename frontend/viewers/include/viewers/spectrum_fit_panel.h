@@ -1,11 +1,11 @@
 #pragma once
 // The automatic spectrum fit beside the comparison window: a "Fit spectrum" button in a free corner
-// of the window (enabled once a measured file is loaded), and a small window of its own that runs
-// the orvalis-fit program as a process with the Beta or the free-form model, follows its progress
-// with a bar and a cancel button, and draws the fitted curve dashed in a third colour on the
-// comparison plot. A Beta result shows alpha, beta, the maximum energy, the residual and the
-// R-values and offers to set them in the set-up window; a free-form result shows its figures and
-// its spectrum, with the two buttons that run that spectrum in Tolvane or Brisella.
+// of the window (enabled once a measured file is loaded) that opens a small window of its own; its
+// "Start fit" runs the orvalis-fit program as a process with the Beta or the free-form model chosen
+// there, follows its progress with a bar and a cancel button, and draws the fitted curve dashed in a
+// third colour on the comparison plot. A Beta result shows alpha, beta, the maximum energy, the
+// residual and the R-values and offers to set them in the set-up window; a free-form result shows
+// its figures and its spectrum, with the two buttons that run that spectrum in Tolvane or Brisella.
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
@@ -19,6 +19,7 @@
 #include "common/program_launcher.h"
 #include "viewers/free_fit_run.h"
 #include "viewers/spectrum_fit_run.h"
+#include "widgets/palette.h"
 
 class QCheckBox;
 class QGridLayout;
@@ -35,7 +36,7 @@ class FreeSpectrumView;
 class SpectrumFitPanel : public QWidget {
     Q_OBJECT
 public:
-    static inline const QColor FITTED_CURVE_COLOR{0, 160, 0};  // third colour, beside red and blue
+    static inline const QColor FITTED_CURVE_COLOR = FITTED_GREEN;  // third colour, beside red and blue
 
     // Where the fit runs and what its results talk to.
     struct Context {
@@ -70,6 +71,8 @@ private:
     void buildPanel();
     void buildModelChoice(QGridLayout* grid);
     void modelChanged();
+    void showMaxEnergy();
+    bool showsFittedMaxEnergy() const;
     void measuredLoaded(const QString& path);
     bool takeResult();
     void readOutput();
@@ -100,6 +103,7 @@ private:
     QRadioButton* freeModel_ = nullptr;
     QCheckBox* fromRange_ = nullptr;  // Emax from the measured Rp, or as typed
     QLineEdit* maxEnergy_ = nullptr;
+    QString typedMaxEnergy_;      // typed, or the set-up window's; the box shows a free-form fit's own instead
     QCheckBox* fixed_ = nullptr;  // Beta model: fit alpha and beta alone
     QLineEdit* span_ = nullptr;   // Beta model: how far Emax may move
     QPushButton* start_ = nullptr;

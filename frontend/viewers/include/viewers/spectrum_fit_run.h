@@ -26,6 +26,7 @@ struct FitRequest {
     double spanPercent = 10.0;                      // how far a free maximum energy may move, +- percent
     std::optional<int> scan = std::nullopt;         // which depth curve of a water-tank file (from 1)
     std::optional<bool> ionisation = std::nullopt;  // the window's override of the file's detector
+    bool depthsInCm = false;                        // the window reads the file's depths as cm
     FitModel model = FitModel::Beta;  // the free-form bins keep their maximum energy: no span, never fixed
 };
 std::vector<std::string> fitArguments(const FitRequest& request);

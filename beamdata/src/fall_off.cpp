@@ -1,0 +1,313 @@
+#include "beamdata/fall_off.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <vector>
+
+#include "beamdata/range_levels.h"
+
+namespace beamdata {
+namespace {
+
+constexpr double NOT_FOUND = std::numeric_limits<double>::quiet_NaN();
+constexpr double PERCENT = 100.0;
+constexpr double HALF = 50.0;
+// With too few points for two widths, the deep one is taken as half the shallow one: the toe of a
+// fall-off (range straggling) is shorter than its shoulder (energy spread, low-energy electrons);
+// fits of finely scanned clinical-like beams of 6 to 20 MeV give 0.3 to 0.6.
+constexpr double DEEP_OF_SHALLOW = 0.5;
+// A fall-off is never a sheer cliff on one side: with only a point or two on the shoulder, a free
+// fit would otherwise make it one.
+constexpr double LEAST_DEEP_OF_SHALLOW = 0.2;
+constexpr double MOST_DEEP_OF_SHALLOW = 2.0;
+constexpr std::size_t POINTS_FOR_AMPLITUDE = 4;
+constexpr std::size_t POINTS_FOR_TWO_WIDTHS = 5;
+// The model is fitted to the points below this level beyond the maximum, down to the first point
+// that lies on the background: the build-up peak above it is not part of the fall-off.
+constexpr double FALL_OFF_TOP = 97.0;
+constexpr double ON_BACKGROUND_PERCENT = 1.0;
+constexpr std::size_t MIN_POINTS = 3;
+constexpr std::size_t MAX_FIT_POINTS = 400;
+// The tail begins where the electrons' toe has died out: beyond Rp by 1.6 times the distance from
+// the tangent's 50 % point to Rp (about two straggling widths), at least 2 mm.
+constexpr double TAIL_MARGIN_OF_TOE = 1.6;
+constexpr double TAIL_MARGIN_MM = 2.0;
+constexpr int BACKGROUND_ROUNDS = 3;
+constexpr int MAX_ITERATIONS = 200;
+// R80 - R20 of a Gaussian step is 2 x 0.8416 widths.
+constexpr double WIDTHS_80_TO_20 = 2.0 * 0.8416;
+constexpr double FIRST_WIDTH_MM = 2.0;
+
+double sqrtTwo() { return std::numbers::sqrt2; }
+
+// Where the tangent meets a line of the given intercept and slope; NaN when it never does.
+double meetingDepthMm(const Tangent& t, double intercept, double slope) {
+    if (!(t.slopePerMm < slope)) return NOT_FOUND;
+    return (intercept - t.percent + t.slopePerMm * t.depthMm) / (t.slopePerMm - slope);
+}
+
+// The background beyond Rp: a least-squares line through the tail points (a level for one or two,
+// none without tail points).
+Background tailBackground(std::span<const double> z, std::span<const double> p, const Tangent& t, double rpMm) {
+    Background b;
+    const double toeMm = (t.percent - 50.0) / t.slopePerMm + rpMm - t.depthMm;  // from the tangent's 50 % to Rp
+    // A curve that stops soon after Rp gives its tail from nearer Rp.
+    std::size_t first = z.size();
+    for (const double margin : {TAIL_MARGIN_OF_TOE * toeMm, toeMm, TAIL_MARGIN_MM}) {
+        const double from = rpMm + std::max(TAIL_MARGIN_MM, margin);
+        first = static_cast<std::size_t>(std::lower_bound(z.begin(), z.end(), from) - z.begin());
+        if (z.size() - first >= 2) break;
+    }
+    b.points = static_cast<int>(z.size() - first);
+    if (b.points >= 3) {
+        std::array<double, 4> c{};
+        if (polynomialFit(z, p, first, z.size() - 1, 0.0, 1, c)) {
+            b.interceptPercent = c[0];
+            b.slopePerMm = c[1];
+            return b;
+        }
+    }
+    if (b.points >= 1) {
+        for (std::size_t i = first; i < z.size(); ++i) b.interceptPercent += p[i];
+        b.interceptPercent /= b.points;
+    }
+    return b;
+}
+
+// Solves the n x n system m x = rhs (n <= 4) by elimination with partial pivoting.
+bool solve(std::array<std::array<double, 5>, 4>& m, std::size_t n, std::array<double, 4>& x) {
+    for (std::size_t k = 0; k < n; ++k) {
+        std::size_t pivot = k;
+        for (std::size_t r = k + 1; r < n; ++r)
+            if (std::fabs(m[r][k]) > std::fabs(m[pivot][k])) pivot = r;
+        if (m[pivot][k] == 0.0) return false;
+        std::swap(m[k], m[pivot]);
+        for (std::size_t r = k + 1; r < n; ++r) {
+            const double factor = m[r][k] / m[k][k];
+            for (std::size_t c = k; c <= 4; ++c) m[r][c] -= factor * m[k][c];
+        }
+    }
+    x = {};
+    for (std::size_t r = n; r-- > 0;) {
+        double sum = m[r][4];
+        for (std::size_t c = r + 1; c < n; ++c) sum -= m[r][c] * x[c];
+        x[r] = sum / m[r][r];
+    }
+    return std::all_of(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(n),
+                       [](double v) { return std::isfinite(v); });
+}
+
+// The model's parameters as one vector: amplitude, centre, shallow and deep width.
+using Parameters = std::array<double, 4>;
+FallOffModel modelOf(const Parameters& x) { return {x[0], x[1], x[2], x[3]}; }
+
+// The points the model is fitted to, with the background it sits on.
+struct Points {
+    std::vector<double> z, p;
+    const Background* background;
+    double misfit(const Parameters& x) const {
+        const FallOffModel m = modelOf(x);
+        double sum = 0.0;
+        for (std::size_t k = 0; k < z.size(); ++k) {
+            const double r = background->atMm(z[k]) + m.amplitudePercent * m.stepAt(z[k]) - p[k];
+            sum += r * r;
+        }
+        return sum;
+    }
+};
+
+// Damped Gauss-Newton (Levenberg-Marquardt) on the free parameters, numerical derivatives. With
+// only three points the amplitude fills the gap above the background up to 100 %; with fewer than
+// five the deep width is tied to the shallow one.
+bool fitModel(const Points& points, Parameters& x) {
+    const std::size_t count = points.z.size();
+    const bool freeAmplitude = count >= POINTS_FOR_AMPLITUDE;
+    const bool twoWidths = count >= POINTS_FOR_TWO_WIDTHS;  // centre and widths first, the tied ones last
+    const auto tie = [&](Parameters& v) {
+        if (!twoWidths) v[3] = DEEP_OF_SHALLOW * v[2];
+        if (!freeAmplitude) v[0] = PERCENT - points.background->atMm(v[1]);
+    };
+    tie(x);
+    const std::size_t order[4] = {1, 2, 3, 0};
+    const std::size_t n = 2 + (twoWidths ? 1 : 0) + (freeAmplitude ? 1 : 0);
+    std::size_t free[4];
+    for (std::size_t k = 0, j = 0; k < 4; ++k) {
+        if (order[k] == 3 && !twoWidths) continue;
+        if (order[k] == 0 && !freeAmplitude) continue;
+        free[j++] = order[k];
+    }
+    double lambda = 1e-3;
+    double current = points.misfit(x);
+    for (int iteration = 0; iteration < MAX_ITERATIONS && current > 1e-12; ++iteration) {
+        // Residuals and their derivatives by central differences.
+        std::vector<std::array<double, 4>> jacobian(count);
+        std::vector<double> residual(count);
+        const FallOffModel here = modelOf(x);
+        for (std::size_t k = 0; k < count; ++k) {
+            residual[k] = points.background->atMm(points.z[k]) + here.amplitudePercent * here.stepAt(points.z[k]) -
+                          points.p[k];
+        }
+        for (std::size_t j = 0; j < n; ++j) {
+            const std::size_t a = free[j];
+            const double h = 1e-6 * std::max(1.0, std::fabs(x[a]));
+            Parameters up = x, down = x;
+            up[a] += h;
+            down[a] -= h;
+            tie(up);
+            tie(down);
+            const FallOffModel mu = modelOf(up), md = modelOf(down);
+            for (std::size_t k = 0; k < count; ++k) {
+                jacobian[k][j] = (mu.amplitudePercent * mu.stepAt(points.z[k]) -
+                                  md.amplitudePercent * md.stepAt(points.z[k])) /
+                                 (2.0 * h);
+            }
+        }
+        std::array<std::array<double, 5>, 4> m{};
+        for (std::size_t k = 0; k < count; ++k)
+            for (std::size_t r = 0; r < n; ++r) {
+                for (std::size_t c = 0; c < n; ++c) m[r][c] += jacobian[k][r] * jacobian[k][c];
+                m[r][4] -= jacobian[k][r] * residual[k];
+            }
+        for (std::size_t r = 0; r < n; ++r) m[r][r] *= 1.0 + lambda;
+        std::array<double, 4> step{};
+        if (!solve(m, n, step)) {
+            lambda *= 10.0;
+            if (lambda > 1e12) break;
+            continue;
+        }
+        Parameters trial = x;
+        for (std::size_t j = 0; j < n; ++j) trial[free[j]] += step[j];
+        tie(trial);
+        const double ratio = trial[3] / trial[2];
+        const bool sound = trial[2] > 0.0 && trial[0] > 0.0 && ratio >= LEAST_DEEP_OF_SHALLOW &&
+                           ratio <= MOST_DEEP_OF_SHALLOW;
+        const double misfit = sound ? points.misfit(trial) : current + 1.0;
+        if (misfit < current) {
+            const bool converged = current - misfit < 1e-12 * (1.0 + current);
+            x = trial;
+            current = misfit;
+            lambda *= 0.3;
+            if (converged) break;
+        } else {
+            lambda *= 10.0;
+            if (lambda > 1e12) break;
+        }
+    }
+    return x[0] > 0.0 && x[2] > 0.0 && x[3] > 0.0 && std::isfinite(x[1]);
+}
+
+// The points of the fall-off: beyond the maximum, from the first below the shoulder level to the
+// first that lies on the background. Noise about the shoulder level does not cut the fall-off short:
+// it begins after the last point above that level before the curve falls through half its maximum.
+std::vector<std::size_t> fallOffPoints(std::span<const double> z, std::span<const double> p, const Background& b) {
+    const auto top = static_cast<std::size_t>(std::max_element(p.begin(), p.end()) - p.begin());
+    std::size_t first = top + 1;
+    for (std::size_t i = top + 1; i < p.size() && p[i] >= HALF; ++i)
+        if (p[i] > FALL_OFF_TOP) first = i + 1;
+    std::vector<std::size_t> used;
+    for (std::size_t i = first; i < p.size(); ++i) {
+        if (p[i] > FALL_OFF_TOP) break;  // a second rise ends the fall-off
+        used.push_back(i);
+        if (p[i] < b.atMm(z[i]) + ON_BACKGROUND_PERCENT) break;
+    }
+    // Coarse steps leave few points on the fall-off: the last one on the shoulder joins them.
+    if (used.size() < POINTS_FOR_TWO_WIDTHS && first > top + 1) used.insert(used.begin(), first - 1);
+    return used;
+}
+
+// The model fitted with the given background, started from `start` (or from the points).
+std::optional<FallOff> fitWithBackground(std::span<const double> z, std::span<const double> p, const Background& b,
+                                         const Parameters* start) {
+    const std::vector<std::size_t> used = fallOffPoints(z, p, b);
+    if (used.size() < MIN_POINTS) return std::nullopt;
+    // A fall-off of very many points is fitted to the means of consecutive groups of them: the same
+    // curve, with the work bounded however finely it was scanned.
+    Points points{{}, {}, &b};
+    const std::size_t groups = std::min(used.size(), MAX_FIT_POINTS);
+    for (std::size_t g = 0; g < groups; ++g) {
+        const std::size_t from = g * used.size() / groups, to = (g + 1) * used.size() / groups;
+        double sumZ = 0.0, sumP = 0.0;
+        for (std::size_t k = from; k < to; ++k) sumZ += z[used[k]], sumP += p[used[k]];
+        points.z.push_back(sumZ / static_cast<double>(to - from));
+        points.p.push_back(sumP / static_cast<double>(to - from));
+    }
+    Parameters x{};
+    if (start) {
+        x = *start;
+    } else {
+        const double r80 = levelDepthMm(z, p, 0.8), r50 = levelDepthMm(z, p, 0.5), r20 = levelDepthMm(z, p, 0.2);
+        x[1] = std::isfinite(r50) ? r50 : z[used[used.size() / 2]];
+        x[0] = PERCENT - b.atMm(x[1]);
+        x[3] = x[2] = std::isfinite(r80) && std::isfinite(r20) && r20 > r80 ? (r20 - r80) / WIDTHS_80_TO_20
+                                                                            : FIRST_WIDTH_MM;
+    }
+    if (!fitModel(points, x)) return std::nullopt;
+    FallOff f;
+    f.model = modelOf(x);
+    f.background = b;
+    f.firstMm = z[used.front()];
+    f.lastMm = z[used.back()];
+    const FallOffModel& m = f.model;
+    const double widths = m.shallowWidthMm + m.deepWidthMm;
+    f.tangent.depthMm = m.centreMm;
+    f.tangent.percent = b.atMm(m.centreMm) + m.amplitudePercent * m.deepWidthMm / widths;
+    f.tangent.slopePerMm = b.slopePerMm - m.amplitudePercent * std::sqrt(2.0 / std::numbers::pi) / widths;
+    f.rpMm = meetingDepthMm(f.tangent, b.interceptPercent, b.slopePerMm);
+    f.rqMm = meetingDepthMm(f.tangent, PERCENT, 0.0);
+    if (!std::isfinite(f.rpMm)) return std::nullopt;
+    return f;
+}
+
+}  // namespace
+
+double FallOffModel::stepAt(double depthMm) const {
+    const double widths = shallowWidthMm + deepWidthMm;
+    const double u = depthMm - centreMm;
+    if (u < 0.0) return 1.0 - shallowWidthMm / widths * std::erfc(-u / (sqrtTwo() * shallowWidthMm));
+    return deepWidthMm / widths * std::erfc(u / (sqrtTwo() * deepWidthMm));
+}
+
+double FallOff::backgroundAtRpPercent() const { return background.points > 0 ? background.atMm(rpMm) : NOT_FOUND; }
+
+std::optional<FallOff> fallOff(std::span<const double> z, std::span<const double> p) {
+    if (z.size() != p.size() || z.size() < MIN_POINTS) return std::nullopt;
+    Background background;
+    std::optional<FallOff> f;
+    for (int round = 0; round <= BACKGROUND_ROUNDS; ++round) {
+        Parameters previous{};
+        if (f) previous = {f->model.amplitudePercent, f->model.centreMm, f->model.shallowWidthMm, f->model.deepWidthMm};
+        f = fitWithBackground(z, p, background, f ? &previous : nullptr);
+        if (!f) return std::nullopt;
+        if (round == BACKGROUND_ROUNDS) break;
+        background = tailBackground(z, p, f->tangent, f->rpMm);
+    }
+    return f;
+}
+
+std::optional<FallOff> fallOffOfCurve(std::span<const double> depthMm, std::span<const double> value) {
+    if (value.empty() || depthMm.size() != value.size()) return std::nullopt;
+    const double largest = *std::max_element(value.begin(), value.end());
+    if (!(largest > 0.0)) return std::nullopt;
+    std::vector<double> p(value.size());
+    for (std::size_t i = 0; i < p.size(); ++i) p[i] = PERCENT * (value[i] / largest);
+    return fallOff(depthMm, p);
+}
+
+bool polynomialFit(std::span<const double> z, std::span<const double> p, std::size_t first, std::size_t last,
+                   double centre, int degree, std::array<double, 4>& coefficient) {
+    const auto n = static_cast<std::size_t>(degree + 1);
+    std::array<std::array<double, 5>, 4> m{};
+    for (std::size_t i = first; i <= last; ++i) {
+        const double u = z[i] - centre;
+        const double powers[4] = {1.0, u, u * u, u * u * u};
+        for (std::size_t r = 0; r < n; ++r) {
+            for (std::size_t c = 0; c < n; ++c) m[r][c] += powers[r] * powers[c];
+            m[r][4] += powers[r] * p[i];
+        }
+    }
+    return solve(m, n, coefficient) && std::isfinite(coefficient[0]) && std::isfinite(coefficient[1]);
+}
+
+}  // namespace beamdata
