@@ -243,6 +243,7 @@ PenalisedNnls::Solution PenalisedNnls::solve(double smooth) const {
     s.noiseVariance = (s.residualSumOfSquares + smooth * s.penaltyValue) / static_cast<double>(data_.size());
     s.logEvidence = logEvidence(s.x, smooth, s.residualSumOfSquares + smooth * s.penaltyValue);
     const double rowsLeft = static_cast<double>(data_.size()) - s.effectiveParameters;
+    s.residualNoiseVariance = s.residualSumOfSquares / std::max(rowsLeft, 1.0);
     s.gcv = rowsLeft > 0.0 ? static_cast<double>(data_.size()) * s.residualSumOfSquares / (rowsLeft * rowsLeft)
                            : std::numeric_limits<double>::infinity();
     return s;

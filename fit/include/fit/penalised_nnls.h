@@ -30,7 +30,10 @@ public:
         double gcv = 0.0;
         double penaltyValue = 0.0;   // |D x|^2
         double noiseVariance = 0.0;  // the most likely sigma^2 of the data: (RSS + s |D x|^2) / n
-        double logEvidence = 0.0;    // see logEvidence() below; minus infinity for s = 0
+        // The noise left after the T parameters the fit spent, RSS / (n - T): Q/n runs low when T is
+        // a good part of few readings (a 5 mm scan).
+        double residualNoiseVariance = 0.0;
+        double logEvidence = 0.0;  // see logEvidence() below; minus infinity for s = 0
     };
 
     // Bounds of the unknowns (default 0 to infinity): 0 to 0 keeps a bin that the data must not use
