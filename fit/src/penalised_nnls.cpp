@@ -280,8 +280,9 @@ PenalisedNnls::Solution PenalisedNnls::leastScore(double smoothLo, double smooth
         scores.push_back(score(scan.back()));
         if (scores.back() < scores[best]) best = scan.size() - 1;
     }
-    double a = lo + step * (static_cast<double>(best) - 1.0);
-    double b = lo + step * (static_cast<double>(best) + 1.0);
+    // Between the neighbours of the best point, within the scanned range.
+    double a = lo + step * std::max(static_cast<double>(best) - 1.0, 0.0);
+    double b = lo + step * std::min(static_cast<double>(best) + 1.0, static_cast<double>(scanPoints - 1));
     const double ratio = 0.5 * (std::sqrt(5.0) - 1.0);
     Solution bestSolution = scan[best];
     double bestScore = scores[best];

@@ -139,6 +139,12 @@ TEST(PenalisedNnls, LargestEvidenceFindsTheNoiseAndAnInteriorSmoothness) {
     EXPECT_LT(error, rough);
     // No smoothing has no evidence to speak of.
     EXPECT_EQ(problem.solve(0.0).logEvidence, -std::numeric_limits<double>::infinity());
+    // The choice stays within the range it is given, also where the evidence would go on beyond it.
+    EXPECT_GE(problem.solveByEvidence(10.0, 1e4).smooth, 10.0);
+    EXPECT_LE(problem.solveByEvidence(1e-12, 1e-10).smooth, 1e-10);
+    // The noise left after the spent parameters is the larger estimate, and the one near the truth.
+    EXPECT_GT(chosen.residualNoiseVariance, chosen.residualSumOfSquares / static_cast<double>(rows));
+    EXPECT_NEAR(std::sqrt(chosen.residualNoiseVariance), SIGMA, 0.25 * SIGMA);
 }
 
 fit::MeasuredCurve lineTail(double rpMm, double lastMm, double atRp, double slopePerMm) {
@@ -356,6 +362,56 @@ TEST(FreeSpectrumFit, RefusesAMeasurementWithoutAFallOff) {
     } catch (const engine::RunError& e) {
         EXPECT_NE(std::string(e.what()).find("flat.csv"), std::string::npos) << e.what();
     }
+}
+
+// The known beam's electrons scanned as a sparse tank measurement: every `stepMm` to just beyond
+// R10, each reading with relative noise of `noise` (fixed seed).
+fit::MeasuredCurve sparseScan(const KnownBeam& k, double stepMm, double noise, std::uint64_t seed) {
+    const fit::BinCurves curves = k.model.binCurves(12.0f);
+    fit::DepthCurve electrons{};
+    for (std::size_t j = 0; j < curves.size(); ++j) {
+        const double x = static_cast<double>(j + 1) / 100.0;
+        const double w = std::exp(-0.5 * std::pow((x - 0.8) / 0.04, 2)) + (x > 0.3 && x < 0.8 ? 0.1 : 0.0);
+        for (std::size_t s = 0; s < electrons.size(); ++s) electrons[s] += w * curves[j][s];
+    }
+    std::mt19937_64 generator(seed);
+    std::normal_distribution<double> normal(0.0, 1.0);
+    fit::MeasuredCurve scan;
+    for (double z = 1.0; z <= k.electronLevels[3] + stepMm; z += stepMm) {
+        scan.depthMm.push_back(z);
+        scan.dose.push_back(fit::resultCurveAt(electrons, z) * (1.0 + noise * normal(generator)));
+    }
+    return scan;
+}
+
+TEST(FreeSpectrumFit, ASparseScanIsNotFittedThroughEveryReadingAndItsIntervalsFollowTheNoise) {
+    // At 3 mm steps fifteen readings lie before R10. The evidence, with the noise level its own free
+    // parameter, ran on towards a spectrum through all of them (rms a tenth of the noise); the fit
+    // stays at or above its weakest smoothing, reports a noise of the readings' order, and its
+    // intervals narrow as the noise falls.
+    const KnownBeam k = knownBeam();
+    fit::FreeFitOptions options;
+    options.samples = 40;
+    const std::optional<fit::BackgroundLine> none;
+    double r50WidthAt4 = 0.0;
+    for (const std::uint64_t seed : {3u, 4u, 5u}) {
+        const fit::MeasuredCurve scan = sparseScan(k, 3.0, 0.004, seed);
+        const fit::FreeFitResult r = fit::fitFreeSpectrum(k.model, 12.0f, scan, none, options, "sparse.csv");
+        EXPECT_GE(r.smooth, fit::EVIDENCE_SMOOTH_LOWEST) << seed;
+        EXPECT_GT(r.rmsPercent, 0.15 * 0.4) << seed;
+        EXPECT_GT(r.noisePercent, 0.3 * 0.4) << seed;
+        EXPECT_LT(r.noisePercent, 2.0 * 0.4) << seed;
+        ASSERT_TRUE(r.uncertainty.has_value());
+        r50WidthAt4 += r.uncertainty->level[2].high - r.uncertainty->level[2].low;
+    }
+    double r50WidthAt1 = 0.0;
+    for (const std::uint64_t seed : {3u, 4u, 5u}) {
+        const fit::MeasuredCurve scan = sparseScan(k, 3.0, 0.001, seed);
+        const fit::FreeFitResult r = fit::fitFreeSpectrum(k.model, 12.0f, scan, none, options, "sparse.csv");
+        ASSERT_TRUE(r.uncertainty.has_value());
+        r50WidthAt1 += r.uncertainty->level[2].high - r.uncertainty->level[2].low;
+    }
+    EXPECT_LT(r50WidthAt1, 0.6 * r50WidthAt4);
 }
 
 }  // namespace
