@@ -3,6 +3,7 @@
 #
 #   bench/uncertainty-coverage.sh [build-dir] [cases, default 100]
 #   COVERAGE_WORK=DIR   work folder (the bases are kept there and reused)
+#   COVERAGE_SUMMARY_ONLY=1   only the summary of the table an earlier run left in the work folder
 #
 # Each case is a spectrum of two Gaussian peaks (the main one at 0.70-0.80 Emax, 2-4 % wide, a
 # lower one at 0.30-0.55 Emax up to 0.3 times as high: a low-energy tail), evaluated on a basis
@@ -37,7 +38,45 @@ orNan() { echo "${1:-nan}"; }
 field() { sed -n "s/.*$2=\([^ ]*\).*/\1/p" <<< "$1"; }
 inside() { awk -v t="$1" -v lo="$2" -v hi="$3" 'BEGIN { print (t != "" && lo != "" && t + 0 >= lo + 0 && t + 0 <= hi + 0) ? 1 : 0 }'; }
 
+# Columns: 7 true mean, 8-10 the fit's mean and its interval, then per level the truth and the
+# interval. A measurement the fit refuses (too few readings for a free-form spectrum: 5 mm steps on
+# a 6 MeV beam) has no intervals; it is counted apart.
+summary() {
+  awk 'function covers(t, lo, hi) { return t != "nan" && lo != "nan" && hi != "nan" && lo + 0 <= t + 0 && t + 0 <= hi + 0 }
+  function median(a, k,   i, j, x) { for (i = 1; i <= k; i++) for (j = i + 1; j <= k; j++) if (a[j] < a[i]) { x = a[i]; a[i] = a[j]; a[j] = x }
+    return k % 2 ? a[(k + 1) / 2] : (a[k / 2] + a[k / 2 + 1]) / 2 }
+  NR > 1 && $9 == "nan" { refused++ }
+  NR > 1 && $9 != "nan" {
+    n++
+    c_mean += covers($7, $9, $10); hw = ($10 - $9) / 2; w[n] = hw
+    c90 += covers($11, $12, $13); c80 += covers($14, $15, $16); c50 += covers($17, $18, $19); c10 += covers($20, $21, $22)
+    if ($5 >= 0.25 && $5 <= 0.35) { m++; w3[m] = hw }
+    t[n] = $23
+  }
+  END {
+    printf "cases %d, fitted %d, refused by the fit %d\n", n + refused, n, refused
+    printf "coverage of the 95 %% intervals over the fitted: mean energy %.0f %%, R90 %.0f %%, R80 %.0f %%, R50 %.0f %%, R10 %.0f %%\n", 100 * c_mean / n, 100 * c90 / n, 100 * c80 / n, 100 * c50 / n, 100 * c10 / n
+    printf "median half-width of the mean energy: %.3f MeV (all), %.3f MeV (%d cases of 0.25-0.35 %% noise)\n", median(w, n), median(w3, m), m
+    printf "median fit time (cached basis, wall): %.1f s\n", median(t, n)
+  }' "$1"
+}
+# The same coverage by group: how the curve ends, the step, the noise, the maximum energy.
+byGroup() {
+  awk 'function covers(t, lo, hi) { return t != "nan" && lo != "nan" && hi != "nan" && lo + 0 <= t + 0 && t + 0 <= hi + 0 }
+  function add(g) { n[g]++; c0[g] += covers($7, $9, $10); c1[g] += covers($11, $12, $13); c2[g] += covers($14, $15, $16)
+    c3[g] += covers($17, $18, $19); c4[g] += covers($20, $21, $22) }
+  NR > 1 && $9 != "nan" {
+    add("ending " ($3 == "tail" ? "with a tail" : "at R10")); add("steps " ($4 <= 2 ? "1-2 mm" : "3-5 mm"))
+    add("noise " ($5 < 0.35 ? "0.20-0.35 %" : "0.35-0.50 %")); add("Emax " $2 " MeV")
+  }
+  END {
+    print "| group | fitted | mean | R90 | R80 | R50 | R10 |"
+    print "|---|---|---|---|---|---|---|"
+    for (g in n) printf "| %s | %d | %.0f %% | %.0f %% | %.0f %% | %.0f %% | %.0f %% |\n", g, n[g], 100 * c0[g] / n[g], 100 * c1[g] / n[g], 100 * c2[g] / n[g], 100 * c3[g] / n[g], 100 * c4[g] / n[g]
+  }' "$1" | { read -r h; read -r r; echo "$h"; echo "$r"; sort; }
+}
 table="$work/cases.txt"
+if [ "${COVERAGE_SUMMARY_ONLY:-0}" = 1 ]; then summary "$table"; byGroup "$table"; exit 0; fi
 echo "case emax end step noise bg true_mean mean low high true_R90 R90_low R90_high true_R80 R80_low R80_high true_R50 R50_low R50_high true_R10 R10_low R10_high seconds" > "$table"
 for ((k = 0; k < count; k++)); do
   emax=${groups[$((k % ${#groups[@]}))]}
@@ -82,26 +121,5 @@ for ((k = 0; k < count; k++)); do
   echo "case $k done ($(printf '%.1f' "$seconds") s)" >&2
 done
 
-# Columns: 7 true mean, 8-10 the fit's mean and its interval, then per level the truth and the
-# interval. A measurement the fit refuses (too few readings for a free-form spectrum: 5 mm steps on
-# a 6 MeV beam) has no intervals; it is counted apart.
-summary() {
-  awk 'function covers(t, lo, hi) { return t != "nan" && lo != "nan" && hi != "nan" && lo + 0 <= t + 0 && t + 0 <= hi + 0 }
-  function median(a, k,   i, j, x) { for (i = 1; i <= k; i++) for (j = i + 1; j <= k; j++) if (a[j] < a[i]) { x = a[i]; a[i] = a[j]; a[j] = x }
-    return k % 2 ? a[(k + 1) / 2] : (a[k / 2] + a[k / 2 + 1]) / 2 }
-  NR > 1 && $9 == "nan" { refused++ }
-  NR > 1 && $9 != "nan" {
-    n++
-    c_mean += covers($7, $9, $10); hw = ($10 - $9) / 2; w[n] = hw
-    c90 += covers($11, $12, $13); c80 += covers($14, $15, $16); c50 += covers($17, $18, $19); c10 += covers($20, $21, $22)
-    if ($5 >= 0.25 && $5 <= 0.35) { m++; w3[m] = hw }
-    t[n] = $23
-  }
-  END {
-    printf "cases %d, fitted %d, refused by the fit %d\n", n + refused, n, refused
-    printf "coverage of the 95 %% intervals over the fitted: mean energy %.0f %%, R90 %.0f %%, R80 %.0f %%, R50 %.0f %%, R10 %.0f %%\n", 100 * c_mean / n, 100 * c90 / n, 100 * c80 / n, 100 * c50 / n, 100 * c10 / n
-    printf "median half-width of the mean energy: %.3f MeV (all), %.3f MeV (%d cases of 0.25-0.35 %% noise)\n", median(w, n), median(w3, m), m
-    printf "median fit time (cached basis, wall): %.1f s\n", median(t, n)
-  }' "$1"
-}
 summary "$table"
+byGroup "$table"
