@@ -39,6 +39,18 @@ std::string energyText(float maxEnergyMeV) {
     return text;
 }
 
+// One line of a block of curves: an energy and a value per slab. Every line is written with its
+// line end: a last line without one is cut off, and its last number may read as a shorter one.
+enum class CurveLine { Missing, Unreadable, Read };
+CurveLine readCurveLine(std::istream& in, float& energy, DepthCurve& values) {
+    std::string line;
+    if (!std::getline(in, line) || in.eof()) return CurveLine::Missing;
+    std::istringstream fields(line);
+    fields >> energy;
+    for (double& value : values) fields >> value;
+    return fields.fail() ? CurveLine::Unreadable : CurveLine::Read;
+}
+
 }  // namespace
 
 std::uint64_t contentHash(const std::filesystem::path& path) {
@@ -113,25 +125,20 @@ std::optional<AxisBasis> loadBasis(const std::filesystem::path& path, float cent
             return std::nullopt;
         }
     }
+    const auto damaged = [&reason](const std::string& why) {
+        reason = "damaged: " + why;
+        return std::optional<AxisBasis>();
+    };
     AxisBasis basis;
     basis.centreMaxEnergyMeV = centreMaxEnergyMeV;
     basis.historiesPerCurve = historiesPerCurve;
     for (int k = 1; k <= curveCount; ++k) {
-        // Every line is written with its line end: a last line without one is cut off, and its
-        // last number may read as a shorter one.
-        if (!std::getline(in, line) || in.eof()) {
-            reason = "damaged: it ends early";
-            return std::nullopt;
-        }
-        std::istringstream fields(line);
         float energy = 0.0f;
         DepthCurve curve{};
-        fields >> energy;
-        for (double& value : curve) fields >> value;
-        if (fields.fail() || energy != basisEnergyKeV(centreMaxEnergyMeV, k)) {
-            reason = "damaged: curve " + std::to_string(k) + " cannot be read";
-            return std::nullopt;
-        }
+        const CurveLine read = readCurveLine(in, energy, curve);
+        if (read == CurveLine::Missing) return damaged("it ends early");
+        if (read == CurveLine::Unreadable || energy != basisEnergyKeV(centreMaxEnergyMeV, k))
+            return damaged("curve " + std::to_string(k) + " cannot be read");
         // Energy per history in the counters: never negative, and all slabs together never more
         // than the electron brings (a history's step shares its loss, and counters do not overlap).
         double total = 0.0;
@@ -150,21 +157,14 @@ std::optional<AxisBasis> loadBasis(const std::filesystem::path& path, float cent
         basis.curve.push_back(curve);
     }
     for (int k = 1; k <= curveCount; ++k) {
-        if (!std::getline(in, line) || in.eof()) {
-            reason = "damaged: it ends early";
-            return std::nullopt;
-        }
-        std::istringstream fields(line);
         float energy = 0.0f;
         DepthCurve variance{};
-        fields >> energy;
-        for (double& value : variance) fields >> value;
+        const CurveLine read = readCurveLine(in, energy, variance);
+        if (read == CurveLine::Missing) return damaged("it ends early");
         const bool possible = std::all_of(variance.begin(), variance.end(),
                                           [](double v) { return std::isfinite(v) && v >= 0.0; });
-        if (fields.fail() || energy != basis.energyKeV[static_cast<std::size_t>(k - 1)] || !possible) {
-            reason = "damaged: the variance of curve " + std::to_string(k) + " cannot be read";
-            return std::nullopt;
-        }
+        if (read == CurveLine::Unreadable || energy != basis.energyKeV[static_cast<std::size_t>(k - 1)] || !possible)
+            return damaged("the variance of curve " + std::to_string(k) + " cannot be read");
         basis.variance.push_back(variance);
     }
     return basis;

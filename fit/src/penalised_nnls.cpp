@@ -19,6 +19,7 @@ namespace {
 constexpr double SOLVER_TOLERANCE = 1e-12;
 constexpr double ACTIVE_FRACTION = 1e-7;  // unknowns below this fraction of the largest count as zero
 constexpr int GOLDEN_STEPS = 12;
+constexpr double QUICK_QP_STEP_TOLERANCE = 1e-10;
 
 // Solves H_FF z = b_F on the unknowns in `free`; false when H_FF is not positive definite.
 bool solveOnSet(const std::vector<double>& h, std::size_t n, const std::vector<std::size_t>& free,
@@ -60,6 +61,25 @@ std::optional<double> logDeterminant(const std::vector<double>& m, std::size_t n
     double sum = 0.0;
     for (alglib::ae_int_t i = 0; i < k; ++i) sum += 2.0 * std::log(a(i, i));
     return sum;
+}
+
+// The quadratic, linear and box terms of min x'Hx/2 - b'x within [lower, upper] in a new ALGLIB state.
+void setBoxQp(alglib::minqpstate& state, const std::vector<double>& h, const std::vector<double>& b,
+              const std::vector<double>& lower, const std::vector<double>& upper) {
+    const auto n = static_cast<alglib::ae_int_t>(b.size());
+    alglib::real_2d_array quadratic;
+    quadratic.setcontent(n, n, h.data());
+    alglib::real_1d_array linear;
+    linear.setlength(n);
+    for (alglib::ae_int_t r = 0; r < n; ++r) linear(r) = -b[static_cast<std::size_t>(r)];
+    alglib::real_1d_array lo;
+    alglib::real_1d_array hi;
+    lo.setcontent(n, lower.data());
+    hi.setcontent(n, upper.data());
+    alglib::minqpcreate(n, state);
+    alglib::minqpsetquadraticterm(state, quadratic, true);
+    alglib::minqpsetlinearterm(state, linear);
+    alglib::minqpsetbc(state, lo, hi);
 }
 
 }  // namespace
@@ -127,23 +147,11 @@ bool PenalisedNnls::withinBounds(const std::vector<double>& values, const std::v
 std::vector<double> PenalisedNnls::interiorPoint(const std::vector<double>& h) const {
     const std::size_t n = columns_;
     const auto an = static_cast<alglib::ae_int_t>(n);
-    alglib::real_2d_array quadratic;
-    quadratic.setcontent(an, an, h.data());
-    alglib::real_1d_array linear;
-    linear.setlength(an);
-    for (std::size_t r = 0; r < n; ++r) linear(static_cast<alglib::ae_int_t>(r)) = -projected_[r];
     alglib::real_1d_array x;
     alglib::minqpreport report;
     try {
         alglib::minqpstate state;
-        alglib::minqpcreate(an, state);
-        alglib::minqpsetquadraticterm(state, quadratic, true);
-        alglib::minqpsetlinearterm(state, linear);
-        alglib::real_1d_array lower;
-        alglib::real_1d_array upper;
-        lower.setcontent(an, lower_.data());
-        upper.setcontent(an, upper_.data());
-        alglib::minqpsetbc(state, lower, upper);
+        setBoxQp(state, h, projected_, lower_, upper_);
         if (!constraintLower_.empty()) {
             const auto k = static_cast<alglib::ae_int_t>(constraintLower_.size());
             alglib::real_2d_array c;
@@ -361,6 +369,33 @@ PenalisedNnls::Solution PenalisedNnls::solveWithChosenSmooth(double smoothLo, do
         }
     }
     return bestSolution;
+}
+
+std::optional<std::vector<double>> boxQuadraticProgramme(const std::vector<double>& h, const std::vector<double>& b,
+                                                         const std::vector<double>& lower,
+                                                         const std::vector<double>& upper,
+                                                         const std::vector<double>& start) {
+    const auto n = static_cast<alglib::ae_int_t>(b.size());
+    alglib::real_1d_array x;
+    alglib::minqpreport report;
+    try {
+        alglib::minqpstate state;
+        setBoxQp(state, h, b, lower, upper);
+        alglib::real_1d_array from;
+        from.setcontent(n, start.data());
+        alglib::minqpsetstartingpoint(state, from);
+        alglib::minqpsetscaleautodiag(state);
+        alglib::minqpsetalgoquickqp(state, 0.0, 0.0, QUICK_QP_STEP_TOLERANCE, 0, true);
+        alglib::minqpoptimize(state);
+        alglib::minqpresults(state, x, report);
+    } catch (const alglib::ap_error&) {
+        return std::nullopt;
+    }
+    if (report.terminationtype <= 0) return std::nullopt;
+    std::vector<double> result(b.size());
+    for (std::size_t j = 0; j < result.size(); ++j)
+        result[j] = std::clamp(x(static_cast<alglib::ae_int_t>(j)), lower[j], upper[j]);
+    return result;
 }
 
 }  // namespace fit

@@ -2,8 +2,7 @@
 
 #include "engine/run_error.h"
 #include "fit/beta_weights.h"
-
-#include <optimization.h>
+#include "fit/penalised_nnls.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,50 +17,11 @@ namespace {
 constexpr std::size_t BINS = engine::SPECTRUM_BINS;
 constexpr double LOW_QUANTILE = 0.5 * (1.0 - INTERVAL_LEVEL);
 constexpr double HIGH_QUANTILE = 1.0 - LOW_QUANTILE;
-constexpr double QP_STEP_TOLERANCE = 1e-10;
 constexpr double PERCENT = 100.0;
 constexpr std::size_t THREADS = 2;
 // Correlation of a basis curve's Monte Carlo noise between neighbouring 1 mm slabs: an electron
 // crosses several slabs before it stops, and a run's fall-off moves as a whole.
 constexpr double BASIS_NOISE_CORRELATION = 0.8;
-
-// min x'Hx/2 - b'x within the bounds by ALGLIB's QuickQP, started at `start`; empty when it fails.
-std::optional<std::vector<double>> boxQp(const std::vector<double>& h, const std::vector<double>& b,
-                                         const PosteriorInput& in) {
-    const auto n = static_cast<alglib::ae_int_t>(b.size());
-    alglib::real_2d_array quadratic;
-    quadratic.setcontent(n, n, h.data());
-    alglib::real_1d_array linear;
-    linear.setlength(n);
-    for (alglib::ae_int_t r = 0; r < n; ++r) linear(r) = -b[static_cast<std::size_t>(r)];
-    alglib::real_1d_array lower;
-    alglib::real_1d_array upper;
-    alglib::real_1d_array start;
-    lower.setcontent(n, in.lower.data());
-    upper.setcontent(n, in.upper.data());
-    start.setcontent(n, in.solution.data());
-    alglib::real_1d_array x;
-    alglib::minqpreport report;
-    try {
-        alglib::minqpstate state;
-        alglib::minqpcreate(n, state);
-        alglib::minqpsetquadraticterm(state, quadratic, true);
-        alglib::minqpsetlinearterm(state, linear);
-        alglib::minqpsetbc(state, lower, upper);
-        alglib::minqpsetstartingpoint(state, start);
-        alglib::minqpsetscaleautodiag(state);
-        alglib::minqpsetalgoquickqp(state, 0.0, 0.0, QP_STEP_TOLERANCE, 0, true);
-        alglib::minqpoptimize(state);
-        alglib::minqpresults(state, x, report);
-    } catch (const alglib::ap_error&) {
-        return std::nullopt;
-    }
-    if (report.terminationtype <= 0) return std::nullopt;
-    std::vector<double> result(b.size());
-    for (std::size_t j = 0; j < result.size(); ++j)
-        result[j] = std::clamp(x(static_cast<alglib::ae_int_t>(j)), in.lower[j], in.upper[j]);
-    return result;
-}
 
 // What one sample gives.
 struct Draw {
@@ -129,7 +89,7 @@ Draw drawSample(const FreeLinearModel& m, const PosteriorInput& in, double dataS
         }
     }
     Draw d;
-    const auto x = boxQp(h, b, in);
+    const auto x = boxQuadraticProgramme(h, b, in.lower, in.upper, in.solution);
     if (!x) return d;
     double total = 0.0;
     std::size_t peak = 0;

@@ -13,6 +13,7 @@
 // others at zero), with the noise level at its most likely value.
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace fit {
@@ -85,5 +86,12 @@ private:
     std::vector<double> constraintLower_;
     std::vector<double> constraintUpper_;
 };
+
+// min x'Hx/2 - b'x within [lower, upper] (H dense, row after row) by ALGLIB's QuickQP, started at
+// `start`: fast for many similar problems. Empty when the solver fails.
+std::optional<std::vector<double>> boxQuadraticProgramme(const std::vector<double>& h, const std::vector<double>& b,
+                                                         const std::vector<double>& lower,
+                                                         const std::vector<double>& upper,
+                                                         const std::vector<double>& start);
 
 }  // namespace fit
