@@ -52,7 +52,7 @@ struct PosteriorInput {
     std::vector<double> solution;         // the fit's unknowns
     std::vector<DepthCurve> binVariance;  // per bin, in the curves' unit squared; empty: no basis noise
     double smooth = 0.0;
-    double noiseVariance = 0.0;  // of the data and the basis together, relative dose squared
+    double noiseVariance = 0.0;  // of the readings about the fit, RSS / (n - T), relative dose squared
     float maxEnergyMeV = 0.0f;
     int samples = DEFAULT_POSTERIOR_SAMPLES;
     std::uint64_t seed = 1;
