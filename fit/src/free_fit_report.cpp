@@ -69,7 +69,11 @@ std::string freeReportText(const FreeFitResult& r) {
             formatted("%.2f", r.peakEnergyMeV) + " MeV\n";
     text += "Fitted depths " + formatted("%.1f", r.fromDepthMm) + " to " + formatted("%.1f", r.toDepthMm) + " mm (" +
             std::to_string(r.fittedPoints) + " measured points), smoothing " + formatted("%.3e", r.smooth) +
-            (r.smoothChosen ? " (chosen by the largest evidence, " : " (given, ") +
+            (!r.smoothChosen ? " (given, "
+             : r.smooth <= EVIDENCE_SMOOTH_LOWEST * (1.0 + 1e-9)
+                 ? " (chosen by the largest evidence, held at its weakest " +
+                       formatted("%.0e", EVIDENCE_SMOOTH_LOWEST) + ", "
+                 : " (chosen by the largest evidence, ") +
             formatted("%.1f", r.effectiveParameters) + " effective parameters, noise of the readings " +
             formatted("%.3f", r.noisePercent) + " % of the maximum)\n";
     if (r.background)

@@ -81,6 +81,15 @@ TEST(FreeResultLines, TheParserReadsWhatTheWriterWrites) {
     };
     EXPECT_FALSE(summaryOf("RESULT free rms=0.4 emax=11.2 mean=8.7 peak=9.1 background=x smooth=1"));
     EXPECT_FALSE(summaryOf("RESULT grid alpha=8 beta=2 emax=9 rms=1"));
+    // The report says how the smoothing was chosen, and when the evidence ran to its weakest.
+    fit::FreeFitResult chosen = someResult();
+    chosen.smoothChosen = true;
+    EXPECT_NE(fit::freeReportText(chosen).find("(chosen by the largest evidence, "), std::string::npos);
+    chosen.smooth = fit::EVIDENCE_SMOOTH_LOWEST;
+    EXPECT_NE(fit::freeReportText(chosen).find("(chosen by the largest evidence, held at its weakest 1e-07, "),
+              std::string::npos)
+        << fit::freeReportText(chosen);
+    EXPECT_NE(fit::freeReportText(someResult()).find(" (given, "), std::string::npos);
     // The summary of an older fit, without how the smoothing was chosen, still reads.
     const auto older = summaryOf("RESULT free rms=0.4 emax=11.2 mean=8.7 peak=9.1 background=0 smooth=1e-5");
     ASSERT_TRUE(older.has_value());
