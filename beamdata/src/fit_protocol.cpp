@@ -1,5 +1,6 @@
 #include "beamdata/fit_protocol.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,31 @@ std::optional<double> finiteNumber(const std::string& text) {
     const double value = std::strtod(text.c_str(), &end);
     if (end == text.c_str() || *end != '\0' || !std::isfinite(value)) return std::nullopt;
     return value;
+}
+
+std::string weightList(const FreeSpectrumWeights& relativeWeight) {
+    std::string weights;
+    for (const double weight : relativeWeight) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.4g", weight);
+        if (!weights.empty()) weights.append(1, ',');
+        weights.append(text);
+    }
+    return weights;
+}
+
+// 100 finite non-negative weights separated by commas.
+std::optional<FreeSpectrumWeights> parseWeightList(const std::string& text) {
+    FreeSpectrumWeights weights{};
+    std::istringstream list(text);
+    std::size_t bin = 0;
+    for (std::string item; std::getline(list, item, ',');) {
+        const auto weight = finiteNumber(item);
+        if (!weight || *weight < 0.0 || bin == weights.size()) return std::nullopt;
+        weights[bin++] = *weight;
+    }
+    if (bin != weights.size()) return std::nullopt;
+    return weights;
 }
 
 }  // namespace
@@ -165,6 +191,8 @@ ResultRecord freeSummaryRecord(const FreeSummary& s) {
     record.add("peak", s.peakEnergyMeV, "%.3f");
     record.add("background", s.backgroundPercent, "%.3f");
     record.add("smooth", s.smooth, "%.4e");
+    if (!s.smoothBy.empty()) record.fields.push_back({"smooth-by", s.smoothBy});
+    if (s.noisePercent) record.add("noise", *s.noisePercent, "%.4f");
     return record;
 }
 
@@ -182,32 +210,63 @@ std::optional<FreeSummary> freeSummary(const ResultRecord& record) {
         if (!value) return std::nullopt;
         *target = *value;
     }
+    for (const auto& field : record.fields)
+        if (field.key == "smooth-by") s.smoothBy = field.value;
+    s.noisePercent = record.number("noise");
     return s;
 }
 
 ResultRecord freeSpectrumRecord(const FreeSpectrumWeights& relativeWeight, const char* kind) {
-    std::string weights;
-    for (const double weight : relativeWeight) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%.4g", weight);
-        if (!weights.empty()) weights.append(1, ',');
-        weights.append(text);
-    }
-    return ResultRecord{kind, {{"weights", weights}}};
+    return ResultRecord{kind, {{"weights", weightList(relativeWeight)}}};
 }
 
 std::optional<FreeSpectrumWeights> freeSpectrum(const ResultRecord& record, std::string_view kind) {
     if (record.kind != kind || record.fields.size() != 1 || record.fields.front().key != "weights") return std::nullopt;
-    FreeSpectrumWeights weights{};
-    std::istringstream list(record.fields.front().value);
-    std::size_t bin = 0;
-    for (std::string text; std::getline(list, text, ',');) {
-        const auto weight = finiteNumber(text);
-        if (!weight || *weight < 0.0 || bin == weights.size()) return std::nullopt;
-        weights[bin++] = *weight;
-    }
-    if (bin != weights.size()) return std::nullopt;
-    return weights;
+    return parseWeightList(record.fields.front().value);
+}
+
+ResultRecord intervalRecord(const IntervalReport& i) {
+    ResultRecord record{INTERVAL_KIND, {{"quantity", i.quantity}}};
+    record.add("value", i.value, "%.3f");
+    record.add("low", i.low, "%.3f");
+    record.add("high", i.high, "%.3f");
+    record.add("level", i.level, "%.2f");
+    return record;
+}
+
+std::optional<IntervalReport> intervalReport(const ResultRecord& record) {
+    if (record.kind != INTERVAL_KIND || record.fields.empty() || record.fields.front().key != "quantity")
+        return std::nullopt;
+    IntervalReport i;
+    i.quantity = record.fields.front().value;
+    if (std::find(INTERVAL_QUANTITIES.begin(), INTERVAL_QUANTITIES.end(), i.quantity) == INTERVAL_QUANTITIES.end())
+        return std::nullopt;
+    const auto value = record.number("value");
+    const auto low = record.number("low");
+    const auto high = record.number("high");
+    const auto level = record.number("level");
+    if (!value || !low || !high || !level || *low > *high || !(*level > 0.0 && *level < 1.0)) return std::nullopt;
+    i.value = *value;
+    i.low = *low;
+    i.high = *high;
+    i.level = *level;
+    return i;
+}
+
+ResultRecord spectrumBandRecord(const SpectrumBand& band) {
+    return ResultRecord{SPECTRUM_BAND_KIND, {{"low", weightList(band.low)}, {"high", weightList(band.high)}}};
+}
+
+std::optional<SpectrumBand> spectrumBand(const ResultRecord& record) {
+    if (record.kind != SPECTRUM_BAND_KIND || record.fields.size() != 2 || record.fields[0].key != "low" ||
+        record.fields[1].key != "high")
+        return std::nullopt;
+    const auto low = parseWeightList(record.fields[0].value);
+    const auto high = parseWeightList(record.fields[1].value);
+    if (!low || !high) return std::nullopt;
+    for (std::size_t j = 0; j < low->size(); ++j)
+        if ((*low)[j] > (*high)[j]) return std::nullopt;
+    return SpectrumBand{*low, *high};
 }
 
 ResultRecord noBackgroundRecord(std::string_view reason) {
@@ -243,6 +302,10 @@ std::optional<FreeFitOutput> parseFreeFitOutput(std::string_view output) {
             runSpectrumFound = true;
         } else if (const auto reason = noBackgroundReason(*record)) {
             parsed.noBackgroundReason = *reason;
+        } else if (const auto interval = intervalReport(*record)) {
+            parsed.intervals.push_back(*interval);
+        } else if (const auto band = spectrumBand(*record)) {
+            parsed.band = *band;
         } else if (const auto level = levelComparison(*record, {FREE_MODEL_KEY, WINDOW_KEY})) {
             parsed.levels[levelIndex(level->level)] = *level;
             levelFound[levelIndex(level->level)] = true;

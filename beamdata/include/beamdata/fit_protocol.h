@@ -88,6 +88,10 @@ struct FreeSummary {
     double peakEnergyMeV = 0.0;      // its most probable energy
     double backgroundPercent = 0.0;  // Dx: the background at Rp in percent of the maximum
     double smooth = 0.0;             // strength of the smoothness penalty
+    // How the strength was found, "evidence" or "given" ("smooth-by="), and the noise of the readings
+    // the fit found at it in percent of the maximum ("noise="); empty in output that lacks them.
+    std::string smoothBy;
+    std::optional<double> noisePercent;
 };
 ResultRecord freeSummaryRecord(const FreeSummary& summary);
 std::optional<FreeSummary> freeSummary(const ResultRecord& record);
@@ -108,12 +112,38 @@ inline constexpr const char* NO_BACKGROUND_KIND = "no-background";
 ResultRecord noBackgroundRecord(std::string_view reason);
 std::optional<std::string> noBackgroundReason(const ResultRecord& record);
 
+// The free-form model's uncertainty: "RESULT interval quantity=R50 value=30.412 low=30.301
+// high=30.530 level=0.95", one line per quantity (mean and peak energy in MeV, R90..R10 in mm), and
+// "RESULT spectrum-band low=w1,...,w100 high=w1,...,w100" normalised like the spectrum.
+inline constexpr const char* INTERVAL_KIND = "interval";
+inline constexpr const char* SPECTRUM_BAND_KIND = "spectrum-band";
+inline constexpr std::array<const char*, 6> INTERVAL_QUANTITIES = {"mean", "peak", "R90", "R80", "R50", "R10"};
+struct IntervalReport {
+    std::string quantity;  // one of INTERVAL_QUANTITIES
+    double value = 0.0;
+    double low = 0.0;
+    double high = 0.0;
+    double level = 0.95;
+};
+ResultRecord intervalRecord(const IntervalReport& interval);
+// Empty unless the record names a known quantity and holds four finite numbers with low <= high.
+std::optional<IntervalReport> intervalReport(const ResultRecord& record);
+
+struct SpectrumBand {
+    FreeSpectrumWeights low{};
+    FreeSpectrumWeights high{};
+};
+ResultRecord spectrumBandRecord(const SpectrumBand& band);
+std::optional<SpectrumBand> spectrumBand(const ResultRecord& record);
+
 struct FreeFitOutput {
     FreeSummary summary;
     FreeSpectrumWeights spectrum{};                             // as drawn: the model's electrons
     FreeSpectrumWeights runSpectrum{};                          // for the simulators' exchange files
     std::optional<std::string> noBackgroundReason;              // set when no background was fitted
     std::array<LevelComparison, RANGE_LEVELS.size()> levels{};  // in the order of RANGE_LEVELS; keys free, window
+    std::vector<IntervalReport> intervals;                      // as they came; none after --no-uncertainty
+    std::optional<SpectrumBand> band;
 };
 // The whole output of a free-form run, other lines passed over: empty unless it holds the summary,
 // both spectra and all four level lines.

@@ -55,13 +55,20 @@ public:
         if (second && !(first && ax == bx && ay == by)) score(bx, by, start, end, energyKeV);
     }
 
-    CounterCurve curve() const {
-        CounterCurve result;
+    // Energy (keV) absorbed in each slab, summed over the counters, and the histories they took.
+    DepthCurve sums() const {
+        DepthCurve sum{};
         for (const engine::KernelGrid& grid : grids_)
             for (int depth = 1; depth <= DEPTH_BINS; ++depth)
                 for (int ring = 1; ring <= depthdose::AXIS_COUNTER_RINGS; ++ring)
-                    result.energyPerHistoryKeV[static_cast<std::size_t>(depth - 1)] += static_cast<double>(
-                        grid.cell(depth, ring));
+                    sum[static_cast<std::size_t>(depth - 1)] += static_cast<double>(grid.cell(depth, ring));
+        return sum;
+    }
+    std::int64_t owned() const { return owned_; }
+
+    CounterCurve curve() const {
+        CounterCurve result;
+        result.energyPerHistoryKeV = sums();
         if (owned_ > 0)
             for (double& value : result.energyPerHistoryKeV) value /= static_cast<double>(owned_);
         result.ownedHistories = owned_;
@@ -95,6 +102,27 @@ private:
     std::int64_t steps_ = 0;
 };
 
+// The variance of the mean curve from consecutive batches of histories: each batch's mean, weighted
+// by the histories the counters took in it, about the whole mean.
+DepthCurve batchVariance(const std::vector<DepthCurve>& cumulative, const std::vector<std::int64_t>& ownedAt) {
+    DepthCurve variance{};
+    const std::size_t batches = cumulative.size() - 1;
+    const auto total = static_cast<double>(ownedAt.back());
+    if (batches < 2 || !(total > 0.0)) return variance;
+    for (std::size_t b = 1; b <= batches; ++b) {
+        const auto owned = static_cast<double>(ownedAt[b] - ownedAt[b - 1]);
+        if (!(owned > 0.0)) continue;
+        const double share = owned / total;
+        for (std::size_t s = 0; s < variance.size(); ++s) {
+            const double batchMean = (cumulative[b][s] - cumulative[b - 1][s]) / owned;
+            const double d = batchMean - cumulative.back()[s] / total;
+            variance[s] += share * share * d * d;
+        }
+    }
+    for (double& v : variance) v *= static_cast<double>(batches) / static_cast<double>(batches - 1);
+    return variance;
+}
+
 constexpr std::int64_t DRAWS_PER_DEFLECTION = 2;
 constexpr std::int64_t SOURCE_DRAWS = 2;
 
@@ -117,13 +145,24 @@ CounterCurve simulateCounterCurve(float energyKeV, std::int32_t histories, const
     const engine::EnergyLadder ladder(energyKeV, data);
     auto counters = std::make_unique<CounterArray>();
     constexpr std::int32_t CANCEL_CHECK_INTERVAL = 256;
+    std::vector<DepthCurve> cumulative(1, DepthCurve{});  // after each batch of histories
+    std::vector<std::int64_t> ownedAt(1, 0);
+    std::int64_t batch = 1;
     for (std::int32_t history = 0; history < histories; ++history) {
         if (cancel && history % CANCEL_CHECK_INTERVAL == 0 && cancel->load(std::memory_order_relaxed)) break;
         const engine::ElectronState start = enlargedFieldStart(energyKeV, generator);
         counters->startHistory(start.position);
         engine::runHistory(start, ladder, sampler, generator, *counters, depthdose::LeavesThroughSurface{});
+        while (batch <= COUNTER_BATCHES &&
+               history + 1 == static_cast<std::int64_t>(histories) * batch / COUNTER_BATCHES) {
+            cumulative.push_back(counters->sums());
+            ownedAt.push_back(counters->owned());
+            ++batch;
+        }
     }
-    return counters->curve();
+    CounterCurve result = counters->curve();
+    if (batch > COUNTER_BATCHES) result.varianceKeV2 = batchVariance(cumulative, ownedAt);
+    return result;
 }
 
 int basisCurveCount(double maxEnergySpan) {
@@ -156,6 +195,7 @@ bool simulateBasis(const engine::ElectronData& data, float centreMaxEnergyMeV, s
     basis.historiesPerCurve = historiesPerCurve;
     basis.energyKeV.assign(static_cast<std::size_t>(total), 0.0f);
     basis.curve.assign(static_cast<std::size_t>(total), DepthCurve{});
+    basis.variance.assign(static_cast<std::size_t>(total), DepthCurve{});
 
     // Each curve starts at its own block of the one fixed sequence: the seeded generator, advanced
     // past the blocks of all lower bins.
@@ -186,6 +226,7 @@ bool simulateBasis(const engine::ElectronData& data, float centreMaxEnergyMeV, s
                                                              generator, cancel);
             if (cancel && cancel->load()) return;
             basis.curve[index] = result.energyPerHistoryKeV;
+            basis.variance[index] = result.varianceKeV2;
             // Counted and reported under one lock: a count taken outside it could be printed after
             // a higher one from another thread, and the progress would run backwards.
             const std::lock_guard<std::mutex> lock(progressMutex);

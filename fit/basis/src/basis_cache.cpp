@@ -3,6 +3,7 @@
 #include "engine/run_error.h"
 #include "engine/run_frame.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -16,7 +17,9 @@ namespace {
 
 constexpr std::uint64_t FNV_OFFSET = 14695981039346656037ULL;
 constexpr std::uint64_t FNV_PRIME = 1099511628211ULL;
-constexpr const char* TITLE = "Orvalis fit basis: axis counter energy per history (keV), layout 1";
+// Layout 2 adds, after the curves, the Monte Carlo variance of every curve's slabs, one line per
+// curve in the same order; a file of layout 1 does not match the title and is simulated anew.
+constexpr const char* TITLE = "Orvalis fit basis: axis counter energy per history (keV), layout 2";
 constexpr double ENERGY_MARGIN = 1.000001;  // the sum of a curve's slabs in double, against its energy
 
 std::string hex(std::uint64_t value) {
@@ -34,6 +37,18 @@ std::string energyText(float maxEnergyMeV) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", static_cast<double>(maxEnergyMeV));
     return text;
+}
+
+// One line of a block of curves: an energy and a value per slab. Every line is written with its
+// line end: a last line without one is cut off, and its last number may read as a shorter one.
+enum class CurveLine { Missing, Unreadable, Read };
+CurveLine readCurveLine(std::istream& in, float& energy, DepthCurve& values) {
+    std::string line;
+    if (!std::getline(in, line) || in.eof()) return CurveLine::Missing;
+    std::istringstream fields(line);
+    fields >> energy;
+    for (double& value : values) fields >> value;
+    return fields.fail() ? CurveLine::Unreadable : CurveLine::Read;
 }
 
 }  // namespace
@@ -72,6 +87,16 @@ std::string basisCacheText(const AxisBasis& basis, std::uint64_t eldatHash) {
         }
         text += "\n";
     }
+    for (std::size_t k = 0; k < basis.curve.size(); ++k) {
+        std::snprintf(number, sizeof number, "%.9g", static_cast<double>(basis.energyKeV[k]));
+        text += number;
+        for (std::size_t s = 0; s < DEPTH_BINS; ++s) {
+            const double value = k < basis.variance.size() ? basis.variance[k][s] : 0.0;
+            std::snprintf(number, sizeof number, " %.9g", value);
+            text += number;
+        }
+        text += "\n";
+    }
     return text;
 }
 
@@ -100,25 +125,20 @@ std::optional<AxisBasis> loadBasis(const std::filesystem::path& path, float cent
             return std::nullopt;
         }
     }
+    const auto damaged = [&reason](const std::string& why) {
+        reason = "damaged: " + why;
+        return std::optional<AxisBasis>();
+    };
     AxisBasis basis;
     basis.centreMaxEnergyMeV = centreMaxEnergyMeV;
     basis.historiesPerCurve = historiesPerCurve;
     for (int k = 1; k <= curveCount; ++k) {
-        // Every line is written with its line end: a last line without one is cut off, and its
-        // last number may read as a shorter one.
-        if (!std::getline(in, line) || in.eof()) {
-            reason = "damaged: it ends early";
-            return std::nullopt;
-        }
-        std::istringstream fields(line);
         float energy = 0.0f;
         DepthCurve curve{};
-        fields >> energy;
-        for (double& value : curve) fields >> value;
-        if (fields.fail() || energy != basisEnergyKeV(centreMaxEnergyMeV, k)) {
-            reason = "damaged: curve " + std::to_string(k) + " cannot be read";
-            return std::nullopt;
-        }
+        const CurveLine read = readCurveLine(in, energy, curve);
+        if (read == CurveLine::Missing) return damaged("it ends early");
+        if (read == CurveLine::Unreadable || energy != basisEnergyKeV(centreMaxEnergyMeV, k))
+            return damaged("curve " + std::to_string(k) + " cannot be read");
         // Energy per history in the counters: never negative, and all slabs together never more
         // than the electron brings (a history's step shares its loss, and counters do not overlap).
         double total = 0.0;
@@ -135,6 +155,17 @@ std::optional<AxisBasis> loadBasis(const std::filesystem::path& path, float cent
         }
         basis.energyKeV.push_back(energy);
         basis.curve.push_back(curve);
+    }
+    for (int k = 1; k <= curveCount; ++k) {
+        float energy = 0.0f;
+        DepthCurve variance{};
+        const CurveLine read = readCurveLine(in, energy, variance);
+        if (read == CurveLine::Missing) return damaged("it ends early");
+        const bool possible = std::all_of(variance.begin(), variance.end(),
+                                          [](double v) { return std::isfinite(v) && v >= 0.0; });
+        if (read == CurveLine::Unreadable || energy != basis.energyKeV[static_cast<std::size_t>(k - 1)] || !possible)
+            return damaged("the variance of curve " + std::to_string(k) + " cannot be read");
+        basis.variance.push_back(variance);
     }
     return basis;
 }

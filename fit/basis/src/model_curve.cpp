@@ -109,6 +109,21 @@ BinCurves ModelBasis::binCurves(float maxEnergyMeV) const {
     return curves;
 }
 
+std::vector<DepthCurve> ModelBasis::binVariances(float maxEnergyMeV) const {
+    if (basis_.variance.size() != basis_.curve.size() || !covers(maxEnergyMeV)) return {};
+    std::vector<DepthCurve> variances;
+    for (int bin = 1; bin <= engine::SPECTRUM_BINS; ++bin) {
+        const float energy = basisEnergyKeV(maxEnergyMeV, bin);
+        const auto above = static_cast<std::size_t>(
+            std::lower_bound(basis_.energyKeV.begin(), basis_.energyKeV.end(), energy) - basis_.energyKeV.begin());
+        const double ratio = static_cast<double>(energy) / static_cast<double>(basis_.energyKeV[above]);
+        DepthCurve v = basis_.variance[above];
+        for (double& value : v) value *= ratio * ratio;
+        variances.push_back(v);
+    }
+    return variances;
+}
+
 DepthCurve relativeModelCurve(const BinCurves& curves, const engine::Spectrum& spectrum) {
     DepthCurve sum{};
     for (std::size_t bin = 0; bin < curves.size() && bin < spectrum.binWeight.size(); ++bin) {

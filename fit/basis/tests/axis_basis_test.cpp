@@ -38,6 +38,40 @@ TEST(AxisBasis, StartsOverTheEnlargedFieldAwayFromTheSource) {
     EXPECT_EQ(start.energyKeV, 9000.0f);
 }
 
+TEST(AxisBasis, BatchVarianceMatchesTheScatterBetweenIndependentRuns) {
+    // Two runs of one energy from different parts of the sequence: their difference, slab by slab,
+    // must scatter as the two variances the batches estimate say (ratio 1 on average over the
+    // slabs that see dose; a variance off by a factor of two fails).
+    constexpr float ENERGY_KEV = 4000.0f;
+    constexpr std::int32_t HISTORIES = 3000;
+    engine::LaggedGenerator first;
+    first.seed();
+    engine::LaggedGenerator second = first;
+    for (std::int64_t draw = 0; draw < fit::drawsPerHistoryBound(ENERGY_KEV) * HISTORIES; ++draw) second.nextInteger();
+    const fit::CounterCurve a = fit::simulateCounterCurve(ENERGY_KEV, HISTORIES, electronData(), first);
+    const fit::CounterCurve b = fit::simulateCounterCurve(ENERGY_KEV, HISTORIES, electronData(), second);
+    double ratioSum = 0.0;
+    int slabs = 0;
+    for (std::size_t s = 0; s < a.energyPerHistoryKeV.size(); ++s) {
+        const double variance = a.varianceKeV2[s] + b.varianceKeV2[s];
+        if (!(variance > 0.0)) continue;
+        const double d = a.energyPerHistoryKeV[s] - b.energyPerHistoryKeV[s];
+        ratioSum += d * d / variance;
+        ++slabs;
+    }
+    ASSERT_GT(slabs, 15);
+    EXPECT_GT(ratioSum / slabs, 0.6);
+    EXPECT_LT(ratioSum / slabs, 1.6);
+    // The variance is of the mean over all histories: a few tenths of a percent of the dose at the
+    // maximum for a few thousand histories, not of a single history.
+    const auto top = std::max_element(a.energyPerHistoryKeV.begin(), a.energyPerHistoryKeV.end()) -
+                     a.energyPerHistoryKeV.begin();
+    const double relative = std::sqrt(a.varianceKeV2[static_cast<std::size_t>(top)]) /
+                            a.energyPerHistoryKeV[static_cast<std::size_t>(top)];
+    EXPECT_GT(relative, 0.001);
+    EXPECT_LT(relative, 0.05);
+}
+
 TEST(AxisBasis, RandomBlocksAreLongEnoughForEveryHistory) {
     for (float energy : {350.0f, 3000.0f, 20000.0f, 33600.0f}) {
         engine::LaggedGenerator generator;

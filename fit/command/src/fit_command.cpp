@@ -42,8 +42,12 @@ Choice oneOf(const std::string& option, const std::string& word, const std::pair
                                 "\"");
 }
 
-// Takes a free-model option (--model, --smooth, --background, --exchange, --kernel-exchange) into
-// `options`; false when `argument` is none of them. `value` fetches the option's value.
+constexpr long MIN_SAMPLES = 20;  // fewer leave no order statistics for 95 % bounds
+constexpr long MAX_SAMPLES = 100000;
+
+// Takes a free-model option (--model, --smooth, --samples, --no-uncertainty, --background,
+// --exchange, --kernel-exchange) into `options`; false when `argument` is none of them. `value` fetches the option's
+// value.
 bool parseFreeModelArgument(const std::string& a, const std::function<const std::string&()>& value, CommandOptions& o) {
     if (a == "--model") {
         o.model = oneOf<SpectrumModel>(a, value(), {{"beta", SpectrumModel::Beta}, {"free", SpectrumModel::Free}});
@@ -54,6 +58,16 @@ bool parseFreeModelArgument(const std::string& a, const std::function<const std:
         if (end == text.c_str() || *end != '\0' || !(s >= 0.0 && s <= 1e6))
             throw std::invalid_argument("--smooth needs a number from 0 to 1e6, not \"" + text + "\"");
         o.smooth = s;
+    } else if (a == "--samples") {
+        const std::string& text = value();
+        char* end = nullptr;
+        const long n = std::strtol(text.c_str(), &end, 10);
+        if (end == text.c_str() || *end != '\0' || n < MIN_SAMPLES || n > MAX_SAMPLES)
+            throw std::invalid_argument("--samples needs a whole number from " + std::to_string(MIN_SAMPLES) + " to " +
+                                        std::to_string(MAX_SAMPLES) + ", not \"" + text + "\"");
+        o.samples = static_cast<int>(n);
+    } else if (a == "--no-uncertainty") {
+        o.uncertainty = false;
     } else if (a == "--background") {
         o.background = oneOf<BackgroundMode>(a, value(), {{"on", BackgroundMode::On}, {"off", BackgroundMode::Off}});
     } else if (a == "--exchange") {
@@ -70,9 +84,11 @@ bool parseFreeModelArgument(const std::string& a, const std::function<const std:
 // exchange options at once (they write the same two files).
 void checkFreeModelArguments(const CommandOptions& o) {
     const bool freeOnly = o.smooth || o.background != BackgroundMode::Automatic || o.writeExchange ||
-                          o.writeKernelExchange;
+                          o.writeKernelExchange || o.samples || !o.uncertainty;
     if (o.model == SpectrumModel::Beta && freeOnly)
-        throw std::invalid_argument("--smooth, --background, --exchange and --kernel-exchange need --model free");
+        throw std::invalid_argument(
+            "--smooth, --background, --exchange, --kernel-exchange, --samples and --no-uncertainty need --model free");
+    if (o.samples && !o.uncertainty) throw std::invalid_argument("give one of --samples and --no-uncertainty");
     if (o.writeExchange && o.writeKernelExchange)
         throw std::invalid_argument("give one of --exchange and --kernel-exchange: both write Nimbrola.dat");
     if (o.model == SpectrumModel::Free && o.mode == MaxEnergyMode::Fixed)
@@ -164,7 +180,7 @@ std::string usageText() {
            "       orvalis-fit MEASURED --model free (--emax MeV | --rp cm | --rp measured) [--smooth S]\n"
            "                   [--background on|off] [--exchange | --kernel-exchange] [--histories N] [--from mm]\n"
            "                   [--threads N] [--out FILE.pdd] [--plot FILE.png] [--no-cache] [--scan N]\n"
-           "                   [--ionisation | --dose] [--depth-unit mm|cm]\n"
+           "                   [--ionisation | --dose] [--depth-unit mm|cm] [--samples N | --no-uncertainty]\n"
            "  MEASURED: .csv, PTW .mcc, RFA300 .asc/.txt or w2CAD .asc/.cdp; --scan picks one of several depth\n"
            "  curves, --ionisation / --dose override what the file says its detector measured, --depth-unit cm\n"
            "  reads its depths as cm.\n";

@@ -90,6 +90,7 @@ int runFreeFitCommand(const CommandOptions& o, std::ostream& out, const FreePlot
     FreeFitOptions options;
     options.fromDepthMm = o.fromDepthMm.value_or(FreeFitOptions{}.fromDepthMm);
     options.smooth = o.smooth;
+    options.samples = o.uncertainty ? o.samples.value_or(DEFAULT_POSTERIOR_SAMPLES) : 0;
     out << progressLine("free", 0, 1) << std::flush;
     FreeFitResult result = fitFreeSpectrum(model, maxEnergyMeV, measured, background, options, fileName);
     // The simulators follow electrons only, and a run normalises to its own maximum: the model's
@@ -104,6 +105,7 @@ int runFreeFitCommand(const CommandOptions& o, std::ostream& out, const FreePlot
         // the noise of single basis curves, and their runs missed R80 by up to 0.9 mm.
         FreeFitOptions runOptions = options;
         runOptions.smooth = result.smooth;
+        runOptions.samples = 0;  // the intervals belong to the whole model
         forRun = fitFreeSpectrum(model, maxEnergyMeV, measured, std::nullopt, runOptions, fileName);
         result.window = forRun->window;
     }

@@ -41,6 +41,26 @@ std::string spectrumTable(const FreeFitResult& r) {
     return text;
 }
 
+std::string withHalfWidth(const Interval& i, const char* format) {
+    if (std::isnan(i.low) || std::isnan(i.high)) return formatted(format, i.value) + " (no interval)";
+    return formatted(format, i.value) + " +- " + formatted(format, 0.5 * (i.high - i.low)) + " (" +
+           formatted(format, i.low) + " to " + formatted(format, i.high) + ")";
+}
+
+std::string uncertaintyText(const FreeFitResult& r) {
+    if (!r.uncertainty) return "";
+    const PosteriorSummary& u = *r.uncertainty;
+    std::string text = "Uncertainty, 95 % intervals from " + std::to_string(u.samples) +
+                       " samples of the posterior (noise of the readings " + formatted("%.3f", u.dataNoisePercent) +
+                       " %, of the basis " + formatted("%.3f", u.basisNoisePercent) + " %):\n";
+    text += "  mean energy " + withHalfWidth(u.energy[0], "%.2f") + " MeV\n";
+    text += "  most probable energy " + withHalfWidth(u.energy[1], "%.2f") + " MeV\n";
+    for (std::size_t k = 0; k < LEVELS.size(); ++k)
+        text += std::string("  ") + beamdata::levelName(beamdata::RANGE_LEVELS[k]) + " " +
+                withHalfWidth(u.level[k], "%.2f") + " mm\n";
+    return text;
+}
+
 }  // namespace
 
 std::string freeReportText(const FreeFitResult& r) {
@@ -50,9 +70,13 @@ std::string freeReportText(const FreeFitResult& r) {
             formatted("%.2f", r.peakEnergyMeV) + " MeV\n";
     text += "Fitted depths " + formatted("%.1f", r.fromDepthMm) + " to " + formatted("%.1f", r.toDepthMm) + " mm (" +
             std::to_string(r.fittedPoints) + " measured points), smoothing " + formatted("%.3e", r.smooth) +
-            (r.smoothChosen ? " (chosen by the discrepancy principle with the noise that cross-validation estimates, "
-                            : " (given, ") +
-            formatted("%.1f", r.effectiveParameters) + " effective parameters)\n";
+            (!r.smoothChosen ? " (given, "
+             : r.smooth <= EVIDENCE_SMOOTH_LOWEST * (1.0 + 1e-9)
+                 ? " (chosen by the largest evidence, held at its weakest " +
+                       formatted("%.0e", EVIDENCE_SMOOTH_LOWEST) + ", "
+                 : " (chosen by the largest evidence, ") +
+            formatted("%.1f", r.effectiveParameters) + " effective parameters, noise of the readings " +
+            formatted("%.3f", r.noisePercent) + " % of the maximum)\n";
     if (r.background)
         text += "Background: a straight line through the " + std::to_string(r.background->tailPoints) +
                 " points beyond Rp " + formatted("%.1f", r.background->practicalRangeMm) + " mm, Dx " +
@@ -68,13 +92,14 @@ std::string freeReportText(const FreeFitResult& r) {
                 differenceText(r.free[k], r.measured[k], 8) + "      " + depthText(r.window[k], 8) + "      " +
                 depthText(r.electronsOnly[k], 8) + "\n";
     text += spectrumTable(r);
+    text += uncertaintyText(r);
     return text;
 }
 
 std::string freeResultLines(const FreeFitResult& r, const FreeFitResult& run, const std::string& whyNoBackground) {
     const beamdata::FreeSummary summary{
-        r.rmsPercent, static_cast<double>(r.maxEnergyMeV), r.meanEnergyMeV, r.peakEnergyMeV, r.backgroundAtRpPercent,
-        r.smooth};
+        r.rmsPercent, static_cast<double>(r.maxEnergyMeV),   r.meanEnergyMeV, r.peakEnergyMeV, r.backgroundAtRpPercent,
+        r.smooth,     r.smoothChosen ? "evidence" : "given", r.noisePercent};
     std::string text = beamdata::resultLine(beamdata::freeSummaryRecord(summary));
     const auto spectrumLine = [](const FreeFitResult& of, const char* kind) {
         beamdata::FreeSpectrumWeights weights{};
@@ -90,6 +115,21 @@ std::string freeResultLines(const FreeFitResult& r, const FreeFitResult& run, co
             beamdata::RANGE_LEVELS[k], found(r.measured[k]), {found(r.free[k]), found(r.window[k])}};
         text += beamdata::resultLine(
             beamdata::levelRecord(comparison, {beamdata::FREE_MODEL_KEY, beamdata::WINDOW_KEY}));
+    }
+    if (r.uncertainty) {
+        const PosteriorSummary& u = *r.uncertainty;
+        std::vector<Interval> intervals = {u.energy[0], u.energy[1]};
+        intervals.insert(intervals.end(), u.level.begin(), u.level.end());
+        for (std::size_t k = 0; k < intervals.size(); ++k) {
+            const Interval& i = intervals[k];
+            if (std::isnan(i.value) || std::isnan(i.low) || std::isnan(i.high)) continue;
+            text += beamdata::resultLine(
+                beamdata::intervalRecord({beamdata::INTERVAL_QUANTITIES[k], i.value, i.low, i.high, INTERVAL_LEVEL}));
+        }
+        beamdata::SpectrumBand band;
+        std::copy(u.bandLow.begin(), u.bandLow.end(), band.low.begin());
+        std::copy(u.bandHigh.begin(), u.bandHigh.end(), band.high.begin());
+        text += beamdata::resultLine(beamdata::spectrumBandRecord(band));
     }
     return text;
 }

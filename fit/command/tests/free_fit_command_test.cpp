@@ -61,7 +61,8 @@ fit::FreeFitResult someResult() {
 TEST(FreeResultLines, TheParserReadsWhatTheWriterWrites) {
     const std::string lines = fit::freeResultLines(someResult(), someResult());
     EXPECT_EQ(lines.substr(0, lines.find('\n')),
-              "RESULT free rms=0.4123 emax=11.2 mean=8.731 peak=9.184 background=1.850 smooth=3.1623e-04");
+              "RESULT free rms=0.4123 emax=11.2 mean=8.731 peak=9.184 background=1.850 smooth=3.1623e-04 "
+              "smooth-by=given noise=0.0000");
     EXPECT_NE(lines.find("RESULT R90 measured=26.310 free=26.400 window=26.450\n"), std::string::npos);
     const auto parsed = beamdata::parseFreeFitOutput("PROGRESS free 1 1\nsome report\r\n" + lines);
     ASSERT_TRUE(parsed.has_value());
@@ -80,6 +81,81 @@ TEST(FreeResultLines, TheParserReadsWhatTheWriterWrites) {
     };
     EXPECT_FALSE(summaryOf("RESULT free rms=0.4 emax=11.2 mean=8.7 peak=9.1 background=x smooth=1"));
     EXPECT_FALSE(summaryOf("RESULT grid alpha=8 beta=2 emax=9 rms=1"));
+    // The report says how the smoothing was chosen, and when the evidence ran to its weakest.
+    fit::FreeFitResult chosen = someResult();
+    chosen.smoothChosen = true;
+    EXPECT_NE(fit::freeReportText(chosen).find("(chosen by the largest evidence, "), std::string::npos);
+    chosen.smooth = fit::EVIDENCE_SMOOTH_LOWEST;
+    EXPECT_NE(fit::freeReportText(chosen).find("(chosen by the largest evidence, held at its weakest 1e-07, "),
+              std::string::npos)
+        << fit::freeReportText(chosen);
+    EXPECT_NE(fit::freeReportText(someResult()).find(" (given, "), std::string::npos);
+    // The summary of an older fit, without how the smoothing was chosen, still reads.
+    const auto older = summaryOf("RESULT free rms=0.4 emax=11.2 mean=8.7 peak=9.1 background=0 smooth=1e-5");
+    ASSERT_TRUE(older.has_value());
+    EXPECT_TRUE(older->smoothBy.empty());
+    EXPECT_FALSE(older->noisePercent.has_value());
+}
+
+TEST(FreeResultLines, IntervalsAndTheBandGoThroughTheOneParser) {
+    fit::FreeFitResult r = someResult();
+    r.smoothChosen = true;
+    r.noisePercent = 0.3125;
+    r.relativeWeight[40] = 1.0;
+    fit::PosteriorSummary u;
+    u.samples = 300;
+    u.energy = {fit::Interval{8.7312, 8.6, 8.9}, fit::Interval{9.184, 9.0, 9.3}};
+    u.level = {fit::Interval{26.4, 26.2, 26.7}, fit::Interval{28.45, 28.3, 28.6}, fit::Interval{33.3, 33.25, 33.36},
+               fit::Interval{40.1, std::nan(""), std::nan("")}};
+    u.bandHigh[40] = 1.25;
+    u.bandLow[40] = 0.8;
+    u.bandHigh[41] = 0.0625;
+    r.uncertainty = u;
+    const std::string lines = fit::freeResultLines(r, r);
+    EXPECT_NE(lines.find("RESULT interval quantity=mean value=8.731 low=8.600 high=8.900 level=0.95\n"),
+              std::string::npos)
+        << lines;
+    EXPECT_NE(lines.find("RESULT interval quantity=R50 value=33.300 low=33.250 high=33.360 level=0.95\n"),
+              std::string::npos);
+    EXPECT_EQ(lines.find("quantity=R10"), std::string::npos) << "an interval without bounds is left out";
+    EXPECT_NE(lines.find(" smooth-by=evidence noise=0.3125\n"), std::string::npos);
+    const auto parsed = beamdata::parseFreeFitOutput(lines);
+    ASSERT_TRUE(parsed.has_value());
+    EXPECT_EQ(parsed->summary.smoothBy, "evidence");
+    EXPECT_EQ(parsed->summary.noisePercent, 0.3125);
+    ASSERT_EQ(parsed->intervals.size(), 5u);
+    EXPECT_EQ(parsed->intervals[1].quantity, "peak");
+    EXPECT_EQ(parsed->intervals[3].high, 28.6);
+    EXPECT_EQ(parsed->intervals[4].level, 0.95);
+    ASSERT_TRUE(parsed->band.has_value());
+    EXPECT_EQ(parsed->band->high[40], 1.25);
+    EXPECT_EQ(parsed->band->low[40], 0.8);
+    EXPECT_EQ(parsed->band->high[41], 0.0625);
+    EXPECT_EQ(parsed->band->low[99], 0.0);
+
+    // Damaged records are not intervals or bands; --no-uncertainty output has neither and still reads.
+    const auto record = [](const std::string& line) { return *beamdata::parseResultLine(line); };
+    EXPECT_FALSE(beamdata::intervalReport(record("RESULT interval quantity=R70 value=1 low=0 high=2 level=0.95")));
+    EXPECT_FALSE(beamdata::intervalReport(record("RESULT interval quantity=R50 value=1 low=3 high=2 level=0.95")));
+    EXPECT_FALSE(beamdata::intervalReport(record("RESULT interval quantity=mean value=1 low=0 high=2")));
+    EXPECT_FALSE(beamdata::spectrumBand(record("RESULT spectrum-band low=0,1 high=1,2")));
+    r.uncertainty.reset();
+    const auto without = beamdata::parseFreeFitOutput(fit::freeResultLines(r, r));
+    ASSERT_TRUE(without.has_value());
+    EXPECT_TRUE(without->intervals.empty());
+    EXPECT_FALSE(without->band.has_value());
+
+    // The options: a number of samples, or none at all; neither with the Beta model.
+    const fit::CommandOptions o = fit::parseArguments({"m.csv", "--model", "free", "--emax", "9", "--samples", "50"});
+    EXPECT_EQ(o.samples, 50);
+    EXPECT_TRUE(o.uncertainty);
+    EXPECT_FALSE(fit::parseArguments({"m.csv", "--model", "free", "--emax", "9", "--no-uncertainty"}).uncertainty);
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"m.csv", "--emax", "9", "--no-uncertainty"},
+          {"m.csv", "--model", "free", "--emax", "9", "--samples", "5"},
+          {"m.csv", "--model", "free", "--emax", "9", "--samples", "x"},
+          {"m.csv", "--model", "free", "--emax", "9", "--samples", "50", "--no-uncertainty"}})
+        EXPECT_THROW(fit::parseArguments(bad), std::invalid_argument) << bad.back();
 }
 
 TEST(FreeResultLines, HandOverTheRunSpectrumAndWhyNoBackgroundWasFitted) {
@@ -218,6 +294,28 @@ TEST(FreeFitCommand, WritesResultsAndExchangeFilesThatTheSimulatorsRead) {
     std::snprintf(cacheName, sizeof cacheName, "fit-basis-%.1fMeV-100.txt", parsed->summary.maxEnergyMeV);
     EXPECT_TRUE(f.has(cacheName)) << cacheName;
     EXPECT_FALSE(f.has("Nimbrola.dat.part"));
+    // The smoothing of largest evidence, the intervals of all six quantities about the fit's values
+    // and the band; none of them after --no-uncertainty.
+    EXPECT_EQ(parsed->summary.smoothBy, "evidence");
+    EXPECT_EQ(parsed->intervals.size(), 6u) << out.str();
+    for (const beamdata::IntervalReport& i : parsed->intervals) {
+        EXPECT_LE(i.low, i.value) << i.quantity;
+        EXPECT_GE(i.high, i.value) << i.quantity;
+    }
+    ASSERT_TRUE(parsed->band.has_value());
+    for (std::size_t j = 0; j < parsed->spectrum.size(); ++j) {
+        EXPECT_LE(parsed->band->low[j], parsed->spectrum[j] + 1e-3) << j;
+        EXPECT_GE(parsed->band->high[j], parsed->spectrum[j] - 1e-3) << j;
+    }
+    EXPECT_NE(out.str().find("Uncertainty, 95 % intervals from 300 samples"), std::string::npos);
+    std::ostringstream plain;
+    ASSERT_EQ(fit::runFreeFitCommand(f.options({"--rp", "measured", "--no-uncertainty"}), plain), 0);
+    const auto withoutIntervals = beamdata::parseFreeFitOutput(plain.str());
+    ASSERT_TRUE(withoutIntervals.has_value());
+    EXPECT_TRUE(withoutIntervals->intervals.empty());
+    EXPECT_FALSE(withoutIntervals->band.has_value());
+    EXPECT_EQ(plain.str().find("Uncertainty"), std::string::npos);
+    EXPECT_EQ(withoutIntervals->summary.meanEnergyMeV, parsed->summary.meanEnergyMeV);
 }
 
 TEST(FreeFitCommand, TakesThePracticalRangeOfTheDeepestFallOff) {

@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <optional>
 #include <stdexcept>
 
 namespace fit {
@@ -17,6 +19,7 @@ namespace {
 constexpr double SOLVER_TOLERANCE = 1e-12;
 constexpr double ACTIVE_FRACTION = 1e-7;  // unknowns below this fraction of the largest count as zero
 constexpr int GOLDEN_STEPS = 12;
+constexpr double QUICK_QP_STEP_TOLERANCE = 1e-10;
 
 // Solves H_FF z = b_F on the unknowns in `free`; false when H_FF is not positive definite.
 bool solveOnSet(const std::vector<double>& h, std::size_t n, const std::vector<std::size_t>& free,
@@ -41,6 +44,42 @@ bool solveOnSet(const std::vector<double>& h, std::size_t n, const std::vector<s
         for (std::size_t c = 0; c < sideCount; ++c)
             solution[r * sideCount + c] = b(static_cast<alglib::ae_int_t>(r), static_cast<alglib::ae_int_t>(c));
     return true;
+}
+
+// log det of the symmetric positive definite matrix of `free` rows and columns of `m`; empty when
+// it is not positive definite.
+std::optional<double> logDeterminant(const std::vector<double>& m, std::size_t n,
+                                     const std::vector<std::size_t>& free) {
+    const auto k = static_cast<alglib::ae_int_t>(free.size());
+    if (k == 0) return 0.0;
+    alglib::real_2d_array a;
+    a.setlength(k, k);
+    for (std::size_t r = 0; r < free.size(); ++r)
+        for (std::size_t c = 0; c < free.size(); ++c)
+            a(static_cast<alglib::ae_int_t>(r), static_cast<alglib::ae_int_t>(c)) = m[free[r] * n + free[c]];
+    if (!alglib::spdmatrixcholesky(a, k, true)) return std::nullopt;
+    double sum = 0.0;
+    for (alglib::ae_int_t i = 0; i < k; ++i) sum += 2.0 * std::log(a(i, i));
+    return sum;
+}
+
+// The quadratic, linear and box terms of min x'Hx/2 - b'x within [lower, upper] in a new ALGLIB state.
+void setBoxQp(alglib::minqpstate& state, const std::vector<double>& h, const std::vector<double>& b,
+              const std::vector<double>& lower, const std::vector<double>& upper) {
+    const auto n = static_cast<alglib::ae_int_t>(b.size());
+    alglib::real_2d_array quadratic;
+    quadratic.setcontent(n, n, h.data());
+    alglib::real_1d_array linear;
+    linear.setlength(n);
+    for (alglib::ae_int_t r = 0; r < n; ++r) linear(r) = -b[static_cast<std::size_t>(r)];
+    alglib::real_1d_array lo;
+    alglib::real_1d_array hi;
+    lo.setcontent(n, lower.data());
+    hi.setcontent(n, upper.data());
+    alglib::minqpcreate(n, state);
+    alglib::minqpsetquadraticterm(state, quadratic, true);
+    alglib::minqpsetlinearterm(state, linear);
+    alglib::minqpsetbc(state, lo, hi);
 }
 
 }  // namespace
@@ -108,23 +147,11 @@ bool PenalisedNnls::withinBounds(const std::vector<double>& values, const std::v
 std::vector<double> PenalisedNnls::interiorPoint(const std::vector<double>& h) const {
     const std::size_t n = columns_;
     const auto an = static_cast<alglib::ae_int_t>(n);
-    alglib::real_2d_array quadratic;
-    quadratic.setcontent(an, an, h.data());
-    alglib::real_1d_array linear;
-    linear.setlength(an);
-    for (std::size_t r = 0; r < n; ++r) linear(static_cast<alglib::ae_int_t>(r)) = -projected_[r];
     alglib::real_1d_array x;
     alglib::minqpreport report;
     try {
         alglib::minqpstate state;
-        alglib::minqpcreate(an, state);
-        alglib::minqpsetquadraticterm(state, quadratic, true);
-        alglib::minqpsetlinearterm(state, linear);
-        alglib::real_1d_array lower;
-        alglib::real_1d_array upper;
-        lower.setcontent(an, lower_.data());
-        upper.setcontent(an, upper_.data());
-        alglib::minqpsetbc(state, lower, upper);
+        setBoxQp(state, h, projected_, lower_, upper_);
         if (!constraintLower_.empty()) {
             const auto k = static_cast<alglib::ae_int_t>(constraintLower_.size());
             alglib::real_2d_array c;
@@ -175,6 +202,37 @@ void PenalisedNnls::polish(const std::vector<double>& h, std::vector<double>& x)
     }
 }
 
+double PenalisedNnls::penaltyOf(const std::vector<double>& x) const {
+    const std::size_t n = columns_;
+    double sum = 0.0;
+    for (std::size_t r = 0; r < smoothColumns_; ++r)
+        for (std::size_t c = 0; c < smoothColumns_; ++c) sum += x[r] * penalty_[r * n + c] * x[c];
+    return sum;
+}
+
+// The evidence of the Gaussian model that the solution's free unknowns describe: the data's noise
+// N(0, sigma^2), the prior N(0, sigma^2/s (D'D)^-1) on the free weights, the unknowns held on their
+// bounds fixed there. With sigma^2 at its most likely value Q/n (Q = RSS + s |Dx|^2), up to a constant:
+//   log E = k/2 log s + 1/2 log det P_FF - 1/2 log det (A'A + s P)_FF - n/2 log Q
+// with k the penalised free unknowns. Minus infinity where it cannot be evaluated.
+double PenalisedNnls::logEvidence(const std::vector<double>& x, double smooth, double misfit) const {
+    constexpr double NONE = -std::numeric_limits<double>::infinity();
+    if (!(smooth > 0.0) || !(misfit > 0.0)) return NONE;
+    const std::size_t n = columns_;
+    const std::vector<std::size_t> free = freeSet(x);
+    std::vector<std::size_t> penalised;
+    for (std::size_t j : free)
+        if (j < smoothColumns_) penalised.push_back(j);
+    std::vector<double> h(n * n);
+    for (std::size_t k = 0; k < h.size(); ++k) h[k] = normal_[k] + smooth * penalty_[k];
+    const auto logDetPrior = logDeterminant(penalty_, n, penalised);
+    const auto logDetPosterior = logDeterminant(h, n, free);
+    if (!logDetPrior || !logDetPosterior) return NONE;
+    const double rows = static_cast<double>(data_.size());
+    return 0.5 * static_cast<double>(penalised.size()) * std::log(smooth) + 0.5 * *logDetPrior -
+           0.5 * *logDetPosterior - 0.5 * rows * std::log(misfit);
+}
+
 PenalisedNnls::Solution PenalisedNnls::solve(double smooth) const {
     const std::size_t n = columns_;
     std::vector<double> h(n * n);
@@ -189,7 +247,11 @@ PenalisedNnls::Solution PenalisedNnls::solve(double smooth) const {
         s.residualSumOfSquares += (model - data_[i]) * (model - data_[i]);
     }
     s.effectiveParameters = effectiveParameters(s.x, smooth);
+    s.penaltyValue = penaltyOf(s.x);
+    s.noiseVariance = (s.residualSumOfSquares + smooth * s.penaltyValue) / static_cast<double>(data_.size());
+    s.logEvidence = logEvidence(s.x, smooth, s.residualSumOfSquares + smooth * s.penaltyValue);
     const double rowsLeft = static_cast<double>(data_.size()) - s.effectiveParameters;
+    s.residualNoiseVariance = s.residualSumOfSquares / std::max(rowsLeft, 1.0);
     s.gcv = rowsLeft > 0.0 ? static_cast<double>(data_.size()) * s.residualSumOfSquares / (rowsLeft * rowsLeft)
                            : std::numeric_limits<double>::infinity();
     return s;
@@ -211,42 +273,75 @@ double PenalisedNnls::effectiveParameters(const std::vector<double>& x, double s
     return trace;
 }
 
-PenalisedNnls::Solution PenalisedNnls::solveWithChosenSmooth(double smoothLo, double smoothHi, bool discrepancy,
-                                                             int scanPoints) const {
+// The strength of least `score` (lower is better): a scan in equal steps of log s, then a
+// golden-section search between the neighbours of the best point. `scan` keeps the scanned solutions.
+PenalisedNnls::Solution PenalisedNnls::leastScore(double smoothLo, double smoothHi, int scanPoints,
+                                                  const std::function<double(const Solution&)>& score,
+                                                  std::vector<Solution>& scan, std::size_t& best) const {
     const double lo = std::log(smoothLo);
     const double step = (std::log(smoothHi) - lo) / (scanPoints - 1);
-    std::vector<Solution> scan;
-    std::size_t best = 0;
+    scan.clear();
+    best = 0;
+    std::vector<double> scores;
     for (int k = 0; k < scanPoints; ++k) {
         scan.push_back(solve(std::exp(lo + step * k)));
-        if (scan.back().gcv < scan[best].gcv) best = scan.size() - 1;
+        scores.push_back(score(scan.back()));
+        if (scores.back() < scores[best]) best = scan.size() - 1;
     }
-    // Golden section in log s between the neighbours of the best scanned strength.
-    double a = lo + step * (static_cast<double>(best) - 1.0);
-    double b = lo + step * (static_cast<double>(best) + 1.0);
+    // Between the neighbours of the best point, within the scanned range.
+    double a = lo + step * std::max(static_cast<double>(best) - 1.0, 0.0);
+    double b = lo + step * std::min(static_cast<double>(best) + 1.0, static_cast<double>(scanPoints - 1));
     const double ratio = 0.5 * (std::sqrt(5.0) - 1.0);
     Solution bestSolution = scan[best];
+    double bestScore = scores[best];
     double c = b - ratio * (b - a);
     double d = a + ratio * (b - a);
     Solution sc = solve(std::exp(c));
     Solution sd = solve(std::exp(d));
+    double scoreC = score(sc);
+    double scoreD = score(sd);
     for (int k = 0; k < GOLDEN_STEPS; ++k) {
-        if (sc.gcv < sd.gcv) {
+        if (scoreC < scoreD) {
             b = d;
             d = c;
             sd = sc;
+            scoreD = scoreC;
             c = b - ratio * (b - a);
             sc = solve(std::exp(c));
+            scoreC = score(sc);
         } else {
             a = c;
             c = d;
             sc = sd;
+            scoreC = scoreD;
             d = a + ratio * (b - a);
             sd = solve(std::exp(d));
+            scoreD = score(sd);
         }
     }
-    for (const Solution* s : {&sc, &sd})
-        if (s->gcv < bestSolution.gcv) bestSolution = *s;
+    if (scoreC < bestScore) {
+        bestSolution = sc;
+        bestScore = scoreC;
+    }
+    if (scoreD < bestScore) bestSolution = sd;
+    return bestSolution;
+}
+
+PenalisedNnls::Solution PenalisedNnls::solveByEvidence(double smoothLo, double smoothHi, int scanPoints) const {
+    std::vector<Solution> scan;
+    std::size_t best = 0;
+    return leastScore(
+        smoothLo, smoothHi, scanPoints, [](const Solution& s) { return -s.logEvidence; }, scan, best);
+}
+
+PenalisedNnls::Solution PenalisedNnls::solveWithChosenSmooth(double smoothLo, double smoothHi, bool discrepancy,
+                                                             int scanPoints) const {
+    std::vector<Solution> scan;
+    std::size_t best = 0;
+    Solution bestSolution = leastScore(
+        smoothLo, smoothHi, scanPoints, [](const Solution& s) { return s.gcv; }, scan, best);
+    const double lo = std::log(smoothLo);
+    const double step = (std::log(smoothHi) - lo) / (scanPoints - 1);
     if (!discrepancy) return bestSolution;
 
     // The discrepancy principle with the noise that cross-validation estimates,
@@ -274,6 +369,33 @@ PenalisedNnls::Solution PenalisedNnls::solveWithChosenSmooth(double smoothLo, do
         }
     }
     return bestSolution;
+}
+
+std::optional<std::vector<double>> boxQuadraticProgramme(const std::vector<double>& h, const std::vector<double>& b,
+                                                         const std::vector<double>& lower,
+                                                         const std::vector<double>& upper,
+                                                         const std::vector<double>& start) {
+    const auto n = static_cast<alglib::ae_int_t>(b.size());
+    alglib::real_1d_array x;
+    alglib::minqpreport report;
+    try {
+        alglib::minqpstate state;
+        setBoxQp(state, h, b, lower, upper);
+        alglib::real_1d_array from;
+        from.setcontent(n, start.data());
+        alglib::minqpsetstartingpoint(state, from);
+        alglib::minqpsetscaleautodiag(state);
+        alglib::minqpsetalgoquickqp(state, 0.0, 0.0, QUICK_QP_STEP_TOLERANCE, 0, true);
+        alglib::minqpoptimize(state);
+        alglib::minqpresults(state, x, report);
+    } catch (const alglib::ap_error&) {
+        return std::nullopt;
+    }
+    if (report.terminationtype <= 0) return std::nullopt;
+    std::vector<double> result(b.size());
+    for (std::size_t j = 0; j < result.size(); ++j)
+        result[j] = std::clamp(x(static_cast<alglib::ae_int_t>(j)), lower[j], upper[j]);
+    return result;
 }
 
 }  // namespace fit

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <numeric>
 #include <random>
 
@@ -98,6 +99,52 @@ TEST(PenalisedNnls, CrossValidationPrefersTheTrueSmoothnessOverBothEnds) {
     EXPECT_LT(error(chosen.x), error(problem.solve(1e-8).x));
     EXPECT_LE(chosen.gcv, problem.solve(1e-8).gcv);
     EXPECT_LE(chosen.gcv, problem.solve(1e4).gcv);
+}
+
+TEST(PenalisedNnls, LargestEvidenceFindsTheNoiseAndAnInteriorSmoothness) {
+    // The blurred smooth function of the test above with noise of known level: the strength of largest
+    // evidence recovers the function and its noise level, and its evidence beats both ends.
+    constexpr double SIGMA = 0.01;
+    const std::size_t n = 40;
+    const std::size_t rows = 120;
+    std::vector<double> truth(n);
+    for (std::size_t j = 0; j < n; ++j) truth[j] = std::exp(-0.5 * std::pow((static_cast<double>(j) - 22.0) / 6.0, 2));
+    std::vector<double> design(rows * n);
+    std::vector<double> data(rows, 0.0);
+    std::mt19937_64 generator(11);
+    std::normal_distribution<double> noise(0.0, SIGMA);
+    for (std::size_t i = 0; i < rows; ++i) {
+        for (std::size_t j = 0; j < n; ++j) {
+            const double d = static_cast<double>(i) / 3.0 - static_cast<double>(j);
+            design[i * n + j] = std::exp(-0.5 * d * d / 4.0);
+            data[i] += design[i * n + j] * truth[j];
+        }
+        data[i] += noise(generator);
+    }
+    const fit::PenalisedNnls problem(design, data, n, n);
+    const auto chosen = problem.solveByEvidence(1e-8, 1e4);
+    EXPECT_GT(chosen.smooth, 1e-6);
+    EXPECT_LT(chosen.smooth, 1e3);
+    EXPECT_NEAR(std::sqrt(chosen.noiseVariance), SIGMA, 0.25 * SIGMA);
+    EXPECT_GT(chosen.logEvidence, problem.solve(1e-8).logEvidence);
+    EXPECT_GT(chosen.logEvidence, problem.solve(1e4).logEvidence);
+    double error = 0.0;
+    double rough = 0.0;
+    const auto unsmoothed = problem.solve(1e-8);
+    for (std::size_t j = 0; j < n; ++j) {
+        error += (chosen.x[j] - truth[j]) * (chosen.x[j] - truth[j]);
+        rough += (unsmoothed.x[j] - truth[j]) * (unsmoothed.x[j] - truth[j]);
+    }
+    EXPECT_LT(std::sqrt(error / n), 0.05);
+    EXPECT_LT(error, rough);
+    // No smoothing has no evidence to speak of.
+    EXPECT_EQ(problem.solve(0.0).logEvidence, -std::numeric_limits<double>::infinity());
+    // The choice stays within the range it is given, also where the evidence would go on beyond it.
+    EXPECT_GE(problem.solveByEvidence(10.0, 1e4).smooth, 10.0);
+    EXPECT_LE(problem.solveByEvidence(1e-12, 1e-10).smooth, 1e-10);
+    // The noise left after the spent parameters is the larger estimate, and the one near the truth.
+    EXPECT_GT(chosen.residualNoiseVariance, chosen.residualSumOfSquares / static_cast<double>(rows));
+    EXPECT_NEAR(std::sqrt(chosen.residualNoiseVariance), SIGMA, 0.25 * SIGMA);
 }
 
 fit::MeasuredCurve lineTail(double rpMm, double lastMm, double atRp, double slopePerMm) {
@@ -241,6 +288,58 @@ TEST(FreeSpectrumFit, NormalisesTheModelAsTheMeasurementIsNormalised) {
     EXPECT_LE(*std::max_element(r.model.begin(), r.model.end()), 1.0 + 1e-4);
 }
 
+TEST(FreeSpectrumFit, IntervalsHoldTheTruthOfAKnownBeamAndTheBandHoldsItsSpectrum) {
+    // The known beam's electrons with 0.3 % noise: the 95 % intervals of the mean energy and of R50 hold the
+    // spectrum's own mean and the noise-free curve's R50, and are neither empty nor wide only to be
+    // safe; without samples there is no uncertainty.
+    KnownBeam k = knownBeam();
+    fit::MeasuredCurve electronsOnly = k.measured;
+    for (std::size_t i = 0; i < electronsOnly.dose.size(); ++i)
+        electronsOnly.dose[i] -= k.backgroundPercent * (1.0 - 0.002 * (electronsOnly.depthMm[i] - 50.0));
+    double weightSum = 0.0;
+    double trueMeanMeV = 0.0;
+    for (std::size_t j = 0; j < 100; ++j) {
+        const double x = static_cast<double>(j + 1) / 100.0;
+        const double w = std::exp(-0.5 * std::pow((x - 0.8) / 0.04, 2)) + (x > 0.3 && x < 0.8 ? 0.1 : 0.0);
+        weightSum += w;
+        trueMeanMeV += w * x * 12.0;
+    }
+    trueMeanMeV /= weightSum;
+    // The electrons alone, fitted to R10.
+    std::mt19937_64 generator(5);
+    std::normal_distribution<double> noise(0.0, 0.003);
+    for (std::size_t i = 0; i < k.measured.dose.size(); ++i) {
+        k.measured.dose[i] -= k.backgroundPercent * (1.0 - 0.002 * (k.measured.depthMm[i] - 50.0));
+        k.measured.dose[i] *= 1.0 + noise(generator);
+    }
+    const fit::LevelDepths exact = fit::measuredLevels(electronsOnly);
+    const std::optional<fit::BackgroundLine> line;
+    fit::FreeFitOptions options;
+    options.samples = 200;
+    const fit::FreeFitResult r = fit::fitFreeSpectrum(k.model, 12.0f, k.measured, line, options, "k.csv");
+    ASSERT_TRUE(r.uncertainty.has_value());
+    const fit::PosteriorSummary& u = *r.uncertainty;
+    EXPECT_EQ(u.samples, 200);
+    EXPECT_EQ(u.energy[0].value, r.meanEnergyMeV);
+    EXPECT_LE(u.energy[0].low, trueMeanMeV);
+    EXPECT_GE(u.energy[0].high, trueMeanMeV);
+    EXPECT_GT(u.energy[0].high - u.energy[0].low, 0.01);
+    EXPECT_LT(u.energy[0].high - u.energy[0].low, 1.0);
+    EXPECT_EQ(u.level[2].value, r.free[2]);
+    EXPECT_LE(u.level[2].low, exact[2]);
+    EXPECT_GE(u.level[2].high, exact[2]);
+    EXPECT_LT(u.level[2].high - u.level[2].low, 1.0);
+    for (std::size_t j = 0; j < 100; ++j) {
+        EXPECT_LE(u.bandLow[j], r.relativeWeight[j]) << j;
+        EXPECT_GE(u.bandHigh[j], r.relativeWeight[j]) << j;
+    }
+    options.samples = 0;
+    EXPECT_FALSE(fit::fitFreeSpectrum(k.model, 12.0f, k.measured, line, options, "k.csv").uncertainty.has_value());
+    EXPECT_EQ(fit::quantile({3.0, 1.0, 2.0, std::nan("")}, 0.5), 2.0);
+    EXPECT_EQ(fit::quantile({0.0, 10.0}, 0.25), 2.5);
+    EXPECT_TRUE(std::isnan(fit::quantile({}, 0.5)));
+}
+
 TEST(FreeSpectrumFit, KeepsTheBackgroundBeyondTheSlabs) {
     // Measured to 130 mm: beyond the last 1 mm slab (110 mm) the electrons are gone, the background
     // is not, and the residual there is as small as anywhere.
@@ -263,6 +362,56 @@ TEST(FreeSpectrumFit, RefusesAMeasurementWithoutAFallOff) {
     } catch (const engine::RunError& e) {
         EXPECT_NE(std::string(e.what()).find("flat.csv"), std::string::npos) << e.what();
     }
+}
+
+// The known beam's electrons scanned as a sparse tank measurement: every `stepMm` to just beyond
+// R10, each reading with relative noise of `noise` (fixed seed).
+fit::MeasuredCurve sparseScan(const KnownBeam& k, double stepMm, double noise, std::uint64_t seed) {
+    const fit::BinCurves curves = k.model.binCurves(12.0f);
+    fit::DepthCurve electrons{};
+    for (std::size_t j = 0; j < curves.size(); ++j) {
+        const double x = static_cast<double>(j + 1) / 100.0;
+        const double w = std::exp(-0.5 * std::pow((x - 0.8) / 0.04, 2)) + (x > 0.3 && x < 0.8 ? 0.1 : 0.0);
+        for (std::size_t s = 0; s < electrons.size(); ++s) electrons[s] += w * curves[j][s];
+    }
+    std::mt19937_64 generator(seed);
+    std::normal_distribution<double> normal(0.0, 1.0);
+    fit::MeasuredCurve scan;
+    for (double z = 1.0; z <= k.electronLevels[3] + stepMm; z += stepMm) {
+        scan.depthMm.push_back(z);
+        scan.dose.push_back(fit::resultCurveAt(electrons, z) * (1.0 + noise * normal(generator)));
+    }
+    return scan;
+}
+
+TEST(FreeSpectrumFit, ASparseScanIsNotFittedThroughEveryReadingAndItsIntervalsFollowTheNoise) {
+    // At 3 mm steps fifteen readings lie before R10. The evidence, with the noise level its own free
+    // parameter, ran on towards a spectrum through all of them (rms a tenth of the noise); the fit
+    // stays at or above its weakest smoothing, reports a noise of the readings' order, and its
+    // intervals narrow as the noise falls.
+    const KnownBeam k = knownBeam();
+    fit::FreeFitOptions options;
+    options.samples = 40;
+    const std::optional<fit::BackgroundLine> none;
+    double r50WidthAt4 = 0.0;
+    for (const std::uint64_t seed : {3u, 4u, 5u}) {
+        const fit::MeasuredCurve scan = sparseScan(k, 3.0, 0.004, seed);
+        const fit::FreeFitResult r = fit::fitFreeSpectrum(k.model, 12.0f, scan, none, options, "sparse.csv");
+        EXPECT_GE(r.smooth, fit::EVIDENCE_SMOOTH_LOWEST) << seed;
+        EXPECT_GT(r.rmsPercent, 0.15 * 0.4) << seed;
+        EXPECT_GT(r.noisePercent, 0.3 * 0.4) << seed;
+        EXPECT_LT(r.noisePercent, 2.0 * 0.4) << seed;
+        ASSERT_TRUE(r.uncertainty.has_value());
+        r50WidthAt4 += r.uncertainty->level[2].high - r.uncertainty->level[2].low;
+    }
+    double r50WidthAt1 = 0.0;
+    for (const std::uint64_t seed : {3u, 4u, 5u}) {
+        const fit::MeasuredCurve scan = sparseScan(k, 3.0, 0.001, seed);
+        const fit::FreeFitResult r = fit::fitFreeSpectrum(k.model, 12.0f, scan, none, options, "sparse.csv");
+        ASSERT_TRUE(r.uncertainty.has_value());
+        r50WidthAt1 += r.uncertainty->level[2].high - r.uncertainty->level[2].low;
+    }
+    EXPECT_LT(r50WidthAt1, 0.6 * r50WidthAt4);
 }
 
 }  // namespace

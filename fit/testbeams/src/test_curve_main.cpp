@@ -1,6 +1,8 @@
 // fit-test-curve: test measurements for the fit's benchmark.
-//   fit-test-curve result IN.pdd OUT.csv STEP_MM BACKGROUND_% NOISE_% SEED
-//       a simulator result resampled as a measurement, with a background and noise
+//   fit-test-curve result IN.pdd OUT.csv STEP_MM BACKGROUND_% NOISE_% SEED [LAST_MM [buildup]]
+//       a simulator result resampled as a measurement, with a background and noise, to LAST_MM
+//       (0 or none: 1.3 Rp + 10 mm); "buildup" builds the background up under the surface as the
+//       free-form fit's background model does
 //   fit-test-curve clinical PEAK_MEV SPREAD_% TAIL_% OUT.csv STEP_MM BACKGROUND_% NOISE_% SEED [LIFT_%]
 //       a clinical-like beam from full-physics monoenergetic shapes; LIFT_% of the gap between the
 //       broad-beam surface dose and 100 % is closed by scatter (default 50)
@@ -126,7 +128,9 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     try {
         fit::MeasurementMaking making;
-        if (mode == "result" && argc == 8) {
+        if (mode == "result" && argc >= 8 && argc <= 10) {
+            if (argc >= 9) making.lastDepthMm = std::atof(argv[8]);
+            making.photonBuildUp = argc == 10 && std::string(argv[9]) == "buildup";
             making.stepMm = std::atof(argv[4]);
             making.backgroundPercent = std::atof(argv[5]);
             making.noisePercent = std::atof(argv[6]);
@@ -164,7 +168,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::cerr
-        << "usage: fit-test-curve result IN.pdd OUT.csv STEP_MM BACKGROUND_% NOISE_% SEED\n"
+        << "usage: fit-test-curve result IN.pdd OUT.csv STEP_MM BACKGROUND_% NOISE_% SEED [LAST_MM [buildup]]\n"
            "       fit-test-curve clinical PEAK_MEV SPREAD_% TAIL_% OUT.csv STEP_MM BACKGROUND_% NOISE_% SEED "
            "[LIFT_%]\n"
            "       fit-test-curve beam OUT KEY=VALUE... (peak MeV, spread %, tail %, tailfrom, tailrise, lift %,\n"

@@ -1,5 +1,7 @@
 #include "fit/test_curves.h"
 
+#include "fit/background_model.h"
+
 #include "beamdata/beta_spectrum.h"
 #include "beamdata/fall_off.h"
 #include "beamdata/ionisation_to_dose.h"
@@ -59,7 +61,10 @@ MeasuredCurve measurementFromResult(const DepthCurve& relative, const Measuremen
     std::normal_distribution<double> gauss(0.0, 1.0);
     MeasuredCurve curve;
     for (double z : depths) {
-        const double background = m.backgroundPercent / 100.0 * std::max(0.0, 1.0 + m.backgroundSlopePerMm * (z - rp));
+        BackgroundLine line;
+        line.practicalRangeMm = rp;
+        line.relativeSlopePerMm = m.backgroundSlopePerMm;
+        const double background = m.backgroundPercent / 100.0 * (m.photonBuildUp ? line.shapeAt(z) : line.lineAt(z));
         const double dose = resultCurveAt(relative, z) + background;
         curve.depthMm.push_back(z);
         curve.dose.push_back(100.0 * dose * (1.0 + m.noisePercent / 100.0 * gauss(generator)));

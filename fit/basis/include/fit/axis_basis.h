@@ -35,7 +35,10 @@ struct CounterCurve {
     DepthCurve energyPerHistoryKeV{};
     std::int64_t ownedHistories = 0;  // histories that the counters took, summed over the counters
     std::int64_t steps = 0;
+    DepthCurve varianceKeV2{};  // of energyPerHistoryKeV, from COUNTER_BATCHES batches of histories
 };
+
+constexpr int COUNTER_BATCHES = 10;
 
 // The start of a history over the enlarged square (side 15 + 2 x 3 cm): u1 for x, u2 for y as in
 // the field source, direction away from the virtual source.
@@ -58,6 +61,8 @@ struct AxisBasis {
     std::int32_t historiesPerCurve = 0;
     std::vector<float> energyKeV;   // ascending
     std::vector<DepthCurve> curve;  // keV per history in the axis counter
+    // The Monte Carlo variance of each curve's slabs, (keV per history)^2, by batches of histories.
+    std::vector<DepthCurve> variance;
 };
 
 int basisCurveCount(double maxEnergySpan = DEFAULT_MAX_ENERGY_SPAN);

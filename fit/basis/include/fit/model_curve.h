@@ -27,6 +27,10 @@ public:
     bool covers(float maxEnergyMeV) const;
     // Throws std::out_of_range when !covers(maxEnergyMeV).
     BinCurves binCurves(float maxEnergyMeV) const;
+    // The Monte Carlo variance of each of those curves (their unit squared): a basis curve's own, or
+    // between basis energies that of the curve above, scaled like the curve. Empty when the basis
+    // carries no variance.
+    std::vector<DepthCurve> binVariances(float maxEnergyMeV) const;
 
     const AxisBasis& basis() const { return basis_; }
 

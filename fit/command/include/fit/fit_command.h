@@ -8,7 +8,8 @@
 //               FILE.pdd]
 //               [--plot FILE.png] [--no-cache]
 //   orvalis-fit MEASURED --model free (--emax MeV | --rp cm | --rp measured) [--smooth S]
-//               [--background on|off] [--exchange | --kernel-exchange] [--histories N] [--from mm] ...
+//               [--background on|off] [--exchange | --kernel-exchange] [--histories N] [--from mm]
+//               [--samples N | --no-uncertainty] ...
 #include "engine/result_file.h"
 #include "fit/background_model.h"
 #include "fit/measured_data.h"
@@ -54,7 +55,9 @@ struct CommandOptions {
     bool useCache = true;
     std::filesystem::path workFolder = ".";  // ELDAT.dat, water.csda and the basis cache
     // Free-form model only:
-    std::optional<double> smooth;  // penalty strength; empty: chosen by cross-validation
+    std::optional<double> smooth;  // penalty strength; empty: chosen by the evidence
+    std::optional<int> samples;    // of the posterior for the 95 % intervals; empty: the default
+    bool uncertainty = true;       // false: --no-uncertainty, no intervals and no band
     BackgroundMode background = BackgroundMode::Automatic;
     bool writeExchange = false;        // Nimbrola.dat/.txt for Tolvane into workFolder
     bool writeKernelExchange = false;  // the same for Brisella

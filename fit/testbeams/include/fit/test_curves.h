@@ -27,6 +27,7 @@ struct MeasurementMaking {
     double backgroundPercent = 0.0;        // at Rp, % of the electrons' maximum
     double backgroundSlopePerMm = -0.003;  // relative change of the background per mm of depth
     double noisePercent = 0.0;             // Gaussian, % of the local dose
+    bool photonBuildUp = false;            // the background built up under the surface as the fit models it
     std::uint64_t seed = 1;
 };
 

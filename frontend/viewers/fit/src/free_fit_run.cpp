@@ -15,6 +15,15 @@ std::string fixed(const char* format, const std::optional<double>& value) {
     return text;
 }
 
+// " (95 %: low to high)" for the quantity's interval, empty when the output holds none.
+std::string intervalText(const beamdata::FreeFitOutput& result, std::string_view quantity) {
+    for (const beamdata::IntervalReport& i : result.intervals)
+        if (i.quantity == quantity)
+            return " (" + fixed("%.0f", i.level * 100.0) + " %: " + fixed("%.2f", i.low) + " to " +
+                   fixed("%.2f", i.high) + ")";
+    return "";
+}
+
 }  // namespace
 
 std::optional<FreeFitView> parseFreeFit(std::string_view output) {
@@ -31,8 +40,10 @@ std::optional<FreeFitView> parseFreeFit(std::string_view output) {
 std::string freeFitFiguresText(const beamdata::FreeFitOutput& result) {
     const beamdata::FreeSummary& s = result.summary;
     std::string text = "Free-form   rms " + fixed("%.2f", s.rmsPercent) + " %   Emax " + fixed("%.1f", s.maxEnergyMeV) +
-                       " MeV   smoothing " + fixed("%.2e", s.smooth) + "\nmean " + fixed("%.2f", s.meanEnergyMeV) +
-                       " MeV   peak " + fixed("%.2f", s.peakEnergyMeV) + " MeV   background " +
+                       " MeV   smoothing " + fixed("%.2e", s.smooth) +
+                       (s.smoothBy.empty() ? "" : " (" + s.smoothBy + ")") + "\nmean " +
+                       fixed("%.2f", s.meanEnergyMeV) + " MeV" + intervalText(result, "mean") + "   peak " +
+                       fixed("%.2f", s.peakEnergyMeV) + " MeV" + intervalText(result, "peak") + "   background " +
                        (result.noBackgroundReason ? "none" : fixed("%.2f", s.backgroundPercent) + " % at Rp");
     if (result.noBackgroundReason) text += "\nNo background: " + *result.noBackgroundReason;
     for (const beamdata::LevelComparison& level : result.levels) {
@@ -40,7 +51,8 @@ std::string freeFitFiguresText(const beamdata::FreeFitOutput& result) {
             return k < level.modelMm.size() ? level.modelMm[k] : std::optional<double>();
         };
         text += std::string("\n") + beamdata::levelName(level.level) + ": measured " + fixed("%.2f", level.measuredMm) +
-                " mm, free " + fixed("%.2f", model(0)) + " mm, window " + fixed("%.2f", model(1)) + " mm";
+                " mm, free " + fixed("%.2f", model(0)) + " mm" +
+                intervalText(result, beamdata::levelName(level.level)) + ", window " + fixed("%.2f", model(1)) + " mm";
     }
     if (!result.noBackgroundReason)
         text +=

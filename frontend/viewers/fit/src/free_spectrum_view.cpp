@@ -25,6 +25,7 @@ constexpr int CHART_WIDTH_PX = 420;
 constexpr int CHART_HEIGHT_PX = 220;
 constexpr double WEIGHT_TOP = 1.0;
 constexpr double WEIGHT_GRID_STEP = 0.2;
+constexpr QColor BAND_PINK{255, 190, 190};  // the spectrum's red, pale
 
 // Grid lines every 1, 2 or 5 MeV up to the whole MeV above the highest bin; labels every second line.
 double energyGridStep(double energyMaxMeV) { return energyMaxMeV <= 10.0 ? 1.0 : energyMaxMeV <= 25.0 ? 2.0 : 5.0; }
@@ -107,6 +108,18 @@ void FreeSpectrumView::drawFrame(double energyMaxMeV) {
 
 void FreeSpectrumView::drawSpectrum(const viewers::FreeFitView& fit) {
     drawFrame(std::max(1.0, std::ceil(fit.result.summary.maxEnergyMeV)));
+    if (fit.result.band) {
+        // The 95 % band, bin by bin, shaded under the spectrum's line and clipped at the frame's top.
+        const double halfBinMeV = 0.5 * fit.result.summary.maxEnergyMeV /
+                                  static_cast<double>(viewers::FREE_SPECTRUM_BINS);
+        for (std::size_t j = 0; j < viewers::FREE_SPECTRUM_BINS; ++j) {
+            const double low = std::min(fit.result.band->low[j], WEIGHT_TOP);
+            const double high = std::min(fit.result.band->high[j], WEIGHT_TOP);
+            if (high > low)
+                chart_->filledRectangle(fit.spectrum[j].energyMeV - halfBinMeV, low,
+                                        fit.spectrum[j].energyMeV + halfBinMeV, high, BAND_PINK);
+        }
+    }
     chart_->setLineWidth(2);
     chart_->point(fit.spectrum.front().energyMeV, fit.spectrum.front().relativeWeight, CURVE_RED);
     for (const viewers::SpectrumPoint& point : fit.spectrum)

@@ -30,7 +30,8 @@ void writeCurve(const std::string& path, const char* titles) {
 }
 
 // The free-form RESULT lines with a spectrum rising from bin 40 to its peak at bin 80 and falling to
-// 0 at bin 90; the one for the simulators peaks at bin 78 and stops at bin 85.
+// 0 at bin 90, its band 0.2 below and above it, and an interval of R80; the one for the simulators
+// peaks at bin 78 and stops at bin 85.
 void printFreeResult(bool background) {
     beamdata::FreeSpectrumWeights weights{};
     beamdata::FreeSpectrumWeights run{};
@@ -39,6 +40,13 @@ void printFreeResult(bool background) {
         run[static_cast<std::size_t>(bin - 1)] = bin <= 78 ? (bin - 39) / 39.0 : std::max(0.0, (85 - bin) / 7.0);
     }
     std::printf("%s", beamdata::resultLine(beamdata::freeSpectrumRecord(weights)).c_str());
+    beamdata::SpectrumBand band;
+    for (std::size_t j = 0; j < weights.size(); ++j) {
+        band.low[j] = std::max(0.0, weights[j] - 0.2);
+        band.high[j] = weights[j] + 0.2;
+    }
+    std::printf("%s", beamdata::resultLine(beamdata::spectrumBandRecord(band)).c_str());
+    std::printf("RESULT interval quantity=R80 value=28.010 low=27.900 high=28.150 level=0.95\n");
     std::printf("%s", beamdata::resultLine(
                           beamdata::freeSpectrumRecord(background ? run : weights, beamdata::RUN_SPECTRUM_KIND))
                           .c_str());

@@ -2,6 +2,8 @@
 // window gives it, and every line it prints read by the window's own parsers.
 #include "viewers/spectrum_fit_run.h"
 
+#include "viewers/free_fit_run.h"
+
 #include "testsupport/test_folder.h"
 
 #include <gtest/gtest.h>
@@ -25,23 +27,29 @@ void appendQuoted(std::string& command, const std::string& word) {
     command.append(1, ' ').append(1, '\'').append(word).append(1, '\'');
 }
 
-TEST(FitOutputContract, TheWindowReadsWhatTheFitPrints) {
-    testsupport::TestFolder folder;
+// The real orvalis-fit in a fresh folder with the data files and the example measurement, started
+// with the window's arguments for `request` and `extra`; its output in output.txt, errors in errors.txt.
+int runTheFit(const testsupport::TestFolder& folder, const orvalis::viewers::FitRequest& request,
+              const std::string& extra) {
     for (const char* name : {"ELDAT.dat", "water.csda"})
         std::filesystem::copy_file(std::filesystem::path(ORVALIS_DATA_DIR) / name, folder.path() / name);
     std::filesystem::copy_file(std::filesystem::path(ORVALIS_DATA_DIR) / "example-9MeV-simulated.csv",
                                folder.path() / "measured.csv");
-
-    orvalis::viewers::FitRequest request;
-    request.measuredPath = "measured.csv";
-    request.curvePath = "fitted.pdd";
     std::string command = "cd";
     appendQuoted(command, folder.path().string());
     command.append(" &&");
     appendQuoted(command, ORVALIS_FIT_PROGRAM);
     for (const std::string& argument : orvalis::viewers::fitArguments(request)) appendQuoted(command, argument);
-    command.append(" --histories 400 --no-cache > output.txt 2> errors.txt");
-    const int status = std::system(command.c_str());
+    command.append(extra + " > output.txt 2> errors.txt");
+    return std::system(command.c_str());
+}
+
+TEST(FitOutputContract, TheWindowReadsWhatTheFitPrints) {
+    testsupport::TestFolder folder;
+    orvalis::viewers::FitRequest request;
+    request.measuredPath = "measured.csv";
+    request.curvePath = "fitted.pdd";
+    const int status = runTheFit(folder, request, " --histories 400 --no-cache");
 #ifndef _WIN32
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << folder.read("errors.txt");
 #else
@@ -82,6 +90,32 @@ TEST(FitOutputContract, TheWindowReadsWhatTheFitPrints) {
     const auto points = orvalis::viewers::fittedCurvePoints(folder.read("fitted.pdd"));
     ASSERT_TRUE(points.has_value());
     EXPECT_EQ(points->size(), 100u);
+}
+
+TEST(FitOutputContract, TheWindowReadsTheFreeFormFitWithItsIntervalsAndBand) {
+    testsupport::TestFolder folder;
+    orvalis::viewers::FitRequest request;
+    request.measuredPath = "measured.csv";
+    request.model = orvalis::viewers::FitModel::Free;
+    const int status = runTheFit(folder, request, " --histories 400 --no-cache --samples 40");
+#ifndef _WIN32
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << folder.read("errors.txt");
+#else
+    ASSERT_EQ(status, 0) << folder.read("errors.txt");
+#endif
+    const std::string output = folder.read("output.txt");
+    const auto view = orvalis::viewers::parseFreeFit(output);
+    ASSERT_TRUE(view.has_value()) << output;
+    EXPECT_EQ(view->result.summary.smoothBy, "evidence");
+    EXPECT_TRUE(view->result.summary.noisePercent.has_value());
+    ASSERT_EQ(view->result.intervals.size(), 6u) << output;
+    for (const beamdata::IntervalReport& interval : view->result.intervals) {
+        EXPECT_LE(interval.low, interval.value) << interval.quantity;
+        EXPECT_GE(interval.high, interval.value) << interval.quantity;
+    }
+    ASSERT_TRUE(view->result.band.has_value());
+    const std::string text = orvalis::viewers::freeFitFiguresText(view->result);
+    EXPECT_NE(text.find("(95 %: "), std::string::npos) << text;
 }
 
 }  // namespace

@@ -44,6 +44,32 @@ fit::FreeFitResult fittedResult() {
     return r;
 }
 
+TEST(FreeFitRun, ShowsTheIntervalsBesideTheFiguresAndReadsTheBand) {
+    fit::FreeFitResult r = fittedResult();
+    fit::PosteriorSummary u;
+    u.energy = {fit::Interval{8.7312, 8.61, 8.88}, fit::Interval{9.52, 9.3, 9.7}};
+    u.level = {fit::Interval{26.402, 26.3, 26.55}, fit::Interval{28.01, 27.9, 28.2}, fit::Interval{32.48, 32.4, 32.6},
+               fit::Interval{NOT_FOUND, NOT_FOUND, NOT_FOUND}};
+    for (std::size_t j = 0; j < u.bandHigh.size(); ++j) {
+        u.bandLow[j] = 0.5 * r.relativeWeight[j];
+        u.bandHigh[j] = 1.5 * r.relativeWeight[j];
+    }
+    r.uncertainty = u;
+    const auto view = parseFreeFit(fit::freeReportText(r) + fit::freeResultLines(r, r));
+    ASSERT_TRUE(view.has_value());
+    const std::string text = freeFitFiguresText(view->result);
+    EXPECT_NE(text.find("smoothing 3.16e-04 (evidence)"), std::string::npos) << text;
+    EXPECT_NE(text.find("mean 8.73 MeV (95 %: 8.61 to 8.88)   peak 9.52 MeV (95 %: 9.30 to 9.70)"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("R90: measured 26.31 mm, free 26.40 mm (95 %: 26.30 to 26.55), window 26.45 mm"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("R10: measured 38.90 mm, free - mm, window 39.01 mm"), std::string::npos) << text;
+    ASSERT_TRUE(view->result.band.has_value());
+    EXPECT_NEAR(view->result.band->high[84], 1.5, 1e-3);
+    EXPECT_NEAR(view->result.band->low[84], 0.5, 1e-3);
+}
+
 TEST(FreeFitRun, ReadsTheFiguresAndTheSpectrumTheFitPrints) {
     const fit::FreeFitResult r = fittedResult();
     const std::string output = "PROGRESS free 1 1\n" + fit::freeReportText(r) + "Time 0.4 s\n" +
@@ -68,7 +94,7 @@ TEST(FreeFitRun, ReadsTheFiguresAndTheSpectrumTheFitPrints) {
 
     const std::string figures = freeFitFiguresText(view->result);
     EXPECT_EQ(figures.substr(0, figures.find("\nR90")),
-              "Free-form   rms 0.41 %   Emax 11.2 MeV   smoothing 3.16e-04\n"
+              "Free-form   rms 0.41 %   Emax 11.2 MeV   smoothing 3.16e-04 (evidence)\n"
               "mean 8.73 MeV   peak 9.52 MeV   background 1.85 % at Rp");
     EXPECT_NE(figures.find("\nR10: measured 38.90 mm, free - mm, window 39.01 mm"), std::string::npos);
     EXPECT_NE(figures.find("refitted without the background"), std::string::npos);

@@ -225,6 +225,9 @@ private slots:
                  qPrintable(resultText()));
         QVERIFY(resultText().contains("R90: measured 26.31 mm, free 26.40 mm, window 26.45 mm"));
         QVERIFY(resultText().contains("R10: measured 38.90 mm, free - mm, window 39.01 mm"));
+        // The interval beside the model's R80.
+        QVERIFY2(resultText().contains("R80: measured 28.00 mm, free 28.01 mm (95 %: 27.90 to 28.15), window 28.10 mm"),
+                 qPrintable(resultText()));
         QVERIFY(!panel_->result().has_value());
         QVERIFY(panel_->freeResult().has_value());
         QVERIFY(!button(panel_, "FitApply")->isVisibleTo(panel_));
@@ -236,6 +239,13 @@ private slots:
         QVERIFY(view->isVisibleTo(panel_));
         QCOMPARE(view->chart()->bufferColorAt(8.96, 1.0), QColor(255, 0, 0));
         QVERIFY(view->chart()->bufferColorAt(3.0, 0.5) != QColor(255, 0, 0));
+        // The band shaded around the spectrum: 0.1 above and below the peak's line (bin 80) and beside
+        // the rising flank, but not above the band (0.2 high where the spectrum is empty).
+        const QColor band(255, 190, 190);
+        QCOMPARE(view->chart()->bufferColorAt(8.96, 0.9), band);
+        QCOMPARE(view->chart()->bufferColorAt(7.28, 0.5), band);  // bin 65: weight 0.63, band 0.43 to 0.83
+        QVERIFY(view->chart()->bufferColorAt(7.28, 0.95) != band);
+        QVERIFY(view->chart()->bufferColorAt(3.0, 0.3) != band);
         QVERIFY(button(view, "FreeRunPdd")->isEnabled());
         QVERIFY(button(view, "FreeRunKernel")->isEnabled());
         QVERIFY(launcher_.programs.empty());  // nothing runs before a button is pressed

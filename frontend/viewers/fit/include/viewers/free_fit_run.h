@@ -30,7 +30,8 @@ std::optional<FreeFitView> parseFreeFit(std::string_view output);
 
 // What the fit window shows of a free-form result: rms, Emax, mean and peak energy, background (or
 // why there is none) and smoothing, then R90, R80, R50 and R10 of the measurement, the model and the
-// confirming run.
+// confirming run; the 95 % intervals of mean and peak energy and of the model's R-values beside them
+// when the output has them.
 std::string freeFitFiguresText(const beamdata::FreeFitOutput& result);
 
 }  // namespace orvalis::viewers

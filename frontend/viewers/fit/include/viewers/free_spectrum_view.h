@@ -1,10 +1,11 @@
 #pragma once
 // The free-form result in the fit window: the fitted spectrum drawn as relative weight over
-// energy, and the two buttons that run it, "PDD Calculation of this spectrum" (Tolvane) and
-// "Kernel Calculation of this spectrum" (Brisella). A button writes the exchange files of the
-// spectrum the fit handed over for the simulators with the set-up window's writer, then starts the
-// simulator through the program launcher as the set-up window does; files that cannot be written
-// are reported through the message boxes and nothing is started.
+// energy, its 95 % band shaded around it when the fit gives one, and the two buttons that run it,
+// "PDD Calculation of this spectrum" (Tolvane) and "Kernel Calculation of this spectrum" (Brisella).
+// A button writes the exchange files of the spectrum the fit handed over for the simulators with the
+// set-up window's writer, then starts the simulator through the program launcher as the set-up
+// window does; files that cannot be written are reported through the message boxes and nothing is
+// started.
 #include <QString>
 #include <QWidget>
 
