@@ -74,6 +74,7 @@ SetupWindow& OrvalisApp::setupWindow() {
 ComparisonWindow& OrvalisApp::comparisonWindow() {
     if (!comparisonWindow_) {
         comparisonWindow_ = std::make_unique<ComparisonWindow>(viewerContext());
+        new MeasuredScanImport(*comparisonWindow_, messages_);  // the window's child and its reader
         centreOnScreen(*comparisonWindow_);
         installSpectrumFit();
         installCommissioningButton();

@@ -12,7 +12,6 @@
 #include "beamdata/number_pattern.h"
 #include "beamdata/text_value.h"
 #include "viewers/dashed_line.h"
-#include "viewers/measured_scan_import.h"
 #include "viewers/plot_legend.h"
 #include "widgets/drawing_surface.h"
 #include "widgets/file_browser_lists.h"
@@ -66,7 +65,6 @@ ComparisonWindow::ComparisonWindow(const ViewerContext& context, QWidget* parent
     calculatedFolders_->setPath(context.startFolder);
     buildTable();
     buildPlot();
-    measuredImport_ = new MeasuredScanImport(*this, messages_);
 }
 
 void ComparisonWindow::buildControls() {
@@ -368,7 +366,7 @@ void ComparisonWindow::loadCalculated() {
 
 void ComparisonWindow::loadMeasured() {
     // A water-tank export is read whole before anything changes, so a bad one keeps the last curve.
-    if (!measuredFiles_->fileName().isEmpty() &&
+    if (!measuredFiles_->fileName().isEmpty() && measuredImport_ &&
         measuredImport_->loadIfWaterTank(selectedPath(measuredFolders_, measuredFiles_)))
         return;
     tables_.depthMm.fill(0.0);  // emptied before the selection is checked, index 0 included (never used)

@@ -14,7 +14,6 @@
 #include "beamdata/text_value.h"
 #include "viewers/comparison_window.h"
 #include "viewers/free_spectrum_view.h"
-#include "viewers/measured_scan_import.h"
 #include "widgets/drawing_surface.h"
 #include "widgets/native_path.h"
 #include "widgets/twips.h"
@@ -207,9 +206,11 @@ void SpectrumFitPanel::startFit() {
         return;
     }
     request.spanPercent = span;
-    request.scan = window_.measuredImport()->fitScan();
-    request.ionisation = window_.measuredImport()->fitIonisation();
-    request.depthsInCm = window_.measuredImport()->fitDepthsInCm();
+    if (const MeasuredFileImport* import = window_.measuredImport()) {  // else a CSV file, read as drawn
+        request.scan = import->fitScan();
+        request.ionisation = import->fitIonisation();
+        request.depthsInCm = import->fitDepthsInCm();
+    }
     request_ = request;
     result_.reset();
     freeResult_.reset();

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "viewers/curve_legend.h"
+#include "viewers/measured_file_import.h"
 #include "viewers/pdd_comparison.h"
 #include "viewers/viewer_context.h"
 
@@ -20,7 +21,6 @@ class DrawingSurface;
 class SurfaceLine;
 class FolderListBox;
 class FileListBox;
-class MeasuredScanImport;
 class PlotLegend;
 
 class ComparisonWindow : public QWidget {
@@ -42,7 +42,10 @@ public:
     // A fitted curve (plot points), drawn as a broken line in a shade of the fit's green and named
     // `curveName` in the legend.
     void drawFittedCurve(const std::vector<viewers::PlotPoint>& points, const QString& curveName);
-    MeasuredScanImport* measuredImport() const { return measuredImport_; }
+    // The reader of water-tank files, asked first by the measured "OK"; not owned, and kept for the
+    // window's lifetime. Null (the default): every measured file is loaded as CSV.
+    void setMeasuredImport(MeasuredFileImport* import) { measuredImport_ = import; }
+    MeasuredFileImport* measuredImport() const { return measuredImport_; }
 
     // Beside each calculated field, the standard uncertainty of the calculated range ("± 0.21") when
     // the calculated file has its uncertainty file beside it; hidden otherwise.
@@ -113,7 +116,7 @@ private:
     QLineEdit* cursorDoseBox_ = nullptr;          // percent
     std::array<SurfaceLine*, 4> levelMarkers_{};  // in search order: R50, R80, R90, R10
     SurfaceLine* cursorLine_ = nullptr;
-    MeasuredScanImport* measuredImport_ = nullptr;
+    MeasuredFileImport* measuredImport_ = nullptr;
     viewers::CurveLegend curves_;  // the curves drawn since the plot was last cleared
     PlotLegend* legend_ = nullptr;
     std::optional<beamdata::RangeLevels> calculatedSigma_;

@@ -55,7 +55,8 @@ private:
         QVERIFY(window_->findChild<FileListBox*>("File1")->selectFile(name));
         QTest::mouseClick(window_->findChild<QPushButton*>("Command4"), Qt::LeftButton);
     }
-    MeasuredScanImport* import() const { return window_->measuredImport(); }
+    MeasuredScanImport* import_ = nullptr;  // the window's child, made as the application makes it
+    MeasuredScanImport* import() const { return import_; }
 
 private slots:
     void initTestCase() {
@@ -68,6 +69,7 @@ private slots:
         broken.write("BEGIN_SCAN_DATA\n\tBEGIN_SCAN 1\n\t\tSCAN_CURVETYPE=PDD\n\t\tBEGIN_DATA\n\t\t\t1.0\t0.9\n");
         broken.close();
         window_ = new ComparisonWindow({messages_, dir_.path()});
+        import_ = new MeasuredScanImport(*window_, messages_);
         window_->resetFromMainMenu();
         import()->setChooser(&chooser_);
         window_->show();

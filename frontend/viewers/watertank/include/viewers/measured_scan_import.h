@@ -7,6 +7,7 @@
 // own load; this class only reads their figures for the table. A curve that cannot be a depth dose
 // in mm (too few points, depths that look like cm, a second peak) gets a message naming the file
 // and why, and no figures; the "depths in cm" box reads the depths as cm (CSV files included).
+// Made on a window, it places its controls there and installs itself as the window's reader.
 #include <QObject>
 #include <QString>
 #include <memory>
@@ -17,6 +18,7 @@
 #include "beamdata/range_levels.h"
 #include "common/message_sink.h"
 #include "viewers/measured_dialogs.h"
+#include "viewers/measured_file_import.h"
 
 class QCheckBox;
 class QLabel;
@@ -27,16 +29,17 @@ namespace orvalis {
 
 class ComparisonWindow;
 
-class MeasuredScanImport : public QObject {
+class MeasuredScanImport : public QObject, public MeasuredFileImport {
     Q_OBJECT
 public:
+    // A child of `window`, so it lives as long as the window does.
     MeasuredScanImport(ComparisonWindow& window, MessageSink& messages);
     ~MeasuredScanImport() override;
 
     // True when the file is a water-tank export, or has a water-tank name and cannot be read; it is
     // then loaded here, or a message naming the file and the reason is shown. A given `scan` (from 1)
     // is loaded without asking.
-    bool loadIfWaterTank(const QString& path, std::optional<int> scan = std::nullopt);
+    bool loadIfWaterTank(const QString& path, std::optional<int> scan = std::nullopt) override;
 
     void setChooser(ScanChooser* chooser) { chooser_ = chooser; }  // not owned; null: the dialog
     QCheckBox* ionisationBox() const { return ionisation_; }
@@ -46,12 +49,9 @@ public:
     QPushButton* beamQualityButton() const { return qualityButton_; }
     BeamQualityDialog* beamQualityDialog() const { return dialog_; }
 
-    // What orvalis-fit needs to read the loaded curve as the window does: the curve (from 1) and
-    // the override of the file's detector; empty for a CSV file or an unchanged detection.
-    std::optional<int> fitScan() const;
-    std::optional<bool> fitIonisation() const;
-    // True when the loaded curve's depths are read as cm.
-    bool fitDepthsInCm() const;
+    std::optional<int> fitScan() const override;
+    std::optional<bool> fitIonisation() const override;
+    bool fitDepthsInCm() const override;
 
 public slots:
     void showBeamQuality();

@@ -86,6 +86,7 @@ MeasuredScanImport::MeasuredScanImport(ComparisonWindow& window, MessageSink& me
     dialog_->setWindowFlag(Qt::Tool);
     connect(&window, &ComparisonWindow::measuredLoaded, this, &MeasuredScanImport::measuredLoaded);
     connect(&window, &ComparisonWindow::calculatedLoaded, this, &MeasuredScanImport::calculatedLoaded);
+    window.setMeasuredImport(this);
 }
 
 MeasuredScanImport::~MeasuredScanImport() = default;
