@@ -35,19 +35,14 @@ void runStage(FreeFitStage stage, FreeFitRun& run, const FreeFitHooks& hooks) {
         if (!run.practicalRangeMm)
             throw engine::RunError(run.fileName, 0, "has no fall-off to take a practical range from");
         return;
-    case FreeFitStage::MaximumEnergy:
-        run.maxEnergyMeV = hooks.maxEnergy(run);
-        return;
+    case FreeFitStage::MaximumEnergy: run.maxEnergyMeV = hooks.maxEnergy(run); return;
     case FreeFitStage::Background:
         run.whyNoBackground.clear();
         run.background = backgroundLine(run.measured, *run.practicalRangeMm, run.backgroundMode, run.fileName,
                                         &run.whyNoBackground);
-        if (!run.background && run.whyNoBackground.empty())
-            run.whyNoBackground = "switched off by --background off";
+        if (!run.background && run.whyNoBackground.empty()) run.whyNoBackground = "switched off by --background off";
         return;
-    case FreeFitStage::Basis:
-        run.model = hooks.basis(run);
-        return;
+    case FreeFitStage::Basis: run.model = hooks.basis(run); return;
     case FreeFitStage::Fit:
         run.result = fitFreeSpectrum(*run.model, run.maxEnergyMeV, run.measured, run.background, run.options,
                                      run.fileName);
