@@ -8,6 +8,7 @@
 #include "engine/run_frame.h"
 #include "fit/fit_report.h"
 #include "fit/free_fit_report.h"
+#include "fit/free_fit_stages.h"
 #include "fit/report_text.h"
 
 #include <chrono>
@@ -39,28 +40,6 @@ float freeMaxEnergy(const CommandOptions& o, std::optional<double> measuredRange
     return static_cast<float>(emax);
 }
 
-// Rp of the deepest fall-off. The tangent at the steepest point of the curve belongs to the fall-off
-// of the most numerous electrons; a spectrum of two groups (not a clinical beam, but a free-form
-// spectrum can be one) falls off twice, and the deeper group would be left beyond Rp, out of Emax and
-// taken for a background. While the curve still falls through 10 % beyond Rp, the next fall-off is
-// taken. A single fall-off keeps its Rp (R10 lies before it).
-std::optional<double> deepestPracticalRangeMm(const MeasuredCurve& curve) {
-    std::optional<double> rp = practicalRangeMm(curve);
-    const double r10 = measuredLevels(curve)[3];
-    while (rp && !std::isnan(r10) && r10 > *rp + TAIL_START_MM) {
-        MeasuredCurve deeper;
-        for (std::size_t i = 0; i < curve.depthMm.size(); ++i)
-            if (curve.depthMm[i] >= *rp) {
-                deeper.depthMm.push_back(curve.depthMm[i]);
-                deeper.dose.push_back(curve.dose[i]);
-            }
-        const std::optional<double> next = deeper.dose.empty() ? std::nullopt : practicalRangeMm(deeper);
-        if (!next || *next <= *rp) break;
-        rp = next;
-    }
-    return rp;
-}
-
 }  // namespace
 
 int runFreeFitCommand(const CommandOptions& o, std::ostream& out, const FreePlotWriter& plot,
@@ -70,45 +49,38 @@ int runFreeFitCommand(const CommandOptions& o, std::ostream& out, const FreePlot
     const OutputFiles outputs = openOutputFiles(o);
     // The report names the program and version that made it, for the commissioning record.
     out << engine::versionLine("orvalis-fit");
-    const MeasuredCurve measured = readFittableCurve(o.measuredFile, o.scan, o.quantity, o.depthUnit);
-    const auto rangeMm = deepestPracticalRangeMm(measured);
-    if (!rangeMm) throw engine::RunError(fileName, 0, "has no fall-off to take a practical range from");
-    out << "Practical range of the measurement: " << formatted("%.2f", *rangeMm / 10.0) << " cm\n";
-    const float maxEnergyMeV = freeMaxEnergy(o, rangeMm, out);
-    std::string whyNone;
-    const auto background = backgroundLine(measured, *rangeMm, o.background, fileName, &whyNone);
-    if (!background && o.background == BackgroundMode::Automatic) out << "No background: " << whyNone << "\n";
-    if (!background && whyNone.empty()) whyNone = "switched off by --background off";
-
-    // The bins end at Emax: 100 curves, no more (the highest take longest to simulate).
-    const auto basis = obtainBasis(o, maxEnergyMeV, out, cancel, engine::SPECTRUM_BINS);
-    if (!basis) {
-        out << "Cancelled: no basis was kept.\n";
+    FreeFitRun run;
+    run.measured = readFittableCurve(o.measuredFile, o.scan, o.quantity, o.depthUnit);
+    run.fileName = fileName;
+    run.backgroundMode = o.background;
+    run.options.fromDepthMm = o.fromDepthMm.value_or(FreeFitOptions{}.fromDepthMm);
+    run.options.smooth = o.smooth;
+    run.options.samples = o.uncertainty ? o.samples.value_or(DEFAULT_POSTERIOR_SAMPLES) : 0;
+    FreeFitHooks hooks;
+    hooks.maxEnergy = [&](const FreeFitRun& r) { return freeMaxEnergy(o, r.practicalRangeMm, out); };
+    hooks.basis = [&](const FreeFitRun& r) -> std::optional<ModelBasis> {
+        // The bins end at Emax: 100 curves, no more (the highest take longest to simulate).
+        auto basis = obtainBasis(o, r.maxEnergyMeV, out, cancel, engine::SPECTRUM_BINS);
+        if (!basis) return std::nullopt;
+        return ModelBasis(std::move(*basis));
+    };
+    hooks.starting = [&](FreeFitStage stage, const FreeFitRun&) {
+        if (stage == FreeFitStage::Fit) out << progressLine("free", 0, 1) << std::flush;
+    };
+    hooks.finished = [&](FreeFitStage stage, const FreeFitRun& r) {
+        if (stage == FreeFitStage::PracticalRange)
+            out << "Practical range of the measurement: " << formatted("%.2f", *r.practicalRangeMm / 10.0) << " cm\n";
+        if (stage == FreeFitStage::Background && !r.background && o.background == BackgroundMode::Automatic)
+            out << "No background: " << r.whyNoBackground << "\n";
+    };
+    if (runFreeFitStages(run, hooks, cancel) == FreeFitOutcome::Cancelled) {
+        out << (run.model ? "Cancelled: nothing was fitted.\n" : "Cancelled: no basis was kept.\n");
         return 2;
     }
-    const ModelBasis model(*basis);
-    FreeFitOptions options;
-    options.fromDepthMm = o.fromDepthMm.value_or(FreeFitOptions{}.fromDepthMm);
-    options.smooth = o.smooth;
-    options.samples = o.uncertainty ? o.samples.value_or(DEFAULT_POSTERIOR_SAMPLES) : 0;
-    out << progressLine("free", 0, 1) << std::flush;
-    FreeFitResult result = fitFreeSpectrum(model, maxEnergyMeV, measured, background, options, fileName);
-    // The simulators follow electrons only, and a run normalises to its own maximum: the model's
-    // electrons alone would put R50 and R10 shallower than measured by about half and nine tenths of
-    // the background over the gradient there. The spectrum handed to them is therefore fitted to the
-    // measurement up to R10 without the background, which is what the comparison window will set
-    // against the measurement after the confirming run.
-    std::optional<FreeFitResult> forRun;
-    if (background) {
-        // At the smoothing of the whole fit: chosen anew on the refit, where the misfit is ruled by the
-        // toe that electrons alone cannot follow, cross-validation went down to spectra that lean on
-        // the noise of single basis curves, and their runs missed R80 by up to 0.9 mm.
-        FreeFitOptions runOptions = options;
-        runOptions.smooth = result.smooth;
-        runOptions.samples = 0;  // the intervals belong to the whole model
-        forRun = fitFreeSpectrum(model, maxEnergyMeV, measured, std::nullopt, runOptions, fileName);
-        result.window = forRun->window;
-    }
+    const MeasuredCurve& measured = run.measured;
+    const FreeFitResult& result = *run.result;
+    const std::optional<FreeFitResult>& forRun = run.forRun;
+    const std::string& whyNone = run.whyNoBackground;
     out << progressLine("free", 1, 1);
     out << freeReportText(result);
     if (forRun)
@@ -119,7 +91,7 @@ int runFreeFitCommand(const CommandOptions& o, std::ostream& out, const FreePlot
     out << "Time " << formatted("%.1f", secondsSince(start)) << " s\n";
 
     if (outputs.curve) {
-        const double histories = static_cast<double>(basis->historiesPerCurve) * engine::SPECTRUM_BINS;
+        const double histories = static_cast<double>(run.model->basis().historiesPerCurve) * engine::SPECTRUM_BINS;
         outputs.curve->write(freeFittedCurveFileText(result, histories));
         outputs.curve->commit();
         out << "Model curve written to " << o.curveFile.string() << "\n";

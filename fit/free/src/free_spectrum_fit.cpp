@@ -2,6 +2,7 @@
 
 #include "engine/run_error.h"
 #include "fit/beta_weights.h"
+#include "fit/free_fit_stages.h"
 #include "fit/penalised_nnls.h"
 
 #include <algorithm>
@@ -185,93 +186,139 @@ double freeModelAt(const FreeFitResult& r, double depthMm) {
            (r.background ? r.backgroundHeight * r.background->shapeAt(depthMm) : 0.0);
 }
 
+namespace {
+
+// What the steps of one fit hand on to the next.
+struct OneFit {
+    OneFit(const ModelBasis& m, float emaxMeV, const MeasuredCurve& curve, const std::optional<BackgroundLine>& line,
+           const FreeFitOptions& o, const std::string& name)
+        : model(m), maxEnergyMeV(emaxMeV), measured(curve), background(line), options(o), fileName(name) {}
+
+    const ModelBasis& model;
+    float maxEnergyMeV;
+    const MeasuredCurve& measured;
+    const std::optional<BackgroundLine>& background;
+    const FreeFitOptions& options;
+    const std::string& fileName;
+
+    FreeFitResult r;
+    FittedPoints points;
+    BinCurves curves;
+    double scale = 0.0;
+    std::vector<bool> allowed = std::vector<bool>(BINS, true);
+    std::optional<LinearModel> linear;
+    std::optional<PenalisedNnls> problem;
+    Bounds bounds;
+    PenalisedNnls::Solution solution;
+};
+
+void runStep(FreeFitStep step, OneFit& f) {
+    FreeFitResult& r = f.r;
+    switch (step) {
+    case FreeFitStep::FittedDepths:
+        r.maxEnergyMeV = f.maxEnergyMeV;
+        r.background = f.background;
+        r.measured = measuredLevels(f.measured);
+        if (!f.background && std::isnan(r.measured[3]))
+            throw engine::RunError(f.fileName, 0, "the dose never falls to 10 % of its maximum: no R10 to fit up to");
+        r.fromDepthMm = f.options.fromDepthMm;
+        r.toDepthMm = f.background ? f.measured.depthMm.back() : r.measured[3];
+        f.points = pointsToFit(f.measured, r.fromDepthMm, r.toDepthMm);
+        r.fittedPoints = static_cast<int>(f.points.depthMm.size());
+        if (f.points.depthMm.size() < MIN_FITTED_POINTS)
+            throw engine::RunError(f.fileName, 0,
+                                   "only " + std::to_string(f.points.depthMm.size()) +
+                                       " records between the surface region and the end of the fit: too few for "
+                                       "a free-form spectrum");
+        return;
+    case FreeFitStep::BasisAtBins: {
+        f.curves = f.model.binCurves(f.maxEnergyMeV);
+        // Scale: 100 bins of weight 1 give a curve whose largest slab is 1.
+        DepthCurve flat{};
+        for (const DepthCurve& c : f.curves)
+            for (std::size_t s = 0; s < flat.size(); ++s) flat[s] += c[s];
+        f.scale = *std::max_element(flat.begin(), flat.end());
+        if (!(f.scale > 0.0)) throw engine::RunError("The basis holds no dose.");
+        return;
+    }
+    case FreeFitStep::ElectronReach:
+        if (const auto rp = practicalRangeMm(f.measured)) {
+            // The electrons reach the deepest fall-off: that of a second group of electrons when the
+            // steepest one, which sets Rp, is the first (R10 lies beyond Rp then).
+            const double reachMm = std::isnan(r.measured[3]) ? *rp : std::max(*rp, r.measured[3]);
+            for (std::size_t j = 0; j < BINS; ++j)
+                f.allowed[j] = withinReach(f.curves[j], ELECTRON_REACH_FACTOR * reachMm + ELECTRON_REACH_SLACK_MM);
+        }
+        return;
+    case FreeFitStep::SmoothedProblem: {
+        f.linear.emplace(LinearModel{f.curves, f.allowed, f.scale, f.background});
+        std::vector<double> design;
+        design.reserve(f.points.depthMm.size() * f.linear->columns());
+        for (double depth : f.points.depthMm) f.linear->appendRow(depth, design);
+        f.problem.emplace(std::move(design), f.points.relative, f.linear->columns(), BINS);
+        return;
+    }
+    case FreeFitStep::BackgroundHeight:
+        f.bounds = fitBounds(f.allowed, f.background, largestMeasured(f.measured));
+        f.problem->setBounds(f.bounds.lower, f.bounds.upper);
+        return;
+    case FreeFitStep::HeldAtMeasuredMaximum: normaliseLikeTheMeasurement(*f.linear, f.measured, *f.problem); return;
+    case FreeFitStep::Smoothing: {
+        const auto chooseAndSolve = [&f] {
+            return f.options.smooth ? f.problem->solve(*f.options.smooth)
+                                    : f.problem->solveByEvidence(EVIDENCE_SMOOTH_LOWEST, SMOOTH_HIGHEST);
+        };
+        try {
+            f.solution = chooseAndSolve();
+        } catch (const engine::RunError&) {
+            f.problem->setLinearConstraints({}, {}, {});
+            f.solution = chooseAndSolve();
+        }
+        r.smooth = f.solution.smooth;
+        r.smoothChosen = !f.options.smooth;
+        r.effectiveParameters = f.solution.effectiveParameters;
+        r.noisePercent = PERCENT * std::sqrt(f.solution.residualNoiseVariance);
+        return;
+    }
+    case FreeFitStep::SpectrumAndCurves: {
+        double weightSum = 0.0;
+        for (std::size_t j = 0; j < BINS; ++j) weightSum += f.solution.x[j];
+        if (!(weightSum > 0.0)) throw engine::RunError(f.fileName, 0, "no electron spectrum fits this measurement");
+        takeSpectrum(f.solution.x, f.maxEnergyMeV, r);
+        takeCurves(f.curves, weightSum / f.scale, f.background ? f.solution.x[BINS] : 0.0, f.measured, f.points, r);
+        r.electronsOnly = resultCurveLevels(relativeModelCurve(f.curves, r.spectrum));
+        return;
+    }
+    case FreeFitStep::Posterior:
+        if (f.options.samples > 0) {
+            PosteriorInput in;
+            in.fittedDepthMm = f.points.depthMm;
+            in.fittedRelative = f.points.relative;
+            in.measuredDepthMm = f.measured.depthMm;
+            in.lower = f.bounds.lower;
+            in.upper = f.bounds.upper;
+            in.solution = f.solution.x;
+            in.binVariance = f.model.binVariances(f.maxEnergyMeV);
+            in.smooth = std::max(f.solution.smooth, SMOOTH_LOWEST);
+            // The readings' noise about the fit as reported, after the parameters it spent.
+            in.noiseVariance = f.solution.residualNoiseVariance;
+            in.maxEnergyMeV = f.maxEnergyMeV;
+            in.samples = f.options.samples;
+            r.uncertainty = samplePosterior(*f.linear, in);
+            takeUncertainty(r);
+        }
+        return;
+    }
+}
+
+}  // namespace
+
 FreeFitResult fitFreeSpectrum(const ModelBasis& model, float maxEnergyMeV, const MeasuredCurve& measured,
                               const std::optional<BackgroundLine>& background, const FreeFitOptions& options,
                               const std::string& fileName) {
-    FreeFitResult r;
-    r.maxEnergyMeV = maxEnergyMeV;
-    r.background = background;
-    r.measured = measuredLevels(measured);
-    if (!background && std::isnan(r.measured[3]))
-        throw engine::RunError(fileName, 0, "the dose never falls to 10 % of its maximum: no R10 to fit up to");
-    r.fromDepthMm = options.fromDepthMm;
-    r.toDepthMm = background ? measured.depthMm.back() : r.measured[3];
-    const FittedPoints points = pointsToFit(measured, r.fromDepthMm, r.toDepthMm);
-    r.fittedPoints = static_cast<int>(points.depthMm.size());
-    if (points.depthMm.size() < MIN_FITTED_POINTS)
-        throw engine::RunError(fileName, 0,
-                               "only " + std::to_string(points.depthMm.size()) +
-                                   " records between the surface region and the end of the fit: too few for a "
-                                   "free-form spectrum");
-
-    const BinCurves curves = model.binCurves(maxEnergyMeV);
-    // Scale: 100 bins of weight 1 give a curve whose largest slab is 1.
-    DepthCurve flat{};
-    for (const DepthCurve& c : curves)
-        for (std::size_t s = 0; s < flat.size(); ++s) flat[s] += c[s];
-    const double scale = *std::max_element(flat.begin(), flat.end());
-    if (!(scale > 0.0)) throw engine::RunError("The basis holds no dose.");
-
-    std::vector<bool> allowed(BINS, true);
-    if (const auto rp = practicalRangeMm(measured)) {
-        // The electrons reach the deepest fall-off: that of a second group of electrons when the
-        // steepest one, which sets Rp, is the first (R10 lies beyond Rp then).
-        const double reachMm = std::isnan(r.measured[3]) ? *rp : std::max(*rp, r.measured[3]);
-        for (std::size_t j = 0; j < BINS; ++j)
-            allowed[j] = withinReach(curves[j], ELECTRON_REACH_FACTOR * reachMm + ELECTRON_REACH_SLACK_MM);
-    }
-    const LinearModel linear{curves, allowed, scale, background};
-    std::vector<double> design;
-    design.reserve(points.depthMm.size() * linear.columns());
-    for (double depth : points.depthMm) linear.appendRow(depth, design);
-    PenalisedNnls problem(std::move(design), points.relative, linear.columns(), BINS);
-    const Bounds bounds = fitBounds(allowed, background, largestMeasured(measured));
-    problem.setBounds(bounds.lower, bounds.upper);
-    // The smoothing is chosen on the problem as it is finally solved, held at the measured maximum:
-    // chosen without that and then held, a smooth spectrum that followed the readings freely could
-    // no longer follow a sharp fall-off (rms 4 % instead of 0.5 % on a 19 MeV beam scanned at 5 mm).
-    // Where no spectrum can be held so (a reading lifted far by noise in the build-up), the fit goes
-    // without.
-    PenalisedNnls::Solution solution;
-    const auto chooseAndSolve = [&] {
-        return options.smooth ? problem.solve(*options.smooth)
-                              : problem.solveByEvidence(EVIDENCE_SMOOTH_LOWEST, SMOOTH_HIGHEST);
-    };
-    normaliseLikeTheMeasurement(linear, measured, problem);
-    try {
-        solution = chooseAndSolve();
-    } catch (const engine::RunError&) {
-        problem.setLinearConstraints({}, {}, {});
-        solution = chooseAndSolve();
-    }
-    r.smooth = solution.smooth;
-    r.smoothChosen = !options.smooth;
-    r.effectiveParameters = solution.effectiveParameters;
-    r.noisePercent = PERCENT * std::sqrt(solution.residualNoiseVariance);
-    double weightSum = 0.0;
-    for (std::size_t j = 0; j < BINS; ++j) weightSum += solution.x[j];
-    if (!(weightSum > 0.0)) throw engine::RunError(fileName, 0, "no electron spectrum fits this measurement");
-    takeSpectrum(solution.x, maxEnergyMeV, r);
-    takeCurves(curves, weightSum / scale, background ? solution.x[BINS] : 0.0, measured, points, r);
-    r.electronsOnly = resultCurveLevels(relativeModelCurve(curves, r.spectrum));
-    if (options.samples > 0) {
-        PosteriorInput in;
-        in.fittedDepthMm = points.depthMm;
-        in.fittedRelative = points.relative;
-        in.measuredDepthMm = measured.depthMm;
-        in.lower = bounds.lower;
-        in.upper = bounds.upper;
-        in.solution = solution.x;
-        in.binVariance = model.binVariances(maxEnergyMeV);
-        in.smooth = std::max(solution.smooth, SMOOTH_LOWEST);
-        // The readings' noise about the fit as reported, after the parameters it spent.
-        in.noiseVariance = solution.residualNoiseVariance;
-        in.maxEnergyMeV = maxEnergyMeV;
-        in.samples = options.samples;
-        r.uncertainty = samplePosterior(linear, in);
-        takeUncertainty(r);
-    }
-    return r;
+    OneFit f(model, maxEnergyMeV, measured, background, options, fileName);
+    for (int i = 0; i < FREE_FIT_STEP_COUNT; ++i) runStep(static_cast<FreeFitStep>(i), f);
+    return f.r;
 }
 
 }  // namespace fit

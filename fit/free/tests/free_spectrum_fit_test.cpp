@@ -1,6 +1,8 @@
-// The free-form fit: the penalised non-negative solver, the background line, and the fit on a basis
-// whose truth is known.
+// The free-form fit: the penalised non-negative solver, the background line, the fit on a basis
+// whose truth is known, and the driver of its stages.
 #include "fit/free_spectrum_fit.h"
+
+#include "fit/free_fit_stages.h"
 
 #include "engine/run_error.h"
 #include "fit/penalised_nnls.h"
@@ -9,10 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <numeric>
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -412,6 +416,110 @@ TEST(FreeSpectrumFit, ASparseScanIsNotFittedThroughEveryReadingAndItsIntervalsFo
         r50WidthAt1 += r.uncertainty->level[2].high - r.uncertainty->level[2].low;
     }
     EXPECT_LT(r50WidthAt1, 0.6 * r50WidthAt4);
+}
+
+// The driver's run on the known beam, the stages seen by the hooks as they start and finish.
+struct StagedRun {
+    fit::FreeFitRun run;
+    std::vector<fit::FreeFitStage> started;
+    std::vector<fit::FreeFitStage> finished;
+    int basisCalls = 0;
+    std::optional<fit::FreeFitStage> cancelAfter;
+    bool basisCancelled = false;
+    std::atomic<bool> cancel{false};
+
+    explicit StagedRun(fit::MeasuredCurve measured, fit::BackgroundMode mode = fit::BackgroundMode::Automatic) {
+        run.measured = std::move(measured);
+        run.fileName = "staged.csv";
+        run.backgroundMode = mode;
+        run.options.samples = 0;
+    }
+    fit::FreeFitOutcome go() {
+        fit::FreeFitHooks hooks;
+        hooks.maxEnergy = [](const fit::FreeFitRun&) { return 12.0f; };
+        hooks.basis = [this](const fit::FreeFitRun&) -> std::optional<fit::ModelBasis> {
+            ++basisCalls;
+            if (basisCancelled) return std::nullopt;
+            return fit::ModelBasis(fit_testing::syntheticBasis(12.0f));
+        };
+        hooks.starting = [this](fit::FreeFitStage s, const fit::FreeFitRun&) { started.push_back(s); };
+        hooks.finished = [this](fit::FreeFitStage s, const fit::FreeFitRun&) {
+            finished.push_back(s);
+            if (cancelAfter == s) cancel = true;
+        };
+        return fit::runFreeFitStages(run, hooks, &cancel);
+    }
+};
+
+std::vector<fit::FreeFitStage> stagesUpTo(fit::FreeFitStage last) {
+    std::vector<fit::FreeFitStage> stages;
+    for (int i = 0; i <= static_cast<int>(last); ++i) stages.push_back(static_cast<fit::FreeFitStage>(i));
+    return stages;
+}
+
+TEST(FreeFitStages, RunInTheListedOrderAndHandTheRefitWithoutBackgroundToTheRun) {
+    StagedRun withTail(knownBeam().measured);
+    ASSERT_EQ(withTail.go(), fit::FreeFitOutcome::Done);
+    const auto every = stagesUpTo(fit::FreeFitStage::RunSpectrum);
+    EXPECT_EQ(withTail.started, every);
+    EXPECT_EQ(withTail.finished, every);
+    const fit::FreeFitRun& r = withTail.run;
+    ASSERT_TRUE(r.background.has_value());
+    ASSERT_TRUE(r.result.has_value());
+    ASSERT_TRUE(r.forRun.has_value());
+    EXPECT_TRUE(r.whyNoBackground.empty());
+    // The run's spectrum: no background, fitted to R10, at the smoothing of the whole model.
+    EXPECT_FALSE(r.forRun->background.has_value());
+    EXPECT_NEAR(r.forRun->toDepthMm, r.forRun->measured[3], 1e-12);
+    EXPECT_EQ(r.forRun->smooth, r.result->smooth);
+    EXPECT_TRUE(r.result->smoothChosen);
+    EXPECT_EQ(r.result->window, r.forRun->window);
+    EXPECT_EQ(r.practicalRangeMm, fit::practicalRangeMm(r.measured));
+
+    // Switched off: no refit, and the reason the record gives.
+    StagedRun off(knownBeam().measured, fit::BackgroundMode::Off);
+    ASSERT_EQ(off.go(), fit::FreeFitOutcome::Done);
+    EXPECT_EQ(off.started, every);
+    EXPECT_FALSE(off.run.forRun.has_value());
+    EXPECT_EQ(off.run.whyNoBackground, "switched off by --background off");
+}
+
+TEST(FreeFitStages, StopAtACancelBetweenStagesAndRefuseACurveBeforeTheBasis) {
+    StagedRun early(knownBeam().measured);
+    early.cancelAfter = fit::FreeFitStage::Background;
+    EXPECT_EQ(early.go(), fit::FreeFitOutcome::Cancelled);
+    EXPECT_EQ(early.started, stagesUpTo(fit::FreeFitStage::Background));
+    EXPECT_EQ(early.basisCalls, 0);
+
+    StagedRun late(knownBeam().measured);
+    late.cancelAfter = fit::FreeFitStage::Basis;
+    EXPECT_EQ(late.go(), fit::FreeFitOutcome::Cancelled);
+    EXPECT_EQ(late.started, stagesUpTo(fit::FreeFitStage::Basis));
+    EXPECT_FALSE(late.run.result.has_value());
+
+    // A basis cancelled inside its own stage: nothing is fitted and the stage does not report.
+    StagedRun noBasis(knownBeam().measured);
+    noBasis.basisCancelled = true;
+    EXPECT_EQ(noBasis.go(), fit::FreeFitOutcome::Cancelled);
+    EXPECT_EQ(noBasis.finished, stagesUpTo(fit::FreeFitStage::Background));
+    EXPECT_FALSE(noBasis.run.result.has_value());
+
+    // A curve without a fall-off is refused by the first stage: no basis is asked for.
+    fit::MeasuredCurve flat;
+    for (double z = 1.0; z <= 60.0; z += 1.0) {
+        flat.depthMm.push_back(z);
+        flat.dose.push_back(100.0);
+    }
+    StagedRun refused(flat);
+    try {
+        refused.go();
+        ADD_FAILURE() << "a curve without a fall-off was fitted";
+    } catch (const engine::RunError& e) {
+        EXPECT_NE(std::string(e.what()).find("staged.csv"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(refused.started, stagesUpTo(fit::FreeFitStage::PracticalRange));
+    EXPECT_TRUE(refused.finished.empty());
+    EXPECT_EQ(refused.basisCalls, 0);
 }
 
 }  // namespace

@@ -74,6 +74,7 @@ struct FreeFitResult {
 // electrons' 1 mm slabs end at 110 mm, the background goes on.
 double freeModelAt(const FreeFitResult& result, double depthMm);
 
+// Runs the steps of one fit in the order of FreeFitStep (free_fit_stages.h).
 // Throws engine::RunError naming `fileName` when the measurement gives too few points to fit, and
 // std::out_of_range when the basis does not reach maxEnergyMeV.
 FreeFitResult fitFreeSpectrum(const ModelBasis& model, float maxEnergyMeV, const MeasuredCurve& measured,
