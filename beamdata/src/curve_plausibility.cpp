@@ -1,16 +1,14 @@
 #include "beamdata/curve_plausibility.h"
 
+#include "beamdata/text_value.h"
+
 #include <algorithm>
 #include <cstdio>
 
 namespace beamdata {
 namespace {
 
-std::string shortNumber(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.4g", value);
-    return text;
-}
+std::string shortNumber(double value) { return printfNumber("%.4g", value); }
 
 // The first point, after the dose has fallen below half of the maximum before it, that rises above
 // that maximum: a second peak, not noise in a tail or a bremsstrahlung background.

@@ -1,5 +1,7 @@
 #include "beamdata/depth_scan.h"
 
+#include "beamdata/text_value.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -10,11 +12,7 @@
 namespace beamdata {
 namespace {
 
-std::string number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.10g", value);
-    return text;
-}
+std::string number(double value) { return printfNumber("%.10g", value); }
 
 }  // namespace
 

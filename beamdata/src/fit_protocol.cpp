@@ -1,5 +1,7 @@
 #include "beamdata/fit_protocol.h"
 
+#include "beamdata/text_value.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -64,9 +66,7 @@ std::optional<ProgressReport> parseProgressLine(std::string_view line) {
 }
 
 void ResultRecord::add(std::string key, double value, const char* printfFormat) {
-    char text[64];
-    std::snprintf(text, sizeof text, printfFormat, value);
-    fields.push_back({std::move(key), text});
+    fields.push_back({std::move(key), printfNumber(printfFormat, value)});
 }
 
 std::optional<double> ResultRecord::number(std::string_view key) const {

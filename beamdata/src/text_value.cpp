@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
 
 namespace beamdata {
 namespace {
@@ -71,6 +72,12 @@ double textValue(std::string_view text) {
         return 0.0;
     }
     return number.negative ? -value : value;
+}
+
+std::string printfNumber(const char* printfFormat, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, printfFormat, value);
+    return text;
 }
 
 }  // namespace beamdata

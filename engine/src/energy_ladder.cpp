@@ -1,7 +1,5 @@
 #include "engine/energy_ladder.h"
 
-#include "engine/transport.h"
-
 namespace engine {
 
 EnergyLadder::EnergyLadder(float startEnergyKeV, const ElectronData& data) {

@@ -9,6 +9,7 @@
 
 #include "beamdata/depth_dose_file.h"
 #include "beamdata/range_levels.h"
+#include "beamdata/reading_options.h"
 #include "engine/run_error.h"
 
 namespace tools {
@@ -104,17 +105,9 @@ QualityOptions parseQualityArguments(const std::vector<std::string>& arguments) 
         const std::string& a = arguments[i];
         if (a == "--csv") {
             o.csv = true;
-        } else if (a == "--ionisation" || a == "--dose") {
-            const auto choice = a == "--dose" ? beamdata::QuantityChoice::Dose : beamdata::QuantityChoice::Ionisation;
-            if (o.quantity != beamdata::QuantityChoice::AsDetected && o.quantity != choice)
-                throw std::invalid_argument("give --ionisation or --dose, not both");
-            o.quantity = choice;
-        } else if (a == "--depth-unit") {
-            const std::optional<beamdata::DepthUnit> unit = i + 1 < arguments.size()
-                                                                ? beamdata::depthUnitFromWord(arguments[++i])
-                                                                : std::nullopt;
-            if (!unit) throw std::invalid_argument("--depth-unit needs mm or cm");
-            o.depthUnit = *unit;
+        } else if (beamdata::takeReadingOption(
+                       a, [&] { return i + 1 < arguments.size() ? arguments[++i] : std::string(); }, o.quantity,
+                       o.depthUnit)) {
         } else if (a == "--scan") {
             const std::string value = i + 1 < arguments.size() ? arguments[++i] : std::string();
             char* end = nullptr;

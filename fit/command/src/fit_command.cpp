@@ -1,6 +1,7 @@
 #include "fit/fit_command.h"
 
 #include "beamdata/range_energy.h"
+#include "beamdata/reading_options.h"
 #include "engine/electron_data.h"
 #include "engine/program_info.h"
 #include "engine/result_file.h"
@@ -231,16 +232,8 @@ CommandOptions parseArguments(const std::vector<std::string>& arguments) {
             if (!(n >= 1.0 && n <= 10000.0) || n != std::floor(n))
                 throw std::invalid_argument("--scan needs 1, 2, ...");
             o.scan = static_cast<int>(n);
-        } else if (a == "--ionisation" || a == "--dose") {
-            const auto choice = a == "--dose" ? beamdata::QuantityChoice::Dose : beamdata::QuantityChoice::Ionisation;
-            if (o.quantity != beamdata::QuantityChoice::AsDetected && o.quantity != choice)
-                throw std::invalid_argument("give --ionisation or --dose, not both");
-            o.quantity = choice;
-        } else if (a == "--depth-unit") {
-            const std::optional<beamdata::DepthUnit> unit = beamdata::depthUnitFromWord(value());
-            if (!unit) throw std::invalid_argument("--depth-unit needs mm or cm");
-            o.depthUnit = *unit;
-        } else if (parseFreeModelArgument(a, value, o)) {
+        } else if (beamdata::takeReadingOption(a, value, o.quantity, o.depthUnit) ||
+                   parseFreeModelArgument(a, value, o)) {
         } else if (!a.empty() && a[0] == '-')
             throw std::invalid_argument("unknown option " + a);
         else if (o.measuredFile.empty())

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "beamdata/fit_protocol.h"
+#include "beamdata/text_value.h"
 
 namespace orvalis::commissioning {
 
@@ -12,11 +13,7 @@ namespace {
 constexpr const char* BEAM_STAGE = "beam";
 constexpr const char* BEAM_STAGE_PREFIX = "beam-";
 
-std::string millimetres(double mm) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", mm);
-    return text;
-}
+std::string millimetres(double mm) { return beamdata::printfNumber("%g", mm); }
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 #include "viewers/spectrum_fit_run.h"
 
 #include "beamdata/fit_protocol.h"
+#include "beamdata/text_value.h"
 
 #include <algorithm>
 #include <array>
@@ -17,11 +18,7 @@ constexpr int SCAN_PERCENT = 8;
 constexpr double DEFAULT_SPAN_PERCENT = 10.0;  // the fit program's own default
 constexpr const char* FREE_FIT_STAGE = "free";
 
-std::string oneDecimal(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", value);
-    return text;
-}
+std::string oneDecimal(double value) { return beamdata::printfNumber("%.1f", value); }
 
 }  // namespace
 
