@@ -6,6 +6,9 @@
 //   fit-falloff-steps [--seeds N] [--noise FACTOR]
 // --seeds N measures every beam N times with fresh noise (the test set's own seed first);
 // --noise FACTOR scales the noise of the readings (0: none).
+//   fit-falloff-steps --derive
+// prints the lines of the fall-off's shape against R50 that beamdata/fall_off.cpp holds a sparsely
+// scanned fall-off to, from beams that are not the test set.
 #include "beamdata/beam_quality.h"
 #include "beamdata/fall_off.h"
 #include "beamdata/range_levels.h"
