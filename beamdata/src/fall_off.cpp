@@ -128,8 +128,9 @@ constexpr double SHAPE_WHITENING[PRIOR_TERMS][PRIOR_TERMS] = {
     {1.08145, 0.0, 0.0}, {1.13161, 19.8598, 0.0}, {0.0444213, 13.5828, 0.582329}};
 // A shape one scatter off its lines weighs as much as a point this far off the model at three
 // points; the weight falls to nothing at PRIOR_FADE_POINTS points on the fall-off, so finely scanned
-// fall-offs are their own.
-constexpr double PRIOR_PERCENT = 2.0;
+// fall-offs are their own. A heavier weight pulls a fall-off of another shape (sharper or more
+// skewed than a clinical beam's) towards the clinical one by more than the step does.
+constexpr double PRIOR_PERCENT = 0.75;
 constexpr std::size_t PRIOR_FADE_POINTS = 10;
 
 // The points the model is fitted to, with the background it sits on and the shape expected of a
