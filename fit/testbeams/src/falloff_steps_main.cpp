@@ -6,7 +6,12 @@
 //   fit-falloff-steps [--seeds N] [--noise FACTOR]
 // --seeds N measures every beam N times with fresh noise (the test set's own seed first);
 // --noise FACTOR scales the noise of the readings (0: none).
+//   fit-falloff-steps --derive
+// prints the lines of the fall-off's shape against R50 that beamdata/fall_off.cpp holds a sparsely
+// scanned fall-off to, from beams that are not the test set.
 #include "beamdata/beam_quality.h"
+#include "beamdata/fall_off.h"
+#include "beamdata/range_levels.h"
 #include "fit/measured_data.h"
 #include "fit/test_curves.h"
 
@@ -16,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -37,11 +43,111 @@ struct Worst {
 // Seeds far from the test set's own (11 to 22), one block per repetition.
 constexpr std::uint64_t SEED_STRIDE = 1000;
 
+// The shape of the fall-off against R50 on beams that are not the test set: 5 to 22 MeV, other
+// spreads, tails, fields and backgrounds, scanned at 0.5 mm without noise. Prints the fitted shape of
+// each and the least-squares lines of the shallow width, the deep-to-shallow ratio and the plateau
+// (amplitude plus background at the centre) against R50.
+void deriveShape() {
+    struct Sums {
+        double n = 0, x = 0, y = 0, xx = 0, xy = 0, yy = 0;
+        void add(double a, double b) { n += 1, x += a, y += b, xx += a * a, xy += a * b, yy += b * b; }
+        void print(const char* what) const {
+            const double slope = (n * xy - x * y) / (n * xx - x * x), intercept = (y - slope * x) / n;
+            const double rss = yy - intercept * y - slope * xy;
+            std::printf("%s = %.5f + %.6f x R50 (residual sd %.4f, %.0f beams)\n", what, intercept, slope,
+                        std::sqrt(std::max(0.0, rss) / (n - 2)), n);
+        }
+    } shallow, ratio, plateau;
+    struct Shape {
+        double r50, shallow, ratio, plateau;
+    };
+    std::vector<Shape> shapes;
+    std::printf("| MeV | spread | tail | field cm | R50 mm | shallow mm | deep/shallow | plateau %% |\n");
+    int k = 0;
+    for (const double peak : {5.0, 7.0, 8.0, 10.0, 11.0, 13.0, 14.0, 15.0, 17.0, 18.0, 19.0, 21.0, 22.0}) {
+        for (int variant = 0; variant < 4; ++variant, ++k) {
+            fit::ClinicalBeam beam;
+            beam.peakMeV = peak;
+            beam.spread = 0.03 + 0.01 * ((k * 7) % 4);
+            beam.tailFraction = 0.05 + 0.03 * ((k * 5) % 4);
+            beam.tailLowest = 0.25 + 0.05 * (k % 3);
+            beam.tailRise = static_cast<double>(k % 3);
+            beam.surfaceLift = 0.4 + 0.1 * (k % 3);
+            beam.fieldCm = variant == 3 ? 25.0 : 10.0 + 5.0 * variant;
+            beam.sourceDistanceCm = 90.0 + 5.0 * (k % 3);
+            fit::PhotonBackground photons;
+            photons.atRpPercent = 0.3 + 0.22 * peak;
+            photons.buildUp = 0.2 * (k % 4);
+            fit::TankScan scan;
+            scan.stepMm = 0.5;
+            scan.buildUpStepMm = 0.5;
+            scan.noisePercent = 0.0;
+            scan.beyondRpMm = 30.0;
+            const fit::MeasuredCurve c = fit::measureClinicalBeam(beam, photons, scan).curve;
+            const auto f = beamdata::fallOffOfCurve(c.depthMm, c.dose);
+            if (!f) continue;
+            const double r50 = beamdata::levelDepthMm(c.depthMm, c.dose, 0.5);
+            const beamdata::FallOffModel& m = f->model;
+            const double top = m.amplitudePercent + f->background.atMm(m.centreMm);
+            std::printf("| %.0f | %.2f | %.2f | %.0f | %.2f | %.3f | %.3f | %.2f |\n", peak, beam.spread,
+                        beam.tailFraction, beam.fieldCm, r50, m.shallowWidthMm, m.deepWidthMm / m.shallowWidthMm, top);
+            shallow.add(r50, m.shallowWidthMm);
+            ratio.add(r50, m.deepWidthMm / m.shallowWidthMm);
+            plateau.add(r50, top);
+            shapes.push_back({r50, m.shallowWidthMm, m.deepWidthMm / m.shallowWidthMm, top});
+        }
+    }
+    shallow.print("shallow width mm");
+    ratio.print("deep/shallow");
+    plateau.print("plateau %");
+    // The three scatter together (a wider spread shortens the shoulder, lengthens the toe and lowers
+    // the plateau): their covariance about the lines, and the inverse of its Cholesky factor, which
+    // turns the three departures from the lines into independent ones of unit scatter.
+    const Sums* lines[3] = {&shallow, &ratio, &plateau};
+    double line[3][2];
+    for (int j = 0; j < 3; ++j) {
+        const Sums& l = *lines[j];
+        line[j][1] = (l.n * l.xy - l.x * l.y) / (l.n * l.xx - l.x * l.x);
+        line[j][0] = (l.y - line[j][1] * l.x) / l.n;
+    }
+    double c[3][3] = {};
+    for (const Shape& s : shapes) {
+        const double d[3] = {s.shallow - line[0][0] - line[0][1] * s.r50, s.ratio - line[1][0] - line[1][1] * s.r50,
+                             s.plateau - line[2][0] - line[2][1] * s.r50};
+        for (int a = 0; a < 3; ++a)
+            for (int b = 0; b < 3; ++b) c[a][b] += d[a] * d[b] / static_cast<double>(shapes.size() - 2);
+    }
+    double l[3][3] = {}, w[3][3] = {};
+    for (int a = 0; a < 3; ++a)
+        for (int b = 0; b <= a; ++b) {
+            double sum = c[a][b];
+            for (int k = 0; k < b; ++k) sum -= l[a][k] * l[b][k];
+            l[a][b] = a == b ? std::sqrt(sum) : sum / l[b][b];
+        }
+    for (int a = 0; a < 3; ++a) {
+        w[a][a] = 1.0 / l[a][a];
+        for (int b = 0; b < a; ++b) {
+            double sum = 0.0;
+            for (int k = b; k < a; ++k) sum -= l[a][k] * w[k][b];
+            w[a][b] = sum / l[a][a];
+        }
+    }
+    std::printf("correlation: shallow-ratio %.3f, shallow-plateau %.3f, ratio-plateau %.3f\n",
+                c[0][1] / std::sqrt(c[0][0] * c[1][1]), c[0][2] / std::sqrt(c[0][0] * c[2][2]),
+                c[1][2] / std::sqrt(c[1][1] * c[2][2]));
+    std::printf("whitening rows: {%.6g, 0, 0}, {%.6g, %.6g, 0}, {%.6g, %.6g, %.6g}\n", w[0][0], w[1][0], w[1][1],
+                w[2][0], w[2][1], w[2][2]);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     int seeds = 1;
     double noise = 1.0;
+    if (argc == 2 && std::strcmp(argv[1], "--derive") == 0) {
+        deriveShape();
+        return 0;
+    }
     for (int a = 1; a + 1 < argc; a += 2) {
         if (std::strcmp(argv[a], "--seeds") == 0)
             seeds = std::max(1, std::atoi(argv[a + 1]));
