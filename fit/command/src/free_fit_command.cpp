@@ -7,8 +7,8 @@
 #include "engine/run_error.h"
 #include "engine/run_frame.h"
 #include "fit/fit_report.h"
+#include "fit/free_fit_driver.h"
 #include "fit/free_fit_report.h"
-#include "fit/free_fit_stages.h"
 #include "fit/report_text.h"
 
 #include <chrono>

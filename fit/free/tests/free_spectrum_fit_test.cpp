@@ -2,7 +2,7 @@
 // whose truth is known, and the driver of its stages.
 #include "fit/free_spectrum_fit.h"
 
-#include "fit/free_fit_stages.h"
+#include "fit/free_fit_driver.h"
 
 #include "engine/run_error.h"
 #include "fit/penalised_nnls.h"

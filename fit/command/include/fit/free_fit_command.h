@@ -19,7 +19,7 @@ constexpr double FREE_MAX_ENERGY_FACTOR = 1.2;
 using FreePlotWriter =
     std::function<bool(const std::filesystem::path& file, const MeasuredCurve& measured, const FreeFitResult& result)>;
 
-// Runs the free-form fit through runFreeFitStages (free_fit_stages.h), writing each stage's lines,
+// Runs the free-form fit through runFreeFitStages (free_fit_driver.h), writing each stage's lines,
 // progress and results to `out`. Returns the exit status (2: cancelled).
 // Throws engine::RunError for unreadable or unusable inputs, before any file is written.
 int runFreeFitCommand(const CommandOptions& options, std::ostream& out, const FreePlotWriter& plot = {},

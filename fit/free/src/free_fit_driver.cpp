@@ -1,4 +1,4 @@
-#include "fit/free_fit_stages.h"
+#include "fit/free_fit_driver.h"
 
 #include "engine/run_error.h"
 #include "fit/range_levels.h"
