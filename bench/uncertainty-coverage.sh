@@ -4,6 +4,11 @@
 #   bench/uncertainty-coverage.sh [build-dir] [cases, default 100]
 #   COVERAGE_WORK=DIR   work folder (the bases are kept there and reused)
 #   COVERAGE_SUMMARY_ONLY=1   only the summary of the table an earlier run left in the work folder
+#   COVERAGE_TOLVANE="HISTORIES RUNS"   the histories and runs per energy of the closing Tolvane check
+#                       (default "10000000 8"; "0" leaves it out)
+#
+# It ends with bench/tolvane-coverage.sh: how often Tolvane's +-2 sigma R-values at 6-20 MeV cover
+# those of a run with 16 times the histories (about a quarter of an hour of one idle core).
 #
 # Each case is a spectrum of two Gaussian peaks (the main one at 0.70-0.80 Emax, 2-4 % wide, a
 # lower one at 0.30-0.55 Emax up to 0.3 times as high: a low-energy tail), evaluated on a basis
@@ -123,3 +128,10 @@ done
 
 summary "$table"
 byGroup "$table"
+
+tolvane=${COVERAGE_TOLVANE:-10000000 8}
+if [ "$tolvane" != 0 ]; then
+  read -r tolvane_histories tolvane_runs <<< "$tolvane"
+  echo "Tolvane's own uncertainty, ${tolvane_histories} histories, ${tolvane_runs} runs per energy:"
+  bash "$root/bench/tolvane-coverage.sh" "$build" "$tolvane_histories" "$tolvane_runs" | grep '^COVERAGE'
+fi
