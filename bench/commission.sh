@@ -8,14 +8,9 @@
 #   COMMISSION_WORK=DIR   work folder (kept)
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-build}
+source "$(dirname "$0")/bench-build.sh"
 confirm=${2:-10000000}
-case "$build" in /*) ;; *) build="$root/$build" ;; esac
-if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
-cmake --build "$build" --target orvalis-commission orvalis-fit fit-test-curve Tolvane >/dev/null
+bench_build "${1:-}" orvalis-commission orvalis-fit fit-test-curve Tolvane
 
 work=${COMMISSION_WORK:-$(mktemp -d "${TMPDIR:-/tmp}/orvalis-commission.XXXXXX")}
 mkdir -p "$work/tank"

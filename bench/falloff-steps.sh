@@ -9,11 +9,6 @@
 #   bench/falloff-steps.sh [build-dir [--seeds N] [--noise FACTOR]]
 # --seeds N: over N draws of the readings' noise (the test set's own first); --noise 0: without it.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-build}
-case "$build" in /*) ;; *) build="$root/$build" ;; esac
-if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
-cmake --build "$build" --target fit-falloff-steps >/dev/null
+source "$(dirname "$0")/bench-build.sh"
+bench_build "${1:-}" fit-falloff-steps
 "$build/bin/fit-falloff-steps" "${@:2}"

@@ -22,19 +22,11 @@
 # R50 within 0.3 mm, R10 within 0.5 mm, rms under 0.8 %, (Tolvane R90, R80, R50 within 0.4 mm).
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-build}
+source "$(dirname "$0")/bench-build.sh"
 basis_histories=${2:-}
-case "$build" in /*) ;; *) build="$root/$build" ;; esac
-if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
-cmake --build "$build" --target orvalis-fit fit-test-curve fit-model-levels Tolvane >/dev/null
+bench_build "${1:-}" orvalis-fit fit-test-curve fit-model-levels Tolvane
 
-work=${FIT_WORK:-$(mktemp -d "${TMPDIR:-/tmp}/orvalis-fit-accuracy.XXXXXX")}
-mkdir -p "$work"
-cp "$root/data/ELDAT.dat" "$root/data/water.csda" "$work/"
-echo "work folder: $work"
+bench_work "${FIT_WORK:-}" fit-accuracy
 
 # The twelve clinical-like beams: name | file format | beam and scan, and extension().
 source "$root/bench/clinical-beams.sh"

@@ -14,18 +14,10 @@
 # About 4 minutes on two idle cores.
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-build}
+source "$(dirname "$0")/bench-build.sh"
 histories=${2:-10000000}
-case "$build" in /*) ;; *) build="$root/$build" ;; esac
-if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
-cmake --build "$build" --target Tolvane orvalis-fit fit-exchange >/dev/null
-work=${FIT_WORK:-$(mktemp -d "${TMPDIR:-/tmp}/orvalis-fit-interval.XXXXXX")}
-mkdir -p "$work"
-cp "$root/data/ELDAT.dat" "$root/data/water.csda" "$work/"
-echo "work folder: $work"
+bench_build "${1:-}" Tolvane orvalis-fit fit-exchange
+bench_work "${FIT_WORK:-}" fit-interval
 
 # alpha beta Emax: the Beta shapes of clinical beams, sharp (beta 1.5) to soft (beta 3) upper edges.
 cases=()

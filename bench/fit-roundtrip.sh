@@ -10,23 +10,15 @@
 # A benchmark, not a test: with the defaults it runs for about a quarter of an hour.
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-build}
+source "$(dirname "$0")/bench-build.sh"
 histories=${2:-10000000}
 basis_histories=${3:-20000}
 span=${4:-10}
-case "$build" in /*) ;; *) build="$root/$build" ;; esac
 cases=("8.0 2.0 6.0" "8.0 2.0 9.0" "5.0 1.5 12.0" "12.0 3.0 16.0" "10.0 1.2 20.0" "3.0 1.0 9.0")
 
-if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
-cmake --build "$build" --target Tolvane orvalis-fit fit-exchange >/dev/null
+bench_build "${1:-}" Tolvane orvalis-fit fit-exchange
 
-work=${FIT_WORK:-$(mktemp -d "${TMPDIR:-/tmp}/orvalis-fit-roundtrip.XXXXXX")}
-mkdir -p "$work"
-cp "$root/data/ELDAT.dat" "$root/data/water.csda" "$work/"
-echo "work folder: $work"
+bench_work "${FIT_WORK:-}" fit-roundtrip
 
 # The simulated curve as a measured file: the slabs in water at their label depths, as the
 # comparison window places them.

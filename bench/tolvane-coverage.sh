@@ -20,20 +20,15 @@
 # A benchmark, not a test: the reference takes about a minute of one core per energy at 10^7.
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-build}
+source "$(dirname "$0")/bench-build.sh"
 histories=${2:-10000000}
 runs=${3:-8}
 shift $(($# < 3 ? $# : 3))
 energies=("$@")
 [ ${#energies[@]} -gt 0 ] || energies=(6 9 12 16 20)
 factor=16
-case "$build" in /*) ;; *) build="$root/$build" ;; esac
 
-if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
-cmake --build "$build" --target Tolvane tolvane-stream orvalis-quality >/dev/null
+bench_build "${1:-}" Tolvane tolvane-stream orvalis-quality
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/orvalis-coverage.XXXXXX")
 trap 'rm -rf "$work"' EXIT

@@ -22,11 +22,9 @@
 # noise-free curve at the same depths. These curves are this engine's own, not measurements.
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-build}
+source "$(dirname "$0")/bench-build.sh"
 count=${2:-100}
-case "$build" in /*) ;; *) build="$root/$build" ;; esac
-cmake --build "$build" --target orvalis-fit fit-test-curve fit-model-levels fit-exchange >/dev/null
+bench_build "${1:-}" orvalis-fit fit-test-curve fit-model-levels fit-exchange
 work=${COVERAGE_WORK:-$(mktemp -d "${TMPDIR:-/tmp}/orvalis-coverage.XXXXXX")}
 mkdir -p "$work"
 echo "work folder: $work"

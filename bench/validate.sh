@@ -9,16 +9,11 @@
 # A benchmark, not a test: it takes a few minutes and its figures are what the physics gives.
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-build}
+source "$(dirname "$0")/bench-build.sh"
 histories=${2:-4000000}
 energies=(6 9 12 16 20)
-case "$build" in /*) ;; *) build="$root/$build" ;; esac
 
-if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
-cmake --build "$build" --target Tolvane validation-report validation-plot
+bench_build "${1:-}" Tolvane validation-report validation-plot
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/orvalis-validate.XXXXXX")
 trap 'rm -rf "$work"' EXIT
