@@ -50,31 +50,32 @@ constexpr double FIRST_WIDTH_MM = 2.0;
 // weigh fully. Towards the shoulder and the toe, where the model follows a real fall-off least well,
 // their weight falls smoothly to half, so they shape the model without setting its tangent, and a
 // point that noise lifts above the shoulder level or drops below it changes little.
-constexpr double MIDDLE_TOP_PERCENT = 80.0;
-constexpr double MIDDLE_BOTTOM_PERCENT = 20.0;
-constexpr double EDGE_WEIGHT = 0.5;
+struct LevelWeighting {
+    double middleTopPercent, middleBottomPercent, edgeWeight;
+};
+constexpr LevelWeighting LEVEL_WEIGHTING{80.0, 20.0, 0.5};
 // Beyond 2 mm between points the model is fitted to the fall-off filled in between them at 1 mm by
 // a monotone cubic, so that the fit weighs the whole fall-off as a finely scanned one does rather
 // than the few depths the scan happened to hit. Four points span a whole fall-off: a cubic through
 // them is a guess of its shape, no better than the model's own, so they are fitted as they are.
-constexpr double FILL_IN_ABOVE_MM = 2.0;
-constexpr double FILL_IN_STEP_MM = 1.0;
-constexpr std::size_t POINTS_TO_FILL_IN = 5;
+struct FillIn {
+    double aboveMm, stepMm;
+    std::size_t leastPoints;
+};
+constexpr FillIn FILL_IN{2.0, 1.0, 5};
 
 double sqrtTwo() { return std::numbers::sqrt2; }
 
-// 1 between the middle levels, falling as cos^2 to EDGE_WEIGHT at 100 % and at 0 %.
+// 1 between the middle levels, falling as cos^2 to the edge weight at 100 % and at 0 %.
 double levelWeight(double percent) {
-    double middle = 1.0;
-    if (percent > MIDDLE_TOP_PERCENT)
-        middle = std::pow(std::cos(0.5 * std::numbers::pi *
-                                   std::min(1.0, (percent - MIDDLE_TOP_PERCENT) / (PERCENT - MIDDLE_TOP_PERCENT))),
-                          2);
-    else if (percent < MIDDLE_BOTTOM_PERCENT)
-        middle = std::pow(
-            std::cos(0.5 * std::numbers::pi * std::min(1.0, (MIDDLE_BOTTOM_PERCENT - percent) / MIDDLE_BOTTOM_PERCENT)),
-            2);
-    return EDGE_WEIGHT + (1.0 - EDGE_WEIGHT) * middle;
+    const LevelWeighting& w = LEVEL_WEIGHTING;
+    double beyond = 0.0;  // how far towards 100 % or 0 % beyond the middle, 0 to 1
+    if (percent > w.middleTopPercent)
+        beyond = (percent - w.middleTopPercent) / (PERCENT - w.middleTopPercent);
+    else if (percent < w.middleBottomPercent)
+        beyond = (w.middleBottomPercent - percent) / w.middleBottomPercent;
+    const double middle = std::pow(std::cos(0.5 * std::numbers::pi * std::min(1.0, beyond)), 2);
+    return w.edgeWeight + (1.0 - w.edgeWeight) * middle;
 }
 
 // Monotone piecewise cubic through the points (Fritsch and Carlson): at each point the mean of the
@@ -343,14 +344,14 @@ std::optional<FallOff> fitWithBackground(std::span<const double> z, std::span<co
     // curve, with the work bounded however finely it was scanned.
     Points points{{}, {}, {}, &b, levelDepthMm(z, p, 0.5), used.size()};
     const double spacingMm = (z[used.back()] - z[used.front()]) / static_cast<double>(used.size() - 1);
-    if (spacingMm > FILL_IN_ABOVE_MM && used.size() >= POINTS_TO_FILL_IN) {
+    if (spacingMm > FILL_IN.aboveMm && used.size() >= FILL_IN.leastPoints) {
         // The readings of the fall-off and one on each side of it, for the slopes at its ends.
         const std::size_t from = used.front() > 0 ? used.front() - 1 : 0, to = std::min(used.back() + 1, z.size() - 1);
         const std::span<const double> knotZ = z.subspan(from, to - from + 1), knotP = p.subspan(from, to - from + 1);
-        // Each filled-in point stands for FILL_IN_STEP_MM of the fall-off: together they weigh as
-        // the readings do.
-        const double share = std::sqrt(FILL_IN_STEP_MM / spacingMm);
-        for (double at = z[used.front()]; at <= z[used.back()] + 1e-9; at += FILL_IN_STEP_MM) {
+        // Each filled-in point stands for its share of the fall-off: together they weigh as the
+        // readings do.
+        const double share = std::sqrt(FILL_IN.stepMm / spacingMm);
+        for (double at = z[used.front()]; at <= z[used.back()] + 1e-9; at += FILL_IN.stepMm) {
             points.z.push_back(at);
             points.p.push_back(monotoneCubicAt(knotZ, knotP, at));
             points.weight.push_back(share * levelWeight(points.p.back()));
