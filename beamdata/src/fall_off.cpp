@@ -316,17 +316,16 @@ std::vector<std::size_t> fallOffPoints(std::span<const double> z, std::span<cons
     for (std::size_t i = top + 1; i < p.size() && p[i] >= HALF; ++i)
         if (p[i] > FALL_OFF_TOP) first = i + 1;
     std::vector<std::size_t> used;
+    std::size_t behind = 0;  // in `used`: the last point at least LEVEL_STRETCH_MM before the current one
     for (std::size_t i = first; i < p.size(); ++i) {
         if (p[i] > FALL_OFF_TOP) break;  // a second rise ends the fall-off
         used.push_back(i);
         if (p[i] < b.atMm(z[i]) + ON_BACKGROUND_PERCENT) break;
         // So does a level stretch below half the maximum: the electrons of a second, deeper group, or
         // a tail before the background line is known. It ends where it begins.
-        if (p[i] >= HALF) continue;
-        std::size_t level = used.size() - 1;
-        while (level > 0 && z[i] - z[used[level]] < LEVEL_STRETCH_MM) --level;
-        if (z[i] - z[used[level]] >= LEVEL_STRETCH_MM && p[used[level]] - p[i] < LEVEL_FALL_PERCENT) {
-            used.resize(level + 1);
+        while (behind + 1 < used.size() && z[i] - z[used[behind + 1]] >= LEVEL_STRETCH_MM) ++behind;
+        if (p[i] < HALF && z[i] - z[used[behind]] >= LEVEL_STRETCH_MM && p[used[behind]] - p[i] < LEVEL_FALL_PERCENT) {
+            used.resize(behind + 1);
             break;
         }
     }
