@@ -23,11 +23,15 @@ constexpr double DEEP_OF_SHALLOW = 0.5;
 constexpr double LEAST_DEEP_OF_SHALLOW = 0.2;
 constexpr double MOST_DEEP_OF_SHALLOW = 2.0;
 constexpr std::size_t POINTS_FOR_AMPLITUDE = 4;
-constexpr std::size_t POINTS_FOR_TWO_WIDTHS = 5;
+constexpr std::size_t POINTS_FOR_TWO_WIDTHS = 4;
+constexpr std::size_t POINTS_WITHOUT_SHOULDER = 5;
 // The model is fitted to the points below this level beyond the maximum, down to the first point
 // that lies on the background: the build-up peak above it is not part of the fall-off.
 constexpr double FALL_OFF_TOP = 97.0;
 constexpr double ON_BACKGROUND_PERCENT = 1.0;
+// A stretch this long that falls by less than this below half the maximum is no longer fall-off.
+constexpr double LEVEL_STRETCH_MM = 5.0;
+constexpr double LEVEL_FALL_PERCENT = 1.0;
 constexpr std::size_t MIN_POINTS = 3;
 constexpr std::size_t MAX_FIT_POINTS = 400;
 // The tail begins where the electrons' toe has died out: beyond Rp by 1.6 times the distance from
@@ -42,8 +46,63 @@ constexpr int MAX_ITERATIONS = 200;
 // R80 - R20 of a Gaussian step is 2 x 0.8416 widths.
 constexpr double WIDTHS_80_TO_20 = 2.0 * 0.8416;
 constexpr double FIRST_WIDTH_MM = 2.0;
+// The tangent belongs to the steep middle of the fall-off, between 80 and 20 %: there the points
+// weigh fully. Towards the shoulder and the toe, where the model follows a real fall-off least well,
+// their weight falls smoothly to half, so they shape the model without setting its tangent, and a
+// point that noise lifts above the shoulder level or drops below it changes little.
+struct LevelWeighting {
+    double middleTopPercent, middleBottomPercent, edgeWeight;
+};
+constexpr LevelWeighting LEVEL_WEIGHTING{80.0, 20.0, 0.5};
+// Beyond 2 mm between points the model is fitted to the fall-off filled in between them at 1 mm by
+// a monotone cubic, so that the fit weighs the whole fall-off as a finely scanned one does rather
+// than the few depths the scan happened to hit. Four points span a whole fall-off: a cubic through
+// them is a guess of its shape, no better than the model's own, so they are fitted as they are.
+struct FillIn {
+    double aboveMm, stepMm;
+    std::size_t leastPoints;
+};
+constexpr FillIn FILL_IN{2.0, 1.0, 5};
 
 double sqrtTwo() { return std::numbers::sqrt2; }
+
+// 1 between the middle levels, falling as cos^2 to the edge weight at 100 % and at 0 %.
+double levelWeight(double percent) {
+    const LevelWeighting& w = LEVEL_WEIGHTING;
+    double beyond = 0.0;  // how far towards 100 % or 0 % beyond the middle, 0 to 1
+    if (percent > w.middleTopPercent)
+        beyond = (percent - w.middleTopPercent) / (PERCENT - w.middleTopPercent);
+    else if (percent < w.middleBottomPercent)
+        beyond = (w.middleBottomPercent - percent) / w.middleBottomPercent;
+    const double middle = std::pow(std::cos(0.5 * std::numbers::pi * std::min(1.0, beyond)), 2);
+    return w.edgeWeight + (1.0 - w.edgeWeight) * middle;
+}
+
+// Monotone piecewise cubic through the points (Fritsch and Carlson): at each point the mean of the
+// two secants, limited so that the curve never overshoots; the points are of increasing depth.
+double monotoneCubicAt(std::span<const double> x, std::span<const double> y, double at) {
+    const std::size_t n = x.size();
+    std::vector<double> secant(n - 1), slope(n);
+    for (std::size_t i = 0; i + 1 < n; ++i) secant[i] = (y[i + 1] - y[i]) / (x[i + 1] - x[i]);
+    slope[0] = secant[0];
+    slope[n - 1] = secant[n - 2];
+    for (std::size_t i = 1; i + 1 < n; ++i)
+        slope[i] = secant[i - 1] * secant[i] <= 0.0 ? 0.0 : 0.5 * (secant[i - 1] + secant[i]);
+    for (std::size_t i = 0; i + 1 < n; ++i) {
+        if (secant[i] == 0.0) {
+            slope[i] = slope[i + 1] = 0.0;
+            continue;
+        }
+        const double a = slope[i] / secant[i], b = slope[i + 1] / secant[i], length = std::hypot(a, b);
+        if (length > 3.0) slope[i] = 3.0 / length * a * secant[i], slope[i + 1] = 3.0 / length * b * secant[i];
+    }
+    std::size_t k = 0;
+    while (k + 2 < n && at > x[k + 1]) ++k;
+    const double h = x[k + 1] - x[k], t = (at - x[k]) / h;
+    const double h00 = (1 + 2 * t) * (1 - t) * (1 - t), h10 = t * (1 - t) * (1 - t);
+    const double h01 = t * t * (3 - 2 * t), h11 = t * t * (t - 1);
+    return h00 * y[k] + h10 * h * slope[k] + h01 * y[k + 1] + h11 * h * slope[k + 1];
+}
 
 // Where the tangent meets a line of the given intercept and slope; NaN when it never does.
 double meetingDepthMm(const Tangent& t, double intercept, double slope) {
@@ -127,29 +186,34 @@ constexpr std::size_t PRIOR_TERMS = 3;
 constexpr double SHAPE_WHITENING[PRIOR_TERMS][PRIOR_TERMS] = {
     {1.08145, 0.0, 0.0}, {1.13161, 19.8598, 0.0}, {0.0444213, 13.5828, 0.582329}};
 // A shape one scatter off its lines weighs as much as a point this far off the model at three
-// points; the weight falls to nothing at PRIOR_FADE_POINTS points on the fall-off, so finely scanned
-// fall-offs are their own. A heavier weight pulls a fall-off of another shape (sharper or more
-// skewed than a clinical beam's) towards the clinical one by more than the step does.
+// points of the middle (it weighs with the points' mean weight); the weight falls to nothing at
+// PRIOR_FADE_POINTS points on the fall-off, so finely scanned fall-offs are their own. A heavier
+// weight pulls a fall-off of another shape (sharper or more skewed than a clinical beam's) towards
+// the clinical one by more than the step does.
 constexpr double PRIOR_PERCENT = 0.75;
 constexpr std::size_t PRIOR_FADE_POINTS = 10;
 
-// The points the model is fitted to, with the background it sits on and the shape expected of a
-// beam of their R50.
+// The points the model is fitted to and their weights, with the background it sits on and the
+// shape expected of a beam of their R50; `measured`: the readings they stand for (fewer than the
+// points where the fall-off was filled in between readings).
 struct Points {
-    std::vector<double> z, p;
+    std::vector<double> z, p, weight;
     const Background* background;
     double r50Mm = NOT_FOUND;
+    std::size_t measured = 0;
     double priorWeight() const {
-        if (!std::isfinite(r50Mm) || z.size() >= PRIOR_FADE_POINTS) return 0.0;
-        return PRIOR_PERCENT * static_cast<double>(PRIOR_FADE_POINTS - z.size()) /
-               static_cast<double>(PRIOR_FADE_POINTS - MIN_POINTS);
+        if (!std::isfinite(r50Mm) || measured >= PRIOR_FADE_POINTS) return 0.0;
+        double sum = 0.0;
+        for (const double w : weight) sum += w * w;
+        return PRIOR_PERCENT * std::sqrt(sum / static_cast<double>(weight.size())) *
+               static_cast<double>(PRIOR_FADE_POINTS - measured) / static_cast<double>(PRIOR_FADE_POINTS - MIN_POINTS);
     }
     std::size_t residualCount() const { return z.size() + (priorWeight() > 0.0 ? PRIOR_TERMS : 0); }
     void residuals(const Parameters& x, std::vector<double>& r) const {
         const FallOffModel m = modelOf(x);
         r.resize(residualCount());
         for (std::size_t k = 0; k < z.size(); ++k)
-            r[k] = background->atMm(z[k]) + m.amplitudePercent * m.stepAt(z[k]) - p[k];
+            r[k] = weight[k] * (background->atMm(z[k]) + m.amplitudePercent * m.stepAt(z[k]) - p[k]);
         if (r.size() == z.size()) return;
         const double w = priorWeight();
         const double d[PRIOR_TERMS] = {x[2] - SHALLOW_WIDTH_MM.at(r50Mm), x[3] / x[2] - DEEP_OF_SHALLOW_LINE.at(r50Mm),
@@ -170,10 +234,10 @@ struct Points {
 };
 
 // Damped Gauss-Newton (Levenberg-Marquardt) on the free parameters, numerical derivatives. With
-// only three points the amplitude fills the gap above the background up to 100 %; with fewer than
-// five the deep width is tied to the shallow one.
+// only three points the amplitude fills the gap above the background up to 100 % and the deep width
+// is tied to the shallow one.
 bool fitModel(const Points& points, Parameters& x) {
-    const std::size_t count = points.z.size();
+    const std::size_t count = points.measured;
     const bool freeAmplitude = count >= POINTS_FOR_AMPLITUDE;
     const bool twoWidths = count >= POINTS_FOR_TWO_WIDTHS;  // centre and widths first, the tied ones last
     const auto tie = [&](Parameters& v) {
@@ -252,13 +316,21 @@ std::vector<std::size_t> fallOffPoints(std::span<const double> z, std::span<cons
     for (std::size_t i = top + 1; i < p.size() && p[i] >= HALF; ++i)
         if (p[i] > FALL_OFF_TOP) first = i + 1;
     std::vector<std::size_t> used;
+    std::size_t behind = 0;  // in `used`: the last point at least LEVEL_STRETCH_MM before the current one
     for (std::size_t i = first; i < p.size(); ++i) {
         if (p[i] > FALL_OFF_TOP) break;  // a second rise ends the fall-off
         used.push_back(i);
         if (p[i] < b.atMm(z[i]) + ON_BACKGROUND_PERCENT) break;
+        // So does a level stretch below half the maximum: the electrons of a second, deeper group, or
+        // a tail before the background line is known. It ends where it begins.
+        while (behind + 1 < used.size() && z[i] - z[used[behind + 1]] >= LEVEL_STRETCH_MM) ++behind;
+        if (p[i] < HALF && z[i] - z[used[behind]] >= LEVEL_STRETCH_MM && p[used[behind]] - p[i] < LEVEL_FALL_PERCENT) {
+            used.resize(behind + 1);
+            break;
+        }
     }
     // Coarse steps leave few points on the fall-off: the last one on the shoulder joins them.
-    if (used.size() < POINTS_FOR_TWO_WIDTHS && first > top + 1) used.insert(used.begin(), first - 1);
+    if (used.size() < POINTS_WITHOUT_SHOULDER && first > top + 1) used.insert(used.begin(), first - 1);
     return used;
 }
 
@@ -269,14 +341,30 @@ std::optional<FallOff> fitWithBackground(std::span<const double> z, std::span<co
     if (used.size() < MIN_POINTS) return std::nullopt;
     // A fall-off of very many points is fitted to the means of consecutive groups of them: the same
     // curve, with the work bounded however finely it was scanned.
-    Points points{{}, {}, &b, levelDepthMm(z, p, 0.5)};
-    const std::size_t groups = std::min(used.size(), MAX_FIT_POINTS);
-    for (std::size_t g = 0; g < groups; ++g) {
-        const std::size_t from = g * used.size() / groups, to = (g + 1) * used.size() / groups;
-        double sumZ = 0.0, sumP = 0.0;
-        for (std::size_t k = from; k < to; ++k) sumZ += z[used[k]], sumP += p[used[k]];
-        points.z.push_back(sumZ / static_cast<double>(to - from));
-        points.p.push_back(sumP / static_cast<double>(to - from));
+    Points points{{}, {}, {}, &b, levelDepthMm(z, p, 0.5), used.size()};
+    const double spacingMm = (z[used.back()] - z[used.front()]) / static_cast<double>(used.size() - 1);
+    if (spacingMm > FILL_IN.aboveMm && used.size() >= FILL_IN.leastPoints) {
+        // The readings of the fall-off and one on each side of it, for the slopes at its ends.
+        const std::size_t from = used.front() > 0 ? used.front() - 1 : 0, to = std::min(used.back() + 1, z.size() - 1);
+        const std::span<const double> knotZ = z.subspan(from, to - from + 1), knotP = p.subspan(from, to - from + 1);
+        // Each filled-in point stands for its share of the fall-off: together they weigh as the
+        // readings do.
+        const double share = std::sqrt(FILL_IN.stepMm / spacingMm);
+        for (double at = z[used.front()]; at <= z[used.back()] + 1e-9; at += FILL_IN.stepMm) {
+            points.z.push_back(at);
+            points.p.push_back(monotoneCubicAt(knotZ, knotP, at));
+            points.weight.push_back(share * levelWeight(points.p.back()));
+        }
+    } else {
+        const std::size_t groups = std::min(used.size(), MAX_FIT_POINTS);
+        for (std::size_t g = 0; g < groups; ++g) {
+            const std::size_t from = g * used.size() / groups, to = (g + 1) * used.size() / groups;
+            double sumZ = 0.0, sumP = 0.0;
+            for (std::size_t k = from; k < to; ++k) sumZ += z[used[k]], sumP += p[used[k]];
+            points.z.push_back(sumZ / static_cast<double>(to - from));
+            points.p.push_back(sumP / static_cast<double>(to - from));
+            points.weight.push_back(levelWeight(points.p.back()));
+        }
     }
     Parameters x{};
     if (start) {

@@ -113,3 +113,55 @@ TEST(FallOff, ABackgroundSlopeOnlyFromALongTail) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace beamdata;
+using namespace beamdata::testing;
+
+// Noise that carries a reading across the shoulder level takes it in or out of the fit. The points
+// there weigh half as much as those of the steep middle, which set the tangent: Rp hardly moves.
+TEST(FallOff, APointCrossingTheShoulderLevelHardlyMovesRp) {
+    double worstMm = 0.0;
+    for (const double energy : {6.0, 9.0, 12.0, 16.0, 20.0}) {
+        const DepthScan scan = sampledCurve(shapeForEnergy(energy, 1.4), 0.5, 1.0, 1.6 * 10.0 * energy / 2.0);
+        const auto top = static_cast<std::size_t>(std::max_element(scan.value.begin(), scan.value.end()) -
+                                                  scan.value.begin());
+        std::size_t k = top + 1;
+        while (k < scan.value.size() && scan.value[k] > 97.0) ++k;
+        ASSERT_LT(k, scan.value.size());
+        DepthScan above = scan, below = scan;
+        above.value[k] = 97.05;  // just above the level: not fitted
+        below.value[k] = 96.95;  // just below it: fitted
+        const std::optional<FallOff> a = fallOff(above.depthMm, above.value), b = fallOff(below.depthMm, below.value);
+        ASSERT_TRUE(a && b) << energy << " MeV";
+        worstMm = std::max(worstMm, std::fabs(a->rpMm - b->rpMm));
+    }
+    RecordProperty("worstRpMm", std::to_string(worstMm));
+    EXPECT_LT(worstMm, 0.03);  // 0.04 mm when every point of the fall-off weighed alike
+}
+
+// A second, deeper group of electrons holds the dose at 30 % for 20 mm before it falls off too: the
+// level stretch is no toe of the first fall-off, whose Rp stays with it; from the level on, the
+// second fall-off gives its own.
+TEST(FallOff, ALevelStretchEndsTheFallOff) {
+    std::vector<double> depth, dose;
+    for (double z = 1.0; z <= 80.0; z += 1.0) {
+        depth.push_back(z);
+        dose.push_back(z < 20.0   ? 80.0 + z
+                       : z < 30.0 ? 100.0 - 7.0 * (z - 20.0)
+                       : z < 50.0 ? 30.0
+                                  : std::max(1.0, 30.0 - 2.9 * (z - 50.0)));
+    }
+    const std::optional<FallOff> first = fallOff(depth, dose);
+    ASSERT_TRUE(first);
+    EXPECT_GT(first->rpMm, 30.0);
+    EXPECT_LT(first->rpMm, 40.0);
+    EXPECT_LT(first->lastMm, 40.0);
+    const std::vector<double> deeperDepth(depth.begin() + 40, depth.end()), deeperDose(dose.begin() + 40, dose.end());
+    const std::optional<FallOff> second = fallOffOfCurve(deeperDepth, deeperDose);
+    ASSERT_TRUE(second);
+    EXPECT_NEAR(second->rpMm, 60.0, 0.3);  // the ramp meets the 1 % beyond it at 60 mm
+}
+
+}  // namespace

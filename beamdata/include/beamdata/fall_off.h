@@ -7,9 +7,11 @@
 // One method at every scan step: the fall-off is described by a smooth model, fitted to the points
 // around the steepest descent, and the tangent is the model's. The model is a background line plus
 // a falling step whose slope is a Gaussian with one width on the shallow side and another on the deep
-// side, so that it follows the long shoulder and the shorter toe of a real fall-off. Between fine
-// steps it passes through the points; across 5 mm steps it fills in what lies between them the same
-// way, so Rp does not move with the scan step.
+// side, so that it follows the long shoulder and the shorter toe of a real fall-off. The points of
+// the steep middle (80 to 20 %) weigh most, so that they set the tangent. Between fine steps the
+// model passes through the points; across coarse steps the fall-off is first filled in between the
+// readings by a monotone cubic and the model fitted to it as to a fine scan, so Rp does not move
+// with the scan step.
 #include <array>
 #include <cstddef>
 #include <optional>

@@ -57,7 +57,7 @@ StepChange worstStepChange(double noise, std::uint64_t seedShift) {
 // The test set as it is: Rp and R50 stay where the fine scan has them.
 TEST(FallOffSteps, RpAndR50DoNotMoveWithTheScanStep) {
     const StepChange worst = worstStepChange(1.0, 0);
-    EXPECT_LT(worst.rpMm, 0.4);
+    EXPECT_LT(worst.rpMm, 0.3);
     EXPECT_LT(worst.r50Mm, 0.3);
     RecordProperty("worstRpMm", std::to_string(worst.rpMm));
     RecordProperty("worstR50Mm", std::to_string(worst.r50Mm));
@@ -76,6 +76,34 @@ TEST(FallOffSteps, FreshNoiseAndNoNoise) {
     const StepChange quiet = worstStepChange(0.0, 0);
     EXPECT_LT(quiet.rpMm, 0.35);
     EXPECT_LT(quiet.r50Mm, 0.12);
+}
+
+// The 6 MeV beams have the shortest fall-offs of the set (about 8 mm from 80 to 20 %): at 5 mm two or
+// three readings lie on them. Filled in between the readings, the fall-off gives the fine scan's Rp
+// to 0.3 mm in every phase at 4 and 5 mm, without noise and over ten draws of it (0.35 mm without
+// noise when the model was fitted to the readings alone).
+TEST(FallOffSteps, TheShortestFallOffsKeepTheirRpAtFourAndFiveMillimetres) {
+    double worstMm = 0.0;
+    for (const double noise : {0.0, 1.0}) {
+        for (std::uint64_t shift = 0; shift < (noise > 0.0 ? 10000u : 1u); shift += 1000) {
+            for (fit::ClinicalCase c : fit::clinicalTestSet(1.0)) {
+                if (c.beam.peakMeV > 7.0) continue;
+                c.scan.noisePercent *= noise;
+                c.scan.seed += shift;
+                const fit::MeasuredCurve fine = fit::measuredDose(c);
+                const double rp = qualityOf(fine).rpMm;
+                for (const std::size_t factor : {4u, 5u}) {
+                    for (std::size_t phase = 0; phase < factor; ++phase) {
+                        const double coarse = qualityOf(fit::thinnedCurve(fine, factor, phase)).rpMm;
+                        EXPECT_NEAR(coarse, rp, 0.3) << c.name << " at " << factor << " mm, phase " << phase
+                                                     << ", noise x " << noise << ", seeds moved by " << shift;
+                        worstMm = std::max(worstMm, std::fabs(coarse - rp));
+                    }
+                }
+            }
+        }
+    }
+    RecordProperty("worstRpMm", std::to_string(worstMm));
 }
 
 // On 1 mm steps Rp is where the steepest local tangent meets the same background: the fall-off
