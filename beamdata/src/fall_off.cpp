@@ -8,6 +8,8 @@
 
 #include "beamdata/range_levels.h"
 
+#include <interpolation.h>
+
 namespace beamdata {
 namespace {
 
@@ -76,32 +78,6 @@ double levelWeight(double percent) {
         beyond = (w.middleBottomPercent - percent) / w.middleBottomPercent;
     const double middle = std::pow(std::cos(0.5 * std::numbers::pi * std::min(1.0, beyond)), 2);
     return w.edgeWeight + (1.0 - w.edgeWeight) * middle;
-}
-
-// Monotone piecewise cubic through the points (Fritsch and Carlson): at each point the mean of the
-// two secants, limited so that the curve never overshoots; the points are of increasing depth.
-double monotoneCubicAt(std::span<const double> x, std::span<const double> y, double at) {
-    const std::size_t n = x.size();
-    std::vector<double> secant(n - 1), slope(n);
-    for (std::size_t i = 0; i + 1 < n; ++i) secant[i] = (y[i + 1] - y[i]) / (x[i + 1] - x[i]);
-    slope[0] = secant[0];
-    slope[n - 1] = secant[n - 2];
-    for (std::size_t i = 1; i + 1 < n; ++i)
-        slope[i] = secant[i - 1] * secant[i] <= 0.0 ? 0.0 : 0.5 * (secant[i - 1] + secant[i]);
-    for (std::size_t i = 0; i + 1 < n; ++i) {
-        if (secant[i] == 0.0) {
-            slope[i] = slope[i + 1] = 0.0;
-            continue;
-        }
-        const double a = slope[i] / secant[i], b = slope[i + 1] / secant[i], length = std::hypot(a, b);
-        if (length > 3.0) slope[i] = 3.0 / length * a * secant[i], slope[i + 1] = 3.0 / length * b * secant[i];
-    }
-    std::size_t k = 0;
-    while (k + 2 < n && at > x[k + 1]) ++k;
-    const double h = x[k + 1] - x[k], t = (at - x[k]) / h;
-    const double h00 = (1 + 2 * t) * (1 - t) * (1 - t), h10 = t * (1 - t) * (1 - t);
-    const double h01 = t * t * (3 - 2 * t), h11 = t * t * (t - 1);
-    return h00 * y[k] + h10 * h * slope[k] + h01 * y[k + 1] + h11 * h * slope[k + 1];
 }
 
 // Where the tangent meets a line of the given intercept and slope; NaN when it never does.
@@ -346,13 +322,18 @@ std::optional<FallOff> fitWithBackground(std::span<const double> z, std::span<co
     if (spacingMm > FILL_IN.aboveMm && used.size() >= FILL_IN.leastPoints) {
         // The readings of the fall-off and one on each side of it, for the slopes at its ends.
         const std::size_t from = used.front() > 0 ? used.front() - 1 : 0, to = std::min(used.back() + 1, z.size() - 1);
-        const std::span<const double> knotZ = z.subspan(from, to - from + 1), knotP = p.subspan(from, to - from + 1);
+        // A monotone cubic through the readings (ALGLIB's): it never overshoots between them.
+        alglib::real_1d_array knotZ, knotP;
+        knotZ.setcontent(static_cast<alglib::ae_int_t>(to - from + 1), z.data() + from);
+        knotP.setcontent(static_cast<alglib::ae_int_t>(to - from + 1), p.data() + from);
+        alglib::spline1dinterpolant spline;
+        alglib::spline1dbuildmonotone(knotZ, knotP, spline);
         // Each filled-in point stands for its share of the fall-off: together they weigh as the
         // readings do.
         const double share = std::sqrt(FILL_IN.stepMm / spacingMm);
         for (double at = z[used.front()]; at <= z[used.back()] + 1e-9; at += FILL_IN.stepMm) {
             points.z.push_back(at);
-            points.p.push_back(monotoneCubicAt(knotZ, knotP, at));
+            points.p.push_back(alglib::spline1dcalc(spline, at));
             points.weight.push_back(share * levelWeight(points.p.back()));
         }
     } else {
