@@ -310,33 +310,45 @@ std::vector<std::size_t> fallOffPoints(std::span<const double> z, std::span<cons
     return used;
 }
 
+// The fall-off filled in between readings more than 2 mm apart by a monotone cubic through them
+// (ALGLIB's: it never overshoots between readings), at 1 mm or, on a very long fall-off, at as many
+// points as a fine one is fitted to. False, and nothing added, where the cubic cannot be built.
+bool fillIn(std::span<const double> z, std::span<const double> p, const std::vector<std::size_t>& used,
+            double spacingMm, Points& points) {
+    // The readings of the fall-off and one on each side of it, for the slopes at its ends.
+    const std::size_t from = used.front() > 0 ? used.front() - 1 : 0, to = std::min(used.back() + 1, z.size() - 1);
+    alglib::spline1dinterpolant spline;
+    try {
+        alglib::real_1d_array knotZ, knotP;
+        knotZ.setcontent(static_cast<alglib::ae_int_t>(to - from + 1), z.data() + from);
+        knotP.setcontent(static_cast<alglib::ae_int_t>(to - from + 1), p.data() + from);
+        alglib::spline1dbuildmonotone(knotZ, knotP, spline);
+    } catch (const alglib::ap_error&) {
+        return false;  // depths not increasing or readings not finite: fitted as they are
+    }
+    const double spanMm = z[used.back()] - z[used.front()];
+    const double stepMm = std::max(FILL_IN.stepMm, spanMm / static_cast<double>(MAX_FIT_POINTS));
+    // Each filled-in point stands for its share of the fall-off: together they weigh as the
+    // readings do.
+    const double share = std::sqrt(stepMm / spacingMm);
+    for (double at = z[used.front()]; at <= z[used.back()] + 1e-9; at += stepMm) {
+        points.z.push_back(at);
+        points.p.push_back(alglib::spline1dcalc(spline, at));
+        points.weight.push_back(share * levelWeight(points.p.back()));
+    }
+    return true;
+}
+
 // The model fitted with the given background, started from `start` (or from the points).
 std::optional<FallOff> fitWithBackground(std::span<const double> z, std::span<const double> p, const Background& b,
                                          const Parameters* start) {
     const std::vector<std::size_t> used = fallOffPoints(z, p, b);
     if (used.size() < MIN_POINTS) return std::nullopt;
-    // A fall-off of very many points is fitted to the means of consecutive groups of them: the same
-    // curve, with the work bounded however finely it was scanned.
     Points points{{}, {}, {}, &b, levelDepthMm(z, p, 0.5), used.size()};
     const double spacingMm = (z[used.back()] - z[used.front()]) / static_cast<double>(used.size() - 1);
-    if (spacingMm > FILL_IN.aboveMm && used.size() >= FILL_IN.leastPoints) {
-        // The readings of the fall-off and one on each side of it, for the slopes at its ends.
-        const std::size_t from = used.front() > 0 ? used.front() - 1 : 0, to = std::min(used.back() + 1, z.size() - 1);
-        // A monotone cubic through the readings (ALGLIB's): it never overshoots between them.
-        alglib::real_1d_array knotZ, knotP;
-        knotZ.setcontent(static_cast<alglib::ae_int_t>(to - from + 1), z.data() + from);
-        knotP.setcontent(static_cast<alglib::ae_int_t>(to - from + 1), p.data() + from);
-        alglib::spline1dinterpolant spline;
-        alglib::spline1dbuildmonotone(knotZ, knotP, spline);
-        // Each filled-in point stands for its share of the fall-off: together they weigh as the
-        // readings do.
-        const double share = std::sqrt(FILL_IN.stepMm / spacingMm);
-        for (double at = z[used.front()]; at <= z[used.back()] + 1e-9; at += FILL_IN.stepMm) {
-            points.z.push_back(at);
-            points.p.push_back(alglib::spline1dcalc(spline, at));
-            points.weight.push_back(share * levelWeight(points.p.back()));
-        }
-    } else {
+    if (!(spacingMm > FILL_IN.aboveMm && used.size() >= FILL_IN.leastPoints && fillIn(z, p, used, spacingMm, points))) {
+        // A fall-off of very many points is fitted to the means of consecutive groups of them: the
+        // same curve, with the work bounded however finely it was scanned.
         const std::size_t groups = std::min(used.size(), MAX_FIT_POINTS);
         for (std::size_t g = 0; g < groups; ++g) {
             const std::size_t from = g * used.size() / groups, to = (g + 1) * used.size() / groups;

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <random>
 
 #include "beamdata/beam_quality.h"
+#include "beamdata/range_levels.h"
 #include "synthetic_depth_dose.h"
 
 namespace {
@@ -162,6 +164,40 @@ TEST(FallOff, ALevelStretchEndsTheFallOff) {
     const std::optional<FallOff> second = fallOffOfCurve(deeperDepth, deeperDose);
     ASSERT_TRUE(second);
     EXPECT_NEAR(second->rpMm, 60.0, 0.3);  // the ramp meets the 1 % beyond it at 60 mm
+}
+
+}  // namespace
+
+namespace {
+
+// Coarse readings are filled in between at 1 mm, but never at more points than a fine fall-off is
+// fitted to: a 5 mm scan whose depths came in micrometres (a fall-off 40 m long in the file's
+// millimetres) is fitted in no time. And readings the cubic cannot
+// pass through (one depth given twice) are fitted as they are instead of ending the program.
+TEST(FallOff, CoarseReadingsAreFilledInBoundedlyAndSafely) {
+    const ElectronShape shape = shapeForEnergy(9.0);
+    const DepthScan scan = sampledCurve(shape, 0.0, 5.0, 80.0);
+    const std::optional<FallOff> plain = fallOff(scan.depthMm, scan.value);
+    ASSERT_TRUE(plain);
+
+    constexpr double MICROMETRES_PER_MM = 1000.0;
+    std::vector<double> stretched = scan.depthMm;
+    for (double& z : stretched) z *= MICROMETRES_PER_MM;
+    const auto start = std::chrono::steady_clock::now();
+    const std::optional<FallOff> f = fallOff(stretched, scan.value);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_TRUE(f);
+    EXPECT_LT(seconds, 30.0);  // milliseconds when bounded; a fill-in at every millimetre takes minutes
+    EXPECT_TRUE(std::isfinite(f->rpMm));
+
+    std::vector<double> depth = scan.depthMm, value = scan.value;
+    const auto r50 = static_cast<std::size_t>(
+        std::lower_bound(depth.begin(), depth.end(), levelDepthMm(depth, value, 0.5)) - depth.begin());
+    depth.insert(depth.begin() + static_cast<std::ptrdiff_t>(r50), depth[r50]);
+    value.insert(value.begin() + static_cast<std::ptrdiff_t>(r50), value[r50]);
+    const std::optional<FallOff> twice = fallOff(depth, value);
+    ASSERT_TRUE(twice);
+    EXPECT_NEAR(twice->rpMm, plain->rpMm, 1.0);
 }
 
 }  // namespace
