@@ -6,8 +6,9 @@
 # practical range and the table's Rp, then the worst per step and, on 1 mm steps, the largest
 # difference from the local tangent construction.
 #
-#   bench/falloff-steps.sh [build-dir [--seeds N] [--noise FACTOR]]
-# --seeds N: over N draws of the readings' noise (the test set's own first); --noise 0: without it.
+#   bench/falloff-steps.sh [build-dir [--seeds N] [--noise FACTOR] [--end r10]]
+# --seeds N: over N draws of the readings' noise (the test set's own first); --noise 0: without it;
+# --end r10: every scan stopped at R10 (no tail).
 set -euo pipefail
 source "$(dirname "$0")/bench-build.sh"
 bench_build "${1:-}" fit-falloff-steps

@@ -346,7 +346,11 @@ std::optional<FallOff> fitWithBackground(std::span<const double> z, std::span<co
     if (used.size() < MIN_POINTS) return std::nullopt;
     Points points{{}, {}, {}, &b, levelDepthMm(z, p, 0.5), used.size()};
     const double spacingMm = (z[used.back()] - z[used.front()]) / static_cast<double>(used.size() - 1);
-    if (!(spacingMm > FILL_IN.aboveMm && used.size() >= FILL_IN.leastPoints && fillIn(z, p, used, spacingMm, points))) {
+    // A scan that stops on the fall-off (at R10, say) has no reading beyond its last one to bend the
+    // cubic's end towards the toe: its readings are fitted as they are.
+    const bool endsOnIt = used.back() + 1 == z.size();
+    if (!(spacingMm > FILL_IN.aboveMm && used.size() >= FILL_IN.leastPoints && !endsOnIt &&
+          fillIn(z, p, used, spacingMm, points))) {
         // A fall-off of very many points is fitted to the means of consecutive groups of them: the
         // same curve, with the work bounded however finely it was scanned.
         const std::size_t groups = std::min(used.size(), MAX_FIT_POINTS);

@@ -3,9 +3,10 @@
 // far the fit's practical range lies from the table's Rp. Writes one table row per beam and step (the
 // worst over the noise seeds), then the worst per step.
 //
-//   fit-falloff-steps [--seeds N] [--noise FACTOR]
+//   fit-falloff-steps [--seeds N] [--noise FACTOR] [--end r10]
 // --seeds N measures every beam N times with fresh noise (the test set's own seed first);
-// --noise FACTOR scales the noise of the readings (0: none).
+// --noise FACTOR scales the noise of the readings (0: none); --end r10 stops every scan at its first
+// reading at or below 10 % beyond the maximum, as a tank scan that ends at R10 (no tail).
 //   fit-falloff-steps --derive
 // prints the lines of the fall-off's shape against R50 that beamdata/fall_off.cpp holds a sparsely
 // scanned fall-off to, from beams that are not the test set.
@@ -144,6 +145,7 @@ void deriveShape() {
 int main(int argc, char** argv) {
     int seeds = 1;
     double noise = 1.0;
+    bool endAtR10 = false;
     if (argc == 2 && std::strcmp(argv[1], "--derive") == 0) {
         deriveShape();
         return 0;
@@ -153,8 +155,10 @@ int main(int argc, char** argv) {
             seeds = std::max(1, std::atoi(argv[a + 1]));
         else if (std::strcmp(argv[a], "--noise") == 0)
             noise = std::atof(argv[a + 1]);
+        else if (std::strcmp(argv[a], "--end") == 0)
+            endAtR10 = std::strcmp(argv[a + 1], "r10") == 0;
     }
-    std::printf("%d noise seed(s), noise x %.2f\n\n", seeds, noise);
+    std::printf("%d noise seed(s), noise x %.2f%s\n\n", seeds, noise, endAtR10 ? ", scans ending at R10" : "");
     std::printf("| beam | fine step mm | coarse step mm | max |dRp| mm | max |dR50| mm | max |fit Rp - Rp| mm |\n");
     std::printf("|---|---:|---:|---:|---:|---:|\n");
     Worst overall[6];
@@ -172,11 +176,13 @@ int main(int argc, char** argv) {
                 fit::ClinicalCase c = set[beam];
                 c.scan.seed += SEED_STRIDE * static_cast<std::uint64_t>(s);
                 c.scan.noisePercent *= noise;
-                const fit::MeasuredCurve fine = fit::measuredDose(c);
+                const fit::MeasuredCurve fine = endAtR10 ? fit::endingAtR10(fit::measuredDose(c))
+                                                         : fit::measuredDose(c);
                 const beamdata::BeamQuality reference = beamdata::beamQuality(fine.depthMm, fine.dose);
                 fit::ClinicalCase quiet = c;
                 quiet.scan.noisePercent = 0.0;
-                const fit::MeasuredCurve clean = fit::measuredDose(quiet);
+                const fit::MeasuredCurve clean = endAtR10 ? fit::endingAtR10(fit::measuredDose(quiet))
+                                                          : fit::measuredDose(quiet);
                 const beamdata::BeamQuality cleanQuality = beamdata::beamQuality(clean.depthMm, clean.dose);
                 noiseOnly.rp = std::max(noiseOnly.rp, std::fabs(reference.rpMm - cleanQuality.rpMm));
                 noiseOnly.r50 = std::max(noiseOnly.r50, std::fabs(reference.r50Mm - cleanQuality.r50Mm));

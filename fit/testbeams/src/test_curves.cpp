@@ -148,6 +148,21 @@ MeasuredCurve thinnedCurve(const MeasuredCurve& fine, std::size_t factor, std::s
     return coarse;
 }
 
+MeasuredCurve endingAtR10(const MeasuredCurve& curve) {
+    constexpr double R10_FRACTION = 0.1;
+    MeasuredCurve cut;
+    if (curve.dose.empty()) return cut;
+    const auto top = static_cast<std::size_t>(std::max_element(curve.dose.begin(), curve.dose.end()) -
+                                              curve.dose.begin());
+    const double level = R10_FRACTION * curve.dose[top];
+    for (std::size_t i = 0; i < curve.dose.size(); ++i) {
+        cut.depthMm.push_back(curve.depthMm[i]);
+        cut.dose.push_back(curve.dose[i]);
+        if (i > top && curve.dose[i] <= level) break;
+    }
+    return cut;
+}
+
 }  // namespace fit
 
 namespace fit {

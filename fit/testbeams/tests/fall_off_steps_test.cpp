@@ -21,15 +21,16 @@ struct StepChange {
 };
 
 // Every beam of 6 to 20 MeV, scanned at 1 and 2 mm and thinned to 3, 4 and 5 mm in every phase, its
-// readings' noise scaled by `noise` and drawn from the test set's seed moved by `seedShift`: the
-// largest change of Rp and R50 from the fine scan. The fit's practical range is the table's Rp.
-StepChange worstStepChange(double noise, std::uint64_t seedShift) {
+// readings' noise scaled by `noise` and drawn from the test set's seed moved by `seedShift`, and, with
+// `endAtR10`, every scan stopped at R10 as many tank scans are: the largest change of Rp and R50 from
+// the fine scan. The fit's practical range is the table's Rp.
+StepChange worstStepChange(double noise, std::uint64_t seedShift, bool endAtR10 = false) {
     StepChange worst;
     for (const double fineStep : {1.0, 2.0}) {
         for (fit::ClinicalCase c : fit::clinicalTestSet(fineStep)) {
             c.scan.noisePercent *= noise;
             c.scan.seed += seedShift;
-            const fit::MeasuredCurve fine = fit::measuredDose(c);
+            const fit::MeasuredCurve fine = endAtR10 ? fit::endingAtR10(fit::measuredDose(c)) : fit::measuredDose(c);
             EXPECT_FALSE(fine.dose.empty()) << c.name;
             if (fine.dose.empty()) continue;
             const beamdata::BeamQuality reference = qualityOf(fine);
@@ -76,6 +77,19 @@ TEST(FallOffSteps, FreshNoiseAndNoNoise) {
     const StepChange quiet = worstStepChange(0.0, 0);
     EXPECT_LT(quiet.rpMm, 0.35);
     EXPECT_LT(quiet.r50Mm, 0.12);
+}
+
+// Scans that stop at R10 have no tail: the background is nothing and the fall-off's last reading is
+// the curve's last. Between coarse readings the fall-off is then not filled in, since a cubic has no
+// reading beyond the last to bend its end towards the toe: filled in, the 9 and 12 MeV beams moved
+// by up to 0.6 mm at 5 mm.
+TEST(FallOffSteps, ScansEndingAtR10KeepTheirRp) {
+    const StepChange worst = worstStepChange(1.0, 0, true);
+    EXPECT_LT(worst.rpMm, 0.3);
+    const StepChange quiet = worstStepChange(0.0, 0, true);
+    EXPECT_LT(quiet.rpMm, 0.3);
+    RecordProperty("worstRpMm", std::to_string(worst.rpMm));
+    RecordProperty("worstQuietRpMm", std::to_string(quiet.rpMm));
 }
 
 // The 6 MeV beams have the shortest fall-offs of the set (about 8 mm from 80 to 20 %): at 5 mm two or

@@ -60,6 +60,10 @@ MeasuredCurve measuredDose(const ClinicalCase& c);
 // Every `factor`-th point of a curve from point `phase` on: a coarser scan of the same beam.
 MeasuredCurve thinnedCurve(const MeasuredCurve& fine, std::size_t factor, std::size_t phase);
 
+// The same scan stopped where a tank scan that ends at R10 stops: at its first reading at or below
+// 10 % of the maximum beyond it, with no tail and so no background to meet.
+MeasuredCurve endingAtR10(const MeasuredCurve& curve);
+
 }  // namespace fit
 
 namespace fit {
