@@ -13,12 +13,36 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <numeric>
 #include <random>
 #include <vector>
 
 namespace {
+
+// A Gaussian bump of `n` unknowns, blurred by a Gaussian of variance `blurVariance` (in unknowns)
+// onto `rows` readings, `rowsPerUnknown` of them per unknown, with noise of `sigma` drawn from `seed`.
+struct BlurredBump {
+    std::vector<double> truth, design, data;
+};
+BlurredBump blurredBump(std::size_t n, std::size_t rows, double centre, double width, double rowsPerUnknown,
+                        double blurVariance, std::uint64_t seed, double sigma) {
+    BlurredBump b{std::vector<double>(n), std::vector<double>(rows * n), std::vector<double>(rows, 0.0)};
+    for (std::size_t j = 0; j < n; ++j)
+        b.truth[j] = std::exp(-0.5 * std::pow((static_cast<double>(j) - centre) / width, 2));
+    std::mt19937_64 generator(seed);
+    std::normal_distribution<double> noise(0.0, sigma);
+    for (std::size_t i = 0; i < rows; ++i) {
+        for (std::size_t j = 0; j < n; ++j) {
+            const double d = static_cast<double>(i) / rowsPerUnknown - static_cast<double>(j);
+            b.design[i * n + j] = std::exp(-0.5 * d * d / blurVariance);
+            b.data[i] += b.design[i * n + j] * b.truth[j];
+        }
+        b.data[i] += noise(generator);
+    }
+    return b;
+}
 
 TEST(PenalisedNnls, KeepsUnknownsNonNegativeWithinBoundsAndSmoothsAsAsked) {
     // Identity design: without penalty the answer is the data with its negative entries at zero.
@@ -76,21 +100,9 @@ TEST(PenalisedNnls, CrossValidationPrefersTheTrueSmoothnessOverBothEnds) {
     // interior strength that recovers the function better than no smoothing does.
     const std::size_t n = 40;
     const std::size_t rows = 80;
-    std::vector<double> truth(n);
-    for (std::size_t j = 0; j < n; ++j) truth[j] = std::exp(-0.5 * std::pow((static_cast<double>(j) - 25.0) / 5.0, 2));
-    std::vector<double> design(rows * n);
-    std::vector<double> data(rows, 0.0);
-    std::mt19937_64 generator(7);
-    std::normal_distribution<double> noise(0.0, 0.01);
-    for (std::size_t i = 0; i < rows; ++i) {
-        for (std::size_t j = 0; j < n; ++j) {
-            const double d = static_cast<double>(i) / 2.0 - static_cast<double>(j);
-            design[i * n + j] = std::exp(-0.5 * d * d / 9.0);
-            data[i] += design[i * n + j] * truth[j];
-        }
-        data[i] += noise(generator);
-    }
-    const fit::PenalisedNnls problem(design, data, n, n);
+    const BlurredBump bump = blurredBump(n, rows, 25.0, 5.0, 2.0, 9.0, 7, 0.01);
+    const std::vector<double>& truth = bump.truth;
+    const fit::PenalisedNnls problem(bump.design, bump.data, n, n);
     const auto chosen = problem.solveWithChosenSmooth(1e-8, 1e4);
     EXPECT_GT(chosen.smooth, 1e-7);
     EXPECT_LT(chosen.smooth, 1e3);
@@ -111,21 +123,9 @@ TEST(PenalisedNnls, LargestEvidenceFindsTheNoiseAndAnInteriorSmoothness) {
     constexpr double SIGMA = 0.01;
     const std::size_t n = 40;
     const std::size_t rows = 120;
-    std::vector<double> truth(n);
-    for (std::size_t j = 0; j < n; ++j) truth[j] = std::exp(-0.5 * std::pow((static_cast<double>(j) - 22.0) / 6.0, 2));
-    std::vector<double> design(rows * n);
-    std::vector<double> data(rows, 0.0);
-    std::mt19937_64 generator(11);
-    std::normal_distribution<double> noise(0.0, SIGMA);
-    for (std::size_t i = 0; i < rows; ++i) {
-        for (std::size_t j = 0; j < n; ++j) {
-            const double d = static_cast<double>(i) / 3.0 - static_cast<double>(j);
-            design[i * n + j] = std::exp(-0.5 * d * d / 4.0);
-            data[i] += design[i * n + j] * truth[j];
-        }
-        data[i] += noise(generator);
-    }
-    const fit::PenalisedNnls problem(design, data, n, n);
+    const BlurredBump bump = blurredBump(n, rows, 22.0, 6.0, 3.0, 4.0, 11, SIGMA);
+    const std::vector<double>& truth = bump.truth;
+    const fit::PenalisedNnls problem(bump.design, bump.data, n, n);
     const auto chosen = problem.solveByEvidence(1e-8, 1e4);
     EXPECT_GT(chosen.smooth, 1e-6);
     EXPECT_LT(chosen.smooth, 1e3);
