@@ -108,9 +108,9 @@ TEST(RunFileInput, RecordsCountsAndNames) {
     EXPECT_THROW(readRunFile(folder.path() / "Nimbrola.dat", RunKind::Kernel), RunError);
 }
 
-TEST(RunFileInput, AMaximumEnergyThatIsNoPositiveEnergyOrOverflowsTheHeaderIsRefused) {
+TEST(RunFileInput, AMaximumEnergyThatIsNoPositiveEnergyOrThatTheHeaderCannotHoldIsRefused) {
     TempFolder folder("runfile-energy");
-    for (const char* energy : {"0", "-1", "-2000", "1e-400", "1e30", "1000", "999.996"}) {
+    for (const char* energy : {"0", "-1", "-2000", "1e-400", "1.0E-45", "0.004", "1e30", "1000", "999.996"}) {
         testing_support::writeRunFile(folder.path(), energy, "1000.", "abc.elk");
         try {
             readRunFile(folder.path() / "Nimbrola.dat", RunKind::Kernel);

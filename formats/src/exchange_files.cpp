@@ -133,12 +133,17 @@ RunFile readRunFile(const std::filesystem::path& path, RunKind kind) {
     RunFile run;
     run.maxEnergyMeV = readListDirectedReal(reader, "the maximum energy in MeV (line 1)");
     // Every bin energy is a share of it, and the result headers write it with "F6.2": a value
-    // that is no positive energy, or one that field would write as asterisks, gives no result.
+    // that is no positive energy, or one that field would write as asterisks or as 0.00 (which
+    // every reader of the results refuses), gives no result.
     if (!(run.maxEnergyMeV > 0.0f) || !std::isfinite(run.maxEnergyMeV))
         reader.fail("the maximum energy must be a positive number of MeV, not " + floatMessageText(run.maxEnergyMeV));
-    if (formatFixedField(run.maxEnergyMeV, 6, 2).find('*') != std::string::npos)
+    const std::string headerField = formatFixedField(run.maxEnergyMeV, 6, 2);
+    if (headerField.find('*') != std::string::npos)
         reader.fail("the maximum energy " + floatMessageText(run.maxEnergyMeV) +
                     " MeV does not fit the result files' header field (\"F6.2\", below 1000 MeV)");
+    if (headerField.find_first_of("123456789") == std::string::npos)
+        reader.fail("the maximum energy " + floatMessageText(run.maxEnergyMeV) +
+                    " MeV is written as 0.00 in the result files' header field (\"F6.2\", at least 0.01 MeV)");
     run.historyCount = readListDirectedReal(reader, "the history count (line 2)");
     run.historyCountLine = reader.lineNumber();
     if (!(run.historyCount < HISTORY_COUNT_LIMIT && run.historyCount > -HISTORY_COUNT_LIMIT))
