@@ -143,7 +143,7 @@ RunFile readRunFile(const std::filesystem::path& path, RunKind kind) {
                     " MeV does not fit the result files' header field (\"F6.2\", below 1000 MeV)");
     if (headerField.find_first_of("123456789") == std::string::npos)
         reader.fail("the maximum energy " + floatMessageText(run.maxEnergyMeV) +
-                    " MeV is written as 0.00 in the result files' header field (\"F6.2\", at least 0.01 MeV)");
+                    " MeV is written as 0.00 in the result files' header field (\"F6.2\" keeps two decimals)");
     run.historyCount = readListDirectedReal(reader, "the history count (line 2)");
     run.historyCountLine = reader.lineNumber();
     if (!(run.historyCount < HISTORY_COUNT_LIMIT && run.historyCount > -HISTORY_COUNT_LIMIT))
