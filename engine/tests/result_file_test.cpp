@@ -1,8 +1,10 @@
 #include "engine/result_file.h"
 
+#include "engine/result_lock.h"
 #include "engine/run_error.h"
 #include "engine/run_frame.h"
 #include "engine/stop_request.h"
+#include "engine/temporary_file.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -62,6 +64,27 @@ TEST(ResultFile, NamesThatCannotTakeAResultAreRefusedBeforeAnythingIsWritten) {
     EXPECT_EQ(readFile(folder.path() / "blocked.elk"), "old result\r\n");
     EXPECT_FALSE(std::filesystem::exists(folder.path() / "a-folder" / "made.lock"));
     EXPECT_EQ(refusal(folder.path(), "a-folder/inside.elk"), "");  // a name in an existing folder is fine
+}
+
+// The system reads a name up to its first NUL byte. A result name from a damaged run file that holds
+// one must not lock, replace or remove the earlier result named by the part before it.
+TEST(ResultFile, ANameHoldingANulByteTouchesNoFileOfTheNameBeforeIt) {
+    TempFolder folder("result-nul");
+    writeFile(folder.path() / "9MeV.elk", "an earlier result\r\n");
+    const std::string name("9MeV.elk\0", 9);
+    const std::string message = refusal(folder.path(), name);
+    EXPECT_NE(message.find("\"9MeV.elk\\0\" holds a NUL byte"), std::string::npos) << message;
+    EXPECT_EQ(message.find('\0'), std::string::npos);
+    const std::filesystem::path target = folder.path() / name;
+    EXPECT_THROW(TemporaryFile{target}, std::system_error);
+    EXPECT_THROW(ResultLock{target}, LockRefused);
+    EXPECT_THROW(ResultLock{folder.path() / std::string("9MeV\0.elk", 9)}, LockRefused);
+    EXPECT_THROW(writeFileAtomically(target, "new"), RunError);
+    EXPECT_EQ(readFile(folder.path() / "9MeV.elk"), "an earlier result\r\n");
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+        left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"9MeV.elk"});
 }
 
 TEST(ResultFile, WrittenUnderItsTemporaryNameAndRenamedOnlyOnCommit) {

@@ -1,5 +1,6 @@
 #include "engine/result_file.h"
 
+#include "engine/native_files.h"
 #include "engine/run_error.h"
 #include "engine/stop_request.h"
 
@@ -27,6 +28,12 @@ constexpr const char* NOTHING_WRITTEN = "no result file was written";
 void checkName(const std::filesystem::path& path, const std::string& name, const NameOrigin& origin,
                const std::vector<std::filesystem::path>& inputFiles) {
     if (name.find_first_not_of(" \t") == std::string::npos) refuse(origin, name, "is blank");
+    if (holdsNulByte(path)) {
+        std::string shown = name;
+        for (std::size_t at = shown.find('\0'); at != std::string::npos; at = shown.find('\0', at))
+            shown.replace(at, 1, "\\0");
+        refuse(origin, shown, "holds a NUL byte, which no file name can hold");
+    }
     const std::filesystem::path file = path.filename();
     if (file.empty() || file == "." || file == "..") refuse(origin, name, "names a folder, not a file");
     // The ending of the temporary files is kept for them, so that a result never looks like one.

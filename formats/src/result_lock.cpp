@@ -49,6 +49,8 @@ std::vector<std::weak_ptr<ResultLock::Held>> registry;
 
 ResultLock::ResultLock(const std::filesystem::path& target) {
     const std::filesystem::path path = lockFileOf(target);
+    if (holdsNulByte(path))
+        throw LockRefused(LockRefused::Reason::CannotCreate, "cannot be locked: its name holds a NUL byte");
     std::error_code ignored;
     const std::filesystem::path key = std::filesystem::absolute(path, ignored).lexically_normal();
     const std::lock_guard<std::recursive_mutex> guard(registryMutex);
@@ -112,6 +114,8 @@ ResultLock::Held::~Held() {
 
 ResultLock::ResultLock(const std::filesystem::path& target) {
     const std::filesystem::path path = lockFileOf(target);
+    if (holdsNulByte(path))
+        throw LockRefused(LockRefused::Reason::CannotCreate, "cannot be locked: its name holds a NUL byte");
     const std::lock_guard<std::recursive_mutex> guard(registryMutex);
     for (int attempt = 0; attempt < LOCK_ATTEMPTS; ++attempt) {
         // O_NOFOLLOW: a link at the lock name is never followed, so nothing is created through it;

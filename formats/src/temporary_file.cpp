@@ -53,6 +53,7 @@ std::filesystem::path candidateName(const std::filesystem::path& target) {
 #ifdef _WIN32
 
 TemporaryFile::TemporaryFile(std::filesystem::path target) : target_(std::move(target)) {
+    if (holdsNulByte(target_)) failWith(EINVAL, target_);
     for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
         path_ = candidateName(target_);
         // CREATE_NEW fails on any existing name, a link included, so nothing is opened through one.
@@ -101,6 +102,7 @@ void TemporaryFile::commit() {
 #else
 
 TemporaryFile::TemporaryFile(std::filesystem::path target) : target_(std::move(target)) {
+    if (holdsNulByte(target_)) failWith(EINVAL, target_);
     int error = 0;
     for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
         path_ = candidateName(target_);

@@ -14,3 +14,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+
+#include <filesystem>
+
+namespace engine {
+
+// The system reads a name only up to a NUL byte: a name that holds one would reach, create or
+// remove the file named by what stands before it. No call is made with such a name.
+inline bool holdsNulByte(const std::filesystem::path& path) {
+    return path.native().find(std::filesystem::path::value_type{}) != std::filesystem::path::string_type::npos;
+}
+
+}  // namespace engine
